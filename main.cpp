@@ -9,6 +9,7 @@
 // A file that cannot be written is named on standard error and the run ends with status 1; running
 // out of memory ends it with "hullbench: out of memory" and status 1.
 
+#include <malloc.h>
 #include <sys/time.h>
 
 #include <cerrno>
@@ -317,14 +318,27 @@ int benchmark() {
 
     std::cout << "Points\tIncremental\tGift Wrapping\tQuick Hull\n"
               << "-------------------------------------------------------- \n";
+    // Every point set is built, and every timed loop starts, on a tidied heap. glibc keeps freed
+    // list nodes in per-size free lists in the order they were freed. After the incremental hull
+    // has sorted its copy and freed it, that order is scattered over memory, and lists allocated
+    // from it later (the next algorithm's copies, the next size's point set) are laid out at
+    // random: every step along them misses the cache, and the table would time the heap's history
+    // instead of the algorithm (gift wrapping's figure at a million points was 20 times its time
+    // alone, in a fresh process).
+    // malloc_trim() merges all free chunks, fast-bin ones included, and returns free pages to the
+    // system, so the next lists are carved in address order, as in a fresh process. It runs
+    // outside the timed intervals; inside them the allocator works as usual, so small sizes keep
+    // glibc's fast recycling of nodes.
     PointList points;
     PointList hull;
     for (int k = 0; k < 13; ++k) {
         const std::int64_t n = sizes[k];
+        malloc_trim(0);
         points = init(bound, bound, n);
         const std::int64_t repetitions = work / n;
         // Seconds per repetition of one algorithm, copy of the points and releases included.
         auto time = [&](PointList (*algorithm)(PointList)) {
+            malloc_trim(0);
             std::clock_t start = std::clock();
             for (std::int64_t i = 0; i < repetitions; ++i) {
                 hull = algorithm(points);
