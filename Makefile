@@ -1,13 +1,17 @@
-# make run   build an optimised hullbench and run it in out/
-# make test  build and run every test (the end-to-end ones take a whole run of the program)
+# make run    build an optimised hullbench and run it in out/
+# make test   build and run every test (the end-to-end ones take a whole run of the program)
+# make check  check the hull files that `make run` left in out/
+# make plots  draw out/times.png and out/hulls.png from them
+# make docs-pictures  a fresh run, drawn into docs/ (the README's pictures)
 # Missing Debian packages are installed with apt-get when run as root; otherwise the command to
 # install them is printed.
 
 BUILD ?= build
 RUN_PACKAGES := cmake g++
-TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev
+PLOT_PACKAGES := gnuplot-nox
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) libgtest-dev
 
-.PHONY: run test test-fast build clean
+.PHONY: run test test-fast check plots docs-pictures build clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -25,6 +29,21 @@ test-fast:
 	$(call need,$(TEST_PACKAGES))
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure --label-exclude slow
+
+check:
+	$(call need,$(RUN_PACKAGES))
+	@$(MAKE) --no-print-directory build
+	$(BUILD)/hullcheck out
+
+plots:
+	$(call need,$(PLOT_PACKAGES))
+	tools/plot-times out/times.txt -o out/times.png
+	tools/plot-hulls out -o out/hulls.png
+
+docs-pictures: run
+	$(call need,$(PLOT_PACKAGES))
+	tools/plot-times out/times.txt -o docs/times.png
+	tools/plot-hulls out -o docs/hulls.png
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
