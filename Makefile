@@ -1,5 +1,8 @@
 # make run    build an optimised hullbench and run it in out/
-# make test   build and run every test (the end-to-end ones take a whole run of the program)
+# make test   build and run every test (the end-to-end ones take a whole run of the program), then
+#             the fast ones again under AddressSanitizer and UndefinedBehaviorSanitizer, with a
+#             short fuzzing run
+# make fuzz   fuzz the hull functions for FUZZ_SECONDS (default 600)
 # make check  check the hull files that `make run` left in out/
 # make plots  draw out/times.png and out/hulls.png from them
 # make docs-pictures  a fresh run, drawn into docs/ (the README's pictures)
@@ -7,11 +10,14 @@
 # install them is printed.
 
 BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_SECONDS ?= 600
 RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) libgtest-dev
+SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES)
 
-.PHONY: run test test-fast check plots docs-pictures build clean
+.PHONY: run test test-fast fuzz check plots docs-pictures build build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -23,6 +29,8 @@ test:
 	$(call need,$(TEST_PACKAGES))
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure --parallel 2
+	@$(MAKE) --no-print-directory build-sanitize
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure --label-exclude slow
 
 # The tests without the slow end-to-end runs.
 test-fast:
@@ -45,12 +53,25 @@ docs-pictures: run
 	tools/plot-times out/times.txt -o docs/times.png
 	tools/plot-hulls out -o docs/hulls.png
 
+fuzz:
+	$(call need,$(SANITIZE_PACKAGES))
+	@$(MAKE) --no-print-directory build-sanitize
+	mkdir -p $(SANITIZE_BUILD)/tests/corpus
+	$(SANITIZE_BUILD)/tests/hull_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	  $(SANITIZE_BUILD)/tests/corpus tests/fuzz-corpus
+
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) --parallel 2
 
+# The tests and the fuzz target, built by clang++ with the sanitizers.
+build-sanitize:
+	CXX=clang++ cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DHULLBENCH_SANITIZE=ON -DHULLBENCH_FUZZ=ON
+	cmake --build $(SANITIZE_BUILD) --parallel 2
+
 clean:
-	rm -rf $(BUILD) out
+	rm -rf $(BUILD) $(SANITIZE_BUILD) out
 
 # $(call need,PACKAGES): installs those of the Debian PACKAGES that are missing.
 define need
