@@ -1,16 +1,22 @@
 // End to end: runs the real hullbench in a fresh directory and checks everything it prints and
-// writes. Each test takes as long as a whole run of the program (labelled `slow`).
+// writes, in a whole run, with outputs it cannot write, out of memory and interrupted. A whole run
+// takes a couple of minutes (these tests are labelled `slow`).
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hull_check.h"
@@ -66,25 +72,51 @@ struct Outcome {
     std::string out, err;
 };
 
-// Runs hullbench with one argument in `dir`, standard output and error caught in files beside it.
-Outcome runHullbench(const fs::path& dir) {
-    std::string command = "cd '" + dir.string() + "' && '" HULLBENCH_PATH "' --ignored-argument >'" +
-                          (dir / "../stdout").string() + "' 2>'" + (dir / "../stderr").string() + "'";
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(dir / "../stdout"), read(dir / "../stderr")};
+// Runs `command` (hullbench last, given one argument) in `dir`, its standard output and error
+// caught in files beside it. With a signal, sends it once the table's first row is out.
+Outcome runIn(const fs::path& dir, std::vector<std::string> command, int signal = 0) {
+    command.push_back("--ignored-argument");
+    const fs::path out = dir / "../stdout", err = dir / "../stderr";
+    pid_t child = fork();
+    if (child == 0) {
+        int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (chdir(dir.c_str()) != 0 || outFd < 0 || errFd < 0) _exit(127);
+        dup2(outFd, 1);
+        dup2(errFd, 2);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        std::vector<char*> argv;
+        for (std::string& word : command) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (signal != 0) {
+        for (int waited = 0; lines(read(out)).size() < 3 && waited < 600000; waited += 20) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        kill(child, signal);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    int code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    return {code, read(out), read(err)};
 }
 
-// The table: two header lines and 13 rows in order, each value in the %e format.
-void expectTable(const std::string& out) {
+Outcome runHullbench(const fs::path& dir) { return runIn(dir, {HULLBENCH_PATH}); }
+
+// The table: two header lines and `rows` rows in order, each value in the %e format.
+void expectTable(const std::string& out, std::size_t rows = 13) {
     std::vector<std::string> table = lines(out);
-    ASSERT_EQ(table.size(), 15u) << out;
+    ASSERT_EQ(table.size(), 2 + rows) << out;
     EXPECT_EQ(out.substr(0, out.find('\n', out.find('\n') + 1) + 1),
               "Points\tIncremental\tGift Wrapping\tQuick Hull\n"
               "-------------------------------------------------------- \n");
     const char* sizes[] = {"10",     "50",     "100",     "500",     "1000",    "5000",    "10000",
                            "50000",  "100000", "500000",  "1000000", "5000000", "10000000"};
     const std::string value = R"(\d\.\d{6}e[-+]\d{2,3})";
-    for (int k = 0; k < 13; ++k) {
+    for (std::size_t k = 0; k < rows; ++k) {
         std::regex row(std::string(sizes[k]) + "\t\t" + value + "\t\t" + value + "\t\t" + value);
         EXPECT_TRUE(std::regex_match(table[k + 2], row)) << "row " << k << ": " << table[k + 2];
     }
@@ -134,6 +166,45 @@ TEST_F(EndToEnd, UnwritableFilesAreNamedAndTheRunEndsWithStatusOne) {
     ExpectedFiles expected = expectedFiles();
     EXPECT_TRUE(fs::is_directory(dir_ / "points.txt"));
     EXPECT_EQ(read(dir_ / "inc.txt"), expected.clockwise);
+    EXPECT_EQ(read(dir_ / "gift.txt"), expected.clockwise);
+    EXPECT_EQ(read(dir_ / "qhull.txt"), expected.counterClockwise);
+}
+
+// ---- Faults: memory, signals, a full disk ----------------------------------------------------
+
+TEST_F(EndToEnd, OutOfMemoryEndsWithAMessageAndLeavesTimesTxtAlone) {
+    std::ofstream(dir_ / "times.txt") << "an older times.txt\n";
+    // 100 MB of address space: enough for the correctness run and the first sizes, not for all.
+    Outcome run = runIn(dir_, {"/usr/bin/prlimit", "--as=100000000", "--core=0", HULLBENCH_PATH});
+    EXPECT_EQ(run.status, 1) << "a clean exit, not a signal";
+    EXPECT_EQ(run.err, "hullbench: out of memory\n");
+    std::size_t rows = lines(run.out).size() - 2;
+    EXPECT_TRUE(rows >= 1 && rows < 13) << run.out;
+    expectTable(run.out, rows);
+    EXPECT_EQ(read(dir_ / "times.txt"), "an older times.txt\n");
+    EXPECT_EQ(read(dir_ / "points.txt"), expectedFiles().points);
+}
+
+TEST_F(EndToEnd, InterruptedRunLeavesTimesTxtAloneAndThePointFilesComplete) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        std::ofstream(dir_ / "times.txt") << "an older times.txt\n";
+        Outcome run = runIn(dir_, {HULLBENCH_PATH}, signal);
+        EXPECT_EQ(run.status, 128 + signal) << strsignal(signal);
+        EXPECT_EQ(read(dir_ / "times.txt"), "an older times.txt\n") << strsignal(signal);
+        ExpectedFiles expected = expectedFiles();
+        EXPECT_EQ(read(dir_ / "points.txt"), expected.points) << strsignal(signal);
+        EXPECT_EQ(read(dir_ / "inc.txt"), expected.clockwise) << strsignal(signal);
+        EXPECT_EQ(read(dir_ / "gift.txt"), expected.clockwise) << strsignal(signal);
+        EXPECT_EQ(read(dir_ / "qhull.txt"), expected.counterClockwise) << strsignal(signal);
+    }
+}
+
+TEST_F(EndToEnd, PointFileOnAFullDiskIsNamed) {
+    fs::create_symlink("/dev/full", dir_ / "inc.txt");
+    Outcome run = runIn(dir_, {HULLBENCH_PATH}, SIGTERM);
+    EXPECT_EQ(run.err, "hullbench: cannot write inc.txt: No space left on device\n");
+    ExpectedFiles expected = expectedFiles();
+    EXPECT_EQ(read(dir_ / "points.txt"), expected.points);
     EXPECT_EQ(read(dir_ / "gift.txt"), expected.clockwise);
     EXPECT_EQ(read(dir_ / "qhull.txt"), expected.counterClockwise);
 }
