@@ -202,7 +202,9 @@ PointList gift_wrapping(PointList points) {
 // Quickhull step: the hull vertices strictly right of the directed line a->b, in order from a
 // towards b, a and b excluded. Takes the farthest point F (the first of equals), then recurses on
 // the points strictly outside a->F and F->b. Returns the empty list when no point lies strictly
-// right of a->b. O(n h) at worst; recursion depth at most h + 1.
+// right of a->b. O(n h) at worst; recursion depth at most h + 1. The distances are compared as
+// 64-bit integers: in the order their doubles have for the program's points, and still exact for
+// coordinates up to 2^30, where doubles would round.
 PointList qhull_helper(Point a, Point b, PointList points) {
     PointList hull;
     if (points.empty()) return hull;
