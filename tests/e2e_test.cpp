@@ -21,24 +21,14 @@
 
 #include "hull_check.h"
 #include "hullbench.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) result.push_back(line);
-    return result;
-}
+using testfiles::lines;
+using testfiles::read;
 
 std::string pointFile(const std::vector<Point>& points) {
     std::string text;
@@ -124,16 +114,10 @@ void expectTable(const std::string& out, std::size_t rows = 13) {
 
 class EndToEnd : public testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/hullbench-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        top_ = pattern;
-        dir_ = top_ / "run";
-        fs::create_directory(dir_);
-    }
-    void TearDown() override { fs::remove_all(top_); }
+    void SetUp() override { fs::create_directory(dir_); }
 
-    fs::path top_, dir_;
+    testfiles::TempDir top_{"hullbench-e2e"};
+    const fs::path dir_ = top_.path / "run";
 };
 
 TEST_F(EndToEnd, WholeRunWritesTheTableAndFiveFiles) {

@@ -1,7 +1,6 @@
 // Predicates, random point sets and point files.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <stdexcept>
 
 #include "hullbench.h"
+#include "test_files.h"
 
 namespace {
 
@@ -137,23 +137,10 @@ TEST(Init, ZeroBoundThrowsNamingTheBound) {
 
 class PointFiles : public testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/hullbench-points-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const char* name) const { return (dir_.path / name).string(); }
+    static std::string read(const std::string& file) { return testfiles::read(file); }
 
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-
-    static std::string read(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
-
-    fs::path dir_;
+    testfiles::TempDir dir_{"hullbench-points"};
 };
 
 TEST_F(PointFiles, WritesOneLinePerPointWithSemicolons) {

@@ -14,29 +14,17 @@
 #include <vector>
 
 #include "hullbench.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using testfiles::lines;
+using testfiles::read;
+using testfiles::writeLines;
 
-std::vector<std::string> readLines(const fs::path& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-void writeLines(const fs::path& file, const std::vector<std::string>& lines) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    for (const std::string& line : lines) out << line << '\n';
-}
+std::vector<std::string> readLines(const fs::path& file) { return lines(read(file)); }
 
 struct Outcome {
     int status;
@@ -54,9 +42,6 @@ class Tools : public testing::Test {
   protected:
     // A fresh directory holding the four point files of a correctness run.
     void SetUp() override {
-        char pattern[] = "/tmp/hullbench-tools-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        top_ = pattern;
         files_ = top_ / "files";
         fs::create_directory(files_);
         fs::path here = fs::current_path();
@@ -65,11 +50,11 @@ class Tools : public testing::Test {
         EXPECT_EQ(test(1000, 1000, 100), 0);
         fs::current_path(here);
     }
-    void TearDown() override { fs::remove_all(top_); }
-
     Outcome hullcheck() { return run("'" HULLCHECK_PATH "' '" + files_.string() + "'", top_); }
 
-    fs::path top_, files_;
+    testfiles::TempDir dir_{"hullbench-tools"};
+    const fs::path top_ = dir_.path;
+    fs::path files_;
 };
 
 TEST_F(Tools, HullcheckAcceptsTheFilesOfARealRun) {
