@@ -116,13 +116,13 @@ struct Expectation {
 
 // Checks one hull file against the points. Returns "" or "file:line: reason". Fills `corners` with
 // the polygon's corners (its vertices with a strict turn) once its turns have passed.
-std::string checkHull(const Expectation& e, const File& hull, const std::vector<Pt>& reference, const std::set<Pt>& pointSet,
+std::string checkHull(const Expectation& e, const File& hull, const std::vector<Pt>& reference,
                       std::map<Pt, std::size_t>& pointLine, std::vector<Pt>& corners) {
     const std::vector<Pt>& h = hull.points;
     auto at = [&](std::size_t i) { return hull.name + ":" + std::to_string(i + 1) + ": "; };
     if (reference.empty()) return h.empty() ? "" : at(0) + "the points are empty but the hull is not";
     for (std::size_t i = 0; i < h.size(); ++i) {
-        if (!pointSet.count(h[i])) return at(i) + show(h[i]) + " is not a point of points.txt";
+        if (!pointLine.count(h[i])) return at(i) + show(h[i]) + " is not a point of points.txt";
     }
     if (h.empty()) return hull.name + ": empty, but points.txt is not";
     const Pt start = reference.front();
@@ -221,7 +221,6 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::vector<Pt> reference = referenceCorners(points->points);
-        std::set<Pt> pointSet(points->points.begin(), points->points.end());
         std::map<Pt, std::size_t> pointLine;
         for (std::size_t i = points->points.size(); i-- > 0;) pointLine[points->points[i]] = i + 1;
 
@@ -231,7 +230,7 @@ int main(int argc, char** argv) {
             const Expectation& e = expectations[f];
             std::vector<Pt> corners;
             if (hulls[f]) {
-                errors[f] = checkHull(e, *hulls[f], reference, pointSet, pointLine, corners);
+                errors[f] = checkHull(e, *hulls[f], reference, pointLine, corners);
             }
             cornerLists.push_back(corners);
             if (errors[f].empty()) {
