@@ -304,6 +304,24 @@ PointList incremental(PointList points) {
 // Driver: the benchmark, the correctness run, the entry point
 // ------------------------------------------------------------------------------------------------
 
+// The correctness run: numPoints random points with 0 <= x < maxX, 0 <= y < maxY, written with
+// their hull by each algorithm to "points.txt", "inc.txt", "gift.txt" and "qhull.txt". Returns 0,
+// or 1 when any of the files could not be written.
+int test(std::int64_t maxX, std::int64_t maxY, std::int64_t numPoints) {
+    PointList points = init(maxX, maxY, numPoints);
+    int failed = printPoints(points, "points.txt");
+    PointList hull = incremental(points);
+    failed |= printPoints(hull, "inc.txt");
+    hull.clear();
+    hull = gift_wrapping(points);
+    failed |= printPoints(hull, "gift.txt");
+    hull.clear();
+    hull = qhull(points);
+    failed |= printPoints(hull, "qhull.txt");
+    hull.clear();
+    return failed != 0 ? 1 : 0;
+}
+
 // Times the three algorithms in processor time on one random point set per size, 10 to 10,000,000
 // points, each over 10,000,000 / n repetitions of copy, call, assignment and release. Prints a row
 // per size (seconds per repetition) as soon as it is measured, then writes the rows to
@@ -380,24 +398,6 @@ int benchmark() {
     if (error == 0) return 0;
     std::cerr << "hullbench: cannot write times.txt: " << std::strerror(error) << '\n';
     return 1;
-}
-
-// The correctness run: numPoints random points with 0 <= x < maxX, 0 <= y < maxY, written with
-// their hull by each algorithm to "points.txt", "inc.txt", "gift.txt" and "qhull.txt". Returns 0,
-// or 1 when any of the files could not be written.
-int test(std::int64_t maxX, std::int64_t maxY, std::int64_t numPoints) {
-    PointList points = init(maxX, maxY, numPoints);
-    int failed = printPoints(points, "points.txt");
-    PointList hull = incremental(points);
-    failed |= printPoints(hull, "inc.txt");
-    hull.clear();
-    hull = gift_wrapping(points);
-    failed |= printPoints(hull, "gift.txt");
-    hull.clear();
-    hull = qhull(points);
-    failed |= printPoints(hull, "qhull.txt");
-    hull.clear();
-    return failed != 0 ? 1 : 0;
 }
 
 // Correctness run, then benchmark. Exit status 0, or 1 when an output could not be written or
