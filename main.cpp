@@ -6,8 +6,8 @@
 //   2. the benchmark times the three algorithms on random sets of 10 to 10,000,000 points in
 //      processor time and prints one row per size, then writes the same rows to "times.txt".
 // The points come from the C library's unseeded rand(), so every run writes the same point files.
-// A file that cannot be written is named on standard error and the run ends with status 1; running
-// out of memory ends it with "hullbench: out of memory" and status 1.
+// A file, or standard output, that cannot be written is named on standard error and the run ends
+// with status 1; running out of memory ends it with "hullbench: out of memory" and status 1.
 
 #include <malloc.h>
 #include <sys/time.h>
@@ -301,7 +301,7 @@ PointList incremental(PointList points) {
 }
 
 // ------------------------------------------------------------------------------------------------
-// Driver: the benchmark, the correctness run, the entry point
+// Driver: the correctness run, the benchmark, the entry point
 // ------------------------------------------------------------------------------------------------
 
 // The correctness run: numPoints random points with 0 <= x < maxX, 0 <= y < maxY, written with
@@ -325,7 +325,9 @@ int test(std::int64_t maxX, std::int64_t maxY, std::int64_t numPoints) {
 // Times the three algorithms in processor time on one random point set per size, 10 to 10,000,000
 // points, each over 10,000,000 / n repetitions of copy, call, assignment and release. Prints a row
 // per size (seconds per repetition) as soon as it is measured, then writes the rows to
-// "times.txt". Returns 0, or 1 when "times.txt" could not be written (named on standard error).
+// "times.txt". Returns 0, or 1 when standard output or "times.txt" could not be written (named
+// on standard error as soon as it fails; the measuring goes on, so "times.txt" can still hold the
+// results when the table is lost).
 int benchmark() {
     const std::int64_t sizes[13] = {10,     50,     100,     500,     1000,    5000,    10000,
                                     50000,  100000, 500000, 1000000, 5000000, 10000000};
@@ -335,9 +337,25 @@ int benchmark() {
     double giftTimes[13];
     double qhullTimes[13];
     for (int k = 0; k < 13; ++k) incTimes[k] = giftTimes[k] = qhullTimes[k] = 0.0;
+    // Keeps errno of a stream's first failure in `error`, then clears errno for the next write.
+    auto check = [](const std::ostream& out, int& error) {
+        if (!out && error == 0) error = errno != 0 ? errno : EIO;
+        errno = 0;
+    };
+    // Standard output fails on a full disk, for example; the failure shows at a flush, since the
+    // header lines are written without one. It is named once, and the later writes do nothing.
+    // (A closed pipe ends the program by SIGPIPE first, as it does any Unix filter.)
+    int outError = 0;
+    auto checkOut = [&check, &outError] {
+        if (outError != 0) return;
+        check(std::cout, outError);
+        if (outError != 0) std::cerr << "hullbench: cannot write standard output: " << std::strerror(outError) << '\n';
+    };
 
+    errno = 0;
     std::cout << "Points\tIncremental\tGift Wrapping\tQuick Hull\n"
               << "-------------------------------------------------------- \n";
+    checkOut();
     // Every point set is built, and every timed loop starts, on a tidied heap. glibc keeps freed
     // list nodes in per-size free lists in the order they were freed. After the incremental hull
     // has sorted its copy and freed it, that order is scattered over memory, and lists allocated
@@ -372,32 +390,29 @@ int benchmark() {
         giftTimes[k] = time(gift_wrapping);
         qhullTimes[k] = time(qhull);
         points.clear();
+        errno = 0;
         std::cout.precision(6);
         std::cout << std::scientific << n << "\t\t" << incTimes[k] << "\t\t" << giftTimes[k] << "\t\t"
                   << qhullTimes[k] << '\n'
                   << std::flush;
+        checkOut();
     }
 
     int error = 0;  // errno of the first failure on "times.txt"
-    auto check = [&error](const std::ostream& out) {
-        if (!out && error == 0) error = errno != 0 ? errno : EIO;
-        errno = 0;
-    };
     errno = 0;
     std::ofstream times("times.txt", std::ios::out | std::ios::trunc);
-    check(times);
+    check(times, error);
     for (int k = 0; k < 13; ++k) {
         times.precision(6);
         times << std::scientific << sizes[k] << '\t' << incTimes[k] << '\t' << giftTimes[k] << '\t'
               << qhullTimes[k] << '\n'
               << std::flush;
-        check(times);
+        check(times, error);
     }
     times.close();
-    check(times);
-    if (error == 0) return 0;
-    std::cerr << "hullbench: cannot write times.txt: " << std::strerror(error) << '\n';
-    return 1;
+    check(times, error);
+    if (error != 0) std::cerr << "hullbench: cannot write times.txt: " << std::strerror(error) << '\n';
+    return error != 0 || outError != 0 ? 1 : 0;
 }
 
 // Correctness run, then benchmark. Exit status 0, or 1 when an output could not be written or

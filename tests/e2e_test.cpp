@@ -63,10 +63,12 @@ struct Outcome {
 };
 
 // Runs `command` (hullbench last, given one argument) in `dir`, its standard output and error
-// caught in files beside it. With a signal, sends it once the table's first row is out.
-Outcome runIn(const fs::path& dir, std::vector<std::string> command, int signal = 0) {
+// caught in files beside it. With a signal, sends it once the table's first row is out. With
+// `stdoutTo`, standard output goes there instead (and is not read back).
+Outcome runIn(const fs::path& dir, std::vector<std::string> command, int signal = 0,
+              const char* stdoutTo = nullptr) {
     command.push_back("--ignored-argument");
-    const fs::path out = dir / "../stdout", err = dir / "../stderr";
+    const fs::path out = stdoutTo != nullptr ? fs::path(stdoutTo) : dir / "../stdout", err = dir / "../stderr";
     pid_t child = fork();
     if (child == 0) {
         int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -91,24 +93,29 @@ Outcome runIn(const fs::path& dir, std::vector<std::string> command, int signal 
     int status = 0;
     waitpid(child, &status, 0);
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-    return {code, read(out), read(err)};
+    return {code, stdoutTo != nullptr ? "" : read(out), read(err)};
 }
 
 Outcome runHullbench(const fs::path& dir) { return runIn(dir, {HULLBENCH_PATH}); }
 
-// The table: two header lines and `rows` rows in order, each value in the %e format.
-void expectTable(const std::string& out, std::size_t rows = 13) {
+// The table: two header lines and `rows` rows in order, each value in the %e format; without the
+// header and with one tab between the columns, the rows of "times.txt".
+void expectTable(const std::string& out, std::size_t rows = 13, bool header = true) {
     std::vector<std::string> table = lines(out);
-    ASSERT_EQ(table.size(), 2 + rows) << out;
-    EXPECT_EQ(out.substr(0, out.find('\n', out.find('\n') + 1) + 1),
-              "Points\tIncremental\tGift Wrapping\tQuick Hull\n"
-              "-------------------------------------------------------- \n");
+    const std::size_t top = header ? 2 : 0;
+    ASSERT_EQ(table.size(), top + rows) << out;
+    if (header) {
+        EXPECT_EQ(out.substr(0, out.find('\n', out.find('\n') + 1) + 1),
+                  "Points\tIncremental\tGift Wrapping\tQuick Hull\n"
+                  "-------------------------------------------------------- \n");
+    }
     const char* sizes[] = {"10",     "50",     "100",     "500",     "1000",    "5000",    "10000",
                            "50000",  "100000", "500000",  "1000000", "5000000", "10000000"};
     const std::string value = R"(\d\.\d{6}e[-+]\d{2,3})";
+    const std::string tab = header ? "\t\t" : "\t";
     for (std::size_t k = 0; k < rows; ++k) {
-        std::regex row(std::string(sizes[k]) + "\t\t" + value + "\t\t" + value + "\t\t" + value);
-        EXPECT_TRUE(std::regex_match(table[k + 2], row)) << "row " << k << ": " << table[k + 2];
+        std::regex row(std::string(sizes[k]) + tab + value + tab + value + tab + value);
+        EXPECT_TRUE(std::regex_match(table[k + top], row)) << "row " << k << ": " << table[k + top];
     }
 }
 
@@ -149,6 +156,19 @@ TEST_F(EndToEnd, UnwritableFilesAreNamedAndTheRunEndsWithStatusOne) {
 
     ExpectedFiles expected = expectedFiles();
     EXPECT_TRUE(fs::is_directory(dir_ / "points.txt"));
+    EXPECT_EQ(read(dir_ / "inc.txt"), expected.clockwise);
+    EXPECT_EQ(read(dir_ / "gift.txt"), expected.clockwise);
+    EXPECT_EQ(read(dir_ / "qhull.txt"), expected.counterClockwise);
+}
+
+// The table is lost, but the run goes on: the files are written, and "times.txt" holds the results.
+TEST_F(EndToEnd, UnwritableStandardOutputIsNamedAndTheFilesStillHoldTheResults) {
+    Outcome run = runIn(dir_, {HULLBENCH_PATH}, 0, "/dev/full");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "hullbench: cannot write standard output: No space left on device\n");
+    expectTable(testfiles::read(dir_ / "times.txt"), 13, /*header=*/false);
+    ExpectedFiles expected = expectedFiles();
+    EXPECT_EQ(read(dir_ / "points.txt"), expected.points);
     EXPECT_EQ(read(dir_ / "inc.txt"), expected.clockwise);
     EXPECT_EQ(read(dir_ / "gift.txt"), expected.clockwise);
     EXPECT_EQ(read(dir_ / "qhull.txt"), expected.counterClockwise);
