@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -110,6 +111,57 @@ TEST_F(Tools, HullcheckRejectsEachKindOfBrokenHull) {
         EXPECT_EQ(result.status, 1) << c.why << ": " << result.out;
         EXPECT_NE(result.out.find(c.expected), std::string::npos) << c.why << ": expected \"" << c.expected
                                                                    << "\" in:\n" << result.out;
+    }
+}
+
+// Hulls whose coordinates span the whole 64-bit range, where a difference needs 65 bits and a
+// product 129: each is accepted as written, and rejected reversed or with a dent one unit deep.
+TEST_F(Tools, HullcheckIsExactAtTheEndsOfThe64BitRange) {
+    using Lines = std::vector<std::string>;
+    const std::string lo = std::to_string(INT64_MIN), hi = std::to_string(INT64_MAX);
+    const std::string big = std::to_string(std::int64_t(1) << 62), minusBig = "-" + big;
+    const std::string hiLess = std::to_string(INT64_MAX - 1);
+    struct Case {
+        const char* why;
+        std::vector<std::string> points, clockwise;  // the hull clockwise from the least point
+        std::string dent;                            // an input point just inside the first edge
+    };
+    const Case cases[] = {
+        {"triangle at +-2^62", {"0;1", big + ";0", "0;" + big, minusBig + ";0"}, {minusBig + ";0", "0;" + big, big + ";0"},
+         "-1;" + std::to_string((std::int64_t(1) << 62) - 2)},
+        {"square at -2^63 and 2^63-1", {"0;0", hi + ";" + lo, lo + ";" + lo, hi + ";" + hi, lo + ";" + hi},
+         {lo + ";" + lo, lo + ";" + hi, hi + ";" + hi, hi + ";" + lo}, std::to_string(INT64_MIN + 1) + ";0"},
+        {"diamond on the axes", {"0;" + hi, lo + ";0", "0;" + lo, hi + ";0", "1;1"},
+         {lo + ";0", "0;" + hi, hi + ";0", "0;" + lo}, "-1;" + hiLess},
+    };
+    for (const Case& c : cases) {
+        Lines counterClockwise(c.clockwise);
+        std::reverse(counterClockwise.begin() + 1, counterClockwise.end());
+        Lines points(c.points);
+        points.push_back(c.dent);
+        writeLines(files_ / "points.txt", points);
+        auto writeHulls = [&](const Lines& clockwise, const Lines& counter) {
+            writeLines(files_ / "inc.txt", clockwise);
+            writeLines(files_ / "gift.txt", clockwise);
+            writeLines(files_ / "qhull.txt", counter);
+            return hullcheck();
+        };
+        Outcome right = writeHulls(c.clockwise, counterClockwise);
+        EXPECT_EQ(right.status, 0) << c.why << ":\n" << right.out;
+
+        Outcome reversed = writeHulls(counterClockwise, c.clockwise);
+        EXPECT_EQ(reversed.status, 1) << c.why;
+        EXPECT_NE(reversed.out.find("inc.txt: runs counter-clockwise"), std::string::npos) << c.why << ":\n" << reversed.out;
+        EXPECT_NE(reversed.out.find("qhull.txt: runs clockwise"), std::string::npos) << c.why << ":\n" << reversed.out;
+
+        Lines dented(c.clockwise);
+        dented.insert(dented.begin() + 1, c.dent);
+        Lines dentedCounter(dented);
+        std::reverse(dentedCounter.begin() + 1, dentedCounter.end());
+        Outcome dent = writeHulls(dented, dentedCounter);
+        EXPECT_EQ(dent.status, 1) << c.why;
+        EXPECT_NE(dent.out.find("inc.txt:2: turns counter-clockwise at " + c.dent), std::string::npos)
+            << c.why << ":\n" << dent.out;
     }
 }
 

@@ -1,5 +1,6 @@
-// The program's functions, as the tests and tools call them. They are compiled from main.cpp a
-// second time, with its `main` renamed to `hullbench_main`.
+// The program's functions, as the tests, the tools and the lab call them. They are compiled from
+// main.cpp a second time, with its `main` renamed to `hullbench_main` (the object
+// `hullbench_functions` of the build).
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,167 @@
+// An independent verdict on a hull: the reference hull of a point set, and the check of a hull
+// that an algorithm produced against it. Shared by hullcheck (which reads hullbench's files) and
+// hull-lab (which checks every algorithm's result); it shares no code with the algorithms.
+//
+// Exact for every signed 64-bit coordinate: a difference of two coordinates needs 65 bits and a
+// product of two differences 129, so the turn and dot tests compare the two products of a cross or
+// dot product by sign and 128-bit magnitude instead of subtracting them.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace reference {
+
+struct Pt {
+    std::int64_t x, y;
+    bool operator==(const Pt& o) const { return x == o.x && y == o.y; }
+    bool operator!=(const Pt& o) const { return !(*this == o); }
+    bool operator<(const Pt& o) const { return x < o.x || (x == o.x && y < o.y); }
+};
+
+inline std::string show(Pt p) { return std::to_string(p.x) + ";" + std::to_string(p.y); }
+
+__extension__ typedef __int128 Wide;
+__extension__ typedef unsigned __int128 UWide;
+
+// Sign of u*v - w*z, exactly, for |u|, |v|, |w|, |z| < 2^64: each product is kept as its sign and
+// its magnitude, which is below 2^128. O(1).
+inline int signOfDifference(Wide u, Wide v, Wide w, Wide z) {
+    auto sign = [](Wide a) { return a > 0 ? 1 : a < 0 ? -1 : 0; };
+    auto magnitude = [](Wide a) { return a < 0 ? UWide(-a) : UWide(a); };
+    int s1 = sign(u) * sign(v);
+    int s2 = sign(w) * sign(z);
+    if (s1 != s2) return s1 > s2 ? 1 : -1;  // the products differ in sign, or one is 0
+    if (s1 == 0) return 0;
+    UWide m1 = magnitude(u) * magnitude(v);
+    UWide m2 = magnitude(w) * magnitude(z);
+    if (m1 == m2) return 0;
+    return (m1 > m2) == (s1 > 0) ? 1 : -1;
+}
+
+// Sign of (a - o) x (b - o): 1 when b lies left of the directed line o->a (y pointing up), -1 when
+// right, 0 when the three points are collinear. O(1).
+inline int turn(Pt o, Pt a, Pt b) {
+    return signOfDifference(Wide(a.x) - o.x, Wide(b.y) - o.y, Wide(a.y) - o.y, Wide(b.x) - o.x);
+}
+
+// Sign of (a - o) . (b - o): negative when o lies strictly between a and b on one line. O(1).
+inline int dotSign(Pt o, Pt a, Pt b) {
+    return signOfDifference(Wide(a.x) - o.x, Wide(b.x) - o.x, -(Wide(a.y) - o.y), Wide(b.y) - o.y);
+}
+
+// The corners of the points' hull, clockwise from the least point (the lowest of the leftmost),
+// no point on an edge; one distinct point gives it once, points on one line give its two ends.
+// Monotone chain over a sorted copy: O(n log n).
+inline std::vector<Pt> corners(std::vector<Pt> points) {
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    if (points.size() <= 2) return points;
+    std::vector<Pt> hull;
+    for (int pass = 0; pass < 2; ++pass) {
+        std::size_t base = hull.size();
+        for (const Pt& p : points) {
+            while (hull.size() >= base + 2 && turn(hull[hull.size() - 2], hull.back(), p) >= 0) hull.pop_back();
+            hull.push_back(p);
+        }
+        hull.pop_back();
+        std::reverse(points.begin(), points.end());
+    }
+    return hull;  // upper chain left to right, then lower chain right to left: clockwise
+}
+
+// What an algorithm promises about its hull.
+struct Promise {
+    bool clockwise;      // else counter-clockwise, y pointing up
+    bool strict;         // corners only, never a point in the middle of a hull edge
+    bool onePointTwice;  // a one-point set may come back as that point twice
+};
+
+// The input of a check: the reference corners, and how to find and name an input point.
+struct Input {
+    std::string name;                          // "points.txt", "the input"
+    std::vector<Pt> corners;                   // corners() of the points
+    std::function<bool(Pt)> contains;          // is p an input point?
+    std::function<std::string(Pt)> lineOf;     // where p stands in the input, e.g. "points.txt:7"
+};
+
+// Checks `hull` (named `name`, each point numbered from 1 in messages as "name:N: ") against the
+// input: only input points, the least point first, no point twice, the promised turn at every
+// vertex (straight only for a point on a hull edge, where allowed), every corner of the input on
+// it, once round. Returns "" when it passes, else the first failure. Fills `found` with the
+// polygon's corners once its turns have passed. O(h log h) beyond the input's lookups.
+inline std::string checkHull(const Promise& e, const std::string& name, const std::vector<Pt>& h,
+                             const Input& input, std::vector<Pt>& found) {
+    const std::vector<Pt>& reference = input.corners;
+    auto at = [&](std::size_t i) { return name + ":" + std::to_string(i + 1) + ": "; };
+    if (reference.empty()) return h.empty() ? "" : at(0) + "the points are empty but the hull is not";
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        if (!input.contains(h[i])) return at(i) + show(h[i]) + " is not a point of " + input.name;
+    }
+    if (h.empty()) return name + ": empty, but " + input.name + " is not";
+    const Pt start = reference.front();
+    if (h[0] != start) {
+        return at(0) + "starts at " + show(h[0]) + ", not at the lowest of the leftmost points " + show(start);
+    }
+    if (reference.size() == 1) {
+        found = {start};
+        bool twice = h.size() == 2 && h[1] == start && e.onePointTwice;
+        if (h.size() == 1 || twice) return "";
+        return at(1) + "a one-point set gives that point " + (e.onePointTwice ? "once or twice" : "once");
+    }
+    std::map<Pt, std::size_t> seen;
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        auto [it, fresh] = seen.emplace(h[i], i);
+        if (!fresh) return at(i) + show(h[i]) + " stands twice (first at line " + std::to_string(it->second + 1) + ")";
+    }
+    // Turns: the sign that the promised direction asks for, at every vertex.
+    const int want = e.clockwise ? -1 : 1;
+    const std::size_t n = h.size();
+    std::vector<Pt> strictCorners;
+    std::optional<std::size_t> firstWrong;
+    std::string straight;
+    for (std::size_t i = 0; n >= 3 && i < n; ++i) {
+        Pt a = h[(i + n - 1) % n], b = h[i], c = h[(i + 1) % n];
+        int sign = turn(a, b, c);
+        if (sign == want) {
+            strictCorners.push_back(b);
+        } else if (sign == -want) {
+            if (!firstWrong) firstWrong = i;
+        } else if (straight.empty()) {
+            bool onEdge = dotSign(b, a, c) < 0;  // b strictly between a and c
+            if (e.strict || !onEdge) {
+                straight = at(i) + show(b) +
+                           (onEdge ? " lies on the hull edge " + show(a) + " - " + show(c) + "; only corners belong here"
+                                   : " turns straight back");
+            }
+        }
+    }
+    const char* other = e.clockwise ? "counter-clockwise" : "clockwise";
+    if (firstWrong && strictCorners.empty()) {
+        return name + ": runs " + other + "; it must run " + (e.clockwise ? "clockwise" : "counter-clockwise") +
+               " (y pointing up)";
+    }
+    if (firstWrong) {
+        return at(*firstWrong) + "turns " + other + " at " + show(h[*firstWrong]) + ": the polygon is not convex";
+    }
+    if (!straight.empty()) return straight;
+    found = n == 2 ? h : strictCorners;
+    // Containment: the polygon's points are input points and its turns are right, so it lies
+    // inside the hull; it covers every point exactly when every reference corner is on it.
+    for (const Pt& corner : reference) {
+        if (!seen.count(corner)) return input.lineOf(corner) + ": " + show(corner) + " lies outside the hull in " + name;
+    }
+    // Each corner once and each turn right, yet the corners could still wind round twice.
+    std::vector<Pt> expected = reference;
+    if (!e.clockwise) std::reverse(expected.begin() + 1, expected.end());
+    if (found != expected) return name + ": the corners are not in hull order (the polygon winds round more than once)";
+    return "";
+}
+
+}  // namespace reference
