@@ -6,6 +6,8 @@
 # make check  check the hull files that `make run` left in out/
 # make plots  draw out/times.png and out/hulls.png from them
 # make docs-pictures  a fresh run, drawn into docs/ (the README's pictures)
+# make lab    the default hull-lab (all shapes, 1,000 to 1,000,000 points, every algorithm of the
+#             build, CGAL and Boost.Geometry included) into out/lab.txt, out/lab.tsv, out/lab.png
 # Missing Debian packages are installed with apt-get when run as root; otherwise the command to
 # install them is printed.
 
@@ -15,9 +17,10 @@ FUZZ_SECONDS ?= 600
 RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES)
+LAB_PACKAGES := libcgal-dev libboost-dev
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES)
 
-.PHONY: run test test-fast fuzz check plots docs-pictures build build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab build build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -52,6 +55,18 @@ docs-pictures: run
 	$(call need,$(PLOT_PACKAGES))
 	tools/plot-times out/times.txt -o docs/times.png
 	tools/plot-hulls out -o docs/hulls.png
+
+# hull-lab exits 1 when it finds a WRONG hull (a peer's included) or a crashed cell: that is a
+# finding, named above the tables, and the picture is still drawn. Other failures stop here.
+lab:
+	$(call need,$(RUN_PACKAGES) $(PLOT_PACKAGES) $(LAB_PACKAGES))
+	@$(MAKE) --no-print-directory build
+	mkdir -p out
+	{ $(BUILD)/hull-lab --tsv out/lab.tsv; echo $$? > out/lab.status; } | tee out/lab.txt
+	@status=$$(cat out/lab.status); \
+	if [ "$$status" -gt 1 ]; then echo "make lab: hull-lab failed with status $$status" >&2; exit 1; fi; \
+	tools/plot-lab out/lab.tsv -o out/lab.png; \
+	if [ "$$status" -eq 1 ]; then echo "make lab: hull-lab found a WRONG hull or a crashed cell (named above)"; fi
 
 fuzz:
 	$(call need,$(SANITIZE_PACKAGES))

@@ -1,0 +1,157 @@
+// hull-lab: the program's three hull functions on six shapes of input, beside CGAL and
+// Boost.Geometry, every hull checked. What the lab's files share: shapes, algorithms, cells.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "hullbench.h"
+#include "reference_hull.h"
+
+namespace lab {
+
+// ---- Shapes (shapes.cpp) ------------------------------------------------------------------------
+
+struct Shape {
+    std::string name;    // "square"
+    std::string growth;  // how its hull size grows, for --help and the README
+};
+
+// The six shapes, in the lab's order.
+const std::vector<Shape>& shapes();
+
+// A size that a shape cannot make (std::invalid_argument's message says why and what it can).
+struct ShapeError : std::invalid_argument {
+    using std::invalid_argument::invalid_argument;
+};
+
+// n points of the named shape, a function of (shape, n, seed) alone: the same on every run and
+// machine. Every coordinate lies strictly between -2^30 and 2^30, where the hull functions are
+// exact. Throws ShapeError for a size the shape cannot make, std::invalid_argument for an unknown
+// shape. O(n) (convex: O(n log n)).
+std::vector<Point> makeShape(const std::string& shape, std::int64_t n, std::uint64_t seed);
+
+// Whether `convex` can make n points inside the exact range. O(n log n).
+bool convexFits(std::int64_t n);
+
+// The largest size `convex` can make inside the exact range. O(m log m), m about that size (a
+// second or so).
+std::int64_t convexLargest();
+
+// ---- Algorithms (algorithms.cpp, peers_cgal.cpp, peers_boost.cpp) ------------------------------
+
+// One cell's input, ready to be handed to the algorithm again and again.
+class Runner {
+  public:
+    virtual ~Runner() = default;
+    // One call on a fresh copy of the points: copy, call, release of the copy and the result.
+    virtual void call() = 0;
+    // One call's result, as the algorithm returns it (a closed ring without its closing point).
+    virtual std::vector<reference::Pt> hull() = 0;
+};
+
+struct Algorithm {
+    std::string name;       // "cgal-quickhull"
+    std::string method;     // "quickhull": which of the program's algorithms it faces
+    bool ours;              // one of the program's own functions
+    reference::Promise promise;
+    bool anyStart;          // promises no start point: its hull is checked from the least point
+    std::unique_ptr<Runner> (*prepare)(const std::vector<Point>& points);
+};
+
+// The algorithms of this build: the program's three, then the peers that were built, each beside
+// the one of ours it faces.
+const std::vector<Algorithm>& algorithms();
+const Algorithm* findAlgorithm(const std::string& name);
+
+void addCgalPeers(std::vector<Algorithm>& list);   // peers_cgal.cpp, when CGAL is present
+void addBoostPeers(std::vector<Algorithm>& list);  // peers_boost.cpp, when Boost is present
+
+// ---- One cell (cell.cpp): run in a process of its own ------------------------------------------
+
+struct CellResult {
+    std::size_t h = 0;                 // corners of the reference hull
+    std::string wrong;                 // why the algorithm's hull is wrong, or ""
+    std::vector<double> secondsPerCall;  // one figure per run
+};
+
+// The verdict on one result: "" when `hull` is a correct hull of `points` under the algorithm's
+// promises, else the first failure. Sets `corners` to the reference hull's corner count.
+std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
+                        std::vector<reference::Pt> hull, std::size_t& corners);
+
+// Builds the points, checks the first call's hull, then times `runs` runs, each repeating the call
+// until `minSeconds` of processor time have passed.
+// `checked` is told the verdict before the timing starts.
+CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed, const Algorithm& algorithm,
+                   int runs, double minSeconds, const std::function<void(const CellResult&)>& checked);
+
+// ---- The parent's side: a cell in a child process (runner.cpp), the output (report.cpp) ---------
+
+enum class Status { Ok, Wrong, Skipped, Stopped, Crashed, OutOfMemory };
+
+// "ok", "WRONG", "skipped", "stopped", "crashed", "out-of-memory": the TSV's status words.
+const char* statusWord(Status status);
+
+struct Outcome {
+    std::string shape;
+    std::int64_t n = 0;
+    std::string algorithm;
+    long long h = -1;  // -1: not known (the cell did not get that far)
+    Status status = Status::Ok;
+    double median = 0, min = 0, max = 0;  // seconds per call
+    std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the signal
+};
+
+struct CellPlan {
+    std::string shape;
+    std::int64_t n;
+    std::uint64_t seed;
+    std::string algorithm;
+    int runs;
+    double minSeconds;
+    double deadline;  // wall seconds after which the child is stopped
+};
+
+// Runs one cell as a fresh process of this program (`hull-lab --cell ...`) and waits for it, at
+// most until the plan's deadline, or until `*interrupted` is set by a signal (then the child is
+// killed and the outcome does not count).
+Outcome runChild(const CellPlan& plan, const volatile int* interrupted);
+
+// The hidden `--cell` mode of hull-lab: runs the cell and reports to standard output. Returns the
+// exit status.
+int cellMain(int argc, char** argv);
+
+// What the user sees: a table per shape on standard output, row by row; a TSV line per cell;
+// progress on standard error when it is a terminal.
+class Report {
+  public:
+    Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd);
+    void beginShape(const Shape& shape);
+    void progress(const CellPlan& plan, std::size_t done, std::size_t total);
+    void cell(const Outcome& outcome);  // the TSV line, at once
+    void endRow();                      // the row of the cells given since the last one
+    void endShape();
+    void finish();
+
+  private:
+    void clearProgress();
+    std::vector<std::string> algorithms_;
+    int runs_;
+    double budget_;
+    bool skipped_ = false;
+    int tsvFd_;
+    bool terminal_;
+    bool progressShown_ = false;
+    double started_;
+    std::vector<Outcome> row_;
+    std::vector<std::string> notes_;
+};
+
+double wallSeconds();
+
+}  // namespace lab

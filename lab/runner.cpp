@@ -1,0 +1,165 @@
+// A cell in a process of its own: the parent starts `hull-lab --cell ...` (a fresh exec, so not
+// even the parent's heap carries over), reads what it reports through a pipe, and stops it at the
+// deadline. The child's side is cellMain.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <new>
+#include <sstream>
+
+#include "lab.h"
+
+namespace lab {
+
+double wallSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+const char* statusWord(Status status) {
+    switch (status) {
+        case Status::Ok: return "ok";
+        case Status::Wrong: return "WRONG";
+        case Status::Skipped: return "skipped";
+        case Status::Stopped: return "stopped";
+        case Status::Crashed: return "crashed";
+        case Status::OutOfMemory: return "out-of-memory";
+    }
+    return "?";
+}
+
+// Exit statuses of the child besides 0.
+constexpr int kOutOfMemory = 3;
+constexpr int kFailed = 4;
+
+int cellMain(int argc, char** argv) {
+    // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS
+    if (argc != 8) return kFailed;
+    const Algorithm* algorithm = findAlgorithm(argv[4]);
+    if (algorithm == nullptr) return kFailed;
+    try {
+        CellResult result = runCell(argv[2], std::strtoll(argv[3], nullptr, 10), std::strtoull(argv[5], nullptr, 10),
+                                    *algorithm, std::atoi(argv[6]), std::strtod(argv[7], nullptr),
+                                    [](const CellResult& checked) {
+                                        std::printf("h %zu\n", checked.h);
+                                        if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
+                                        std::fflush(stdout);
+                                    });
+        std::printf("time");
+        for (double seconds : result.secondsPerCall) std::printf(" %.9e", seconds);
+        std::printf("\n");
+        return std::fflush(stdout) == 0 ? 0 : kFailed;
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    } catch (const std::exception& e) {
+        std::printf("error %s\n", e.what());
+        return kFailed;
+    }
+}
+
+Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
+    Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, ""};
+    std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), plan.algorithm,
+                                      std::to_string(plan.seed), std::to_string(plan.runs),
+                                      std::to_string(plan.minSeconds)};
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+        outcome.note = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return outcome;
+    }
+    const double started = wallSeconds();
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        execv("/proc/self/exe", argv.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    if (child < 0) {
+        close(pipeFds[0]);
+        outcome.note = std::string("cannot start a process: ") + std::strerror(errno);
+        return outcome;
+    }
+    std::string report;
+    bool stopped = false;
+    for (;;) {
+        if (*interrupted) {
+            kill(child, SIGKILL);
+            break;
+        }
+        double left = plan.deadline - (wallSeconds() - started);
+        if (left <= 0) {
+            kill(child, SIGKILL);
+            stopped = true;
+            break;
+        }
+        pollfd p{pipeFds[0], POLLIN, 0};
+        int ready = poll(&p, 1, int(std::min(left, 0.25) * 1000) + 1);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
+        char buffer[4096];
+        ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;  // the child is done
+        report.append(buffer, std::size_t(got));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    const double seconds = wallSeconds() - started;
+
+    std::istringstream lines(report);
+    std::vector<double> times;
+    bool timed = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("h ", 0) == 0) outcome.h = std::atoll(line.c_str() + 2);
+        if (line.rfind("wrong ", 0) == 0) outcome.note = line.substr(6);
+        if (line.rfind("error ", 0) == 0) outcome.note = line.substr(6);
+        if (line.rfind("time", 0) == 0) {
+            timed = true;
+            std::istringstream values(line.substr(4));
+            for (double t; values >> t;) times.push_back(t);
+        }
+    }
+    char text[64];
+    if (stopped) {
+        outcome.status = Status::Stopped;
+        std::snprintf(text, sizeof text, "stopped after %.0f s", seconds);
+        outcome.note = text;
+    } else if (WIFSIGNALED(status)) {
+        outcome.status = Status::Crashed;
+        outcome.note = std::string("killed by ") + sigabbrev_np(WTERMSIG(status)) +
+                       (WTERMSIG(status) == SIGKILL ? " (out of memory?)" : "");
+    } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemory) {
+        outcome.status = Status::OutOfMemory;
+        outcome.note = "out of memory";
+    } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && timed && !times.empty()) {
+        std::sort(times.begin(), times.end());
+        outcome.status = outcome.note.empty() ? Status::Ok : Status::Wrong;
+        outcome.min = times.front();
+        outcome.max = times.back();
+        std::size_t m = times.size() / 2;
+        outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
+    } else if (outcome.note.empty()) {
+        outcome.note = "exited with status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    }
+    return outcome;
+}
+
+}  // namespace lab

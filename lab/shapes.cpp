@@ -1,0 +1,199 @@
+// The lab's six shapes of input. Every point set is a function of (shape, n, seed): the generator
+// is SplitMix64 seeded from the three, and the arithmetic is integer or IEEE (+, *, /, sqrt, all
+// correctly rounded), except `normal`, which also takes a logarithm from the C library.
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "lab.h"
+
+namespace lab {
+
+namespace {
+
+constexpr std::int64_t kExact = std::int64_t(1) << 30;  // |coordinate| < 2^30: the exact range
+
+// SplitMix64 (Steele, Lea and Flood, 2014): 64 random bits per step.
+struct SplitMix64 {
+    std::uint64_t state;
+    std::uint64_t next() {
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    // Uniform in [0, bound), bound > 0 (the high half of a 128-bit product).
+    std::int64_t below(std::int64_t bound) {
+        __extension__ typedef unsigned __int128 U;
+        return std::int64_t((U(next()) * U(bound)) >> 64);
+    }
+    // Uniform in [-1, 1), a multiple of 2^-52.
+    double signedUnit() { return double(std::int64_t(next() >> 11) - (std::int64_t(1) << 52)) / 4503599627370496.0; }
+};
+
+SplitMix64 generator(const std::string& shape, std::int64_t n, std::uint64_t seed) {
+    std::uint64_t mix = seed;
+    for (char c : shape) mix = mix * 131 + std::uint64_t(static_cast<unsigned char>(c));
+    SplitMix64 g{mix ^ (std::uint64_t(n) * 0xD1B54A32D192ED03ull)};
+    g.next();
+    return g;
+}
+
+template <typename Draw>
+std::vector<Point> draw(std::int64_t n, Draw&& one) {
+    std::vector<Point> points;
+    points.reserve(std::size_t(n));
+    while (std::int64_t(points.size()) < n) one(points);
+    return points;
+}
+
+// A primitive vector (gcd 1) of the upper half-plane: a > 0, or a == 0 and b > 0.
+struct Edge {
+    std::int64_t a, b;
+};
+
+// Half of the plane an edge points into, then the cross product: the angle order.
+bool byAngle(const Edge& u, const Edge& v) {
+    auto half = [](const Edge& e) { return e.b > 0 || (e.b == 0 && e.a > 0) ? 0 : 1; };
+    if (half(u) != half(v)) return half(u) < half(v);
+    return u.a * v.b - u.b * v.a > 0;
+}
+
+// The m shortest primitive vectors of the upper half-plane, ties broken by angle. O(m log m).
+std::vector<Edge> shortestEdges(std::int64_t m) {
+    std::vector<Edge> edges;
+    for (std::int64_t r = std::int64_t(std::sqrt(double(m) * 1.1)) + 2;; r = r * 3 / 2) {
+        edges.clear();
+        for (std::int64_t a = 0; a <= r; ++a) {
+            for (std::int64_t b = a == 0 ? 1 : -r; b <= r; ++b) {
+                if (a * a + b * b <= r * r && std::gcd(a, b) == 1) edges.push_back({a, b});
+            }
+        }
+        if (std::int64_t(edges.size()) >= m) break;
+    }
+    std::sort(edges.begin(), edges.end(), [](const Edge& u, const Edge& v) {
+        std::int64_t nu = u.a * u.a + u.b * u.b, nv = v.a * v.a + v.b * v.b;
+        return nu != nv ? nu < nv : byAngle(u, v);
+    });
+    edges.resize(std::size_t(m));
+    return edges;
+}
+
+// The polygon's width and height for m edge pairs: each pair adds |a| to the one, |b| to the other.
+bool fits(std::int64_t width, std::int64_t height) { return width < 2 * kExact - 2 && height < 2 * kExact - 2; }
+
+// n points in convex position: the m = ceil(n / 2) shortest primitive vectors and their opposites,
+// in angle order, are the edges of a polygon with 2m corners and no three on a line; for odd n
+// one corner goes. Centred on the origin, shuffled.
+std::vector<Point> convex(std::int64_t n, SplitMix64& g) {
+    if (n <= 0) return {};
+    std::int64_t m = (n + 1) / 2;
+    std::vector<Edge> half = shortestEdges(m);
+    std::int64_t width = 0, height = 0;
+    for (const Edge& e : half) width += e.a, height += std::abs(e.b);
+    if (!fits(width, height)) {
+        throw ShapeError("convex: " + std::to_string(n) + " points do not fit inside |coordinate| < 2^30; the largest is " +
+                         std::to_string(convexLargest()));
+    }
+    std::vector<Edge> edges(half);
+    for (const Edge& e : half) edges.push_back({-e.a, -e.b});
+    std::sort(edges.begin(), edges.end(), byAngle);
+    std::vector<Point> points;
+    Point at{0, 0};
+    std::int64_t minX = 0, maxX = 0, minY = 0, maxY = 0;
+    for (const Edge& e : edges) {
+        points.push_back(at);
+        at = Point{at.x + e.a, at.y + e.b};
+        minX = std::min(minX, at.x), maxX = std::max(maxX, at.x);
+        minY = std::min(minY, at.y), maxY = std::max(maxY, at.y);
+    }
+    if (n % 2 == 1) points.pop_back();  // m pairs make 2m = n + 1 corners: one goes
+    const std::int64_t dx = -((minX + maxX) >> 1), dy = -((minY + maxY) >> 1);
+    for (Point& p : points) p = Point{p.x + dx, p.y + dy};
+    for (std::size_t i = points.size(); i > 1; --i) std::swap(points[i - 1], points[std::size_t(g.below(std::int64_t(i)))]);
+    return points;
+}
+
+}  // namespace
+
+const std::vector<Shape>& shapes() {
+    static const std::vector<Shape> list = {
+        {"square", "uniform in a square of side 10^7, as the benchmark draws; h grows like log n"},
+        {"disc", "uniform in a disc of radius 2^29; h grows like n^(1/3)"},
+        {"normal", "two-dimensional normal, sigma 2^26; h grows like sqrt(log n)"},
+        {"circle", "on a circle of radius 2^29, rounded to the grid; nearly every point a corner until "
+                   "the grid runs out (some 10^5 points)"},
+        {"convex", "every point a corner, exactly (a polygon of the shortest primitive edge vectors); "
+                   "h = n"},
+        {"lattice", "uniform on a 64 x 64 grid: copies and points on hull edges everywhere; h at most "
+                    "a few dozen, 4 once the grid fills"},
+    };
+    return list;
+}
+
+bool convexFits(std::int64_t n) {
+    std::int64_t width = 0, height = 0;
+    for (const Edge& e : shortestEdges((n + 1) / 2)) width += e.a, height += std::abs(e.b);
+    return fits(width, height);
+}
+
+std::int64_t convexLargest() {
+    static const std::int64_t largest = [] {
+        // The widths grow with every pair, so walk the shortest vectors until one no longer fits.
+        std::vector<Edge> edges = shortestEdges(4000000);
+        std::int64_t width = 0, height = 0, m = 0;
+        for (const Edge& e : edges) {
+            if (!fits(width + e.a, height + std::abs(e.b))) break;
+            width += e.a, height += std::abs(e.b), ++m;
+        }
+        return 2 * m;
+    }();
+    return largest;
+}
+
+std::vector<Point> makeShape(const std::string& shape, std::int64_t n, std::uint64_t seed) {
+    SplitMix64 g = generator(shape, n, seed);
+    const std::int64_t r = std::int64_t(1) << 29;
+    if (shape == "square") {
+        return draw(n, [&](std::vector<Point>& p) {
+            std::int64_t x = g.below(10000000);
+            p.push_back({x, g.below(10000000)});
+        });
+    }
+    if (shape == "disc") {
+        return draw(n, [&](std::vector<Point>& p) {
+            std::int64_t x = g.below(2 * r + 1) - r;
+            std::int64_t y = g.below(2 * r + 1) - r;
+            if (x * x + y * y <= r * r) p.push_back({x, y});
+        });
+    }
+    if (shape == "normal") {  // Marsaglia's polar method
+        const double sigma = double(std::int64_t(1) << 26);
+        return draw(n, [&](std::vector<Point>& p) {
+            double u = g.signedUnit(), v = g.signedUnit(), s = u * u + v * v;
+            if (s >= 1 || s == 0) return;
+            double f = sigma * std::sqrt(-2.0 * std::log(s) / s);
+            std::int64_t x = std::llround(u * f), y = std::llround(v * f);
+            if (std::abs(x) < kExact && std::abs(y) < kExact) p.push_back({x, y});
+        });
+    }
+    if (shape == "circle") {  // a uniform direction from a point of the unit disc, scaled to r
+        return draw(n, [&](std::vector<Point>& p) {
+            double u = g.signedUnit(), v = g.signedUnit(), s = u * u + v * v;
+            if (s >= 1 || s < 1e-6) return;
+            double length = std::sqrt(s);
+            p.push_back({std::llround(double(r) * u / length), std::llround(double(r) * v / length)});
+        });
+    }
+    if (shape == "convex") return convex(n, g);
+    if (shape == "lattice") {
+        return draw(n, [&](std::vector<Point>& p) {
+            std::int64_t x = g.below(64);
+            p.push_back({x, g.below(64)});
+        });
+    }
+    throw std::invalid_argument("unknown shape " + shape);
+}
+
+}  // namespace lab

@@ -1,0 +1,348 @@
+// The lab: its shapes, every algorithm of this build (the program's and the peers') against a
+// brute-force hull on every shape, the verdict on wrong hulls, and hull-lab itself: budgets, bad
+// arguments, an interrupted run, its TSV and the plot.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../lab/lab.h"
+#include "hull_check.h"
+#include "test_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testfiles::lines;
+using testfiles::read;
+
+const std::int64_t kExact = std::int64_t(1) << 30;
+
+std::size_t corners(const std::vector<Point>& points) {
+    std::vector<reference::Pt> copy;
+    for (const Point& p : points) copy.push_back({p.x, p.y});
+    return reference::corners(copy).size();
+}
+
+std::vector<std::string> shapeNames() {
+    std::vector<std::string> names;
+    for (const lab::Shape& s : lab::shapes()) names.push_back(s.name);
+    return names;
+}
+
+// ---- Shapes ----------------------------------------------------------------------------------
+
+TEST(LabShapes, SameSeedGivesTheSamePointsAndAnotherSeedOthers) {
+    for (const std::string& shape : shapeNames()) {
+        std::vector<Point> once = lab::makeShape(shape, 500, 7), again = lab::makeShape(shape, 500, 7);
+        std::vector<Point> other = lab::makeShape(shape, 500, 8);
+        ASSERT_EQ(once.size(), 500u) << shape;
+        EXPECT_TRUE(std::equal(once.begin(), once.end(), again.begin())) << shape;
+        EXPECT_FALSE(std::equal(once.begin(), once.end(), other.begin())) << shape << ": seed 8 gives seed 7's points";
+    }
+}
+
+TEST(LabShapes, EveryPointLiesInsideTheExactRange) {
+    for (const std::string& shape : shapeNames()) {
+        for (const Point& p : lab::makeShape(shape, 20000, 1)) {
+            ASSERT_TRUE(std::abs(p.x) < kExact && std::abs(p.y) < kExact) << shape << ' ' << p;
+            if (shape == "square") {
+                ASSERT_TRUE(p.x >= 0 && p.x < 10000000 && p.y >= 0 && p.y < 10000000) << p;
+            }
+            if (shape == "lattice") {
+                ASSERT_TRUE(p.x >= 0 && p.x < 64 && p.y >= 0 && p.y < 64) << p;
+            }
+        }
+    }
+}
+
+TEST(LabShapes, ConvexMakesEveryPointACorner) {
+    for (std::int64_t n : {1, 2, 3, 4, 5, 6, 7, 40, 41, 1001, 200000}) {
+        std::vector<Point> points = lab::makeShape("convex", n, 1);
+        ASSERT_EQ(std::int64_t(points.size()), n);
+        EXPECT_EQ(std::int64_t(corners(points)), n) << n << " points";
+        if (n <= 41) {
+            PointList list(points.begin(), points.end());
+            EXPECT_EQ(std::int64_t(hullcheck::bruteCorners(list).size()), n) << n << " points, brute force";
+        }
+    }
+}
+
+TEST(LabShapes, ConvexReachesItsLargestSizeAndRefusesOneMore) {
+    const std::int64_t largest = lab::convexLargest();
+    EXPECT_GE(largest, 1000000);
+    std::vector<Point> points = lab::makeShape("convex", largest, 1);
+    for (const Point& p : points) ASSERT_TRUE(std::abs(p.x) < kExact && std::abs(p.y) < kExact) << p;
+    EXPECT_EQ(std::int64_t(corners(points)), largest);
+    try {
+        lab::makeShape("convex", largest + 1, 1);
+        ADD_FAILURE() << "convex made " << largest + 1 << " points";
+    } catch (const lab::ShapeError& e) {
+        EXPECT_NE(std::string(e.what()).find("the largest is " + std::to_string(largest)), std::string::npos) << e.what();
+    }
+}
+
+TEST(LabShapes, LatticeHasCopiesAndPointsOnHullEdges) {
+    std::vector<Point> points = lab::makeShape("lattice", 3000, 1);
+    std::set<Point> distinct(points.begin(), points.end());
+    EXPECT_LT(distinct.size(), points.size()) << "no copies";
+    std::vector<reference::Pt> copy;
+    for (const Point& p : points) copy.push_back({p.x, p.y});
+    std::vector<reference::Pt> hull = reference::corners(copy);
+    std::size_t onEdges = 0;
+    for (const Point& p : distinct) {
+        reference::Pt q{p.x, p.y};
+        for (std::size_t i = 0; i < hull.size(); ++i) {
+            reference::Pt a = hull[i], b = hull[(i + 1) % hull.size()];
+            onEdges += reference::turn(a, b, q) == 0 && reference::dotSign(q, a, b) < 0;
+        }
+    }
+    EXPECT_GT(onEdges, 20u);
+}
+
+TEST(LabShapes, SquareKeepsFewCornersWhileCircleMakesMostPointsCorners) {
+    EXPECT_LT(corners(lab::makeShape("square", 100000, 1)), 60u);
+    EXPECT_LT(corners(lab::makeShape("normal", 100000, 1)), 40u);
+    EXPECT_GT(corners(lab::makeShape("circle", 1000, 1)), 900u);
+    std::size_t disc = corners(lab::makeShape("disc", 100000, 1));
+    EXPECT_TRUE(disc > 60 && disc < 400) << disc << " corners; n^(1/3) is about 46";
+}
+
+// ---- Algorithms ------------------------------------------------------------------------------
+
+class LabAlgorithm : public testing::TestWithParam<std::string> {};
+
+// Every algorithm of this build, on every shape and small sizes: the corners of a brute-force hull,
+// in the order and from the start it promises, and a timed call that runs.
+TEST_P(LabAlgorithm, GivesTheBruteForceCornersOnEveryShape) {
+    const lab::Algorithm& algorithm = *lab::findAlgorithm(GetParam());
+    for (const std::string& shape : shapeNames()) {
+        for (std::int64_t n : {1, 2, 3, 4, 10, 60, 250}) {
+            std::vector<Point> points = lab::makeShape(shape, n, 3);
+            auto runner = algorithm.prepare(points);
+            std::vector<reference::Pt> hull = runner->hull();
+            std::size_t h = 0;
+            EXPECT_EQ(lab::checkResult(algorithm, points, hull, h), "") << algorithm.name << ", " << shape << ", " << n;
+            std::vector<Point> brute = hullcheck::bruteCorners(PointList(points.begin(), points.end()));
+            EXPECT_EQ(h, brute.size()) << algorithm.name << ", " << shape << ", " << n;
+            std::set<Point> got;
+            for (const reference::Pt& p : hull) got.insert(Point{p.x, p.y});
+            for (const Point& corner : brute) {
+                EXPECT_TRUE(got.count(corner)) << algorithm.name << ", " << shape << ", " << n << ": misses " << corner;
+            }
+            runner->call();
+        }
+    }
+}
+
+std::vector<std::string> algorithmNames() {
+    std::vector<std::string> names;
+    for (const lab::Algorithm& a : lab::algorithms()) names.push_back(a.name);
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(ThisBuild, LabAlgorithm, testing::ValuesIn(algorithmNames()),
+                         [](const testing::TestParamInfo<std::string>& param) {
+                             std::string name = param.param;
+                             for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+TEST(LabAlgorithms, PeersAreBuiltWhenTheirLibrariesArePresent) {
+#ifdef HULL_LAB_CGAL
+    for (const char* name : {"cgal-monotone-chain", "cgal-gift-wrapping", "cgal-quickhull", "cgal-akl-toussaint"}) {
+        EXPECT_NE(lab::findAlgorithm(name), nullptr) << name;
+    }
+#endif
+#ifdef HULL_LAB_BOOST
+    EXPECT_NE(lab::findAlgorithm("boost-monotone-chain"), nullptr);
+#endif
+    EXPECT_GE(lab::algorithms().size(), 3u);
+}
+
+// The verdict rejects each kind of wrong hull, for an algorithm that promises its start and for
+// one that does not.
+TEST(LabAlgorithms, TheVerdictRejectsWrongHulls) {
+    const std::vector<Point> square = {{0, 0}, {0, 4}, {4, 4}, {4, 0}, {2, 2}, {0, 2}};
+    using Hull = std::vector<reference::Pt>;
+    const Hull clockwise = {{0, 0}, {0, 4}, {4, 4}, {4, 0}};
+    struct Case {
+        const char* why;
+        Hull hull;
+        const char* expected;
+    } cases[] = {
+        {"reversed", {{0, 0}, {4, 0}, {4, 4}, {0, 4}}, "runs counter-clockwise"},
+        {"a corner missing", {{0, 0}, {0, 4}, {4, 4}}, "lies outside the hull"},
+        {"a foreign point", {{0, 0}, {0, 4}, {5, 5}, {4, 0}}, "is not a point of the input"},
+        {"an inside point", {{0, 0}, {0, 4}, {4, 4}, {2, 2}, {4, 0}}, "turns counter-clockwise"},
+        {"an edge point where only corners belong", {{0, 0}, {0, 2}, {0, 4}, {4, 4}, {4, 0}}, "only corners belong"},
+        {"a corner twice", {{0, 0}, {0, 4}, {4, 4}, {4, 0}, {0, 4}}, "stands twice"},
+        {"empty", {}, "empty"},
+    };
+    const lab::Algorithm& incremental = *lab::findAlgorithm("incremental");
+    std::size_t h = 0;
+    EXPECT_EQ(lab::checkResult(incremental, square, clockwise, h), "");
+    EXPECT_EQ(h, 4u);
+    for (const Case& c : cases) {
+        std::string verdict = lab::checkResult(incremental, square, c.hull, h);
+        EXPECT_NE(verdict.find(c.expected), std::string::npos) << c.why << ": " << verdict;
+    }
+    Hull rotated = {{4, 4}, {4, 0}, {0, 0}, {0, 4}};
+    EXPECT_NE(lab::checkResult(incremental, square, rotated, h).find("starts at"), std::string::npos);
+    lab::Algorithm anyStart = incremental;
+    anyStart.anyStart = true;
+    EXPECT_EQ(lab::checkResult(anyStart, square, rotated, h), "") << "a hull with no promised start, rotated";
+}
+
+// ---- hull-lab, the program ---------------------------------------------------------------------
+
+struct LabRun {
+    int status;
+    std::string out, err;
+};
+
+class HullLab : public testing::Test {
+  protected:
+    LabRun lab(const std::string& arguments) {
+        std::string command = "cd '" + dir_.path.string() + "' && '" HULL_LAB_PATH "' " + arguments +
+                              " >stdout 2>stderr";
+        int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(dir_.path / "stdout"), read(dir_.path / "stderr")};
+    }
+    // The TSV's lines below its header, split into fields.
+    std::vector<std::vector<std::string>> tsv(const std::string& name) {
+        std::vector<std::string> text = lines(read(dir_.path / name));
+        EXPECT_FALSE(text.empty());
+        if (text.empty()) return {};
+        EXPECT_EQ(text[0], "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote");
+        std::vector<std::vector<std::string>> rows;
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            std::vector<std::string> fields;
+            std::stringstream in(text[i]);
+            for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+            if (!text[i].empty() && text[i].back() == '\t') fields.push_back("");
+            EXPECT_EQ(fields.size(), 9u) << "line " << i + 1 << ": " << text[i];
+            if (fields.size() == 9) rows.push_back(fields);
+        }
+        return rows;
+    }
+    testfiles::TempDir dir_{"hull-lab"};
+};
+
+TEST_F(HullLab, WritesTablesATsvThatParsesPointFilesAndAPlot) {
+    std::string peer = lab::algorithms().size() > 3 ? "," + lab::algorithms()[1].name : "";
+    LabRun run = lab("--shapes square,convex,lattice --sizes 100,1000 --algorithms incremental,gift_wrapping,qhull" +
+                  peer + " --runs 1 --seed 5 --tsv lab.tsv --write-points points");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const char* shape : {"square:", "convex:", "lattice:"}) EXPECT_NE(run.out.find(shape), std::string::npos) << shape;
+    auto rows = tsv("lab.tsv");
+    EXPECT_EQ(rows.size(), 3 * 2 * (peer.empty() ? 3u : 4u));
+    std::map<std::string, std::string> hOfRow;
+    for (const auto& f : rows) {
+        EXPECT_EQ(f[7], "ok") << f[0] << ' ' << f[1] << ' ' << f[3] << ": " << f[8];
+        double median = std::stod(f[4]), min = std::stod(f[5]), max = std::stod(f[6]);
+        EXPECT_TRUE(min > 0 && min <= median && median <= max) << f[3];
+        auto [it, fresh] = hOfRow.emplace(f[0] + " " + f[1], f[2]);
+        EXPECT_EQ(it->second, f[2]) << "h differs within a row: " << f[0] << ' ' << f[1];
+        if (f[0] == "convex") {
+            EXPECT_EQ(f[2], f[1]) << "convex: h = n";
+        }
+        std::string points = read(dir_.path / "points" / (f[0] + "-" + f[1] + ".txt"));
+        std::vector<Point> expected = lab::makeShape(f[0], std::stoll(f[1]), 5);
+        ASSERT_EQ(lines(points).size(), expected.size()) << f[0] << ' ' << f[1];
+        EXPECT_EQ(lines(points)[0], std::to_string(expected[0].x) + ";" + std::to_string(expected[0].y));
+    }
+    std::string plot = "'" TOOLS_DIR "/plot-lab' '" + (dir_.path / "lab.tsv").string() + "' -o '" +
+                       (dir_.path / "lab.png").string() + "' >/dev/null";
+    EXPECT_EQ(std::system(plot.c_str()), 0);
+    std::string png = read(dir_.path / "lab.png");
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_GT(png.size(), 20000u);
+}
+
+// Gift wrapping on points in convex position takes seconds a call from 50,000 points up: with a
+// 1 s budget it is skipped when a smaller size predicts it, stopped when nothing does (at 100,000,
+// ten seconds a call or more, far past the 5 s at which a 1 s cell is stopped), and the run ends
+// either way.
+TEST_F(HullLab, ACellOverTheBudgetIsSkippedOrStoppedAndTheRunGoesOn) {
+    struct Case {
+        const char* sizes;
+        const char* n;
+        const char* status;
+    } cases[] = {{"2000,50000", "50000", "skipped"}, {"100000", "100000", "stopped"}};
+    for (const Case& c : cases) {
+        LabRun run = lab(std::string("--shapes convex --sizes ") + c.sizes +
+                      " --algorithms gift_wrapping,incremental --budget 1 --runs 1 --tsv lab.tsv");
+        EXPECT_EQ(run.status, 0) << c.sizes << ": " << run.err;
+        bool found = false;
+        for (const auto& f : tsv("lab.tsv")) {
+            if (f[1] != c.n) continue;
+            EXPECT_EQ(f[2], c.n) << "h is known for every cell";
+            EXPECT_EQ(f[7], f[3] == "gift_wrapping" ? c.status : "ok") << c.sizes << ' ' << f[3] << ": " << f[8];
+            found = found || f[3] == "gift_wrapping";
+        }
+        EXPECT_TRUE(found) << c.sizes;
+        EXPECT_NE(run.out.find(std::string(c.status) == "skipped" ? "skip " : "stopped"), std::string::npos) << run.out;
+    }
+}
+
+TEST_F(HullLab, BadArgumentsExitWithStatusTwoBeforeAnyCellRuns) {
+    fs::create_directory(dir_.path / "tsv-is-a-folder");
+    std::ofstream(dir_.path / "a-file") << "not a folder\n";
+    const std::string tooMany = std::to_string(lab::convexLargest() + 1);
+    struct Case {
+        std::string arguments, message;
+    } cases[] = {
+        {"--shapes square,triangle", "unknown shape \"triangle\""},
+        {"--algorithms qhull,bogosort", "unknown algorithm \"bogosort\""},
+        {"--sizes 100,abc", "size \"abc\" is not a positive whole number"},
+        {"--sizes 0", "size \"0\" is not a positive whole number"},
+        {"--sizes -5", "size \"-5\" is not a positive whole number"},
+        {"--sizes 1000000000000", "size 1000000000000 needs about"},
+        {"--shapes convex --sizes " + tooMany, "the largest it can is " + std::to_string(lab::convexLargest())},
+        {"--runs 0", "--runs must be a whole number from 1"},
+        {"--budget 0", "--budget must be a number of seconds above 0"},
+        {"--budget -3", "--budget must be a number of seconds above 0"},
+        {"--tsv tsv-is-a-folder", "cannot write tsv-is-a-folder: Is a directory"},
+        {"--write-points a-file", "cannot write into the points folder a-file"},
+        {"--write-points no/such/folder", "cannot make the points folder no/such/folder"},
+        {"--colour blue", "unknown argument --colour"},
+        {"--runs", "--runs needs a value"},
+    };
+    for (const Case& c : cases) {
+        LabRun run = lab(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.arguments;
+        ASSERT_FALSE(run.err.empty()) << c.arguments;
+        EXPECT_EQ(lines(run.err)[0].rfind("hull-lab: ", 0), 0u) << c.arguments << ": " << run.err;
+        EXPECT_NE(lines(run.err)[0].find(c.message), std::string::npos) << c.arguments << ": " << run.err;
+        EXPECT_NE(run.err.find("usage: hull-lab"), std::string::npos) << c.arguments;
+        EXPECT_EQ(run.out, "") << c.arguments << ": a cell ran";
+    }
+}
+
+// SIGTERM in the middle of a run stops the child, and the TSV keeps whole lines only.
+TEST_F(HullLab, ATerminatedRunLeavesATsvOfWholeLines) {
+    std::string command = "cd '" + dir_.path.string() + "' && { '" HULL_LAB_PATH
+                          "' --shapes circle --sizes 1000,2000,3000,4000 --runs 2 --tsv lab.tsv >/dev/null 2>&1 & "
+                          "pid=$!; while [ \"$(wc -l < lab.tsv 2>/dev/null || echo 0)\" -lt 4 ]; do sleep 0.05; done; "
+                          "kill -TERM $pid; wait $pid; echo $? > status; }";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read(dir_.path / "status"), "143\n");
+    std::string text = read(dir_.path / "lab.tsv");
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    auto rows = tsv("lab.tsv");
+    EXPECT_GE(rows.size(), 3u);
+    EXPECT_LT(rows.size(), 4 * lab::algorithms().size());
+}
+
+}  // namespace
