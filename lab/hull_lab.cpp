@@ -171,8 +171,9 @@ bool writePoints(const std::string& path, const std::vector<Point>& points) {
     return bool(out);
 }
 
-// The predicted seconds per call at n, from the same shape and algorithm at smaller sizes: the
-// power law through the last two, its exponent held between 1 and 2.5; from one size alone, n^2.
+// The predicted seconds per call at n, from the same shape and algorithm at smaller sizes (their
+// fastest runs): the power law through the last two, its exponent held between 1 and 2.5; from
+// one size alone, n^2.
 double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::int64_t n) {
     if (seen.empty()) return 0;
     auto [n2, t2] = seen.back();
@@ -266,7 +267,7 @@ int main(int argc, char** argv) {
                 }
                 if (interrupted) break;
                 if (outcome.status == Status::Ok || outcome.status == Status::Wrong) {
-                    seen[name].push_back({n, outcome.median});
+                    seen[name].push_back({n, outcome.min});  // the least noisy of the runs
                 }
                 if (outcome.status == Status::Wrong || outcome.status == Status::Crashed) {
                     std::cerr << "hull-lab: " << (outcome.status == Status::Wrong ? "WRONG hull" : "crashed") << ": "
