@@ -283,14 +283,20 @@ TEST_F(HullLab, ACellOverTheBudgetIsSkippedOrStoppedAndTheRunGoesOn) {
         LabRun run = lab(std::string("--shapes convex --sizes ") + c.sizes +
                       " --algorithms gift_wrapping,incremental --budget 1 --runs 1 --tsv lab.tsv");
         EXPECT_EQ(run.status, 0) << c.sizes << ": " << run.err;
-        bool found = false;
+        // The cell after gift wrapping's still runs (incremental: skipped too from 2,000 points
+        // in a slow build, where its own prediction is over the budget; run when nothing predicts).
+        std::set<std::string> seen;
         for (const auto& f : tsv("lab.tsv")) {
             if (f[1] != c.n) continue;
+            seen.insert(f[3]);
             EXPECT_EQ(f[2], c.n) << "h is known for every cell";
-            EXPECT_EQ(f[7], f[3] == "gift_wrapping" ? c.status : "ok") << c.sizes << ' ' << f[3] << ": " << f[8];
-            found = found || f[3] == "gift_wrapping";
+            if (f[3] == "gift_wrapping") {
+                EXPECT_EQ(f[7], c.status) << c.sizes << ": " << f[8];
+            } else if (c.sizes == std::string("100000")) {
+                EXPECT_EQ(f[7], "ok") << f[3] << ": " << f[8];
+            }
         }
-        EXPECT_TRUE(found) << c.sizes;
+        EXPECT_EQ(seen, (std::set<std::string>{"gift_wrapping", "incremental"})) << c.sizes;
         EXPECT_NE(run.out.find(std::string(c.status) == "skipped" ? "skip " : "stopped"), std::string::npos) << run.out;
     }
 }
