@@ -63,7 +63,7 @@ void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total)
     if (!terminal_) return;
     std::cerr << "\r\033[K[" << done + 1 << '/' << total << "] " << plan.shape << ' ' << plan.n << ' '
               << plan.algorithm << " (" << format("%.0f", wallSeconds() - started_) << " s elapsed, "
-              << total - done << " cells left)" << std::flush;
+              << total - done - 1 << (total - done - 1 == 1 ? " cell" : " cells") << " after this one)" << std::flush;
     progressShown_ = true;
 }
 
