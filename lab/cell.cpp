@@ -19,11 +19,16 @@ double processorSeconds() {
 
 }  // namespace
 
+std::vector<reference::Pt> referencePoints(const std::vector<Point>& points) {
+    std::vector<reference::Pt> result;
+    result.reserve(points.size());
+    for (const Point& p : points) result.push_back({p.x, p.y});
+    return result;
+}
+
 std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
                         std::vector<reference::Pt> hull, std::size_t& corners) {
-    std::vector<reference::Pt> input;
-    input.reserve(points.size());
-    for (const Point& p : points) input.push_back({p.x, p.y});
+    const std::vector<reference::Pt> input = referencePoints(points);
     std::vector<reference::Pt> sorted(input);
     std::sort(sorted.begin(), sorted.end());
     const reference::Input reference{

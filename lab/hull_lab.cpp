@@ -242,10 +242,7 @@ int main(int argc, char** argv) {
             long long h = -1;
             {
                 std::vector<Point> points = makeShape(shapeName, n, options.seed);
-                std::vector<reference::Pt> copy;
-                copy.reserve(points.size());
-                for (const Point& p : points) copy.push_back({p.x, p.y});
-                h = (long long)reference::corners(std::move(copy)).size();
+                h = (long long)reference::corners(referencePoints(points)).size();
                 std::string path = options.pointsDir + "/" + shapeName + "-" + std::to_string(n) + ".txt";
                 if (!options.pointsDir.empty() && !writePoints(path, points)) {
                     std::cerr << "hull-lab: cannot write " << path << '\n';

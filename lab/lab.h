@@ -79,6 +79,9 @@ struct CellResult {
     std::vector<double> secondsPerCall;  // one figure per run
 };
 
+// The points as the reference hull takes them. O(n).
+std::vector<reference::Pt> referencePoints(const std::vector<Point>& points);
+
 // The verdict on one result: "" when `hull` is a correct hull of `points` under the algorithm's
 // promises, else the first failure. Sets `corners` to the reference hull's corner count.
 std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,

@@ -27,27 +27,28 @@ class BoostRunner : public Runner {
         for (const Point& p : points) points_.emplace_back(p.x, p.y);
     }
 
-    void call() override {
-        Points copy = points_;
-        Ring hull;
-        bg::convex_hull(copy, hull);
-    }
+    void call() override { run(); }
 
     // The ring without its closing point, which repeats its first. A ring has at least four
     // points, so for fewer than three corners Boost repeats the first point to fill it up (one
     // point p gives p p p p; two, a b a a): those repeats go too. Any other repeat stays, and
     // fails the check.
     std::vector<reference::Pt> hull() override {
-        Points copy = points_;
-        Ring hull;
-        bg::convex_hull(copy, hull);
         std::vector<reference::Pt> result;
-        for (const P& p : hull) result.push_back({p.x(), p.y()});
+        for (const P& p : run()) result.push_back({p.x(), p.y()});
         while (result.size() > 1 && result.front() == result.back()) result.pop_back();
         return result;
     }
 
   private:
+    // A fresh copy of the points, and the ring Boost makes of their hull.
+    Ring run() {
+        Points copy = points_;
+        Ring hull;
+        bg::convex_hull(copy, hull);
+        return hull;
+    }
+
     Points points_;
 };
 

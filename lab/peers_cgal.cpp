@@ -30,22 +30,23 @@ class CgalRunner : public Runner {
         for (const Point& p : points) points_.emplace_back(double(p.x), double(p.y));
     }
 
-    void call() override {
-        Points copy = points_;
-        Points hull;
-        F(copy.begin(), copy.end(), std::back_inserter(hull));
-    }
+    void call() override { run(); }
 
     std::vector<reference::Pt> hull() override {
-        Points copy = points_;
-        Points hull;
-        F(copy.begin(), copy.end(), std::back_inserter(hull));
         std::vector<reference::Pt> result;
-        for (const P& p : hull) result.push_back({std::int64_t(p.x()), std::int64_t(p.y())});
+        for (const P& p : run()) result.push_back({std::int64_t(p.x()), std::int64_t(p.y())});
         return result;
     }
 
   private:
+    // A fresh copy of the points, and the extreme points CGAL finds in it.
+    Points run() {
+        Points copy = points_;
+        Points hull;
+        F(copy.begin(), copy.end(), std::back_inserter(hull));
+        return hull;
+    }
+
     Points points_;
 };
 

@@ -26,11 +26,7 @@ using testfiles::read;
 
 const std::int64_t kExact = std::int64_t(1) << 30;
 
-std::size_t corners(const std::vector<Point>& points) {
-    std::vector<reference::Pt> copy;
-    for (const Point& p : points) copy.push_back({p.x, p.y});
-    return reference::corners(copy).size();
-}
+std::size_t corners(const std::vector<Point>& points) { return reference::corners(lab::referencePoints(points)).size(); }
 
 std::vector<std::string> shapeNames() {
     std::vector<std::string> names;
@@ -94,9 +90,7 @@ TEST(LabShapes, LatticeHasCopiesAndPointsOnHullEdges) {
     std::vector<Point> points = lab::makeShape("lattice", 3000, 1);
     std::set<Point> distinct(points.begin(), points.end());
     EXPECT_LT(distinct.size(), points.size()) << "no copies";
-    std::vector<reference::Pt> copy;
-    for (const Point& p : points) copy.push_back({p.x, p.y});
-    std::vector<reference::Pt> hull = reference::corners(copy);
+    std::vector<reference::Pt> hull = reference::corners(lab::referencePoints(points));
     std::size_t onEdges = 0;
     for (const Point& p : distinct) {
         reference::Pt q{p.x, p.y};
