@@ -365,15 +365,33 @@ int benchmark() {
     // alone, in a fresh process).
     // malloc_trim() merges all free chunks, fast-bin ones included, and returns free pages to the
     // system, so the next lists are carved in address order, as in a fresh process. It runs
-    // outside the timed intervals; inside them the allocator works as usual, so small sizes keep
-    // glibc's fast recycling of nodes.
+    // outside the timed intervals.
+    // Inside them, the repetitions recycle one another's nodes. A freed node goes to a cache of
+    // seven, then to its fast bin; the cache is refilled from the fast bin seven nodes at a time,
+    // in reverse. So each copy is laid out a little more zig-zag than the one before (and after
+    // the incremental hull has sorted and freed its copy, the next one is laid out at random).
+    // On large lists that defeats the processor's prefetching: within one timed loop, a call of
+    // gift wrapping on a million points took 0.06 s on a list in address order and 0.09 to 1.0 s
+    // on the later copies. So where a timed loop repeats on large lists, from 100,000 points up
+    // to 5,000,000, the fast bins are off: a freed node merges with its free neighbours, and
+    // every copy is carved in address order again, as for a first call. Trimming by free() is
+    // off with them, or each released list would be handed back to the system and faulted in
+    // again inside the timed loop. Elsewhere the fast bins stay on: below 100,000 points turning
+    // them off cost up to 80% per repetition (17% for quickhull at 50,000 points), and at
+    // 10,000,000 points the loop runs once, recycles nothing, and was 5% slower without them.
     PointList points;
     PointList hull;
     for (int k = 0; k < 13; ++k) {
         const std::int64_t n = sizes[k];
+        const std::int64_t repetitions = work / n;
+        if (n >= 100000 && repetitions > 1) {
+            mallopt(M_MXFAST, 0);
+            mallopt(M_TRIM_THRESHOLD, -1);
+        } else {
+            mallopt(M_MXFAST, 64 * int(sizeof(std::size_t)) / 4);  // glibc's default
+        }
         malloc_trim(0);
         points = init(bound, bound, n);
-        const std::int64_t repetitions = work / n;
         // Seconds per repetition of one algorithm, copy of the points and releases included.
         auto time = [&](PointList (*algorithm)(PointList)) {
             malloc_trim(0);
