@@ -1,5 +1,6 @@
 // The algorithms the lab can run: the program's own three, called exactly as the benchmark calls
-// them (on a fresh PointList copy each time), and the peers this build has.
+// them (on a fresh PointList copy each time), their array forms, Chan's algorithm, and the peers
+// this build has.
 
 #include "lab.h"
 
@@ -36,13 +37,46 @@ std::unique_ptr<Runner> prepareOurs(const std::vector<Point>& points) {
     return std::make_unique<OursRunner>(F, points);
 }
 
+// One of the lab's own functions on a std::vector: a fresh copy per call, as the peers get.
+class ArrayRunner : public Runner {
+  public:
+    ArrayRunner(std::vector<Point> (*algorithm)(std::vector<Point>), const std::vector<Point>& points)
+        : algorithm_(algorithm), points_(points) {}
+
+    void call() override { algorithm_(points_); }
+
+    std::vector<reference::Pt> hull() override {
+        std::vector<reference::Pt> result;
+        for (const Point& p : algorithm_(points_)) result.push_back({p.x, p.y});
+        return result;
+    }
+
+  private:
+    std::vector<Point> (*algorithm_)(std::vector<Point>);
+    std::vector<Point> points_;
+};
+
+template <std::vector<Point> (*F)(std::vector<Point>)>
+std::unique_ptr<Runner> prepareArray(const std::vector<Point>& points) {
+    return std::make_unique<ArrayRunner>(F, points);
+}
+
 std::vector<Algorithm> buildList() {
     // What each of ours promises: its direction, whether it may list points on hull edges, and
-    // whether a one-point set comes back as that point twice.
+    // whether a one-point set comes back as that point twice. An array form promises what its
+    // list form does.
+    const reference::Promise incrementalPromise{true, true, true}, giftPromise{true, false, false},
+        qhullPromise{false, false, true};
     std::vector<Algorithm> list = {
-        {"incremental", "monotone chain", true, {true, true, true}, false, prepareOurs<incremental>},
-        {"gift_wrapping", "gift wrapping", true, {true, false, false}, false, prepareOurs<gift_wrapping>},
-        {"qhull", "quickhull", true, {false, false, true}, false, prepareOurs<qhull>},
+        {"incremental", "monotone chain", Origin::Program, incrementalPromise, false, prepareOurs<incremental>},
+        {"incremental-array", "monotone chain", Origin::ArrayForm, incrementalPromise, false,
+         prepareArray<incrementalArray>},
+        {"gift_wrapping", "gift wrapping", Origin::Program, giftPromise, false, prepareOurs<gift_wrapping>},
+        {"gift_wrapping-array", "gift wrapping", Origin::ArrayForm, giftPromise, false, prepareArray<giftWrappingArray>},
+        {"qhull", "quickhull", Origin::Program, qhullPromise, false, prepareOurs<qhull>},
+        {"qhull-array", "quickhull", Origin::ArrayForm, qhullPromise, false, prepareArray<qhullArray>},
+        // Corners only, counter-clockwise from the least point.
+        {"chan", "Chan", Origin::Lab, {false, true, false}, false, prepareArray<chan>},
     };
 #ifdef HULL_LAB_CGAL
     addCgalPeers(list);
@@ -50,13 +84,13 @@ std::vector<Algorithm> buildList() {
 #ifdef HULL_LAB_BOOST
     addBoostPeers(list);
 #endif
-    // Each peer beside the one of ours that runs the same method; the others at the end.
+    // Each of ours, then its array form and the peers that run the same method; the others at
+    // the end.
     std::vector<Algorithm> ordered;
     for (const Algorithm& ours : list) {
-        if (!ours.ours) continue;
-        ordered.push_back(ours);
-        for (const Algorithm& peer : list) {
-            if (!peer.ours && peer.method == ours.method) ordered.push_back(peer);
+        if (ours.origin != Origin::Program) continue;
+        for (const Algorithm& same : list) {
+            if (same.method == ours.method) ordered.push_back(same);
         }
     }
     for (const Algorithm& peer : list) {

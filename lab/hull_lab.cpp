@@ -55,10 +55,13 @@ std::string usage() {
            "past three times the budget and 2 s is stopped), seed 1.\n"
            "Shapes:\n";
     for (const Shape& s : shapes()) out << "  " << s.name << std::string(10 - s.name.size(), ' ') << s.growth << '\n';
-    out << "Algorithms in this build (each peer beside the one of ours that runs the same method):\n";
+    out << "Algorithms in this build (each of the program's beside its array form and the peers of its method):\n";
     for (const Algorithm& a : algorithms()) {
-        out << "  " << a.name << std::string(22 - a.name.size(), ' ') << a.method
-            << (a.ours ? " (the program's own, on a PointList)" : " (on a std::vector)") << '\n';
+        const char* origin = a.origin == Origin::Program     ? " (the program's own, on a PointList)"
+                             : a.origin == Origin::ArrayForm ? " (the program's, on a std::vector: same result)"
+                             : a.origin == Origin::Lab       ? " (the lab's own, on a std::vector)"
+                                                             : " (a library's, on a std::vector)";
+        out << "  " << a.name << std::string(22 - a.name.size(), ' ') << a.method << origin << '\n';
     }
     out << "Exit status: 0 every hull right, 1 a WRONG hull or a crashed cell, 2 bad arguments.";
     return out.str();

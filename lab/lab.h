@@ -54,19 +54,42 @@ class Runner {
     virtual std::vector<reference::Pt> hull() = 0;
 };
 
+// Where an algorithm comes from.
+enum class Origin {
+    Program,    // one of the program's own functions, on its PointList
+    ArrayForm,  // the lab's array form of one of them: same decisions, same result, a std::vector
+    Lab,        // an algorithm of the lab's own, which no peer library has
+    Peer,       // a library's (CGAL, Boost.Geometry)
+};
+
 struct Algorithm {
     std::string name;       // "cgal-quickhull"
     std::string method;     // "quickhull": which of the program's algorithms it faces
-    bool ours;              // one of the program's own functions
+    Origin origin;
     reference::Promise promise;
     bool anyStart;          // promises no start point: its hull is checked from the least point
     std::unique_ptr<Runner> (*prepare)(const std::vector<Point>& points);
 };
 
-// The algorithms of this build: the program's three, then the peers that were built, each beside
-// the one of ours it faces.
+// The algorithms of this build: each of the program's three, then its array form and the peers
+// that run the same method; then the others (the lab's own, peers of other methods).
 const std::vector<Algorithm>& algorithms();
 const Algorithm* findAlgorithm(const std::string& name);
+
+// The program's three functions on arrays (ours_array.cpp). Each makes the decisions of its list
+// form in main.cpp and returns the same points in the same order on every input: the hull from
+// the lowest of the leftmost points, incremental and gift wrapping clockwise, quickhull
+// counter-clockwise; see main.cpp for their edge points and degenerate results. O(n log n),
+// O(n h), O(n h) at worst; one copy of the points per call.
+std::vector<Point> incrementalArray(std::vector<Point> points);
+std::vector<Point> giftWrappingArray(std::vector<Point> points);
+std::vector<Point> qhullArray(std::vector<Point> points);
+
+// Chan's algorithm (chan.cpp): the hull's corners counter-clockwise (y pointing up) from the
+// lowest of the leftmost points, no point on a hull edge, each corner once. Copies of one point
+// give it once; points all on one line give its two ends; no points give none. O(n log h) for h
+// corners; O(n) memory beyond the copy. Exact for |coordinate| < 2^30.
+std::vector<Point> chan(std::vector<Point> points);
 
 void addCgalPeers(std::vector<Algorithm>& list);   // peers_cgal.cpp, when CGAL is present
 void addBoostPeers(std::vector<Algorithm>& list);  // peers_boost.cpp, when Boost is present

@@ -58,7 +58,7 @@ std::unique_ptr<Runner> prepare(const std::vector<Point>& points) { return std::
 
 void addBoostPeers(std::vector<Algorithm>& list) {
     // Corners only, clockwise; where the ring starts is not promised.
-    list.push_back({"boost-monotone-chain", "monotone chain", false, {true, true, false}, true, prepare});
+    list.push_back({"boost-monotone-chain", "monotone chain", Origin::Peer, {true, true, false}, true, prepare});
 }
 
 }  // namespace lab

@@ -66,10 +66,10 @@ void addCgalPeers(std::vector<Algorithm>& list) {
     // CGAL lists extreme points only (no point on a hull edge), counter-clockwise, and says
     // nothing of where it starts.
     const reference::Promise ccw{/*clockwise=*/false, /*strict=*/true, /*onePointTwice=*/false};
-    list.push_back({"cgal-monotone-chain", "monotone chain", false, ccw, true, prepare<andrew>});
-    list.push_back({"cgal-gift-wrapping", "gift wrapping", false, ccw, true, prepare<jarvis>});
-    list.push_back({"cgal-quickhull", "quickhull", false, ccw, true, prepare<bykat>});
-    list.push_back({"cgal-akl-toussaint", "Akl-Toussaint", false, ccw, true, prepare<akl>});
+    list.push_back({"cgal-monotone-chain", "monotone chain", Origin::Peer, ccw, true, prepare<andrew>});
+    list.push_back({"cgal-gift-wrapping", "gift wrapping", Origin::Peer, ccw, true, prepare<jarvis>});
+    list.push_back({"cgal-quickhull", "quickhull", Origin::Peer, ccw, true, prepare<bykat>});
+    list.push_back({"cgal-akl-toussaint", "Akl-Toussaint", Origin::Peer, ccw, true, prepare<akl>});
 }
 
 }  // namespace lab

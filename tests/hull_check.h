@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -72,6 +73,34 @@ inline std::vector<Point> bruteCorners(const PointList& points) {
         if (next == corners.front() || corners.size() > distinct.size()) return corners;
         corners.push_back(next);
     }
+}
+
+// Case i of a stress run on small grids (3x3 to 12x12, 1 to 15 points), so that copies, collinear
+// runs and points on hull edges are everywhere: every tenth case a line (copies of one step from
+// one point), every tenth copies of one point, the rest uniform on the grid.
+inline PointList smallGridCase(std::mt19937_64& random, int i) {
+    const std::int64_t grid = 3 + random() % 10;
+    const std::size_t count = 1 + random() % 15;
+    PointList input;
+    switch (i % 10) {
+        case 0: {
+            Point from{std::int64_t(random() % grid), std::int64_t(random() % grid)};
+            Point step{std::int64_t(random() % 3) - 1, std::int64_t(random() % 3) - 1};
+            for (std::size_t k = 0; k < count; ++k) {
+                std::int64_t t = std::int64_t(random() % grid);
+                input.push_back({from.x + t * step.x, from.y + t * step.y});
+            }
+            break;
+        }
+        case 1:
+            input.assign(count, Point{std::int64_t(random() % grid), std::int64_t(random() % grid)});
+            break;
+        default:
+            for (std::size_t k = 0; k < count; ++k) {
+                input.push_back({std::int64_t(random() % grid), std::int64_t(random() % grid)});
+            }
+    }
+    return input;
 }
 
 // Empty when `result` is a correct hull of `input` under `promise`, else what is wrong.

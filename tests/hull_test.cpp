@@ -143,27 +143,7 @@ TEST_P(EveryAlgorithm, StressOnSmallGrids) {
     const std::uint64_t seed = 1207;
     std::mt19937_64 random(seed);
     for (int i = 0; i < 100000; ++i) {
-        const std::int64_t grid = 3 + random() % 10;  // 3x3 to 12x12
-        const std::size_t count = 1 + random() % 15;
-        PointList input;
-        switch (i % 10) {
-            case 0: {  // a whole line: copies of one step from one point
-                Point from{std::int64_t(random() % grid), std::int64_t(random() % grid)};
-                Point step{std::int64_t(random() % 3) - 1, std::int64_t(random() % 3) - 1};
-                for (std::size_t k = 0; k < count; ++k) {
-                    std::int64_t t = std::int64_t(random() % grid);
-                    input.push_back({from.x + t * step.x, from.y + t * step.y});
-                }
-                break;
-            }
-            case 1:  // copies of one point
-                input.assign(count, Point{std::int64_t(random() % grid), std::int64_t(random() % grid)});
-                break;
-            default:
-                for (std::size_t k = 0; k < count; ++k) {
-                    input.push_back({std::int64_t(random() % grid), std::int64_t(random() % grid)});
-                }
-        }
+        PointList input = hullcheck::smallGridCase(random, i);
         expectHull(input, ", seed " + std::to_string(seed) + ", case " + std::to_string(i));
         if (HasFailure()) return;
     }

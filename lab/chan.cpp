@@ -1,0 +1,196 @@
+// Chan's algorithm (T. M. Chan, "Optimal output-sensitive convex hull algorithms in two and three
+// dimensions", 1996): O(n log h), optimal in both the input size n and the hull size h.
+//
+// A round with group size m splits the points into groups of m, hulls each group by a monotone
+// chain, then wraps the whole set as gift wrapping does, but asks each group only for its tangent
+// from the current corner, found by binary search on the group's hull: at most m steps of
+// O((n / m) log m) each. If the wrap has not closed after m steps, h > m and the next round
+// squares m (m = min(n, 2^(2^t)), t = 0, 1, 2, ...). A round's group is a union of the previous
+// round's groups, so its hull is taken from their hulls rather than from all of its points.
+//
+// Integer arithmetic throughout: exact while every coordinate lies strictly between -2^30 and
+// 2^30 (differences below 2^31, products below 2^62).
+
+#include <algorithm>
+
+#include "lab.h"
+
+namespace lab {
+
+namespace {
+
+// Sign of (a - o) x (b - o): 1 when b lies left of o->a (y pointing up), -1 right, 0 collinear.
+int turn(const Point& o, const Point& a, const Point& b) {
+    std::int64_t v = (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+    return (v > 0) - (v < 0);
+}
+
+bool less(const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); }
+bool same(const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }
+
+std::int64_t distance2(const Point& a, const Point& b) {
+    return (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
+}
+
+// A group's hull: hulls[begin, begin + size), its corners counter-clockwise from its least point,
+// none on an edge; hulls[begin + top] is its greatest point, where the lower chain (ascending in
+// the point order) ends and the upper chain (descending) begins.
+struct Group {
+    std::size_t begin, size, top;
+};
+
+// Appends the corners of the points [first, last) to `hulls`, counter-clockwise from the least,
+// and returns the group. Sorts the range and drops its copies. O(k log k).
+Group hullOfGroup(Point* first, Point* last, std::vector<Point>& hulls) {
+    std::sort(first, last, less);
+    last = std::unique(first, last, same);
+    Group g{hulls.size(), 0, 0};
+    for (Point* p = first; p != last; ++p) {  // lower chain
+        while (hulls.size() >= g.begin + 2 && turn(hulls[hulls.size() - 2], hulls.back(), *p) <= 0) hulls.pop_back();
+        hulls.push_back(*p);
+    }
+    g.top = hulls.size() - 1 - g.begin;
+    const std::size_t lower = hulls.size();
+    for (Point* p = last - 1; p-- != first;) {  // upper chain, from the greatest point back
+        while (hulls.size() >= lower + 1 && turn(hulls[hulls.size() - 2], hulls.back(), *p) <= 0) hulls.pop_back();
+        hulls.push_back(*p);
+    }
+    if (hulls.size() > g.begin + 1) hulls.pop_back();  // the least point again
+    g.size = hulls.size() - g.begin;
+    return g;
+}
+
+// Where p stands among the group's corners, or -1. Binary search on the two chains: O(log k).
+std::ptrdiff_t findCorner(const Point* v, const Group& g, const Point& p) {
+    const Point* lower = std::lower_bound(v, v + g.top + 1, p, less);
+    if (lower != v + g.top + 1 && same(*lower, p)) return lower - v;
+    const Point* upper = std::lower_bound(v + g.top, v + g.size, p, [](const Point& a, const Point& b) { return less(b, a); });
+    if (upper != v + g.size && same(*upper, p)) return upper - v;
+    return -1;
+}
+
+// The group's tangent from p, a corner of the whole set's hull: the corner q of the group such
+// that no point of the group lies right of p->q, the farthest from p where two lie on that line.
+// Returns false when the group holds nothing but p. O(log k).
+bool tangent(const Point* v, const Group& g, const Point& p, Point& q) {
+    const std::size_t k = g.size;
+    // p is a corner of the group too (its own group, or a copy of p in another one): the next
+    // corner counter-clockwise.
+    std::ptrdiff_t at = findCorner(v, g, p);
+    if (at >= 0) {
+        if (k == 1) return false;
+        q = v[(std::size_t(at) + 1) % k];
+        return true;
+    }
+    // Otherwise p lies strictly outside the group's hull: p is a corner of a hull that holds it.
+    if (k == 1) {
+        q = v[0];
+        return true;
+    }
+    if (k == 2) {
+        int side = turn(p, v[0], v[1]);
+        q = side > 0 ? v[0] : side < 0 ? v[1] : distance2(p, v[0]) > distance2(p, v[1]) ? v[0] : v[1];
+        return true;
+    }
+    // k >= 3, strictly convex. Going round counter-clockwise from the tangent corner T, the edges
+    // first turn away from p (the far chain: turn(p, v[i], v[i+1]) > 0), then back towards it
+    // (<= 0); T is the one corner whose incoming edge is <= 0 and outgoing edge > 0.
+    auto edge = [&](std::size_t i) { return turn(p, v[i], v[(i + 1) % k]); };
+    const int first = edge(0);
+    if (first > 0 && edge(k - 1) <= 0) {
+        q = v[0];
+        return true;
+    }
+    // Whether T lies in v[1..c]: false up to T's index, true from it on. Seen from p, the hull
+    // fills less than a half-turn, so turn(p, v[0], v[c]) orders corners by angle.
+    auto reached = [&](std::size_t c) {
+        const int out = edge(c);
+        if (first > 0) return out > 0 && turn(p, v[0], v[c]) < 0;  // v[0] on the far chain
+        if (out > 0) return true;                                    // v[0] on the near chain
+        // Both on the near chain: v[c] comes before v[0] when it is further counter-clockwise.
+        // The one corner that can lie on the line p->v[0] is its neighbour v[k - 1], and the
+        // search never asks about the last index.
+        return turn(p, v[0], v[c]) > 0;
+    };
+    std::size_t lo = 1, hi = k - 1;
+    while (lo < hi) {
+        std::size_t mid = lo + (hi - lo) / 2;
+        if (reached(mid)) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    q = v[lo];
+    return true;
+}
+
+// The wrap over the groups from the least point, at most m corners. Returns false when it has not
+// closed after m corners (then h > m). O(min(h, m) (groups) log m).
+bool wrap(const std::vector<Point>& hulls, const std::vector<Group>& groups, std::size_t m, std::vector<Point>& out) {
+    out.clear();
+    Point start = hulls[groups[0].begin];
+    for (const Group& g : groups) start = less(hulls[g.begin], start) ? hulls[g.begin] : start;
+    Point p = start;
+    for (std::size_t count = 0; count < m; ++count) {
+        out.push_back(p);
+        bool found = false;
+        Point best{0, 0};
+        for (const Group& g : groups) {
+            Point q;
+            if (!tangent(hulls.data() + g.begin, g, p, q)) continue;
+            if (!found) {
+                best = q;
+                found = true;
+                continue;
+            }
+            int side = turn(p, best, q);
+            if (side < 0 || (side == 0 && distance2(p, q) > distance2(p, best))) best = q;
+        }
+        if (!found || same(best, start)) return true;
+        p = best;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<Point> chan(std::vector<Point> points) {
+    const std::size_t n = points.size();
+    if (n == 0) return {};
+    std::vector<Point> hulls, next, scratch, result;
+    std::vector<Group> groups, nextGroups;
+    std::size_t m = 0;
+    for (unsigned t = 0;; ++t) {
+        const std::size_t previous = m;
+        m = t >= 6 ? n : std::min<std::size_t>(n, std::size_t(1) << (1u << t));
+        next.clear();
+        nextGroups.clear();
+        if (previous == 0) {
+            // The first round hulls the points themselves, each group in place in the copy.
+            for (std::size_t begin = 0; begin < n; begin += m) {
+                nextGroups.push_back(hullOfGroup(points.data() + begin, points.data() + std::min(n, begin + m), next));
+            }
+            std::vector<Point>().swap(points);
+        } else {
+            // Later rounds: a group of m points is m / previous groups of the last round (all of
+            // them once m = n); its hull is the hull of theirs.
+            const std::size_t per = (m + previous - 1) / previous;
+            for (std::size_t first = 0; first < groups.size(); first += per) {
+                scratch.clear();
+                for (std::size_t i = first; i < std::min(groups.size(), first + per); ++i) {
+                    scratch.insert(scratch.end(), hulls.begin() + std::ptrdiff_t(groups[i].begin),
+                                   hulls.begin() + std::ptrdiff_t(groups[i].begin + groups[i].size));
+                }
+                nextGroups.push_back(hullOfGroup(scratch.data(), scratch.data() + scratch.size(), next));
+            }
+        }
+        hulls.swap(next);
+        groups.swap(nextGroups);
+        // One group is the whole set: its hull is the answer.
+        if (groups.size() == 1) return std::vector<Point>(hulls.begin(), hulls.begin() + std::ptrdiff_t(groups[0].size));
+        if (wrap(hulls, groups, m, result)) return result;
+    }
+}
+
+}  // namespace lab

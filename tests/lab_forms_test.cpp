@@ -1,0 +1,171 @@
+// The lab's own algorithms: each array form returns exactly its list form's points in order (one
+// suite over the three pairs), and Chan's algorithm gives the reference corners on the inputs
+// where tangent searches go wrong and on a stress run over small grids.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../lab/lab.h"
+#include "hull_check.h"
+
+namespace {
+
+using Points = std::vector<Point>;
+
+// What a failure shows of an input: all of a small one.
+std::string shown(const Points& input) {
+    return input.size() <= 60 ? "\n  input: " + hullcheck::show(PointList(input.begin(), input.end())) : "";
+}
+
+// ---- Array forms against list forms ---------------------------------------------------------------
+
+struct Pair {
+    const char* name;
+    PointList (*list)(PointList);
+    Points (*array)(Points);
+};
+
+void PrintTo(const Pair& pair, std::ostream* os) { *os << pair.name; }
+
+class ArrayForm : public testing::TestWithParam<Pair> {
+  protected:
+    // The array form's result must be the list form's, point for point.
+    void expectSame(const Points& input, const std::string& context) {
+        const Pair& pair = GetParam();
+        PointList expected = pair.list(PointList(input.begin(), input.end()));
+        Points got = pair.array(input);
+        EXPECT_EQ(PointList(got.begin(), got.end()), expected) << pair.name << "-array, " << context << shown(input);
+    }
+};
+
+TEST_P(ArrayForm, NoPointsOnePointAndCopiesOfIt) {
+    expectSame({}, "no points");
+    for (std::size_t copies : {1, 2, 3, 7}) expectSame(Points(copies, Point{3, -2}), std::to_string(copies) + " copies");
+}
+
+TEST_P(ArrayForm, SameResultOnTheStressGrids) {
+    const std::uint64_t seed = 1207;
+    std::mt19937_64 random(seed);
+    for (int i = 0; i < 30000; ++i) {
+        PointList input = hullcheck::smallGridCase(random, i);
+        expectSame(Points(input.begin(), input.end()), "seed " + std::to_string(seed) + ", case " + std::to_string(i));
+        if (HasFailure()) return;
+    }
+}
+
+// Every lab shape; gift wrapping skips 3,000 points in convex position (seconds under the
+// sanitizers).
+TEST_P(ArrayForm, SameResultOnEveryShape) {
+    for (const lab::Shape& shape : lab::shapes()) {
+        for (std::int64_t n : {1, 2, 3, 5, 10, 60, 250, 3000}) {
+            bool slow = GetParam().list == gift_wrapping && (shape.name == "circle" || shape.name == "convex");
+            if (n == 3000 && slow) continue;
+            expectSame(lab::makeShape(shape.name, n, 11), shape.name + ", " + std::to_string(n) + " points, seed 11");
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, ArrayForm,
+                         testing::Values(Pair{"incremental", incremental, lab::incrementalArray},
+                                         Pair{"gift_wrapping", gift_wrapping, lab::giftWrappingArray},
+                                         Pair{"qhull", qhull, lab::qhullArray}),
+                         [](const testing::TestParamInfo<Pair>& param) { return std::string(param.param.name); });
+
+// ---- Chan's algorithm --------------------------------------------------------------------------
+
+// The reference corners counter-clockwise from the least point: what chan promises.
+Points expectedCorners(const Points& input) {
+    std::vector<reference::Pt> clockwise = reference::corners(lab::referencePoints(input));
+    Points result;
+    if (!clockwise.empty()) result.push_back({clockwise[0].x, clockwise[0].y});
+    for (std::size_t i = clockwise.size(); i-- > 1;) result.push_back({clockwise[i].x, clockwise[i].y});
+    return result;
+}
+
+void expectChan(const Points& input, const std::string& context) {
+    Points got = lab::chan(input), expected = expectedCorners(input);
+    EXPECT_EQ(PointList(got.begin(), got.end()), PointList(expected.begin(), expected.end())) << "chan, " << context << shown(input);
+}
+
+// Repeats each point `times` times in a row, so that the first rounds' groups (2, 4, 16 points)
+// hold copies of one point, or two: their hulls are a single point or a segment.
+Points inRuns(const Points& points, std::size_t times) {
+    Points result;
+    for (const Point& p : points) result.insert(result.end(), times, p);
+    return result;
+}
+
+TEST(Chan, TheCasesWhereTangentSearchesBreak) {
+    Points square;  // a square with every grid point of its edges, in rows
+    for (std::int64_t x = 0; x <= 40; ++x) {
+        for (std::int64_t y = 0; y <= 40; ++y) {
+            if (x == 0 || y == 0 || x == 40 || y == 40) square.push_back({x, y});
+        }
+    }
+    Points line, vertical, diagonal;
+    for (std::int64_t i = 0; i < 300; ++i) {
+        line.push_back({(i * 37) % 300, 5});
+        vertical.push_back({-7, (i * 101) % 300 - 150});
+        diagonal.push_back({(i * 13) % 300, 2 * ((i * 13) % 300) + 1});
+    }
+    const Points circleish = lab::makeShape("convex", 64, 2);
+    struct Case {
+        const char* why;
+        Points input;
+    } cases[] = {
+        {"no points", {}},
+        {"one point", {{4, 4}}},
+        {"copies of one point", Points(100, Point{-3, 9})},
+        {"two points", {{5, 1}, {2, 7}}},
+        {"two points, copies of each", inRuns({{5, 1}, {2, 7}}, 40)},
+        {"all on one line, shuffled", line},
+        {"all on a vertical line", vertical},
+        {"all on a diagonal line", diagonal},
+        {"a square with many points on each edge", square},
+        {"the square, reversed", Points(square.rbegin(), square.rend())},
+        {"groups of copies of one point", inRuns(lab::makeShape("disc", 200, 4), 16)},
+        {"groups that are segments", inRuns(lab::makeShape("lattice", 300, 4), 2)},
+        {"every point a corner, in runs", inRuns(circleish, 3)},
+        {"two copies of each corner, far apart", [&] {
+             Points twice = circleish;
+             twice.insert(twice.end(), circleish.rbegin(), circleish.rend());
+             return twice;
+         }()},
+        {"a triangle with copies of its corners in every group", [] {
+             Points t;
+             for (int i = 0; i < 200; ++i) t.push_back(i % 3 == 0 ? Point{0, 0} : i % 3 == 1 ? Point{90, 0} : Point{0, 90});
+             return t;
+         }()},
+    };
+    for (const Case& c : cases) expectChan(c.input, c.why);
+}
+
+TEST(Chan, StressOnSmallGrids) {
+    const std::uint64_t seed = 1207;
+    std::mt19937_64 random(seed);
+    for (int i = 0; i < 30000; ++i) {
+        PointList input = hullcheck::smallGridCase(random, i);
+        // Longer inputs too, so that the rounds of 16 and 256 points run with many groups.
+        if (i % 7 == 0) {
+            for (int k = 0; k < 5; ++k) {
+                PointList more = hullcheck::smallGridCase(random, 2);
+                input.splice(input.end(), more);
+            }
+        }
+        expectChan(Points(input.begin(), input.end()), "seed " + std::to_string(seed) + ", case " + std::to_string(i));
+        if (HasFailure()) return;
+    }
+}
+
+TEST(Chan, EveryShapeFromFewPointsToThousands) {
+    for (const lab::Shape& shape : lab::shapes()) {
+        for (std::int64_t n : {1, 2, 3, 17, 255, 257, 4000, 70000}) {
+            expectChan(lab::makeShape(shape.name, n, 9), shape.name + ", " + std::to_string(n) + " points, seed 9");
+        }
+    }
+}
+
+}  // namespace
