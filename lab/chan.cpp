@@ -5,7 +5,7 @@
 // chain, then wraps the whole set as gift wrapping does, but asks each group only for its tangent
 // from the current corner, found by binary search on the group's hull: at most m steps of
 // O((n / m) log m) each. If the wrap has not closed after m steps, h > m and the next round
-// squares m (m = min(n, 2^(2^t)), t = 0, 1, 2, ...). A round's group is a union of the previous
+// squares m (m = min(n, 2^(2^t)), t = 1, 2, ...). A round's group is a union of the previous
 // round's groups, so its hull is taken from their hulls rather than from all of its points.
 //
 // Integer arithmetic throughout: exact while every coordinate lies strictly between -2^30 and
@@ -33,10 +33,9 @@ std::int64_t distance2(const Point& a, const Point& b) {
 }
 
 // A group's hull: hulls[begin, begin + size), its corners counter-clockwise from its least point,
-// none on an edge; hulls[begin + top] is its greatest point, where the lower chain (ascending in
-// the point order) ends and the upper chain (descending) begins.
+// none on an edge.
 struct Group {
-    std::size_t begin, size, top;
+    std::size_t begin, size;
 };
 
 // Appends the corners of the points [first, last) to `hulls`, counter-clockwise from the least,
@@ -44,12 +43,11 @@ struct Group {
 Group hullOfGroup(Point* first, Point* last, std::vector<Point>& hulls) {
     std::sort(first, last, less);
     last = std::unique(first, last, same);
-    Group g{hulls.size(), 0, 0};
+    Group g{hulls.size(), 0};
     for (Point* p = first; p != last; ++p) {  // lower chain
         while (hulls.size() >= g.begin + 2 && turn(hulls[hulls.size() - 2], hulls.back(), *p) <= 0) hulls.pop_back();
         hulls.push_back(*p);
     }
-    g.top = hulls.size() - 1 - g.begin;
     const std::size_t lower = hulls.size();
     for (Point* p = last - 1; p-- != first;) {  // upper chain, from the greatest point back
         while (hulls.size() >= lower + 1 && turn(hulls[hulls.size() - 2], hulls.back(), *p) <= 0) hulls.pop_back();
@@ -60,47 +58,26 @@ Group hullOfGroup(Point* first, Point* last, std::vector<Point>& hulls) {
     return g;
 }
 
-// Where p stands among the group's corners, or -1. Binary search on the two chains: O(log k).
-std::ptrdiff_t findCorner(const Point* v, const Group& g, const Point& p) {
-    const Point* lower = std::lower_bound(v, v + g.top + 1, p, less);
-    if (lower != v + g.top + 1 && same(*lower, p)) return lower - v;
-    const Point* upper = std::lower_bound(v + g.top, v + g.size, p, [](const Point& a, const Point& b) { return less(b, a); });
-    if (upper != v + g.size && same(*upper, p)) return upper - v;
-    return -1;
-}
-
 // The group's tangent from p, a corner of the whole set's hull: the corner q of the group such
 // that no point of the group lies right of p->q, the farthest from p where two lie on that line.
-// Returns false when the group holds nothing but p. O(log k).
-bool tangent(const Point* v, const Group& g, const Point& p, Point& q) {
+// p lies strictly outside the group's hull or is one of its corners (its own group, or a copy of p
+// in another one); then q is the next corner counter-clockwise. May return p itself when the group
+// holds nothing else. O(log k).
+Point tangent(const Point* v, const Group& g, const Point& p) {
     const std::size_t k = g.size;
-    // p is a corner of the group too (its own group, or a copy of p in another one): the next
-    // corner counter-clockwise.
-    std::ptrdiff_t at = findCorner(v, g, p);
-    if (at >= 0) {
-        if (k == 1) return false;
-        q = v[(std::size_t(at) + 1) % k];
-        return true;
-    }
-    // Otherwise p lies strictly outside the group's hull: p is a corner of a hull that holds it.
-    if (k == 1) {
-        q = v[0];
-        return true;
-    }
+    if (k == 1) return v[0];
     if (k == 2) {
-        int side = turn(p, v[0], v[1]);
-        q = side > 0 ? v[0] : side < 0 ? v[1] : distance2(p, v[0]) > distance2(p, v[1]) ? v[0] : v[1];
-        return true;
+        int side = turn(p, v[0], v[1]);  // p on the segment's line: the farther end
+        return side > 0 ? v[0] : side < 0 ? v[1] : distance2(p, v[0]) > distance2(p, v[1]) ? v[0] : v[1];
     }
     // k >= 3, strictly convex. Going round counter-clockwise from the tangent corner T, the edges
     // first turn away from p (the far chain: turn(p, v[i], v[i+1]) > 0), then back towards it
-    // (<= 0); T is the one corner whose incoming edge is <= 0 and outgoing edge > 0.
+    // (<= 0); T is the one corner whose incoming edge is <= 0 and outgoing edge > 0. When p is the
+    // corner v[s], every edge is > 0 but the two at v[s], which are 0: T is v[s + 1], and the
+    // search below finds it as it stands.
     auto edge = [&](std::size_t i) { return turn(p, v[i], v[(i + 1) % k]); };
     const int first = edge(0);
-    if (first > 0 && edge(k - 1) <= 0) {
-        q = v[0];
-        return true;
-    }
+    if (first > 0 && edge(k - 1) <= 0) return v[0];
     // Whether T lies in v[1..c]: false up to T's index, true from it on. Seen from p, the hull
     // fills less than a half-turn, so turn(p, v[0], v[c]) orders corners by angle.
     auto reached = [&](std::size_t c) {
@@ -121,8 +98,7 @@ bool tangent(const Point* v, const Group& g, const Point& p, Point& q) {
             lo = mid + 1;
         }
     }
-    q = v[lo];
-    return true;
+    return v[lo];
 }
 
 // The wrap over the groups from the least point, at most m corners. Returns false when it has not
@@ -137,8 +113,8 @@ bool wrap(const std::vector<Point>& hulls, const std::vector<Group>& groups, std
         bool found = false;
         Point best{0, 0};
         for (const Group& g : groups) {
-            Point q;
-            if (!tangent(hulls.data() + g.begin, g, p, q)) continue;
+            const Point q = tangent(hulls.data() + g.begin, g, p);
+            if (same(q, p)) continue;
             if (!found) {
                 best = q;
                 found = true;
@@ -161,7 +137,7 @@ std::vector<Point> chan(std::vector<Point> points) {
     std::vector<Point> hulls, next, scratch, result;
     std::vector<Group> groups, nextGroups;
     std::size_t m = 0;
-    for (unsigned t = 0;; ++t) {
+    for (unsigned t = 1;; ++t) {  // m = 4, 16, 256, 65536, then n, as in Chan's paper
         const std::size_t previous = m;
         m = t >= 6 ? n : std::min<std::size_t>(n, std::size_t(1) << (1u << t));
         next.clear();

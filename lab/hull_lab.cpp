@@ -2,11 +2,14 @@
 // Boost.Geometry where this build has them, every hull checked against a reference hull.
 //
 //   hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]
-//            [--seed S] [--tsv FILE] [--write-points DIR]
+//            [--seed S] [--sets K | --same-points] [--tsv FILE] [--write-points DIR]
+//            [--repeat-report R]
 //
-// Each cell (shape, size, algorithm) runs in a fresh process; a cell predicted to take longer than
-// the budget is skipped, and one that runs far past it is stopped. Exit status: 0 every hull right,
-// 1 a hull was WRONG or a cell crashed, 2 bad arguments (nothing was run).
+// Each cell (shape, size, algorithm) runs in a fresh process, its timed calls taking several point
+// sets of the shape in turn; a cell predicted to take longer than the budget is skipped, and one
+// that runs far past it is stopped. --repeat-report runs every cell R times, each in a fresh
+// process, and prints each cell's spread. Exit status: 0 every hull right, 1 a hull was WRONG or a
+// cell crashed, 2 bad arguments (nothing was run and no file was touched).
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +19,9 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -38,6 +43,8 @@ struct Options {
     int runs = 3;
     double budget = 10;
     std::uint64_t seed = 1;
+    int sets = 0;  // point sets per cell; 0: defaultSets(n)
+    int repeat = 0;  // rounds of the repeat report; 0: a plain run
     std::string tsv;
     std::string pointsDir;
     double minSeconds = 0.2;
@@ -46,10 +53,16 @@ struct Options {
 std::string usage() {
     std::ostringstream out;
     out << "usage: hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]\n"
-           "                [--seed S] [--tsv FILE] [--write-points DIR]\n"
+           "                [--seed S] [--sets K | --same-points] [--tsv FILE] [--write-points DIR]\n"
+           "                [--repeat-report R]\n"
            "Times the hull algorithms on shapes of input, each cell (shape, size, algorithm) in a process of\n"
            "its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs (default 3);\n"
-           "prints the median seconds per call. Every cell's first hull is checked against a reference hull.\n"
+           "prints the median seconds per call. Successive calls take the cell's point sets in turn (default\n"
+           "16 sets, fewer from 65,536 points so that they hold 2^20 points at most, one from 1,048,576), so\n"
+           "that no branch predictor learns one input; every set's first hull is checked against a reference\n"
+           "hull, and h is the first set's. --same-points: one set, every call on the same points. --sets K:\n"
+           "K sets (1 to 256). --repeat-report R: runs every cell R times (2 to 100), each in a fresh process,\n"
+           "and prints the spread of each cell's medians (max / min) instead of the tables.\n"
            "LISTs are comma-separated. Defaults: every shape and algorithm, sizes 1000,10000,100000,1000000,\n"
            "budget 10 s per cell (a cell predicted from smaller sizes to take longer is skipped; one running\n"
            "past three times the budget and 2 s is stopped), seed 1.\n"
@@ -97,12 +110,34 @@ Options parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string flag = argv[i];
         const char* known[] = {"--shapes", "--sizes", "--algorithms", "--runs", "--budget", "--seed", "--tsv",
-                               "--write-points"};
+                               "--write-points", "--sets", "--repeat-report"};
         bool isKnown = false;
         for (const char* k : known) isKnown = isKnown || flag == k;
+        if (flag == "--same-points") {
+            given[flag] = "";
+            continue;
+        }
         if (!isKnown) throw BadArgument{"unknown argument " + flag};
         if (i + 1 >= argc) throw BadArgument{flag + " needs a value"};
         given[flag] = argv[++i];
+    }
+    // A whole number from `least` to `most`, or a BadArgument that names the flag.
+    auto whole = [&given](const std::string& flag, std::uint64_t least, std::uint64_t most) {
+        std::uint64_t value = 0;
+        if (!parseWhole(given[flag], value) || value < least || value > most) {
+            throw BadArgument{flag + " must be a whole number from " + std::to_string(least) + " to " +
+                              std::to_string(most) + ", not \"" + given[flag] + "\""};
+        }
+        return int(value);
+    };
+    if (given.count("--sets") && given.count("--same-points")) {
+        throw BadArgument{"--sets and --same-points cannot be given together"};
+    }
+    if (given.count("--sets")) o.sets = whole("--sets", 1, 256);
+    if (given.count("--same-points")) o.sets = 1;
+    if (given.count("--repeat-report")) {
+        o.repeat = whole("--repeat-report", 2, 100);
+        if (given.count("--tsv")) throw BadArgument{"--repeat-report prints its own report; it takes no --tsv"};
     }
     if (given.count("--shapes")) {
         o.shapes = split(given["--shapes"]);
@@ -143,13 +178,7 @@ Options parse(int argc, char** argv) {
             }
         }
     }
-    if (given.count("--runs")) {
-        std::uint64_t runs = 0;
-        if (!parseWhole(given["--runs"], runs) || runs < 1 || runs > 1000) {
-            throw BadArgument{"--runs must be a whole number from 1 to 1000, not \"" + given["--runs"] + "\""};
-        }
-        o.runs = int(runs);
-    }
+    if (given.count("--runs")) o.runs = whole("--runs", 1, 1000);
     if (given.count("--budget")) {
         const std::string& text = given["--budget"];
         char* end = nullptr;
@@ -189,6 +218,168 @@ double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::in
     return t2 * std::pow(double(n) / double(n2), exponent);
 }
 
+// Why `path` cannot be written as a file, or "": found without creating or emptying anything.
+std::string cannotWriteFile(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
+        return access(path.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
+    }
+    if (errno != ENOENT) return std::strerror(errno);
+    std::string parent = std::filesystem::path(path).parent_path().string();
+    if (parent.empty()) parent = ".";
+    if (stat(parent.c_str(), &info) != 0) return std::strerror(errno);
+    if (!S_ISDIR(info.st_mode)) return std::strerror(ENOTDIR);
+    return access(parent.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
+}
+
+// Checks every output the options name, touching none of them: a bad argument must not cost the
+// user an earlier TSV. Throws BadArgument.
+void checkOutputs(const Options& o) {
+    if (!o.tsv.empty()) {
+        std::string why = cannotWriteFile(o.tsv);
+        if (!why.empty()) throw BadArgument{"cannot write " + o.tsv + ": " + why};
+    }
+    if (o.pointsDir.empty()) return;
+    const std::string& dir = o.pointsDir;
+    struct stat info {};
+    if (stat(dir.c_str(), &info) == 0) {
+        if (!S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK | X_OK) != 0) {
+            throw BadArgument{"cannot write into the points folder " + dir};
+        }
+        return;
+    }
+    std::string why = errno == ENOENT ? cannotWriteFile(dir) : std::strerror(errno);
+    if (!why.empty()) throw BadArgument{"cannot make the points folder " + dir + ": " + why};
+}
+
+std::string cellKey(const std::string& shape, std::int64_t n, const std::string& algorithm) {
+    return shape + " " + std::to_string(n) + " " + algorithm;
+}
+
+// One pass over every cell of the options, shape by shape, smaller sizes first, each cell in a
+// fresh process. `first`, on the later passes of a repeat report, holds the first pass's outcomes:
+// a cell that was not timed there is not run again. Every outcome is added to `outcomes`; `hOfRow`
+// keeps each row's h across passes. Returns 1 when a hull was WRONG or a cell crashed, else 0.
+int runPass(const Options& options, Report& report, const std::map<std::string, Outcome>* first,
+            std::map<std::string, std::vector<Outcome>>& outcomes, std::map<std::string, long long>& hOfRow,
+            std::size_t& done, std::size_t total) {
+    int status = 0;
+    std::vector<std::int64_t> sizes = options.sizes;
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    for (const std::string& shapeName : options.shapes) {
+        const Shape* shape = nullptr;
+        for (const Shape& s : shapes()) shape = s.name == shapeName ? &s : shape;
+        report.beginShape(*shape);
+        std::map<std::string, std::vector<std::pair<std::int64_t, double>>> seen;  // by algorithm
+        for (std::int64_t n : sizes) {
+            // The row's h, for every cell, those that do not run included: the first point set's.
+            // The children work this out again on their own, in processes that have not seen
+            // these lists.
+            const std::string row = shapeName + " " + std::to_string(n);
+            if (!hOfRow.count(row)) {
+                std::vector<Point> points = makeShape(shapeName, n, options.seed);
+                hOfRow[row] = (long long)reference::corners(referencePoints(points)).size();
+                std::string path = options.pointsDir + "/" + shapeName + "-" + std::to_string(n) + ".txt";
+                if (!options.pointsDir.empty() && !writePoints(path, points)) {
+                    std::cerr << "hull-lab: cannot write " << path << '\n';
+                    status = 1;
+                }
+            }
+            for (const std::string& name : options.algorithms) {
+                const int sets = options.sets > 0 ? options.sets : defaultSets(n);
+                CellPlan plan{shapeName, n, options.seed, name, options.runs, options.minSeconds, sets,
+                              3 * options.budget + 2};
+                const std::string key = cellKey(shapeName, n, name);
+                double predicted = predict(seen[name], n);
+                Outcome outcome;
+                if (first != nullptr && first->at(key).status != Status::Ok && first->at(key).status != Status::Wrong) {
+                    outcome = first->at(key);
+                } else if (first == nullptr && predicted * options.runs > options.budget) {
+                    char note[64];
+                    std::snprintf(note, sizeof note, "predicted %.1e s per call", predicted);
+                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, predicted, 0, 0, note};
+                } else {
+                    report.progress(plan, done, total);
+                    outcome = runChild(plan, &interrupted);
+                }
+                if (interrupted) return status;
+                if (outcome.status == Status::Ok || outcome.status == Status::Wrong) {
+                    seen[name].push_back({n, outcome.min});  // the least noisy of the runs
+                }
+                if (outcome.status == Status::Wrong || outcome.status == Status::Crashed) {
+                    std::cerr << "hull-lab: " << (outcome.status == Status::Wrong ? "WRONG hull" : "crashed") << ": "
+                              << shapeName << ", " << n << " points, " << name << " (seed " << options.seed
+                              << "): " << outcome.note << '\n';
+                    status = 1;
+                }
+                if (outcome.h < 0) outcome.h = hOfRow[row];
+                report.cell(outcome);
+                outcomes[key].push_back(outcome);
+                ++done;
+            }
+            report.endRow();
+        }
+        report.endShape();
+    }
+    return status;
+}
+
+// The repeat report: per shape a table of each cell's spread, the largest of its medians over the
+// smallest, then the largest spreads.
+void printSpreads(const Options& options, const std::map<std::string, std::vector<Outcome>>& outcomes) {
+    std::vector<std::int64_t> sizes = options.sizes;
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    auto spreadOf = [&](const std::string& key, double& spread) {
+        double least = 0, most = 0;
+        auto it = outcomes.find(key);
+        if (it == outcomes.end() || int(it->second.size()) < options.repeat) return false;
+        for (const Outcome& o : it->second) {
+            if (o.status != Status::Ok && o.status != Status::Wrong) return false;
+            least = least == 0 ? o.median : std::min(least, o.median);
+            most = std::max(most, o.median);
+        }
+        spread = least > 0 ? most / least : 0;
+        return least > 0;
+    };
+    std::cout << "Spread of each cell's median over " << options.repeat
+              << " runs, each in a fresh process: largest / smallest (- : not timed in every run)\n\n";
+    std::pair<double, std::string> worstList{0, ""}, worst{0, ""};
+    for (const std::string& shape : options.shapes) {
+        std::cout << shape << ":\n" << std::setw(9) << "n";
+        for (const std::string& name : options.algorithms) std::cout << std::setw(int(std::max<std::size_t>(name.size(), 6) + 2)) << name;
+        std::cout << '\n';
+        for (std::int64_t n : sizes) {
+            std::cout << std::setw(9) << n;
+            for (const std::string& name : options.algorithms) {
+                const std::string key = cellKey(shape, n, name);
+                double spread = 0;
+                char text[32] = "-";
+                if (spreadOf(key, spread)) {
+                    std::snprintf(text, sizeof text, "%.2f", spread);
+                    worst = std::max(worst, {spread, key});
+                    if (n >= 100000 && findAlgorithm(name)->origin == Origin::Program) worstList = std::max(worstList, {spread, key});
+                }
+                std::cout << std::setw(int(std::max<std::size_t>(name.size(), 6) + 2)) << text;
+            }
+            std::cout << '\n';
+        }
+        std::cout << '\n';
+    }
+    char line[160];
+    if (!worstList.second.empty()) {
+        std::snprintf(line, sizeof line, "largest spread, the program's list cells from 100,000 points: %.2f (%s)\n",
+                      worstList.first, worstList.second.c_str());
+        std::cout << line;
+    }
+    if (!worst.second.empty()) {
+        std::snprintf(line, sizeof line, "largest spread, every cell: %.2f (%s)\n", worst.first, worst.second.c_str());
+        std::cout << line;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,19 +392,13 @@ int main(int argc, char** argv) {
     int tsvFd = -1;
     try {
         options = parse(argc, argv);
+        checkOutputs(options);  // every argument is checked before anything is written
+        if (!options.pointsDir.empty() && mkdir(options.pointsDir.c_str(), 0755) != 0 && errno != EEXIST) {
+            throw BadArgument{"cannot make the points folder " + options.pointsDir + ": " + std::strerror(errno)};
+        }
         if (!options.tsv.empty()) {
             tsvFd = open(options.tsv.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (tsvFd < 0) throw BadArgument{"cannot write " + options.tsv + ": " + std::strerror(errno)};
-        }
-        if (!options.pointsDir.empty()) {
-            const std::string& dir = options.pointsDir;
-            if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-                throw BadArgument{"cannot make the points folder " + dir + ": " + std::strerror(errno)};
-            }
-            struct stat info {};
-            if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK | X_OK) != 0) {
-                throw BadArgument{"cannot write into the points folder " + dir};
-            }
         }
     } catch (const BadArgument& bad) {
         std::cerr << "hull-lab: " << bad.message << '\n' << usage() << '\n';
@@ -226,66 +411,25 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    Report report(options.algorithms, options.runs, options.budget, tsvFd);
-    const std::size_t total = options.shapes.size() * options.sizes.size() * options.algorithms.size();
+    const std::string sets = options.sets == 1   ? "every call on the same points"
+                             : options.sets > 1 ? "each call on the next of " + std::to_string(options.sets) + " point sets"
+                                                : "each call on the next of the cell's point sets";
+    Report report(options.algorithms, options.runs, options.budget, tsvFd, sets, options.repeat == 0);
+    const int passes = std::max(1, options.repeat);
+    const std::size_t total = std::size_t(passes) * options.shapes.size() * options.sizes.size() * options.algorithms.size();
     std::size_t done = 0;
     int status = 0;
-    // Smaller sizes first, so that every cell has a prediction from the cells before it.
-    std::vector<std::int64_t> sizes = options.sizes;
-    std::sort(sizes.begin(), sizes.end());
-    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
-    for (const std::string& shapeName : options.shapes) {
-        const Shape* shape = nullptr;
-        for (const Shape& s : shapes()) shape = s.name == shapeName ? &s : shape;
-        report.beginShape(*shape);
-        std::map<std::string, std::vector<std::pair<std::int64_t, double>>> seen;  // by algorithm
-        for (std::int64_t n : sizes) {
-            // The row's h, for every cell, those that do not run included. The children work this
-            // out again on their own, in processes that have not seen these lists.
-            long long h = -1;
-            {
-                std::vector<Point> points = makeShape(shapeName, n, options.seed);
-                h = (long long)reference::corners(referencePoints(points)).size();
-                std::string path = options.pointsDir + "/" + shapeName + "-" + std::to_string(n) + ".txt";
-                if (!options.pointsDir.empty() && !writePoints(path, points)) {
-                    std::cerr << "hull-lab: cannot write " << path << '\n';
-                    status = 1;
-                }
-            }
-            for (const std::string& name : options.algorithms) {
-                CellPlan plan{shapeName, n, options.seed, name, options.runs, options.minSeconds,
-                              3 * options.budget + 2};
-                double predicted = predict(seen[name], n);
-                Outcome outcome;
-                if (predicted * options.runs > options.budget) {
-                    char note[64];
-                    std::snprintf(note, sizeof note, "predicted %.1e s per call", predicted);
-                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, predicted, 0, 0, note};
-                } else {
-                    report.progress(plan, done, total);
-                    outcome = runChild(plan, &interrupted);
-                }
-                if (interrupted) break;
-                if (outcome.status == Status::Ok || outcome.status == Status::Wrong) {
-                    seen[name].push_back({n, outcome.min});  // the least noisy of the runs
-                }
-                if (outcome.status == Status::Wrong || outcome.status == Status::Crashed) {
-                    std::cerr << "hull-lab: " << (outcome.status == Status::Wrong ? "WRONG hull" : "crashed") << ": "
-                              << shapeName << ", " << n << " points, " << name << " (seed " << options.seed
-                              << "): " << outcome.note << '\n';
-                    status = 1;
-                }
-                if (outcome.h < 0) outcome.h = h;
-                report.cell(outcome);
-                ++done;
-            }
-            if (interrupted) break;
-            report.endRow();
+    std::map<std::string, std::vector<Outcome>> outcomes;
+    std::map<std::string, long long> hOfRow;
+    std::map<std::string, Outcome> first;
+    for (int pass = 0; pass < passes && !interrupted; ++pass) {
+        status |= runPass(options, report, pass == 0 ? nullptr : &first, outcomes, hOfRow, done, total);
+        if (pass == 0) {
+            for (const auto& [key, list] : outcomes) first[key] = list.front();
         }
-        if (interrupted) break;
-        report.endShape();
     }
     report.finish();
+    if (options.repeat > 0 && !interrupted) printSpreads(options, outcomes);
     if (tsvFd >= 0 && close(tsvFd) != 0) {
         std::cerr << "hull-lab: cannot write " << options.tsv << ": " << std::strerror(errno) << '\n';
         status = 1;

@@ -97,10 +97,19 @@ void addBoostPeers(std::vector<Algorithm>& list);  // peers_boost.cpp, when Boos
 // ---- One cell (cell.cpp): run in a process of its own ------------------------------------------
 
 struct CellResult {
-    std::size_t h = 0;                 // corners of the reference hull
-    std::string wrong;                 // why the algorithm's hull is wrong, or ""
+    std::size_t h = 0;                 // corners of the reference hull of the first point set
+    std::string wrong;                 // why the algorithm's hull is wrong (on which set), or ""
     std::vector<double> secondsPerCall;  // one figure per run
 };
+
+// The seed of a cell's point set number `set` (0, 1, ...): set 0 has the cell's own seed, so the
+// first set is the one a single-set cell would use. O(1).
+std::uint64_t setSeed(std::uint64_t seed, int set);
+
+// How many point sets a cell of n points takes in turn, one per timed call, so that no figure
+// comes from a branch predictor that has learnt the input: a fixed number up to a bound on their
+// points together, one set for large n, where one call is far beyond what a predictor can learn.
+int defaultSets(std::int64_t n);
 
 // The points as the reference hull takes them. O(n).
 std::vector<reference::Pt> referencePoints(const std::vector<Point>& points);
@@ -110,11 +119,14 @@ std::vector<reference::Pt> referencePoints(const std::vector<Point>& points);
 std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
                         std::vector<reference::Pt> hull, std::size_t& corners);
 
-// Builds the points, checks the first call's hull, then times `runs` runs, each repeating the call
-// until `minSeconds` of processor time have passed.
-// `checked` is told the verdict before the timing starts.
+// Builds `sets` point sets of the shape (seeds setSeed(seed, 0...)), checks the first call's hull
+// on each, then times `runs` runs, each repeating the call, on the sets in turn, until
+// `minSeconds` of processor time have passed. `checked` is told the verdict before the timing
+// starts. The program's list-based functions from 100,000 points up run with glibc's fast bins
+// and its trimming off, as in the benchmark's timed loops: each copy is then laid out in address
+// order, not more scattered with every call.
 CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed, const Algorithm& algorithm,
-                   int runs, double minSeconds, const std::function<void(const CellResult&)>& checked);
+                   int runs, double minSeconds, int sets, const std::function<void(const CellResult&)>& checked);
 
 // ---- The parent's side: a cell in a child process (runner.cpp), the output (report.cpp) ---------
 
@@ -140,6 +152,7 @@ struct CellPlan {
     std::string algorithm;
     int runs;
     double minSeconds;
+    int sets;         // point sets taken in turn
     double deadline;  // wall seconds after which the child is stopped
 };
 
@@ -156,7 +169,9 @@ int cellMain(int argc, char** argv);
 // progress on standard error when it is a terminal.
 class Report {
   public:
-    Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd);
+    // `sets` says how the calls take the point sets; without `tables` only the progress and the
+    // TSV are written (the repeat report prints its own).
+    Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables);
     void beginShape(const Shape& shape);
     void progress(const CellPlan& plan, std::size_t done, std::size_t total);
     void cell(const Outcome& outcome);  // the TSV line, at once
@@ -169,6 +184,8 @@ class Report {
     std::vector<std::string> algorithms_;
     int runs_;
     double budget_;
+    std::string sets_;
+    bool tables_;
     bool skipped_ = false;
     int tsvFd_;
     bool terminal_;

@@ -39,9 +39,9 @@ void writeWhole(int fd, const std::string& line) {
 
 }  // namespace
 
-Report::Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd)
-    : algorithms_(std::move(algorithms)), runs_(runs), budget_(budget), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0),
-      started_(wallSeconds()) {
+Report::Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables)
+    : algorithms_(std::move(algorithms)), runs_(runs), budget_(budget), sets_(std::move(sets)), tables_(tables),
+      tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {
     if (tsvFd_ >= 0) writeWhole(tsvFd_, "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\n");
 }
 
@@ -52,8 +52,9 @@ void Report::clearProgress() {
 
 void Report::beginShape(const Shape& shape) {
     clearProgress();
+    if (!tables_) return;
     std::cout << shape.name << ": " << shape.growth << "\nseconds per call, median of " << runs_
-              << (runs_ == 1 ? " run\n" : " runs\n")
+              << (runs_ == 1 ? " run, " : " runs, ") << sets_ << "; h: corners of the first set's hull\n"
               << pad("n", 9) << pad("h", 9);
     for (const std::string& name : algorithms_) std::cout << pad(name, columnWidth(name));
     std::cout << std::endl;
@@ -82,6 +83,10 @@ void Report::cell(const Outcome& o) {
 void Report::endRow() {
     if (row_.empty()) return;
     clearProgress();
+    if (!tables_) {
+        row_.clear();
+        return;
+    }
     long long h = -1;
     for (const Outcome& o : row_) h = o.h >= 0 ? o.h : h;
     std::cout << pad(std::to_string(row_.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
@@ -111,6 +116,7 @@ void Report::endRow() {
 
 void Report::endShape() {
     clearProgress();
+    if (!tables_) return;
     if (skipped_) {
         std::cout << "(skip P: not run; predicted P seconds per call, and " << runs_ << " calls at least are over the "
                   << "budget of " << format("%g", budget_) << " s per cell)\n";

@@ -45,13 +45,14 @@ constexpr int kOutOfMemory = 3;
 constexpr int kFailed = 4;
 
 int cellMain(int argc, char** argv) {
-    // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS
-    if (argc != 8) return kFailed;
+    // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS
+    if (argc != 9) return kFailed;
     const Algorithm* algorithm = findAlgorithm(argv[4]);
     if (algorithm == nullptr) return kFailed;
     try {
         CellResult result = runCell(argv[2], std::strtoll(argv[3], nullptr, 10), std::strtoull(argv[5], nullptr, 10),
                                     *algorithm, std::atoi(argv[6]), std::strtod(argv[7], nullptr),
+                                    std::max(1, std::atoi(argv[8])),
                                     [](const CellResult& checked) {
                                         std::printf("h %zu\n", checked.h);
                                         if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
@@ -73,7 +74,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, ""};
     std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), plan.algorithm,
                                       std::to_string(plan.seed), std::to_string(plan.runs),
-                                      std::to_string(plan.minSeconds)};
+                                      std::to_string(plan.minSeconds), std::to_string(plan.sets)};
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         outcome.note = std::string("cannot make a pipe: ") + std::strerror(errno);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -196,6 +197,71 @@ TEST(LabAlgorithms, TheVerdictRejectsWrongHulls) {
     EXPECT_EQ(lab::checkResult(anyStart, square, rotated, h), "") << "a hull with no promised start, rotated";
 }
 
+// ---- Point sets per cell --------------------------------------------------------------------------
+
+TEST(LabSets, EachSetIsAFunctionOfShapeSizeAndSeedAndTheSetsDiffer) {
+    for (const std::string& shape : shapeNames()) {
+        for (int set : {0, 1, 15}) {
+            std::vector<Point> once = lab::makeShape(shape, 300, lab::setSeed(4, set));
+            std::vector<Point> again = lab::makeShape(shape, 300, lab::setSeed(4, set));
+            EXPECT_TRUE(std::equal(once.begin(), once.end(), again.begin())) << shape << ", set " << set;
+        }
+        EXPECT_EQ(lab::setSeed(4, 0), 4u) << "set 0 is the cell's own seed";
+        std::set<std::vector<std::int64_t>> distinct;
+        for (int set = 0; set < 16; ++set) {
+            std::vector<std::int64_t> flat;
+            for (const Point& p : lab::makeShape(shape, 300, lab::setSeed(4, set))) flat.insert(flat.end(), {p.x, p.y});
+            distinct.insert(flat);
+        }
+        EXPECT_EQ(distinct.size(), 16u) << shape << ": two of 16 sets are the same";
+    }
+    EXPECT_EQ(lab::defaultSets(1000), 16);
+    EXPECT_EQ(lab::defaultSets(1000000), 1);
+    EXPECT_GE(lab::defaultSets(100000), 1);
+}
+
+// An algorithm that is right on the first point set it is given and drops a corner on every later
+// one: the verdict must look at every set.
+int gPrepared = 0;
+
+class RightOnlyOnTheFirstSet : public lab::Runner {
+  public:
+    RightOnlyOnTheFirstSet(const std::vector<Point>& points, bool right) : points_(points.begin(), points.end()), right_(right) {}
+    void call() override { incremental(points_); }
+    std::vector<reference::Pt> hull() override {
+        std::vector<reference::Pt> result;
+        for (const Point& p : incremental(points_)) result.push_back({p.x, p.y});
+        if (!right_ && result.size() > 3) result.pop_back();
+        return result;
+    }
+
+  private:
+    PointList points_;
+    bool right_;
+};
+
+TEST(LabSets, AWrongHullOnAnyPointSetMakesTheCellWrong) {
+    lab::Algorithm wrongLater = *lab::findAlgorithm("incremental");
+    wrongLater.prepare = [](const std::vector<Point>& points) -> std::unique_ptr<lab::Runner> {
+        return std::make_unique<RightOnlyOnTheFirstSet>(points, gPrepared++ == 0);
+    };
+    for (int sets : {1, 3}) {
+        gPrepared = 0;
+        bool told = false;
+        lab::CellResult result = lab::runCell("disc", 500, 6, wrongLater, 1, 0.001, sets,
+                                              [&](const lab::CellResult&) { told = true; });
+        EXPECT_TRUE(told);
+        EXPECT_EQ(gPrepared, sets);
+        EXPECT_EQ(result.h, corners(lab::makeShape("disc", 500, 6))) << "h is the first set's";
+        if (sets == 1) {
+            EXPECT_EQ(result.wrong, "") << "one set: only the right hull was checked";
+        } else {
+            EXPECT_NE(result.wrong.find("point set 2 (seed "), std::string::npos) << result.wrong;
+            EXPECT_NE(result.wrong.find("lies outside the hull"), std::string::npos) << result.wrong;
+        }
+    }
+}
+
 // ---- hull-lab, the program ---------------------------------------------------------------------
 
 struct LabRun {
@@ -317,6 +383,9 @@ TEST_F(HullLab, BadArgumentsExitWithStatusTwoBeforeAnyCellRuns) {
         {"--write-points no/such/folder", "cannot make the points folder no/such/folder"},
         {"--colour blue", "unknown argument --colour"},
         {"--runs", "--runs needs a value"},
+        {"--sets 257", "--sets must be a whole number from 1 to 256"},
+        {"--repeat-report 1", "--repeat-report must be a whole number from 2 to 100"},
+        {"--write-points a-file/x", "cannot make the points folder a-file/x: Not a directory"},
     };
     for (const Case& c : cases) {
         LabRun run = lab(c.arguments);
@@ -327,6 +396,67 @@ TEST_F(HullLab, BadArgumentsExitWithStatusTwoBeforeAnyCellRuns) {
         EXPECT_NE(run.err.find("usage: hull-lab"), std::string::npos) << c.arguments;
         EXPECT_EQ(run.out, "") << c.arguments << ": a cell ran";
     }
+}
+
+// A typo in any argument must not cost the user the results of an earlier run.
+TEST_F(HullLab, ABadArgumentLeavesAnExistingTsvAsItWas) {
+    std::ofstream(dir_.path / "a-file") << "not a folder\n";
+    const std::string earlier = "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\nsquare\t10\t4\tqhull\t1\t1\t1\tok\t\n";
+    for (const char* bad : {"--write-points a-file/x", "--write-points a-file", "--sizes 1000,x", "--runs 0",
+                            "--sets 0", "--same-points --sets 2", "--repeat-report 3"}) {
+        testfiles::writeLines(dir_.path / "results.tsv", lines(earlier));
+        LabRun run = lab(std::string("--sizes 1000 --tsv results.tsv ") + bad);
+        EXPECT_EQ(run.status, 2) << bad << ": " << run.err;
+        EXPECT_EQ(read(dir_.path / "results.tsv"), earlier) << bad << ": the earlier TSV was touched";
+    }
+    EXPECT_FALSE(fs::exists(dir_.path / "a-file" / "x"));
+}
+
+// The default (a new point set for each call), --same-points and --sets K all run, check every
+// hull and write the same TSV; the table says how the calls took their points.
+TEST_F(HullLab, EveryWayOfTakingPointSetsRunsAndParses) {
+    struct Case {
+        const char* arguments;
+        const char* header;
+    } cases[] = {
+        {"", "each call on the next of the cell's point sets"},
+        {"--same-points", "every call on the same points"},
+        {"--sets 5", "each call on the next of 5 point sets"},
+    };
+    for (const Case& c : cases) {
+        LabRun run = lab(std::string("--shapes lattice,circle --sizes 300,3000 --algorithms incremental,qhull-array,chan "
+                                     "--runs 1 --tsv lab.tsv ") + c.arguments);
+        ASSERT_EQ(run.status, 0) << c.arguments << ": " << run.err;
+        EXPECT_NE(run.out.find(c.header), std::string::npos) << c.arguments << ": " << run.out;
+        auto rows = tsv("lab.tsv");
+        EXPECT_EQ(rows.size(), 2 * 2 * 3u) << c.arguments;
+        for (const auto& f : rows) {
+            EXPECT_EQ(f[7], "ok") << c.arguments << ": " << f[0] << ' ' << f[1] << ' ' << f[3] << ": " << f[8];
+            EXPECT_EQ(std::stoll(f[2]), std::int64_t(corners(lab::makeShape(f[0], std::stoll(f[1]), 1))))
+                << c.arguments << ": h is not the first set's";
+        }
+    }
+}
+
+// The repeat report: a spread of at least 1 for every timed cell, and the largest ones named.
+TEST_F(HullLab, TheRepeatReportPrintsASpreadForEveryCell) {
+    LabRun run = lab("--shapes square --sizes 500,2000 --algorithms incremental,chan --runs 1 --repeat-report 3");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> out = lines(run.out);
+    ASSERT_GE(out.size(), 6u) << run.out;
+    EXPECT_EQ(out[0].rfind("Spread of each cell's median over 3 runs", 0), 0u) << run.out;
+    int rows = 0;
+    for (const std::string& line : out) {
+        std::istringstream in(line);
+        long long n = 0;
+        double a = 0, b = 0;
+        if (!(in >> n >> a >> b)) continue;
+        ++rows;
+        EXPECT_TRUE(n == 500 || n == 2000) << line;
+        EXPECT_TRUE(a >= 1 && b >= 1 && a < 100 && b < 100) << line;
+    }
+    EXPECT_EQ(rows, 2) << run.out;
+    EXPECT_NE(run.out.find("largest spread, every cell: "), std::string::npos) << run.out;
 }
 
 // SIGTERM in the middle of a run stops the child, and the TSV keeps whole lines only.
