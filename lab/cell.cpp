@@ -49,8 +49,11 @@ std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& po
 
 std::uint64_t setSeed(std::uint64_t seed, int set) { return seed + std::uint64_t(set) * 0x9E3779B97F4A7C15ull; }
 
+// Measured at 1,000 points: 4 sets in turn still gave the sorting peers the figures of one set;
+// 16 sets gave them 2.2 to 3.4 times those, and 64 sets 0.94 to 1.12 times 16 sets'. From 10,000
+// points up the number of sets made no difference beyond the noise.
 int defaultSets(std::int64_t n) {
-    constexpr std::int64_t kSets = 16, kPoints = 1 << 20;  // at most 16 sets, 2^20 points together
+    constexpr std::int64_t kSets = 16, kPoints = 160000;  // at most 16 sets, 160,000 points together
     return int(std::max<std::int64_t>(1, std::min(kSets, kPoints / std::max<std::int64_t>(n, 1))));
 }
 

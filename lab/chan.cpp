@@ -144,6 +144,7 @@ std::vector<Point> chan(std::vector<Point> points) {
         nextGroups.clear();
         if (previous == 0) {
             // The first round hulls the points themselves, each group in place in the copy.
+            next.reserve(n);
             for (std::size_t begin = 0; begin < n; begin += m) {
                 nextGroups.push_back(hullOfGroup(points.data() + begin, points.data() + std::min(n, begin + m), next));
             }

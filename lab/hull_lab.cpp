@@ -2,7 +2,7 @@
 // Boost.Geometry where this build has them, every hull checked against a reference hull.
 //
 //   hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]
-//            [--seed S] [--sets K | --same-points] [--tsv FILE] [--write-points DIR]
+//            [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]
 //            [--repeat-report R]
 //
 // Each cell (shape, size, algorithm) runs in a fresh process, its timed calls taking several point
@@ -53,16 +53,17 @@ struct Options {
 std::string usage() {
     std::ostringstream out;
     out << "usage: hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]\n"
-           "                [--seed S] [--sets K | --same-points] [--tsv FILE] [--write-points DIR]\n"
+           "                [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]\n"
            "                [--repeat-report R]\n"
            "Times the hull algorithms on shapes of input, each cell (shape, size, algorithm) in a process of\n"
            "its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs (default 3);\n"
            "prints the median seconds per call. Successive calls take the cell's point sets in turn (default\n"
-           "16 sets, fewer from 65,536 points so that they hold 2^20 points at most, one from 1,048,576), so\n"
-           "that no branch predictor learns one input; every set's first hull is checked against a reference\n"
-           "hull, and h is the first set's. --same-points: one set, every call on the same points. --sets K:\n"
-           "K sets (1 to 256). --repeat-report R: runs every cell R times (2 to 100), each in a fresh process,\n"
-           "and prints the spread of each cell's medians (max / min) instead of the tables.\n"
+           "16 sets up to 10,000 points, fewer above so that they hold 160,000 points at most, one from\n"
+           "100,000), so that no branch predictor learns one input; every set's first hull is checked\n"
+           "against a reference hull, and h is the first set's. --same-points: one set, every call on the\n"
+           "same points. --sets N: N sets (1 to 256). --repeat-report R: runs every cell R times (2 to 100),\n"
+           "each in a fresh process, and prints the spread of each cell's medians (max / min) instead of\n"
+           "the tables.\n"
            "LISTs are comma-separated. Defaults: every shape and algorithm, sizes 1000,10000,100000,1000000,\n"
            "budget 10 s per cell (a cell predicted from smaller sizes to take longer is skipped; one running\n"
            "past three times the budget and 2 s is stopped), seed 1.\n"
