@@ -118,8 +118,8 @@ void Report::endShape() {
     clearProgress();
     if (!tables_) return;
     if (skipped_) {
-        std::cout << "(skip P: not run; predicted P seconds per call, and " << runs_ << " calls at least are over the "
-                  << "budget of " << format("%g", budget_) << " s per cell)\n";
+        std::cout << "(skip P: not run; predicted P seconds per call, and " << runs_ << " timed calls and one check per "
+                  << "point set are over the budget of " << format("%g", budget_) << " s per cell)\n";
     }
     skipped_ = false;
     for (const std::string& note : notes_) std::cout << "  " << note << '\n';
