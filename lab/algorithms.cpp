@@ -56,6 +56,8 @@ class ArrayRunner : public Runner {
     std::vector<Point> points_;
 };
 
+std::vector<Point> chanFromGroupsOf256(std::vector<Point> points) { return chan(std::move(points)); }
+
 template <std::vector<Point> (*F)(std::vector<Point>)>
 std::unique_ptr<Runner> prepareArray(const std::vector<Point>& points) {
     return std::make_unique<ArrayRunner>(F, points);
@@ -76,7 +78,7 @@ std::vector<Algorithm> buildList() {
         {"qhull", "quickhull", Origin::Program, qhullPromise, false, prepareOurs<qhull>},
         {"qhull-array", "quickhull", Origin::ArrayForm, qhullPromise, false, prepareArray<qhullArray>},
         // Corners only, counter-clockwise from the least point.
-        {"chan", "Chan", Origin::Lab, {false, true, false}, false, prepareArray<chan>},
+        {"chan", "Chan", Origin::Lab, {false, true, false}, false, prepareArray<chanFromGroupsOf256>},
     };
 #ifdef HULL_LAB_CGAL
     addCgalPeers(list);

@@ -88,8 +88,9 @@ std::vector<Point> qhullArray(std::vector<Point> points);
 // Chan's algorithm (chan.cpp): the hull's corners counter-clockwise (y pointing up) from the
 // lowest of the leftmost points, no point on a hull edge, each corner once. Copies of one point
 // give it once; points all on one line give its two ends; no points give none. O(n log h) for h
-// corners; O(n) memory beyond the copy. Exact for |coordinate| < 2^30.
-std::vector<Point> chan(std::vector<Point> points);
+// corners; O(n) memory beyond the copy. Exact for |coordinate| < 2^30. The first round's group
+// size is 2^(2^firstRound): 256 by default; 1 gives Chan's own schedule, from groups of 4.
+std::vector<Point> chan(std::vector<Point> points, unsigned firstRound = 3);
 
 void addCgalPeers(std::vector<Algorithm>& list);   // peers_cgal.cpp, when CGAL is present
 void addBoostPeers(std::vector<Algorithm>& list);  // peers_boost.cpp, when Boost is present

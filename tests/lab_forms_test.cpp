@@ -85,9 +85,15 @@ Points expectedCorners(const Points& input) {
     return result;
 }
 
+// chan from its default first round and from Chan's own (groups of 4, then 16, ...), so that
+// small inputs too are split into groups whose tangents the wrap must find.
 void expectChan(const Points& input, const std::string& context) {
-    Points got = lab::chan(input), expected = expectedCorners(input);
-    EXPECT_EQ(PointList(got.begin(), got.end()), PointList(expected.begin(), expected.end())) << "chan, " << context << shown(input);
+    const Points expected = expectedCorners(input);
+    for (unsigned first : {3u, 1u}) {
+        Points got = lab::chan(input, first);
+        EXPECT_EQ(PointList(got.begin(), got.end()), PointList(expected.begin(), expected.end()))
+            << "chan from round " << first << ", " << context << shown(input);
+    }
 }
 
 // Repeats each point `times` times in a row, so that the first rounds' groups (2, 4, 16 points)
@@ -148,9 +154,10 @@ TEST(Chan, StressOnSmallGrids) {
     std::mt19937_64 random(seed);
     for (int i = 0; i < 30000; ++i) {
         PointList input = hullcheck::smallGridCase(random, i);
-        // Longer inputs too, so that the rounds of 16 and 256 points run with many groups.
+        // Longer inputs too (up to 1,200 points), so that the rounds of 16 and 256 points run
+        // with many groups.
         if (i % 7 == 0) {
-            for (int k = 0; k < 5; ++k) {
+            for (int k = 0; k < (i % 49 == 0 ? 80 : 5); ++k) {
                 PointList more = hullcheck::smallGridCase(random, 2);
                 input.splice(input.end(), more);
             }
