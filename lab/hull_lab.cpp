@@ -169,6 +169,9 @@ Options parse(int argc, char** argv) {
             }
             o.sizes.push_back(std::int64_t(n));
         }
+        // Smaller sizes first, so that every cell has a prediction from the cells before it.
+        std::sort(o.sizes.begin(), o.sizes.end());
+        o.sizes.erase(std::unique(o.sizes.begin(), o.sizes.end()), o.sizes.end());
     }
     for (const std::string& shape : o.shapes) {
         if (shape != "convex") continue;
@@ -267,9 +270,7 @@ int runPass(const Options& options, Report& report, const std::map<std::string, 
             std::map<std::string, std::vector<Outcome>>& outcomes, std::map<std::string, long long>& hOfRow,
             std::size_t& done, std::size_t total) {
     int status = 0;
-    std::vector<std::int64_t> sizes = options.sizes;
-    std::sort(sizes.begin(), sizes.end());
-    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    const std::vector<std::int64_t>& sizes = options.sizes;  // ascending, each once
     for (const std::string& shapeName : options.shapes) {
         const Shape* shape = nullptr;
         for (const Shape& s : shapes()) shape = s.name == shapeName ? &s : shape;
@@ -333,9 +334,7 @@ int runPass(const Options& options, Report& report, const std::map<std::string, 
 // The repeat report: per shape a table of each cell's spread, the largest of its medians over the
 // smallest, then the largest spreads.
 void printSpreads(const Options& options, const std::map<std::string, std::vector<Outcome>>& outcomes) {
-    std::vector<std::int64_t> sizes = options.sizes;
-    std::sort(sizes.begin(), sizes.end());
-    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    const std::vector<std::int64_t>& sizes = options.sizes;  // ascending, each once
     auto spreadOf = [&](const std::string& key, double& spread) {
         double least = 0, most = 0;
         auto it = outcomes.find(key);
@@ -348,12 +347,13 @@ void printSpreads(const Options& options, const std::map<std::string, std::vecto
         spread = least > 0 ? most / least : 0;
         return least > 0;
     };
+    auto width = [](const std::string& name) { return int(std::max<std::size_t>(name.size(), 6) + 2); };
     std::cout << "Spread of each cell's median over " << options.repeat
               << " runs, each in a fresh process: largest / smallest (- : not timed in every run)\n\n";
     std::pair<double, std::string> worstList{0, ""}, worst{0, ""};
     for (const std::string& shape : options.shapes) {
         std::cout << shape << ":\n" << std::setw(9) << "n";
-        for (const std::string& name : options.algorithms) std::cout << std::setw(int(std::max<std::size_t>(name.size(), 6) + 2)) << name;
+        for (const std::string& name : options.algorithms) std::cout << std::setw(width(name)) << name;
         std::cout << '\n';
         for (std::int64_t n : sizes) {
             std::cout << std::setw(9) << n;
@@ -366,7 +366,7 @@ void printSpreads(const Options& options, const std::map<std::string, std::vecto
                     worst = std::max(worst, {spread, key});
                     if (n >= 100000 && findAlgorithm(name)->origin == Origin::Program) worstList = std::max(worstList, {spread, key});
                 }
-                std::cout << std::setw(int(std::max<std::size_t>(name.size(), 6) + 2)) << text;
+                std::cout << std::setw(width(name)) << text;
             }
             std::cout << '\n';
         }
