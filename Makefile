@@ -6,7 +6,7 @@
 # make check  check the hull files that `make run` left in out/
 # make plots  draw out/times.png and out/hulls.png from them
 # make docs-pictures  a fresh run, drawn into docs/ (the README's pictures)
-# make lab    the default hull-lab (all shapes, 1,000 to 1,000,000 points, every algorithm of the
+# make lab    the default hull-lab (1,000 to 1,000,000 points, every algorithm of the
 #             build, CGAL and Boost.Geometry included) into out/lab.txt, out/lab.tsv, out/lab.png
 # Missing Debian packages are installed with apt-get when run as root; otherwise the command to
 # install them is printed.
@@ -17,7 +17,7 @@ FUZZ_SECONDS ?= 600
 RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
-LAB_PACKAGES := libcgal-dev libboost-dev
+LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES)
 
 .PHONY: run test test-fast fuzz check plots docs-pictures lab build build-sanitize clean

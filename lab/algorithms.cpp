@@ -57,6 +57,47 @@ class ArrayRunner : public Runner {
 };
 
 std::vector<Point> chanFromGroupsOf256(std::vector<Point> points) { return chan(std::move(points)); }
+std::vector<Point> fastHullAuto(std::vector<Point> points) { return fastHull(std::move(points)); }
+std::vector<Point> radixChain(std::vector<Point> points) {
+    return fastHull(std::move(points), {FastHullPaths::Off, FastHullPaths::On, true});
+}
+
+// The floors: what a call on a fresh copy costs before any hull is computed. The copy is made
+// (as the array entries' by-value argument, or the program's PointList copy), every point is read
+// once, and the copy is released; the sum keeps the read from being dropped.
+class CopyRunner : public Runner {
+  public:
+    explicit CopyRunner(const std::vector<Point>& points) : points_(points) {}
+    void call() override { sink_ = readOnce(points_); }
+    std::vector<reference::Pt> hull() override { return {}; }
+
+    template <class Points>
+    static std::int64_t readOnce(Points copy) {
+        std::int64_t sum = 0;
+        for (const Point& p : copy) sum += p.x ^ p.y;
+        return sum;
+    }
+
+  private:
+    std::vector<Point> points_;
+    volatile std::int64_t sink_ = 0;
+};
+
+class CopyListRunner : public Runner {
+  public:
+    explicit CopyListRunner(const std::vector<Point>& points) : points_(points.begin(), points.end()) {}
+    void call() override { sink_ = CopyRunner::readOnce(points_); }
+    std::vector<reference::Pt> hull() override { return {}; }
+
+  private:
+    PointList points_;
+    volatile std::int64_t sink_ = 0;
+};
+
+template <class R>
+std::unique_ptr<Runner> prepareFloor(const std::vector<Point>& points) {
+    return std::make_unique<R>(points);
+}
 
 template <std::vector<Point> (*F)(std::vector<Point>)>
 std::unique_ptr<Runner> prepareArray(const std::vector<Point>& points) {
@@ -79,12 +120,30 @@ std::vector<Algorithm> buildList() {
         {"qhull-array", "quickhull", Origin::ArrayForm, qhullPromise, false, prepareArray<qhullArray>},
         // Corners only, counter-clockwise from the least point.
         {"chan", "Chan", Origin::Lab, {false, true, false}, false, prepareArray<chanFromGroupsOf256>},
+        {"filter-radix-chain", "fastest", Origin::Lab, {false, true, false}, false, prepareArray<fastHullAuto>,
+         "the lab's own: throw-away pass, then radix or std::sort, monotone chain"},
+        {"radix-chain", "fastest", Origin::Lab, {false, true, false}, false, prepareArray<radixChain>,
+         "the lab's own: radix sort of every point, monotone chain"},
+        {"copy", "floor", Origin::Floor, {}, false, prepareFloor<CopyRunner>,
+         "no hull: a std::vector copy, one read of it, its release"},
+        {"copy-list", "floor", Origin::Floor, {}, false, prepareFloor<CopyListRunner>,
+         "no hull: a PointList copy, one read of it, its release"},
     };
+    for (Algorithm& a : list) a.onList = a.origin == Origin::Program || a.name == "copy-list";
 #ifdef HULL_LAB_CGAL
     addCgalPeers(list);
 #endif
 #ifdef HULL_LAB_BOOST
     addBoostPeers(list);
+#endif
+#ifdef HULL_LAB_GEOS
+    addGeosPeers(list);
+#endif
+#ifdef HULL_LAB_OPENCV
+    addOpencvPeers(list);
+#endif
+#ifdef HULL_LAB_QHULL
+    addQhullPeers(list);
 #endif
     // Each of ours, then its array form and the peers that run the same method; the others at
     // the end.

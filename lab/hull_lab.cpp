@@ -1,20 +1,23 @@
-// hull-lab: the program's three hull functions on six shapes of input, beside CGAL and
-// Boost.Geometry where this build has them, every hull checked against a reference hull.
+// hull-lab: the program's three hull functions on eight shapes of input, beside CGAL,
+// Boost.Geometry, GEOS, OpenCV and Qhull where this build has them, every hull checked against a
+// reference hull.
 //
 //   hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]
 //            [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]
-//            [--repeat-report R]
+//            [--repeat-report R] [--relative]
 //
 // Each cell (shape, size, algorithm) runs in a fresh process, its timed calls taking several point
 // sets of the shape in turn; a cell predicted to take longer than the budget is skipped, and one
 // that runs far past it is stopped. --repeat-report runs every cell R times, each in a fresh
-// process, and prints each cell's spread. Exit status: 0 every hull right, 1 a hull was WRONG or a
-// cell crashed, 2 bad arguments (nothing was run and no file was touched).
+// process, and prints each cell's spread. Exit status: 0 every hull right, 1 a hull was WRONG, a
+// library refused a point set or a cell crashed, 2 bad arguments (nothing was run and no file was
+// touched).
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -45,6 +48,7 @@ struct Options {
     std::uint64_t seed = 1;
     int sets = 0;  // point sets per cell; 0: defaultSets(n)
     int repeat = 0;  // rounds of the repeat report; 0: a plain run
+    bool relative = false;  // tables in multiples of the copy floor
     std::string tsv;
     std::string pointsDir;
     double minSeconds = 0.2;
@@ -54,7 +58,7 @@ std::string usage() {
     std::ostringstream out;
     out << "usage: hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]\n"
            "                [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]\n"
-           "                [--repeat-report R]\n"
+           "                [--repeat-report R] [--relative]\n"
            "Times the hull algorithms on shapes of input, each cell (shape, size, algorithm) in a process of\n"
            "its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs (default 3);\n"
            "prints the median seconds per call. Successive calls take the cell's point sets in turn (default\n"
@@ -63,7 +67,8 @@ std::string usage() {
            "against a reference hull, and h is the first set's. --same-points: one set, every call on the\n"
            "same points. --sets N: N sets (1 to 256). --repeat-report R: runs every cell R times (2 to 100),\n"
            "each in a fresh process, and prints the spread of each cell's medians (max / min) instead of\n"
-           "the tables.\n"
+           "the tables. --relative: the tables give every figure as a multiple of the row's copy floor (the\n"
+           "TSV keeps seconds).\n"
            "LISTs are comma-separated. Defaults: every shape and algorithm, sizes 1000,10000,100000,1000000,\n"
            "budget 10 s per cell (a cell predicted from smaller sizes to take longer, its runs and the checks\n"
            "of its sets together, is skipped; one running past three times the budget and 2 s is stopped),\n"
@@ -75,10 +80,16 @@ std::string usage() {
         const char* origin = a.origin == Origin::Program     ? " (the program's own, on a PointList)"
                              : a.origin == Origin::ArrayForm ? " (the program's, on a std::vector: same result)"
                              : a.origin == Origin::Lab       ? " (the lab's own, on a std::vector)"
-                                                             : " (a library's, on a std::vector)";
-        out << "  " << a.name << std::string(22 - a.name.size(), ' ') << a.method << origin << '\n';
+                                                             : "";
+        const std::string calls = *a.calls != '\0' ? std::string(" (") + a.calls + ")" : origin;
+        out << "  " << std::left << std::setw(34) << a.name << ' ' << a.method << calls << '\n';
     }
-    out << "Exit status: 0 every hull right, 1 a WRONG hull or a crashed cell, 2 bad arguments.";
+    out << "Each peer's call first copies the points into the form its library takes (GEOS: a MultiPoint\n"
+           "geometry, a Point each; Qhull: an array of doubles; the others a std::vector), and that copy is\n"
+           "timed, as a caller pays for it. A library that gives up on a point set shows as refused, with its\n"
+           "message; one whose hull is not right, as WRONG.\n"
+           "Exit status: 0 every hull right, 1 a WRONG hull, a refused point set or a crashed cell (each named\n"
+           "on standard error), 2 bad arguments.";
     return out.str();
 }
 
@@ -115,7 +126,7 @@ Options parse(int argc, char** argv) {
                                "--write-points", "--sets", "--repeat-report"};
         bool isKnown = false;
         for (const char* k : known) isKnown = isKnown || flag == k;
-        if (flag == "--same-points") {
+        if (flag == "--same-points" || flag == "--relative") {
             given[flag] = "";
             continue;
         }
@@ -137,6 +148,7 @@ Options parse(int argc, char** argv) {
     }
     if (given.count("--sets")) o.sets = whole("--sets", 1, 256);
     if (given.count("--same-points")) o.sets = 1;
+    o.relative = given.count("--relative") > 0;
     if (given.count("--repeat-report")) {
         o.repeat = whole("--repeat-report", 2, 100);
         if (given.count("--tsv")) throw BadArgument{"--repeat-report prints its own report; it takes no --tsv"};
@@ -156,6 +168,9 @@ Options parse(int argc, char** argv) {
                 throw BadArgument{"unknown algorithm \"" + name + "\", or not in this build (see --help)"};
             }
         }
+    }
+    if (o.relative && std::find(o.algorithms.begin(), o.algorithms.end(), "copy") == o.algorithms.end()) {
+        throw BadArgument{"--relative shows each figure as a multiple of the copy floor: --algorithms must name copy"};
     }
     if (given.count("--sizes")) {
         o.sizes.clear();
@@ -265,7 +280,8 @@ std::string cellKey(const std::string& shape, std::int64_t n, const std::string&
 // One pass over every cell of the options, shape by shape, smaller sizes first, each cell in a
 // fresh process. `first`, on the later passes of a repeat report, holds the first pass's outcomes:
 // a cell that was not timed there is not run again. Every outcome is added to `outcomes`; `hOfRow`
-// keeps each row's h across passes. Returns 1 when a hull was WRONG or a cell crashed, else 0.
+// keeps each row's h across passes. Returns 1 when a hull was WRONG, a library refused a point set
+// or a cell crashed, else 0.
 int runPass(const Options& options, Report& report, const std::map<std::string, Outcome>* first,
             std::map<std::string, std::vector<Outcome>>& outcomes, std::map<std::string, long long>& hOfRow,
             std::size_t& done, std::size_t total) {
@@ -313,8 +329,12 @@ int runPass(const Options& options, Report& report, const std::map<std::string, 
                 if (outcome.status == Status::Ok || outcome.status == Status::Wrong) {
                     seen[name].push_back({n, outcome.min});  // the least noisy of the runs
                 }
-                if (outcome.status == Status::Wrong || outcome.status == Status::Crashed) {
-                    std::cerr << "hull-lab: " << (outcome.status == Status::Wrong ? "WRONG hull" : "crashed") << ": "
+                if (outcome.status == Status::Wrong || outcome.status == Status::Refused ||
+                    outcome.status == Status::Crashed) {
+                    const char* what = outcome.status == Status::Wrong     ? "WRONG hull"
+                                       : outcome.status == Status::Refused ? "refused"
+                                                                           : "crashed";
+                    std::cerr << "hull-lab: " << what << ": "
                               << shapeName << ", " << n << " points, " << name << " (seed " << options.seed
                               << "): " << outcome.note << '\n';
                     status = 1;
@@ -418,7 +438,7 @@ int main(int argc, char** argv) {
     const std::string sets = options.sets == 1   ? "every call on the same points"
                              : options.sets > 1 ? "each call on the next of " + std::to_string(options.sets) + " point sets"
                                                 : "each call on the next of the cell's point sets";
-    Report report(options.algorithms, options.runs, options.budget, tsvFd, sets, options.repeat == 0);
+    Report report(options.algorithms, options.runs, options.budget, tsvFd, sets, options.repeat == 0, options.relative);
     const int passes = std::max(1, options.repeat);
     const std::size_t total = std::size_t(passes) * options.shapes.size() * options.sizes.size() * options.algorithms.size();
     std::size_t done = 0;

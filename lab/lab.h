@@ -1,5 +1,6 @@
-// hull-lab: the program's three hull functions on six shapes of input, beside CGAL and
-// Boost.Geometry, every hull checked. What the lab's files share: shapes, algorithms, cells.
+// hull-lab: the program's three hull functions on eight shapes of input, beside CGAL,
+// Boost.Geometry, GEOS, OpenCV and Qhull, every hull checked. What the lab's files share: shapes,
+// algorithms, cells.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,7 @@ struct Shape {
     std::string growth;  // how its hull size grows, for --help and the README
 };
 
-// The six shapes, in the lab's order.
+// The eight shapes, in the lab's order.
 const std::vector<Shape>& shapes();
 
 // A size that a shape cannot make (std::invalid_argument's message says why and what it can).
@@ -42,7 +43,13 @@ bool convexFits(std::int64_t n);
 // second or so).
 std::int64_t convexLargest();
 
-// ---- Algorithms (algorithms.cpp, peers_cgal.cpp, peers_boost.cpp) ------------------------------
+// ---- Algorithms (algorithms.cpp, the peers in peers/) -------------------------------------------
+
+// What a library throws when it gives up on an input instead of returning a hull (Qhull on points
+// all on one line, say): the library's own message. Neither a right hull nor a crash.
+struct Refused : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // One cell's input, ready to be handed to the algorithm again and again.
 class Runner {
@@ -51,6 +58,7 @@ class Runner {
     // One call on a fresh copy of the points: copy, call, release of the copy and the result.
     virtual void call() = 0;
     // One call's result, as the algorithm returns it (a closed ring without its closing point).
+    // Throws Refused when the library gives up on the points.
     virtual std::vector<reference::Pt> hull() = 0;
 };
 
@@ -59,7 +67,8 @@ enum class Origin {
     Program,    // one of the program's own functions, on its PointList
     ArrayForm,  // the lab's array form of one of them: same decisions, same result, a std::vector
     Lab,        // an algorithm of the lab's own, which no peer library has
-    Peer,       // a library's (CGAL, Boost.Geometry)
+    Floor,      // no hull: what every call pays before any hull (copy, one read, release)
+    Peer,       // a library's (CGAL, Boost.Geometry, GEOS, OpenCV, Qhull)
 };
 
 struct Algorithm {
@@ -69,6 +78,10 @@ struct Algorithm {
     reference::Promise promise;
     bool anyStart;          // promises no start point: its hull is checked from the least point
     std::unique_ptr<Runner> (*prepare)(const std::vector<Point>& points);
+    const char* calls = "";      // a peer's: what it calls, on what, for --help
+    bool onList = false;         // works on a PointList (the program's functions, the list floor)
+    bool exact = true;           // decides every turn exactly for |coordinate| < 2^30
+    std::size_t refusesBelow = 0;  // refuses points whose hull has fewer corners than this
 };
 
 // The algorithms of this build: each of the program's three, then its array form and the peers
@@ -92,14 +105,36 @@ std::vector<Point> qhullArray(std::vector<Point> points);
 // size is 2^(2^firstRound): 256 by default; 1 gives Chan's own schedule, from groups of 4.
 std::vector<Point> chan(std::vector<Point> points, unsigned firstRound = 3);
 
-void addCgalPeers(std::vector<Algorithm>& list);   // peers_cgal.cpp, when CGAL is present
-void addBoostPeers(std::vector<Algorithm>& list);  // peers_boost.cpp, when Boost is present
+// The lab's fastest exact hull (fast_hull.cpp): the corners counter-clockwise from the lowest of the
+// leftmost points, none on an edge, each once (as chan). A throw-away pass drops the points inside
+// a polygon of a sample's hull corners; a radix sort (many survivors) or std::sort (few) orders the
+// rest for a monotone chain, and the result is written into the copy it was handed. O(n) but for
+// m survivors sorted by comparison, O(m log m). Exact for |coordinate| < 2^30. `paths` forces each
+// path for the tests: the pass (by default from kFastHullFilterFrom points, where a sample says it
+// pays), the radix sort (by default from kFastHullRadixFrom survivors), and the pass's AVX2 code
+// where the processor has it.
+struct FastHullPaths {
+    enum Choice { Auto, Off, On };
+    Choice filter = Auto, radix = Auto;
+    bool avx2 = true;
+};
+constexpr std::size_t kFastHullFilterFrom = 16384, kFastHullRadixFrom = 4096;
+std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths = {});
+bool fastHullHasAvx2();  // whether this processor runs the pass's AVX2 code
+
+// Each library's peers, where this build has the library (peers/*.cpp).
+void addCgalPeers(std::vector<Algorithm>& list);
+void addBoostPeers(std::vector<Algorithm>& list);
+void addGeosPeers(std::vector<Algorithm>& list);
+void addOpencvPeers(std::vector<Algorithm>& list);
+void addQhullPeers(std::vector<Algorithm>& list);
 
 // ---- One cell (cell.cpp): run in a process of its own ------------------------------------------
 
 struct CellResult {
     std::size_t h = 0;                 // corners of the reference hull of the first point set
     std::string wrong;                 // why the algorithm's hull is wrong (on which set), or ""
+    std::string refused;               // the library's message where it refused a set, or ""
     std::vector<double> secondsPerCall;  // one figure per run
 };
 
@@ -122,7 +157,7 @@ std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& po
                         std::vector<reference::Pt> hull, std::size_t& corners);
 
 // Builds `sets` point sets of the shape (seeds setSeed(seed, 0...)), checks the first call's hull
-// on each, then times `runs` runs, each repeating the call, on the sets in turn, until
+// on each (a set the library refuses ends the cell untimed), then times `runs` runs, each repeating the call, on the sets in turn, until
 // `minSeconds` of processor time have passed. `checked` is told the verdict before the timing
 // starts. The program's list-based functions from 100,000 points up run with glibc's fast bins
 // and its trimming off, as in the benchmark's timed loops: each copy is then laid out in address
@@ -132,9 +167,10 @@ CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed,
 
 // ---- The parent's side: a cell in a child process (runner.cpp), the output (report.cpp) ---------
 
-enum class Status { Ok, Wrong, Skipped, Stopped, Crashed, OutOfMemory };
+enum class Status { Ok, Wrong, Refused, Skipped, Stopped, Crashed, OutOfMemory };
 
-// "ok", "WRONG", "skipped", "stopped", "crashed", "out-of-memory": the TSV's status words.
+// "ok", "WRONG", "refused", "skipped", "stopped", "crashed", "out-of-memory": the TSV's status
+// words.
 const char* statusWord(Status status);
 
 struct Outcome {
@@ -144,7 +180,8 @@ struct Outcome {
     long long h = -1;  // -1: not known (the cell did not get that far)
     Status status = Status::Ok;
     double median = 0, min = 0, max = 0;  // seconds per call
-    std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the signal
+    std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the library's
+                       // message of a refused one, the signal
 };
 
 struct CellPlan {
@@ -173,7 +210,9 @@ class Report {
   public:
     // `sets` says how the calls take the point sets; without `tables` only the progress and the
     // TSV are written (the repeat report prints its own).
-    Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables);
+    // With `relative`, the tables give each figure as a multiple of the row's `copy` floor.
+    Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
+           bool relative = false);
     void beginShape(const Shape& shape);
     void progress(const CellPlan& plan, std::size_t done, std::size_t total);
     void cell(const Outcome& outcome);  // the TSV line, at once
@@ -188,6 +227,7 @@ class Report {
     double budget_;
     std::string sets_;
     bool tables_;
+    bool relative_;
     bool skipped_ = false;
     int tsvFd_;
     bool terminal_;

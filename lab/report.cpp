@@ -39,9 +39,10 @@ void writeWhole(int fd, const std::string& line) {
 
 }  // namespace
 
-Report::Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables)
+Report::Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
+               bool relative)
     : algorithms_(std::move(algorithms)), runs_(runs), budget_(budget), sets_(std::move(sets)), tables_(tables),
-      tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {
+      relative_(relative), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {
     if (tsvFd_ >= 0) writeWhole(tsvFd_, "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\n");
 }
 
@@ -53,7 +54,10 @@ void Report::clearProgress() {
 void Report::beginShape(const Shape& shape) {
     clearProgress();
     if (!tables_) return;
-    std::cout << shape.name << ": " << shape.growth << "\nseconds per call, median of " << runs_
+    std::cout << shape.name << ": " << shape.growth << '\n'
+              << (relative_ ? "multiples of the copy floor's time per call (copy: seconds per call), median of "
+                            : "seconds per call, median of ")
+              << runs_
               << (runs_ == 1 ? " run, " : " runs, ") << sets_ << "; h: corners of the first set's hull\n"
               << pad("n", 9) << pad("h", 9);
     for (const std::string& name : algorithms_) std::cout << pad(name, columnWidth(name));
@@ -88,15 +92,22 @@ void Report::endRow() {
         return;
     }
     long long h = -1;
-    for (const Outcome& o : row_) h = o.h >= 0 ? o.h : h;
+    double floor = 0;  // the copy floor's seconds per call in this row, where --relative asks for it
+    for (const Outcome& o : row_) {
+        h = o.h >= 0 ? o.h : h;
+        if (relative_ && o.algorithm == "copy" && o.status == Status::Ok) floor = o.median;
+    }
     std::cout << pad(std::to_string(row_.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
     for (const std::string& name : algorithms_) {
         std::string text = "";
         for (const Outcome& o : row_) {
             if (o.algorithm != name) continue;
             switch (o.status) {
-                case Status::Ok: text = format("%.2e", o.median); break;
+                case Status::Ok:
+                    text = floor > 0 && o.algorithm != "copy" ? format("%.2fx", o.median / floor) : format("%.2e", o.median);
+                    break;
                 case Status::Wrong: text = "WRONG"; break;
+                case Status::Refused: text = "refused"; break;
                 case Status::Skipped:
                     text = "skip " + format("%.0e", o.median);
                     skipped_ = true;

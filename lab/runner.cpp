@@ -32,6 +32,7 @@ const char* statusWord(Status status) {
     switch (status) {
         case Status::Ok: return "ok";
         case Status::Wrong: return "WRONG";
+        case Status::Refused: return "refused";
         case Status::Skipped: return "skipped";
         case Status::Stopped: return "stopped";
         case Status::Crashed: return "crashed";
@@ -56,6 +57,11 @@ int cellMain(int argc, char** argv) {
                                     [](const CellResult& checked) {
                                         std::printf("h %zu\n", checked.h);
                                         if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
+                                        if (!checked.refused.empty()) {
+                                            std::string line = checked.refused;  // one line of the report
+                                            for (char& c : line) c = c == '\n' || c == '\r' ? ' ' : c;
+                                            std::printf("refused %s\n", line.c_str());
+                                        }
                                         std::fflush(stdout);
                                     });
         std::printf("time");
@@ -128,10 +134,12 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     std::istringstream lines(report);
     std::vector<double> times;
     bool timed = false;
+    std::string refused;
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("h ", 0) == 0) outcome.h = std::atoll(line.c_str() + 2);
         if (line.rfind("wrong ", 0) == 0) outcome.note = line.substr(6);
         if (line.rfind("error ", 0) == 0) outcome.note = line.substr(6);
+        if (line.rfind("refused ", 0) == 0) refused = line.substr(8);
         if (line.rfind("time", 0) == 0) {
             timed = true;
             std::istringstream values(line.substr(4));
@@ -150,6 +158,9 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemory) {
         outcome.status = Status::OutOfMemory;
         outcome.note = "out of memory";
+    } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !refused.empty()) {
+        outcome.status = Status::Refused;
+        outcome.note = refused;
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && timed && !times.empty()) {
         std::sort(times.begin(), times.end());
         outcome.status = outcome.note.empty() ? Status::Ok : Status::Wrong;

@@ -1,10 +1,12 @@
-// The lab's six shapes of input. Every point set is a function of (shape, n, seed): the generator
+// The lab's eight shapes of input. Every point set is a function of (shape, n, seed): the generator
 // is SplitMix64 seeded from the three, and the arithmetic is integer or IEEE (+, *, /, sqrt, all
 // correctly rounded), except `normal`, which also takes a logarithm from the C library.
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <tuple>
+#include <utility>
 
 #include "lab.h"
 
@@ -115,6 +117,58 @@ std::vector<Point> convex(std::int64_t n, SplitMix64& g) {
     return points;
 }
 
+// n points on one line through the origin's neighbourhood, in a direction (a, b) of the seed's with
+// |a|, |b| up to 1000, as multiples t (a, b) for t drawn from fewer values than points (so copies
+// are common), in random order. The hull is the line's two ends.
+std::vector<Point> line(std::int64_t n, SplitMix64& g) {
+    std::int64_t a = 0, b = 0;
+    while (std::gcd(a, b) != 1) a = g.below(2001) - 1000, b = g.below(1001);
+    const std::int64_t reach = (kExact - 1) / std::max(std::abs(a), b);  // |t| * max(|a|, |b|) < 2^30
+    const std::int64_t span = std::max<std::int64_t>(2, std::min(n / 2 + 1, reach));
+    const std::int64_t first = -span / 2;
+    return draw(n, [&](std::vector<Point>& p) {
+        std::int64_t t = first + g.below(span);
+        p.push_back({t * a, t * b});
+    });
+}
+
+// Lattice points on the parallel lines a y - b x = c, |c| <= 1000, for a direction (a, b) of the
+// seed's with a and b about 2^28 and gcd 1: a line holds only the few points of it inside the
+// exact range (x = x_c + k a), and neighbouring lines lie 1 / |(a, b)|, about 2^-28.5, apart. The
+// hull is a thin parallelogram of 4 to 6 corners, and telling a corner from a point just inside
+// takes the full 62 bits of the turn test's products. Random order.
+std::vector<Point> sliver(std::int64_t n, SplitMix64& g) {
+    const std::int64_t base = std::int64_t(1) << 28;
+    std::int64_t a = 0, b = 0;
+    while (std::gcd(a, b) != 1) a = base + g.below(base / 4), b = base / 2 + g.below(base / 2);
+    // u a - v b = 1 (extended Euclid on a and b), so x = c v, y = c u solves a y - b x = c; the
+    // other solutions are x + k a, y + k b.
+    std::int64_t r0 = a, r1 = b, s0 = 1, s1 = 0, t0 = 0, t1 = 1;  // s a + t b = r
+    while (r1 != 0) {
+        const std::int64_t q = r0 / r1;
+        std::tie(r0, r1) = std::make_pair(r1, r0 - q * r1);
+        std::tie(s0, s1) = std::make_pair(s1, s0 - q * s1);
+        std::tie(t0, t1) = std::make_pair(t1, t0 - q * t1);
+    }
+    const std::int64_t v = -t0;  // s0 a - v b = 1
+    return draw(n, [&](std::vector<Point>& p) {
+        const std::int64_t c = g.below(2001) - 1000;
+        __extension__ typedef __int128 Wide;
+        std::int64_t x = std::int64_t((Wide(c) * v) % a);  // a solution's x, reduced into (-a, a)
+        // Every x = x + k a on the line inside the range; one of them at random.
+        std::int64_t candidates[16];
+        int count = 0;
+        for (std::int64_t k = -5; k <= 5; ++k) {
+            const std::int64_t cx = x + k * a;
+            const Wide cy = (Wide(c) + Wide(b) * cx) / a;
+            if (std::abs(cx) < kExact && cy > -Wide(kExact) && cy < Wide(kExact)) candidates[count++] = cx;
+        }
+        x = candidates[g.below(count)];
+        const std::int64_t y = std::int64_t((Wide(c) + Wide(b) * x) / a);
+        p.push_back({x, y});
+    });
+}
+
 }  // namespace
 
 const std::vector<Shape>& shapes() {
@@ -128,6 +182,9 @@ const std::vector<Shape>& shapes() {
                    "h = n"},
         {"lattice", "uniform on a 64 x 64 grid: copies and points on hull edges everywhere; h at most "
                     "a few dozen, 4 once the grid fills"},
+        {"line", "all on one line, with copies, in random order: h = 2 (its two ends), whatever n"},
+        {"sliver", "lattice points on parallel lines 2^-28 apart at coordinates near 2^30: a thin "
+                   "parallelogram, h = 4 to 6 whatever n, whose corners only an exact turn test finds"},
     };
     return list;
 }
@@ -187,6 +244,8 @@ std::vector<Point> makeShape(const std::string& shape, std::int64_t n, std::uint
         });
     }
     if (shape == "convex") return convex(n, g);
+    if (shape == "line") return line(n, g);
+    if (shape == "sliver") return sliver(n, g);
     if (shape == "lattice") {
         return draw(n, [&](std::vector<Point>& p) {
             std::int64_t x = g.below(64);

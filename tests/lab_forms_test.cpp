@@ -1,6 +1,7 @@
 // The lab's own algorithms: each array form returns exactly its list form's points in order (one
-// suite over the three pairs), and Chan's algorithm gives the reference corners on the inputs
-// where tangent searches go wrong and on a stress run over small grids.
+// suite over the three pairs); Chan's algorithm and the fastest exact hull (each of its paths
+// forced) give the reference corners on the inputs where tangent searches, sample hulls and
+// chains go wrong, and on a stress run over small grids.
 
 #include <gtest/gtest.h>
 
@@ -74,27 +75,63 @@ INSTANTIATE_TEST_SUITE_P(Pairs, ArrayForm,
                                          Pair{"qhull", qhull, lab::qhullArray}),
                          [](const testing::TestParamInfo<Pair>& param) { return std::string(param.param.name); });
 
-// ---- Chan's algorithm --------------------------------------------------------------------------
+// ---- The lab's corner-only hulls: Chan's algorithm and the fastest exact hull, every path ---------
 
-// The reference corners counter-clockwise from the least point: what chan promises.
-Points expectedCorners(const Points& input) {
-    std::vector<reference::Pt> clockwise = reference::corners(lab::referencePoints(input));
-    Points result;
-    if (!clockwise.empty()) result.push_back({clockwise[0].x, clockwise[0].y});
-    for (std::size_t i = clockwise.size(); i-- > 1;) result.push_back({clockwise[i].x, clockwise[i].y});
-    return result;
+// A hull that promises the reference corners counter-clockwise from the least point, each once.
+struct CornerHull {
+    const char* name;
+    Points (*hull)(const Points&);
+    bool needsAvx2;
+};
+
+void PrintTo(const CornerHull& h, std::ostream* os) { *os << h.name; }
+
+lab::FastHullPaths paths(lab::FastHullPaths::Choice filter, lab::FastHullPaths::Choice radix, bool avx2) {
+    lab::FastHullPaths p;
+    p.filter = filter, p.radix = radix, p.avx2 = avx2;
+    return p;
 }
+constexpr auto kOff = lab::FastHullPaths::Off, kOn = lab::FastHullPaths::On;
 
-// chan from its default first round and from Chan's own (groups of 4, then 16, ...), so that
-// small inputs too are split into groups whose tangents the wrap must find.
-void expectChan(const Points& input, const std::string& context) {
-    const Points expected = expectedCorners(input);
-    for (unsigned first : {3u, 1u}) {
-        Points got = lab::chan(input, first);
-        EXPECT_EQ(PointList(got.begin(), got.end()), PointList(expected.begin(), expected.end()))
-            << "chan from round " << first << ", " << context << shown(input);
+const CornerHull kCornerHulls[] = {
+    // chan from its default first round and from Chan's own (groups of 4, then 16, ...), so that
+    // small inputs too are split into groups whose tangents the wrap must find.
+    {"chan_from_round_3", [](const Points& p) { return lab::chan(p, 3); }, false},
+    {"chan_from_round_1", [](const Points& p) { return lab::chan(p, 1); }, false},
+    // The fastest exact hull as it chooses, and each of its paths forced, even on tiny inputs:
+    // with the throw-away pass or without, std::sort or the radix sort, the pass's code for any
+    // x86-64 or for AVX2.
+    {"fast", [](const Points& p) { return lab::fastHull(p); }, false},
+    {"fast_sort", [](const Points& p) { return lab::fastHull(p, paths(kOff, kOff, false)); }, false},
+    {"fast_radix", [](const Points& p) { return lab::fastHull(p, paths(kOff, kOn, false)); }, false},
+    {"fast_pass_sort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOff, false)); }, false},
+    {"fast_pass_radix", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, false)); }, false},
+    {"fast_avx2_pass_sort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOff, true)); }, true},
+    {"fast_avx2_pass_radix", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, true)); }, true},
+};
+
+class CornersOnly : public testing::TestWithParam<CornerHull> {
+  protected:
+    void SetUp() override {
+        if (GetParam().needsAvx2 && !lab::fastHullHasAvx2()) GTEST_SKIP() << "this processor has no AVX2";
     }
-}
+
+    // The reference corners counter-clockwise from the least point: what these hulls promise.
+    static Points expectedCorners(const Points& input) {
+        std::vector<reference::Pt> clockwise = reference::corners(lab::referencePoints(input));
+        Points result;
+        if (!clockwise.empty()) result.push_back({clockwise[0].x, clockwise[0].y});
+        for (std::size_t i = clockwise.size(); i-- > 1;) result.push_back({clockwise[i].x, clockwise[i].y});
+        return result;
+    }
+
+    void expectCorners(const Points& input, const std::string& context) {
+        const Points expected = expectedCorners(input);
+        Points got = GetParam().hull(input);
+        EXPECT_EQ(PointList(got.begin(), got.end()), PointList(expected.begin(), expected.end()))
+            << GetParam().name << ", " << context << shown(input);
+    }
+};
 
 // Repeats each point `times` times in a row, so that the first rounds' groups (2, 4, 16 points)
 // hold copies of one point, or two: their hulls are a single point or a segment.
@@ -104,7 +141,9 @@ Points inRuns(const Points& points, std::size_t times) {
     return result;
 }
 
-TEST(Chan, TheCasesWhereTangentSearchesBreak) {
+// Where tangent searches, sample hulls and chains break: copies, lines, points on hull edges,
+// groups of copies, every point a corner.
+TEST_P(CornersOnly, TheFragileCases) {
     Points square;  // a square with every grid point of its edges, in rows
     for (std::int64_t x = 0; x <= 40; ++x) {
         for (std::int64_t y = 0; y <= 40; ++y) {
@@ -118,6 +157,7 @@ TEST(Chan, TheCasesWhereTangentSearchesBreak) {
         diagonal.push_back({(i * 13) % 300, 2 * ((i * 13) % 300) + 1});
     }
     const Points circleish = lab::makeShape("convex", 64, 2);
+    const std::int64_t far = (std::int64_t(1) << 30) - 1;
     struct Case {
         const char* why;
         Points input;
@@ -145,34 +185,39 @@ TEST(Chan, TheCasesWhereTangentSearchesBreak) {
              for (int i = 0; i < 200; ++i) t.push_back(i % 3 == 0 ? Point{0, 0} : i % 3 == 1 ? Point{90, 0} : Point{0, 90});
              return t;
          }()},
+        {"the corners of the exact range", {{-far, -far}, {far, -far}, {far, far}, {-far, far}, {0, 0}, {far, 0}}},
+        {"a thin sliver at the edge of the range", lab::makeShape("sliver", 3000, 5)},
     };
-    for (const Case& c : cases) expectChan(c.input, c.why);
+    for (const Case& c : cases) expectCorners(c.input, c.why);
 }
 
-TEST(Chan, StressOnSmallGrids) {
+TEST_P(CornersOnly, StressOnSmallGrids) {
     const std::uint64_t seed = 1207;
     std::mt19937_64 random(seed);
     for (int i = 0; i < 30000; ++i) {
         PointList input = hullcheck::smallGridCase(random, i);
         // Longer inputs too (up to 1,200 points), so that the rounds of 16 and 256 points run
-        // with many groups.
+        // with many groups, and samples of the pass hold many points.
         if (i % 7 == 0) {
             for (int k = 0; k < (i % 49 == 0 ? 80 : 5); ++k) {
                 PointList more = hullcheck::smallGridCase(random, 2);
                 input.splice(input.end(), more);
             }
         }
-        expectChan(Points(input.begin(), input.end()), "seed " + std::to_string(seed) + ", case " + std::to_string(i));
+        expectCorners(Points(input.begin(), input.end()), "seed " + std::to_string(seed) + ", case " + std::to_string(i));
         if (HasFailure()) return;
     }
 }
 
-TEST(Chan, EveryShapeFromFewPointsToThousands) {
+TEST_P(CornersOnly, EveryShapeFromFewPointsToThousands) {
     for (const lab::Shape& shape : lab::shapes()) {
         for (std::int64_t n : {1, 2, 3, 17, 255, 257, 4000, 70000}) {
-            expectChan(lab::makeShape(shape.name, n, 9), shape.name + ", " + std::to_string(n) + " points, seed 9");
+            expectCorners(lab::makeShape(shape.name, n, 9), shape.name + ", " + std::to_string(n) + " points, seed 9");
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Lab, CornersOnly, testing::ValuesIn(kCornerHulls),
+                         [](const testing::TestParamInfo<CornerHull>& param) { return std::string(param.param.name); });
 
 }  // namespace

@@ -116,14 +116,26 @@ TEST(LabShapes, SquareKeepsFewCornersWhileCircleMakesMostPointsCorners) {
 class LabAlgorithm : public testing::TestWithParam<std::string> {};
 
 // Every algorithm of this build, on every shape and small sizes: the corners of a brute-force hull,
-// in the order and from the start it promises, and a timed call that runs.
+// in the order and from the start it promises, and a timed call that runs. A library that refuses
+// points with too few corners (Qhull: below three) must refuse exactly those; one that rounds its turn
+// tests is not held to `sliver`, which is made to defeat it (the lab reports what it does there).
 TEST_P(LabAlgorithm, GivesTheBruteForceCornersOnEveryShape) {
     const lab::Algorithm& algorithm = *lab::findAlgorithm(GetParam());
     for (const std::string& shape : shapeNames()) {
+        if (shape == "sliver" && !algorithm.exact) continue;
         for (std::int64_t n : {1, 2, 3, 4, 10, 60, 250}) {
             std::vector<Point> points = lab::makeShape(shape, n, 3);
             auto runner = algorithm.prepare(points);
-            std::vector<reference::Pt> hull = runner->hull();
+            const bool refusable = corners(points) < algorithm.refusesBelow;
+            std::vector<reference::Pt> hull;
+            try {
+                hull = runner->hull();
+                EXPECT_FALSE(refusable) << algorithm.name << ", " << shape << ", " << n << ": no refusal";
+            } catch (const lab::Refused& refused) {
+                EXPECT_TRUE(refusable) << algorithm.name << ", " << shape << ", " << n << ": "
+                                                            << refused.what();
+                continue;
+            }
             std::size_t h = 0;
             EXPECT_EQ(lab::checkResult(algorithm, points, hull, h), "") << algorithm.name << ", " << shape << ", " << n;
             std::vector<Point> brute = hullcheck::bruteCorners(PointList(points.begin(), points.end()));
@@ -138,9 +150,12 @@ TEST_P(LabAlgorithm, GivesTheBruteForceCornersOnEveryShape) {
     }
 }
 
+// Every algorithm of this build that makes a hull (not the floors).
 std::vector<std::string> algorithmNames() {
     std::vector<std::string> names;
-    for (const lab::Algorithm& a : lab::algorithms()) names.push_back(a.name);
+    for (const lab::Algorithm& a : lab::algorithms()) {
+        if (a.origin != lab::Origin::Floor) names.push_back(a.name);
+    }
     return names;
 }
 

@@ -1,0 +1,395 @@
+// The lab's fastest exact hull: a throw-away pass, then a monotone chain over what survives, sorted
+// by a radix sort when many survive and by std::sort when few do.
+//
+// 1. Throw-away (after Akl and Toussaint), in one read of the points: the exact hull of a sample
+//    of 1 in 32 points (at most 1,024) lies inside the hull of all, and so does the polygon of its
+//    corners that are extreme in 16 directions; a point strictly inside that polygon is no corner.
+//    The test, u y - w x > c for each of its (at most 16) edges, runs four points at a time in
+//    AVX2 where the processor has it (32 x 32 -> 64-bit multiplies, exact), one at a time
+//    elsewhere, and packs the survivors at the front of the copy. Of those, a point on one of the
+//    polygon's edges goes too: a corner of the hull that lies in the polygon is one of its corners.
+//    Where the sample says that fewer than half of the points would go (`circle`, `convex`), the
+//    pass is not run.
+// 2. Sort: each survivor becomes one 62-bit key whose unsigned order is the point order, written
+//    over the copy's own memory (8 bytes where the point took 16, so the other half serves as the
+//    radix sort's buffer: no allocation). LSD passes of 8 bits sort by x (and by y first, where x
+//    takes few values); passes whose digit never changes are skipped. Below kFastHullRadixFrom
+//    survivors, std::sort on the points instead.
+// 3. Andrew's monotone chain, each survivor in one chain only (below or above the line from the
+//    least point to the greatest), the stacks in place; the corners, counter-clockwise from the
+//    lowest of the leftmost points, none on an edge, each once, are written back into the copy,
+//    which is returned: no page is touched that the copy had not.
+//
+// O(n) for the pass and the radix sort, O(m log m) for m survivors sorted by comparison; memory:
+// the copy it is handed. Exact while |coordinate| < 2^30: every difference fits 32 bits and every
+// product 62.
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
+#include "lab.h"
+
+namespace lab {
+
+namespace {
+
+constexpr std::int64_t kBias = std::int64_t(1) << 30;  // |coordinate| < 2^30: x + 2^30 in [0, 2^31)
+constexpr std::uint64_t kLow31 = (std::uint64_t(1) << 31) - 1;
+
+// (a - o) x (b - o): positive when b lies left of o->a (y pointing up). Exact below 2^30.
+inline std::int64_t cross(const Point& o, const Point& a, const Point& b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+// ---- The monotone chain -----------------------------------------------------------------------
+
+// Andrew's chains over the points sorted[0, m) (at least two distinct), in point order; `point`
+// reads an element as a Point. The lower chain, from the least point to the greatest, is left in
+// spare[0, k) (room for m elements); the upper chain, from the greatest back to the least, in
+// sorted[m - u, m) read downwards: its stack grows down from the end of `sorted`, where every
+// element pushed has been read and every element not yet read lies below. No point on an edge.
+// Returns k and sets u. O(m).
+template <class T, class Read>
+std::size_t chains(T* sorted, std::size_t m, T* spare, Read point, std::size_t& u) {
+    T* lower = spare;
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < m; ++i) {
+        const T e = sorted[i];
+        const Point p = point(e);
+        while (k >= 2 && cross(point(lower[k - 2]), point(lower[k - 1]), p) <= 0) --k;
+        lower[k++] = e;
+    }
+    T* upper = sorted + m - 1;  // upper[-j] is the upper chain's element j
+    u = 0;
+    for (std::size_t i = m; i-- > 0;) {
+        const T e = sorted[i];
+        const Point p = point(e);
+        while (u >= 2 && cross(point(upper[-std::ptrdiff_t(u - 2)]), point(upper[-std::ptrdiff_t(u - 1)]), p) <= 0) --u;
+        upper[-std::ptrdiff_t(u++)] = e;
+    }
+    return k;
+}
+
+// The corners of the sorted points as a new vector: counter-clockwise from the least, each once.
+// O(m); for the few points of the std::sort path.
+std::vector<Point> cornersOf(Point* sorted, std::size_t m) {
+    if (m == 0) return {};
+    if (sorted[0].x == sorted[m - 1].x && sorted[0].y == sorted[m - 1].y) return {sorted[0]};  // copies of one point
+    std::vector<Point> lower(m);
+    std::size_t u = 0;
+    const std::size_t k = chains(sorted, m, lower.data(), [](const Point& p) { return p; }, u);
+    lower.resize(k);
+    for (std::size_t j = 1; j + 1 < u; ++j) lower.push_back(sorted[m - 1 - j]);  // the upper chain without its ends
+    return lower;
+}
+
+// ---- The radix sort ---------------------------------------------------------------------------
+
+// A point as a key whose unsigned order is the point order: x + 2^30 in bits 31 to 61, y + 2^30
+// in bits 0 to 30.
+inline std::uint64_t keyOf(const Point& p) {
+    return (std::uint64_t(p.x + kBias) << 31) | std::uint64_t(p.y + kBias);
+}
+inline Point pointOf(std::uint64_t key) {
+    return {std::int64_t(key >> 31) - kBias, std::int64_t(key & kLow31) - kBias};
+}
+
+// Sorts the first m points of `points` into keys and returns where the sorted keys are: at the
+// front of the points' own memory, or in its second half; the other half is free. LSD passes of
+// 8 bits over x (31 bits), and over y too where x takes so few values that runs of equal x would be
+// long (on `lattice`, 64); passes whose digit is the same in every key are skipped; a last scan
+// sorts any run of equal x left unsorted by y. O(m).
+std::uint64_t* radixSort(std::vector<Point>& points, std::size_t m) {
+    // Point i's key goes where point i / 2 began: written after point i was read, over bytes that
+    // no later point occupies. (uint64_t may alias the points' int64_t coordinates.)
+    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(points.data());
+    std::uint64_t* spare = keys + m;  // the second half of the copy's memory
+    constexpr int kDigits = 8;        // y: bits 0-30, x: bits 31-61
+    constexpr int kShift[kDigits] = {0, 8, 16, 24, 31, 39, 47, 55}, kBits[kDigits] = {8, 8, 8, 7, 8, 8, 8, 7};
+    std::uint32_t counts[kDigits][256] = {};
+    std::int64_t least = std::numeric_limits<std::int64_t>::max(), most = std::numeric_limits<std::int64_t>::min();
+    for (std::size_t i = 0; i < m; ++i) {  // the keys, x's histograms and range, in one read
+        const Point p = points[i];
+        const std::uint64_t key = keyOf(p);
+        keys[i] = key;
+        least = std::min(least, p.x), most = std::max(most, p.x);
+        for (int d = 4; d < kDigits; ++d) ++counts[d][(key >> kShift[d]) & ((1u << kBits[d]) - 1)];
+    }
+    const bool byY = std::uint64_t(most - least) < m / 8;  // eight or more points per x on average
+    if (byY) {
+        for (std::size_t i = 0; i < m; ++i) {
+            for (int d = 0; d < 4; ++d) ++counts[d][(keys[i] >> kShift[d]) & ((1u << kBits[d]) - 1)];
+        }
+    }
+    std::uint64_t* from = keys;
+    std::uint64_t* to = spare;
+    for (int d = byY ? 0 : 4; d < kDigits; ++d) {
+        std::uint32_t* count = counts[d];
+        const std::size_t buckets = std::size_t(1) << kBits[d];
+        if (std::find(count, count + buckets, std::uint32_t(m)) != count + buckets) continue;  // one bucket: in order
+        std::uint32_t start = 0;
+        for (std::size_t b = 0; b < buckets; ++b) start += std::exchange(count[b], start);
+        const std::uint64_t mask = buckets - 1;
+        for (std::size_t i = 0; i < m; ++i) to[count[(from[i] >> kShift[d]) & mask]++] = from[i];
+        std::swap(from, to);
+    }
+    if (byY) return from;
+    // Runs of equal x are in input order: sort each by y (the whole key, as x is equal). Most
+    // runs are one key or two.
+    for (std::size_t i = 0; i + 1 < m;) {
+        if ((from[i + 1] >> 31) != (from[i] >> 31)) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 2;
+        while (j < m && (from[j] >> 31) == (from[i] >> 31)) ++j;
+        if (j - i == 2) {
+            if (from[i + 1] < from[i]) std::swap(from[i], from[i + 1]);
+        } else {
+            std::sort(from + i, from + j);
+        }
+        i = j;
+    }
+    return from;
+}
+
+// The corners of the first m points of `points`, by the radix sort and the chains, written back
+// into the points' own memory: the copy the call was handed is its result, and no page is touched
+// that the copy had not. Each point goes to one chain only: the lower chain takes the points below
+// the line from the least point l to the greatest r, the upper chain those above (a point on the
+// segment l-r is no corner), so the chains' pops, which no branch predictor foresees on `circle`,
+// are halved. O(m).
+std::vector<Point> cornersOfKeys(std::vector<Point> points, std::size_t m) {
+    if (m == 0) return {};
+    std::uint64_t* front = reinterpret_cast<std::uint64_t*>(points.data());
+    std::uint64_t* sorted = radixSort(points, m);
+    if (sorted[0] == sorted[m - 1]) {  // copies of one point
+        points.resize(1);
+        points[0] = pointOf(sorted[0]);
+        return points;
+    }
+    std::uint64_t* lower = sorted == front ? front + m : front;  // the other half
+    std::uint64_t* upper = sorted;                                // packed in place
+    const Point l = pointOf(sorted[0]), r = pointOf(sorted[m - 1]);
+    std::size_t kl = 1, ku = 1;  // both lists start with l (upper[0] is l already)
+    lower[0] = sorted[0];
+    for (std::size_t i = 1; i + 1 < m; ++i) {  // no branch: each key is written to both, kept by one
+        const std::uint64_t key = sorted[i];
+        const std::int64_t side = cross(l, r, pointOf(key));
+        lower[kl] = key;
+        upper[ku] = key;  // ku <= i: never ahead of the read
+        kl += side < 0;
+        ku += side > 0;
+    }
+    lower[kl++] = sorted[m - 1];
+    upper[ku++] = sorted[m - 1];
+    // Each chain left to right, its stack in place over its own list: counter-clockwise turns
+    // below, clockwise above.
+    auto chainInPlace = [](std::uint64_t* list, std::size_t count, int keep) {
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t key = list[i];
+            const Point p = pointOf(key);
+            while (k >= 2 && cross(pointOf(list[k - 2]), pointOf(list[k - 1]), p) * keep <= 0) --k;
+            list[k++] = key;
+        }
+        return k;
+    };
+    const std::size_t k = chainInPlace(lower, kl, 1), u = chainInPlace(upper, ku, -1);
+    // The hull's keys: the lower chain from l to r, then the upper one back from r, without its
+    // ends, after it (h = k + u - 2 <= m keys fit in the half).
+    for (std::size_t j = 0; j + 2 < u; ++j) lower[k + j] = upper[u - 2 - j];
+    const std::size_t h = k + u - 2;
+    // Keys to points in place: a point takes two keys' room, so keys in the front half are
+    // unpacked from the last, keys in the back half from the first; neither overwrites a key it
+    // has yet to read.
+    Point* out = points.data();
+    if (lower == front) {
+        for (std::size_t i = h; i-- > 0;) out[i] = pointOf(lower[i]);
+    } else {
+        for (std::size_t i = 0; i < h; ++i) out[i] = pointOf(lower[i]);
+    }
+    points.resize(h);
+    return points;
+}
+
+// ---- The throw-away pass ----------------------------------------------------------------------
+
+// A convex polygon inside the hull of all the points, as its edges: p lies strictly inside when
+// u y - w x > c for every edge, (u, w) the edge's direction and c the value at its start. With
+// |coordinate| < 2^30, u, w and the coordinates fit 32 bits and each product 62: exact in 64
+// bits, and in AVX2's 32 x 32 -> 64-bit multiplies.
+struct Polygon {
+    static constexpr int kMost = 16;
+    int edges = 0;
+    std::int64_t u[kMost], w[kMost], c[kMost];
+    Point corner[kMost];  // each edge's start, counter-clockwise
+};
+
+inline bool strictlyInside(const Polygon& q, std::int64_t x, std::int64_t y) {
+    bool inside = true;
+    for (int e = 0; e < q.edges; ++e) inside &= q.u[e] * y - q.w[e] * x > q.c[e];
+    return inside;
+}
+
+// The hull's corners of a sample of `count` points evenly spread through the input. O(count log count).
+std::vector<Point> sampleHull(const std::vector<Point>& points, std::size_t count) {
+    std::vector<Point> sample;
+    sample.reserve(count);
+    const std::size_t step = points.size() / count;
+    for (std::size_t i = 0; i < count; ++i) sample.push_back(points[i * step]);
+    std::sort(sample.begin(), sample.end(), [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    return cornersOf(sample.data(), sample.size());
+}
+
+// The polygon of the sample hull's corners that are extreme in 16 directions (axes, diagonals and
+// the slopes 1/2 and 2, in angle order): at most 16 edges for the pass to test, with little of the
+// sample hull's area lost. False when it has fewer than three corners.
+bool extremePolygon(const std::vector<Point>& hull, Polygon& q) {
+    if (hull.size() < 3) return false;
+    constexpr std::int64_t kDirection[16][2] = {{1, 0},  {2, 1},   {1, 1},   {1, 2},   {0, 1},  {-1, 2}, {-1, 1}, {-2, 1},
+                                                {-1, 0}, {-2, -1}, {-1, -1}, {-1, -2}, {0, -1}, {1, -2}, {1, -1}, {2, -1}};
+    std::vector<std::size_t> chosen;
+    for (const auto& d : kDirection) {
+        std::size_t best = 0;
+        for (std::size_t i = 1; i < hull.size(); ++i) {
+            if (d[0] * hull[i].x + d[1] * hull[i].y > d[0] * hull[best].x + d[1] * hull[best].y) best = i;
+        }
+        chosen.push_back(best);
+    }
+    // The directions turn counter-clockwise, and so do their extreme corners: in hull order once
+    // sorted from the least index, each once.
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    if (chosen.size() < 3) return false;
+    q.edges = int(chosen.size());
+    for (int e = 0; e < q.edges; ++e) {
+        const Point a = hull[chosen[std::size_t(e)]], b = hull[chosen[(std::size_t(e) + 1) % chosen.size()]];
+        q.corner[e] = a;
+        q.u[e] = b.x - a.x;
+        q.w[e] = b.y - a.y;
+        q.c[e] = q.u[e] * a.y - q.w[e] * a.x;
+    }
+    return true;
+}
+
+// Packs the points not strictly inside `q` at the front and returns their count: for any x86-64,
+// one point at a time (most are inside, so the branch that keeps one is well predicted).
+std::size_t throwAwayPlain(Point* p, std::size_t n, const Polygon& q) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point r = p[i];
+        if (!strictlyInside(q, r.x, r.y)) p[kept++] = r;  // kept <= i: never ahead of the read
+    }
+    return kept;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same with AVX2, four points at a time: per edge two 32 x 32 -> 64-bit multiplies, a
+// subtraction and a compare in 64-bit lanes, and no branch per point.
+__attribute__((target("avx2"))) std::size_t throwAwayAvx2(Point* p, std::size_t n, const Polygon& q) {
+    __m256i u[Polygon::kMost], w[Polygon::kMost], c[Polygon::kMost];
+    for (int e = 0; e < q.edges; ++e) {
+        u[e] = _mm256_set1_epi64x(q.u[e]), w[e] = _mm256_set1_epi64x(q.w[e]), c[e] = _mm256_set1_epi64x(q.c[e]);
+    }
+    std::size_t kept = 0, i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));      // x0 y0 x1 y1
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 2));  // x2 y2 x3 y3
+        const __m256i x = _mm256_unpacklo_epi64(a, b), y = _mm256_unpackhi_epi64(a, b);     // lanes: 0 2 1 3
+        __m256i inside = _mm256_set1_epi64x(-1);
+        for (int e = 0; e < q.edges; ++e) {
+            const __m256i side = _mm256_sub_epi64(_mm256_mul_epi32(u[e], y), _mm256_mul_epi32(w[e], x));
+            inside = _mm256_and_si256(inside, _mm256_cmpgt_epi64(side, c[e]));
+        }
+        const int mask = _mm256_movemask_pd(_mm256_castsi256_pd(inside));  // bit j: lane j
+        if (mask == 0xF) continue;
+        // Each of the four written, the kept ones counted: no branch per point.
+        const Point r0 = p[i], r1 = p[i + 1], r2 = p[i + 2], r3 = p[i + 3];  // lanes 0, 2, 1, 3
+        p[kept] = r0;
+        kept += ~mask & 1;
+        p[kept] = r1;
+        kept += ~mask >> 2 & 1;
+        p[kept] = r2;
+        kept += ~mask >> 1 & 1;
+        p[kept] = r3;
+        kept += ~mask >> 3 & 1;
+    }
+    for (; i < n; ++i) {
+        const Point r = p[i];
+        if (!strictlyInside(q, r.x, r.y)) p[kept++] = r;
+    }
+    return kept;
+}
+#endif
+
+// Of the m points the pass kept, those that can be corners: outside the polygon, or one of its
+// corners. A corner of the hull of all that lies in the polygon (inside the hull) is a corner of
+// the polygon too, so a point on one of its edges is none. O(m) beyond the pass.
+std::size_t possibleCorners(Point* p, std::size_t m, const Polygon& q) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m; ++i) {
+        const Point r = p[i];
+        bool outside = false, corner = false;
+        for (int e = 0; e < q.edges; ++e) {
+            outside |= q.u[e] * r.y - q.w[e] * r.x < q.c[e];
+            corner |= r.x == q.corner[e].x && r.y == q.corner[e].y;
+        }
+        if (outside || corner) p[kept++] = r;
+    }
+    return kept;
+}
+
+// Whether the pass would throw away at least half of the points, judged on 256 of them spread
+// through the input: on `circle` and `convex` it would throw away almost none, and its read
+// would be lost.
+bool worthIt(const std::vector<Point>& points, const Polygon& q) {
+    constexpr std::size_t kProbe = 256;
+    const std::size_t step = points.size() / kProbe;
+    std::size_t inside = 0;
+    for (std::size_t i = 0; i < kProbe; ++i) inside += strictlyInside(q, points[i * step + step / 2].x, points[i * step + step / 2].y);
+    return 2 * inside >= kProbe;
+}
+
+bool cpuHasAvx2() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+bool fastHullHasAvx2() { return cpuHasAvx2(); }
+
+std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
+    std::size_t m = points.size();
+    const bool filter = paths.filter == FastHullPaths::Auto ? m >= kFastHullFilterFrom : paths.filter == FastHullPaths::On;
+    if (filter && m >= 3) {
+        Polygon polygon;
+        // 1 in 32 points, at most 1,024; a forced filter on a small input samples half of it.
+        const std::size_t sample = std::min<std::size_t>(1024, m >= kFastHullFilterFrom ? m / 32 : std::max<std::size_t>(3, m / 2));
+        if (extremePolygon(sampleHull(points, sample), polygon) && (paths.filter == FastHullPaths::On || worthIt(points, polygon))) {
+#if defined(__x86_64__) && defined(__GNUC__)
+            m = paths.avx2 && cpuHasAvx2() ? throwAwayAvx2(points.data(), m, polygon) : throwAwayPlain(points.data(), m, polygon);
+#else
+            m = throwAwayPlain(points.data(), m, polygon);
+#endif
+            m = possibleCorners(points.data(), m, polygon);
+        }
+    }
+    const bool radix = paths.radix == FastHullPaths::Auto ? m >= kFastHullRadixFrom : paths.radix == FastHullPaths::On;
+    if (radix) return cornersOfKeys(std::move(points), m);
+    std::sort(points.begin(), points.begin() + std::ptrdiff_t(m),
+              [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    return cornersOf(points.data(), m);
+}
+
+}  // namespace lab

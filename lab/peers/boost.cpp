@@ -1,0 +1,64 @@
+// The Boost.Geometry peers (Boost 1.74): convex_hull, Andrew's monotone chain, on 64-bit integer
+// coordinates as most callers hold them, and on long double coordinates. Each call gets a fresh
+// multi_point (a std::vector) copy of the points and writes a new ring: clockwise and closed, the
+// ring type's defaults.
+//
+// Boost's side test promotes integer coordinates to double before it multiplies: the products of
+// two coordinate differences reach 2^62 for the lab's points, past the 2^53 that a double holds
+// exactly, so on integers it can misjudge a nearly straight turn (the `sliver` shape shows it).
+// long double carries 64 bits of mantissa, which holds those products exactly: the remedy.
+
+#define BOOST_ALLOW_DEPRECATED_HEADERS  // Boost 1.74's own headers include deprecated ones
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/multi_point.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/ring.hpp>
+
+#include "peer.h"
+
+namespace lab {
+
+namespace {
+
+namespace bg = boost::geometry;
+
+template <typename Coordinate>
+struct BoostHull {
+    using P = bg::model::d2::point_xy<Coordinate>;
+    using Input = bg::model::multi_point<P>;
+    using Result = bg::model::ring<P>;  // clockwise, closed
+    static Input prepare(const std::vector<Point>& points) {
+        Input copy;
+        copy.reserve(points.size());
+        for (const Point& p : points) copy.emplace_back(Coordinate(p.x), Coordinate(p.y));
+        return copy;
+    }
+    static Result run(const Input& points) {
+        Input copy = points;
+        Result hull;
+        bg::convex_hull(copy, hull);
+        return hull;
+    }
+    // A ring has at least four points, so for fewer than three corners Boost repeats the first
+    // point to fill it up (one point p gives p p p p; two, a b a a): openRing drops them.
+    static std::vector<reference::Pt> read(const Result& hull) {
+        std::vector<reference::Pt> result;
+        for (const P& p : hull) result.push_back({std::int64_t(p.x()), std::int64_t(p.y())});
+        return openRing(result);
+    }
+};
+
+}  // namespace
+
+void addBoostPeers(std::vector<Algorithm>& list) {
+    // Corners only, clockwise; where the ring starts is not promised.
+    const reference::Promise clockwise{true, true, false};
+    Algorithm onIntegers{"boost-monotone-chain", "monotone chain", Origin::Peer, clockwise, true,
+                         preparePeer<BoostHull<std::int64_t>>, "Boost.Geometry convex_hull, int64 coordinates"};
+    onIntegers.exact = false;  // its side test rounds products above 2^53
+    list.push_back(onIntegers);
+    list.push_back({"boost-long-double-monotone-chain", "monotone chain", Origin::Peer, clockwise, true,
+                    preparePeer<BoostHull<long double>>, "Boost.Geometry convex_hull, long double coordinates"});
+}
+
+}  // namespace lab
