@@ -6,8 +6,10 @@
 # make check  check the hull files that `make run` left in out/
 # make plots  draw out/times.png and out/hulls.png from them
 # make docs-pictures  a fresh run, drawn into docs/ (the README's pictures)
-# make lab    the default hull-lab (1,000 to 1,000,000 points, every algorithm of the
-#             build, CGAL and Boost.Geometry included) into out/lab.txt, out/lab.tsv, out/lab.png
+# make lab    the default hull-lab (six shapes, 1,000 to 1,000,000 points, the floors, the lab's
+#             own hulls and every library of the build) into out/lab.txt, out/lab.tsv, out/lab.png
+# make lab-exactness  the shapes line and sliver, every algorithm: out/lab-exactness.*
+# make lab-large      10,000,000 points: out/lab-large.*
 # Missing Debian packages are installed with apt-get when run as root; otherwise the command to
 # install them is printed.
 
@@ -20,7 +22,7 @@ SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES)
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab build build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large build build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -56,17 +58,34 @@ docs-pictures: run
 	tools/plot-times out/times.txt -o docs/times.png
 	tools/plot-hulls out -o docs/hulls.png
 
-# hull-lab exits 1 when it finds a WRONG hull (a peer's included) or a crashed cell: that is a
-# finding, named above the tables, and the picture is still drawn. Other failures stop here.
-lab:
+# hull-lab exits 1 when it finds a WRONG hull (a peer's included), a refused point set or a crashed
+# cell: that is a finding, named above the tables, and the picture is still drawn. Other failures
+# stop here. $(call lab-run,NAME,ARGUMENTS) writes out/NAME.txt, out/NAME.tsv and out/NAME.png.
+define lab-run
 	$(call need,$(RUN_PACKAGES) $(PLOT_PACKAGES) $(LAB_PACKAGES))
 	@$(MAKE) --no-print-directory build
 	mkdir -p out
-	{ $(BUILD)/hull-lab --tsv out/lab.tsv; echo $$? > out/lab.status; } | tee out/lab.txt
-	@status=$$(cat out/lab.status); \
-	if [ "$$status" -gt 1 ]; then echo "make lab: hull-lab failed with status $$status" >&2; exit 1; fi; \
-	tools/plot-lab out/lab.tsv -o out/lab.png; \
-	if [ "$$status" -eq 1 ]; then echo "make lab: hull-lab found a WRONG hull or a crashed cell (named above)"; fi
+	{ $(BUILD)/hull-lab $(2) --tsv out/$(1).tsv; echo $$? > out/$(1).status; } | tee out/$(1).txt
+	@status=$$(cat out/$(1).status); \
+	if [ "$$status" -gt 1 ]; then echo "make: hull-lab failed with status $$status" >&2; exit 1; fi; \
+	tools/plot-lab out/$(1).tsv -o out/$(1).png; \
+	if [ "$$status" -eq 1 ]; then echo "make: hull-lab found a WRONG hull, a refused point set or a crashed cell (named above)"; fi
+endef
+
+lab:
+	$(call lab-run,lab,)
+
+# The two shapes that test exactness, with every algorithm of the build.
+LAB_EXACTNESS := --shapes line,sliver --algorithms all
+lab-exactness:
+	$(call lab-run,lab-exactness,$(LAB_EXACTNESS))
+
+# 10,000,000 points on every shape that can make them, the 1,000,000-point cells first for the
+# predictions; a cell predicted to take more than a minute per call with its checks, or more memory
+# than the machine has, is skipped.
+LAB_LARGE := --shapes square,disc,normal,circle,lattice,line,sliver --sizes 1000000,10000000 --budget 60
+lab-large:
+	$(call lab-run,lab-large,$(LAB_LARGE))
 
 fuzz:
 	$(call need,$(SANITIZE_PACKAGES))

@@ -58,7 +58,8 @@ int defaultSets(std::int64_t n) {
 }
 
 CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed, const Algorithm& algorithm,
-                   int runs, double minSeconds, int sets, const std::function<void(const CellResult&)>& checked) {
+                   int runs, double minSeconds, int sets, const std::function<void(const CellResult&)>& checked,
+                   bool heapDefaults) {
     // In the benchmark's loops, and measured here in the lab's: with the fast bins on, glibc hands
     // the nodes a call freed to the next call's copy in an order that grows more scattered with
     // every call, and the figure drifts with the count of calls (up to 2 times at 1,000,000
@@ -66,8 +67,13 @@ CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed,
     // goes off with them, or each released list would be given back and faulted in again. The
     // vector-based algorithms keep glibc's defaults: freezing the trim threshold also freezes the
     // mmap threshold, and their large vectors would be mapped and faulted in on every call.
-    if (algorithm.onList && n >= 100000) {
+    if (algorithm.onList && n >= 100000 && !heapDefaults) {
         mallopt(M_MXFAST, 0);
+        mallopt(M_TRIM_THRESHOLD, -1);
+    }
+    constexpr std::int64_t kLargestMapped = std::int64_t(32) << 20;  // glibc's mmap threshold stops here
+    if (!algorithm.onList && n * std::int64_t(sizeof(Point)) > kLargestMapped && !heapDefaults) {
+        mallopt(M_MMAP_MAX, 0);
         mallopt(M_TRIM_THRESHOLD, -1);
     }
     CellResult result;

@@ -4,7 +4,7 @@
 //
 //   hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]
 //            [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]
-//            [--repeat-report R] [--relative]
+//            [--repeat-report R] [--relative] [--heap-defaults]
 //
 // Each cell (shape, size, algorithm) runs in a fresh process, its timed calls taking several point
 // sets of the shape in turn; a cell predicted to take longer than the budget is skipped, and one
@@ -49,6 +49,7 @@ struct Options {
     int sets = 0;  // point sets per cell; 0: defaultSets(n)
     int repeat = 0;  // rounds of the repeat report; 0: a plain run
     bool relative = false;  // tables in multiples of the copy floor
+    bool heapDefaults = false;  // glibc's heap settings in every cell
     std::string tsv;
     std::string pointsDir;
     double minSeconds = 0.2;
@@ -58,7 +59,7 @@ std::string usage() {
     std::ostringstream out;
     out << "usage: hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]\n"
            "                [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]\n"
-           "                [--repeat-report R] [--relative]\n"
+           "                [--repeat-report R] [--relative] [--heap-defaults]\n"
            "Times the hull algorithms on shapes of input, each cell (shape, size, algorithm) in a process of\n"
            "its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs (default 3);\n"
            "prints the median seconds per call. Successive calls take the cell's point sets in turn (default\n"
@@ -68,13 +69,20 @@ std::string usage() {
            "same points. --sets N: N sets (1 to 256). --repeat-report R: runs every cell R times (2 to 100),\n"
            "each in a fresh process, and prints the spread of each cell's medians (max / min) instead of\n"
            "the tables. --relative: the tables give every figure as a multiple of the row's copy floor (the\n"
-           "TSV keeps seconds).\n"
-           "LISTs are comma-separated. Defaults: every shape and algorithm, sizes 1000,10000,100000,1000000,\n"
+           "TSV keeps seconds). --heap-defaults: glibc's heap settings in every cell (by default the list\n"
+           "cells from 100,000 points run without its fast bins and trimming, and the array cells whose copy\n"
+           "is over 32 MiB without mmap and trimming, so that no call faults its copy's pages in afresh).\n"
+           "LISTs are comma-separated; --algorithms all: every algorithm below. Defaults: every shape and\n"
+           "algorithm not marked (named only) below,\n"
+           "sizes 1000,10000,100000,1000000,\n"
            "budget 10 s per cell (a cell predicted from smaller sizes to take longer, its runs and the checks\n"
            "of its sets together, is skipped; one running past three times the budget and 2 s is stopped),\n"
            "seed 1.\n"
            "Shapes:\n";
-    for (const Shape& s : shapes()) out << "  " << s.name << std::string(10 - s.name.size(), ' ') << s.growth << '\n';
+    for (const Shape& s : shapes()) {
+        out << "  " << s.name << std::string(10 - s.name.size(), ' ') << s.growth << (s.byDefault ? "" : " (named only)")
+            << '\n';
+    }
     out << "Algorithms in this build (each of the program's beside its array form and the peers of its method):\n";
     for (const Algorithm& a : algorithms()) {
         const char* origin = a.origin == Origin::Program     ? " (the program's own, on a PointList)"
@@ -82,7 +90,8 @@ std::string usage() {
                              : a.origin == Origin::Lab       ? " (the lab's own, on a std::vector)"
                                                              : "";
         const std::string calls = *a.calls != '\0' ? std::string(" (") + a.calls + ")" : origin;
-        out << "  " << std::left << std::setw(34) << a.name << ' ' << a.method << calls << '\n';
+        out << "  " << std::left << std::setw(34) << a.name << ' ' << a.method << calls
+            << (a.byDefault ? "" : " (named only)") << '\n';
     }
     out << "Each peer's call first copies the points into the form its library takes (GEOS: a MultiPoint\n"
            "geometry, a Point each; Qhull: an array of doubles; the others a std::vector), and that copy is\n"
@@ -117,8 +126,12 @@ constexpr double kBytesPerPoint = 400;
 
 Options parse(int argc, char** argv) {
     Options o;
-    for (const Shape& s : shapes()) o.shapes.push_back(s.name);
-    for (const Algorithm& a : algorithms()) o.algorithms.push_back(a.name);
+    for (const Shape& s : shapes()) {
+        if (s.byDefault) o.shapes.push_back(s.name);
+    }
+    for (const Algorithm& a : algorithms()) {
+        if (a.byDefault) o.algorithms.push_back(a.name);
+    }
     std::map<std::string, std::string> given;
     for (int i = 1; i < argc; ++i) {
         std::string flag = argv[i];
@@ -126,7 +139,7 @@ Options parse(int argc, char** argv) {
                                "--write-points", "--sets", "--repeat-report"};
         bool isKnown = false;
         for (const char* k : known) isKnown = isKnown || flag == k;
-        if (flag == "--same-points" || flag == "--relative") {
+        if (flag == "--same-points" || flag == "--relative" || flag == "--heap-defaults") {
             given[flag] = "";
             continue;
         }
@@ -149,6 +162,7 @@ Options parse(int argc, char** argv) {
     if (given.count("--sets")) o.sets = whole("--sets", 1, 256);
     if (given.count("--same-points")) o.sets = 1;
     o.relative = given.count("--relative") > 0;
+    o.heapDefaults = given.count("--heap-defaults") > 0;
     if (given.count("--repeat-report")) {
         o.repeat = whole("--repeat-report", 2, 100);
         if (given.count("--tsv")) throw BadArgument{"--repeat-report prints its own report; it takes no --tsv"};
@@ -161,7 +175,10 @@ Options parse(int argc, char** argv) {
             if (!found) throw BadArgument{"unknown shape \"" + name + "\""};
         }
     }
-    if (given.count("--algorithms")) {
+    if (given.count("--algorithms") && given["--algorithms"] == "all") {
+        o.algorithms.clear();
+        for (const Algorithm& a : algorithms()) o.algorithms.push_back(a.name);
+    } else if (given.count("--algorithms")) {
         o.algorithms = split(given["--algorithms"]);
         for (const std::string& name : o.algorithms) {
             if (findAlgorithm(name) == nullptr) {
@@ -238,6 +255,18 @@ double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::in
     return t2 * std::pow(double(n) / double(n2), exponent);
 }
 
+// The memory the system says it can give without swapping (MemAvailable), or all of it.
+double availableBytes() {
+    std::ifstream meminfo("/proc/meminfo");
+    for (std::string name; meminfo >> name;) {
+        double kib = 0;
+        meminfo >> kib;
+        if (name == "MemAvailable:") return kib * 1024;
+        meminfo.ignore(256, '\n');
+    }
+    return double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
+}
+
 // Why `path` cannot be written as a file, or "": found without creating or emptying anything.
 std::string cannotWriteFile(const std::string& path) {
     struct stat info {};
@@ -292,6 +321,7 @@ int runPass(const Options& options, Report& report, const std::map<std::string, 
         for (const Shape& s : shapes()) shape = s.name == shapeName ? &s : shape;
         report.beginShape(*shape);
         std::map<std::string, std::vector<std::pair<std::int64_t, double>>> seen;  // by algorithm
+        std::map<std::string, std::pair<std::int64_t, double>> peak;               // by algorithm: n, bytes
         for (std::int64_t n : sizes) {
             // The row's h, for every cell, those that do not run included: the first point set's.
             // The children work this out again on their own, in processes that have not seen
@@ -309,18 +339,26 @@ int runPass(const Options& options, Report& report, const std::map<std::string, 
             for (const std::string& name : options.algorithms) {
                 const int sets = options.sets > 0 ? options.sets : defaultSets(n);
                 CellPlan plan{shapeName, n, options.seed, name, options.runs, options.minSeconds, sets,
-                              3 * options.budget + 2};
+                              3 * options.budget + 2, options.heapDefaults};
                 const std::string key = cellKey(shapeName, n, name);
                 double predicted = predict(seen[name], n);
+                // Memory grows with n: the peak of the largest size run so far, scaled.
+                const double bytes = peak.count(name) ? peak[name].second * double(n) / double(peak[name].first) : 0;
                 Outcome outcome;
                 if (first != nullptr && first->at(key).status != Status::Ok && first->at(key).status != Status::Wrong) {
                     outcome = first->at(key);
+                } else if (first == nullptr && bytes > 0.8 * availableBytes()) {
+                    // Skipped rather than killed by the system when it runs out.
+                    char note[96];
+                    std::snprintf(note, sizeof note, "predicted %.1f GB of memory; %.1f GB available", bytes / 1e9,
+                                  availableBytes() / 1e9);
+                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, predicted, 0, 0, 0, note};
                 } else if (first == nullptr && predicted * (options.runs + sets) > options.budget) {
                     // A call longer than the minimum time makes a run alone, and every set's first
                     // call is checked before the timing: runs + sets calls.
                     char note[64];
                     std::snprintf(note, sizeof note, "predicted %.1e s per call", predicted);
-                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, predicted, 0, 0, note};
+                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, predicted, 0, 0, 0, note};
                 } else {
                     report.progress(plan, done, total);
                     outcome = runChild(plan, &interrupted);
@@ -329,6 +367,7 @@ int runPass(const Options& options, Report& report, const std::map<std::string, 
                 if (outcome.status == Status::Ok || outcome.status == Status::Wrong) {
                     seen[name].push_back({n, outcome.min});  // the least noisy of the runs
                 }
+                if (outcome.peakBytes > 0) peak[name] = {n, outcome.peakBytes};
                 if (outcome.status == Status::Wrong || outcome.status == Status::Refused ||
                     outcome.status == Status::Crashed) {
                     const char* what = outcome.status == Status::Wrong     ? "WRONG hull"

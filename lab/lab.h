@@ -20,6 +20,7 @@ namespace lab {
 struct Shape {
     std::string name;    // "square"
     std::string growth;  // how its hull size grows, for --help and the README
+    bool byDefault = true;  // in a run that names no shapes
 };
 
 // The eight shapes, in the lab's order.
@@ -80,6 +81,7 @@ struct Algorithm {
     std::unique_ptr<Runner> (*prepare)(const std::vector<Point>& points);
     const char* calls = "";      // a peer's: what it calls, on what, for --help
     bool onList = false;         // works on a PointList (the program's functions, the list floor)
+    bool byDefault = true;       // in a run that names no algorithms
     bool exact = true;           // decides every turn exactly for |coordinate| < 2^30
     std::size_t refusesBelow = 0;  // refuses points whose hull has fewer corners than this
 };
@@ -162,8 +164,14 @@ std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& po
 // starts. The program's list-based functions from 100,000 points up run with glibc's fast bins
 // and its trimming off, as in the benchmark's timed loops: each copy is then laid out in address
 // order, not more scattered with every call.
+//
+// Array cells whose copy is over 32 MiB (from 2,097,152 points) run with glibc's mmap off and its
+// trimming off, unless `heapDefaults`: glibc maps a block that large afresh for every copy (its
+// threshold stops at 32 MiB) and gives it back on release, so every call would fault the copy's
+// pages in again, a cost of the allocator's and the kernel's, not of the hull.
 CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed, const Algorithm& algorithm,
-                   int runs, double minSeconds, int sets, const std::function<void(const CellResult&)>& checked);
+                   int runs, double minSeconds, int sets, const std::function<void(const CellResult&)>& checked,
+                   bool heapDefaults = false);
 
 // ---- The parent's side: a cell in a child process (runner.cpp), the output (report.cpp) ---------
 
@@ -180,6 +188,7 @@ struct Outcome {
     long long h = -1;  // -1: not known (the cell did not get that far)
     Status status = Status::Ok;
     double median = 0, min = 0, max = 0;  // seconds per call
+    double peakBytes = 0;  // the cell's process at its largest (resident), 0 when not known
     std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the library's
                        // message of a refused one, the signal
 };
@@ -193,6 +202,7 @@ struct CellPlan {
     double minSeconds;
     int sets;         // point sets taken in turn
     double deadline;  // wall seconds after which the child is stopped
+    bool heapDefaults = false;  // glibc's defaults for every cell (see runCell)
 };
 
 // Runs one cell as a fresh process of this program (`hull-lab --cell ...`) and waits for it, at

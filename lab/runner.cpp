@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -46,8 +47,8 @@ constexpr int kOutOfMemory = 3;
 constexpr int kFailed = 4;
 
 int cellMain(int argc, char** argv) {
-    // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS
-    if (argc != 9) return kFailed;
+    // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults]
+    if (argc != 9 && argc != 10) return kFailed;
     const Algorithm* algorithm = findAlgorithm(argv[4]);
     if (algorithm == nullptr) return kFailed;
     try {
@@ -63,7 +64,8 @@ int cellMain(int argc, char** argv) {
                                             std::printf("refused %s\n", line.c_str());
                                         }
                                         std::fflush(stdout);
-                                    });
+                                    },
+                                    argc == 10 && std::string(argv[9]) == "heap-defaults");
         std::printf("time");
         for (double seconds : result.secondsPerCall) std::printf(" %.9e", seconds);
         std::printf("\n");
@@ -77,10 +79,11 @@ int cellMain(int argc, char** argv) {
 }
 
 Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
-    Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, ""};
+    Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, 0, ""};
     std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), plan.algorithm,
                                       std::to_string(plan.seed), std::to_string(plan.runs),
                                       std::to_string(plan.minSeconds), std::to_string(plan.sets)};
+    if (plan.heapDefaults) words.push_back("heap-defaults");
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         outcome.note = std::string("cannot make a pipe: ") + std::strerror(errno);
@@ -127,8 +130,10 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     }
     close(pipeFds[0]);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    outcome.peakBytes = double(usage.ru_maxrss) * 1024;
     const double seconds = wallSeconds() - started;
 
     std::istringstream lines(report);

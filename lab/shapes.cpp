@@ -135,7 +135,7 @@ std::vector<Point> line(std::int64_t n, SplitMix64& g) {
 // Lattice points on the parallel lines a y - b x = c, |c| <= 1000, for a direction (a, b) of the
 // seed's with a and b about 2^28 and gcd 1: a line holds only the few points of it inside the
 // exact range (x = x_c + k a), and neighbouring lines lie 1 / |(a, b)|, about 2^-28.5, apart. The
-// hull is a thin parallelogram of 4 to 6 corners, and telling a corner from a point just inside
+// hull is a thin polygon of some 10 to 20 corners, and telling a corner from a point just inside
 // takes the full 62 bits of the turn test's products. Random order.
 std::vector<Point> sliver(std::int64_t n, SplitMix64& g) {
     const std::int64_t base = std::int64_t(1) << 28;
@@ -182,9 +182,10 @@ const std::vector<Shape>& shapes() {
                    "h = n"},
         {"lattice", "uniform on a 64 x 64 grid: copies and points on hull edges everywhere; h at most "
                     "a few dozen, 4 once the grid fills"},
-        {"line", "all on one line, with copies, in random order: h = 2 (its two ends), whatever n"},
+        // The two that test exactness rather than speed: run when named (make lab-exactness).
+        {"line", "all on one line, with copies, in random order: h = 2 (its two ends), whatever n", false},
         {"sliver", "lattice points on parallel lines 2^-28 apart at coordinates near 2^30: a thin "
-                   "parallelogram, h = 4 to 6 whatever n, whose corners only an exact turn test finds"},
+                   "polygon, h about 10 to 20 whatever n, whose corners only an exact turn test finds", false},
     };
     return list;
 }

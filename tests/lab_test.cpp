@@ -401,6 +401,7 @@ TEST_F(HullLab, BadArgumentsExitWithStatusTwoBeforeAnyCellRuns) {
         {"--sets 257", "--sets must be a whole number from 1 to 256"},
         {"--repeat-report 1", "--repeat-report must be a whole number from 2 to 100"},
         {"--write-points a-file/x", "cannot make the points folder a-file/x: Not a directory"},
+        {"--relative --algorithms qhull,chan", "--relative shows each figure as a multiple of the copy floor"},
     };
     for (const Case& c : cases) {
         LabRun run = lab(c.arguments);
@@ -451,6 +452,31 @@ TEST_F(HullLab, EveryWayOfTakingPointSetsRunsAndParses) {
                 << c.arguments << ": h is not the first set's";
         }
     }
+}
+
+// The floors run like any cell (no hull to check, h still the row's), and --relative gives every
+// other figure as a multiple of the copy floor's, which stays in seconds.
+TEST_F(HullLab, TheFloorsRunAndRelativeTablesShowMultiplesOfTheCopyFloor) {
+    LabRun run = lab("--shapes disc --sizes 3000 --algorithms copy,copy-list,filter-radix-chain --runs 1 --relative "
+                     "--tsv lab.tsv");
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto rows = tsv("lab.tsv");
+    ASSERT_EQ(rows.size(), 3u);
+    std::map<std::string, double> seconds;
+    for (const auto& f : rows) {
+        EXPECT_EQ(f[7], "ok") << f[3] << ": " << f[8];
+        EXPECT_EQ(std::stoll(f[2]), std::int64_t(corners(lab::makeShape("disc", 3000, 1)))) << f[3];
+        seconds[f[3]] = std::stod(f[4]);
+    }
+    EXPECT_NE(run.out.find("multiples of the copy floor's time per call"), std::string::npos) << run.out;
+    std::string row;
+    for (const std::string& line : lines(run.out)) row = line.rfind("     3000", 0) == 0 ? line : row;
+    std::istringstream in(row);
+    std::string n, h, copy, list, fastest;
+    in >> n >> h >> copy >> list >> fastest;
+    EXPECT_NEAR(std::stod(copy), seconds["copy"], seconds["copy"] * 0.01) << "the floor itself in seconds: " << row;
+    ASSERT_EQ(fastest.back(), 'x') << row;
+    EXPECT_NEAR(std::stod(fastest), seconds["filter-radix-chain"] / seconds["copy"], 0.01) << row;
 }
 
 // The repeat report: a spread of at least 1 for every timed cell, and the largest ones named.
