@@ -247,13 +247,16 @@ std::vector<Point> sampleHull(const std::vector<Point>& points, std::size_t coun
     return cornersOf(sample.data(), sample.size());
 }
 
-// The polygon of the sample hull's corners that are extreme in 16 directions (axes, diagonals and
-// the slopes 1/2 and 2, in angle order): at most 16 edges for the pass to test, with little of the
-// sample hull's area lost. False when it has fewer than three corners.
+// Sixteen directions, in angle order: the axes, the diagonals and the slopes 1/2 and 2.
+constexpr std::int64_t kDirection16[16][2] = {{1, 0},  {2, 1},   {1, 1},   {1, 2},   {0, 1},  {-1, 2}, {-1, 1}, {-2, 1},
+                                              {-1, 0}, {-2, -1}, {-1, -1}, {-1, -2}, {0, -1}, {1, -2}, {1, -1}, {2, -1}};
+
+// The polygon of the sample hull's corners that are extreme in the sixteen directions: at most 16
+// edges for the pass to test, with little of the sample hull's area lost. False when it has fewer
+// than three corners.
 bool extremePolygon(const std::vector<Point>& hull, Polygon& q) {
     if (hull.size() < 3) return false;
-    constexpr std::int64_t kDirection[16][2] = {{1, 0},  {2, 1},   {1, 1},   {1, 2},   {0, 1},  {-1, 2}, {-1, 1}, {-2, 1},
-                                                {-1, 0}, {-2, -1}, {-1, -1}, {-1, -2}, {0, -1}, {1, -2}, {1, -1}, {2, -1}};
+    const auto& kDirection = kDirection16;
     std::vector<std::size_t> chosen;
     for (const auto& d : kDirection) {
         std::size_t best = 0;
@@ -328,6 +331,24 @@ __attribute__((target("avx2"))) std::size_t throwAwayAvx2(Point* p, std::size_t 
 }
 #endif
 
+// The polygon of the points' own extreme points in the sixteen directions (Akl and Toussaint's):
+// for the pass's survivors, which hold every extreme point of the input, a polygon inside the hull
+// of all that is no longer a sample's. False when it has fewer than three corners. O(m).
+bool survivorsPolygon(const Point* p, std::size_t m, Polygon& q) {
+    if (m == 0) return false;
+    Point extreme[16];
+    std::int64_t best[16];
+    for (int d = 0; d < 16; ++d) extreme[d] = p[0], best[d] = kDirection16[d][0] * p[0].x + kDirection16[d][1] * p[0].y;
+    for (std::size_t i = 1; i < m; ++i) {
+        for (int d = 0; d < 16; ++d) {
+            const std::int64_t f = kDirection16[d][0] * p[i].x + kDirection16[d][1] * p[i].y;
+            if (f > best[d]) best[d] = f, extreme[d] = p[i];
+        }
+    }
+    std::sort(extreme, extreme + 16, [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    return extremePolygon(cornersOf(extreme, 16), q);
+}
+
 // Of the m points the pass kept, those that can be corners: outside the polygon, or one of its
 // corners. A corner of the hull of all that lies in the polygon (inside the hull) is a corner of
 // the polygon too, so a point on one of its edges is none. O(m) beyond the pass.
@@ -374,15 +395,19 @@ std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
     const bool filter = paths.filter == FastHullPaths::Auto ? m >= kFastHullFilterFrom : paths.filter == FastHullPaths::On;
     if (filter && m >= 3) {
         Polygon polygon;
-        // 1 in 32 points, at most 1,024; a forced filter on a small input samples half of it.
-        const std::size_t sample = std::min<std::size_t>(1024, m >= kFastHullFilterFrom ? m / 32 : std::max<std::size_t>(3, m / 2));
+        // 1 in 32 points, at most 1,024, at least 64; a forced filter on a small input samples half of it.
+        const std::size_t sample = m >= kFastHullFilterFrom ? std::min<std::size_t>(1024, std::max<std::size_t>(64, m / 32))
+                                                            : std::max<std::size_t>(3, m / 2);
         if (extremePolygon(sampleHull(points, sample), polygon) && (paths.filter == FastHullPaths::On || worthIt(points, polygon))) {
 #if defined(__x86_64__) && defined(__GNUC__)
             m = paths.avx2 && cpuHasAvx2() ? throwAwayAvx2(points.data(), m, polygon) : throwAwayPlain(points.data(), m, polygon);
 #else
             m = throwAwayPlain(points.data(), m, polygon);
 #endif
-            m = possibleCorners(points.data(), m, polygon);
+            // The survivors again, against the polygon of their own extreme points (on `lattice` it
+            // takes the grid's edges, where the sample's polygon leaves whole rows outside).
+            Polygon extremes;
+            m = possibleCorners(points.data(), m, survivorsPolygon(points.data(), m, extremes) ? extremes : polygon);
         }
     }
     const bool radix = paths.radix == FastHullPaths::Auto ? m >= kFastHullRadixFrom : paths.radix == FastHullPaths::On;

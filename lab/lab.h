@@ -120,7 +120,7 @@ struct FastHullPaths {
     Choice filter = Auto, radix = Auto;
     bool avx2 = true;
 };
-constexpr std::size_t kFastHullFilterFrom = 16384, kFastHullRadixFrom = 4096;
+constexpr std::size_t kFastHullFilterFrom = 2048, kFastHullRadixFrom = 4096;
 std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths = {});
 bool fastHullHasAvx2();  // whether this processor runs the pass's AVX2 code
 
