@@ -59,7 +59,9 @@ class ArrayRunner : public Runner {
 std::vector<Point> chanFromGroupsOf256(std::vector<Point> points) { return chan(std::move(points)); }
 std::vector<Point> fastHullAuto(std::vector<Point> points) { return fastHull(std::move(points)); }
 std::vector<Point> radixChain(std::vector<Point> points) {
-    return fastHull(std::move(points), {FastHullPaths::Off, FastHullPaths::On, true});
+    FastHullPaths radixOnly;
+    radixOnly.filter = FastHullPaths::Off, radixOnly.radix = FastHullPaths::On, radixOnly.quickhull = FastHullPaths::Off;
+    return fastHull(std::move(points), radixOnly);
 }
 
 // The floors: what a call on a fresh copy costs before any hull is computed. The copy is made

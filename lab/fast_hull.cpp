@@ -377,6 +377,15 @@ bool worthIt(const std::vector<Point>& points, const Polygon& q) {
     return 2 * inside >= kProbe;
 }
 
+// The corners by the program's quickhull on an array (qhullArray, O(n h): a few passes where the
+// hull has few corners), whose result (counter-clockwise, with any points on edges and copies it
+// keeps) a chain reduces to the corners. O(n h + h log h).
+std::vector<Point> cornersByQuickhull(std::vector<Point> points) {
+    std::vector<Point> hull = qhullArray(std::move(points));
+    std::sort(hull.begin(), hull.end(), [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    return cornersOf(hull.data(), hull.size());
+}
+
 bool cpuHasAvx2() {
 #if defined(__x86_64__) && defined(__GNUC__)
     static const bool has = __builtin_cpu_supports("avx2");
@@ -392,13 +401,26 @@ bool fastHullHasAvx2() { return cpuHasAvx2(); }
 
 std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
     std::size_t m = points.size();
-    const bool filter = paths.filter == FastHullPaths::Auto ? m >= kFastHullFilterFrom : paths.filter == FastHullPaths::On;
-    if (filter && m >= 3) {
+    if (paths.quickhull == FastHullPaths::On) return cornersByQuickhull(std::move(points));
+    const bool decide = paths.filter == FastHullPaths::Auto ? m >= kFastHullDecideFrom : paths.filter == FastHullPaths::On;
+    if (decide && m >= 3) {
         Polygon polygon;
-        // 1 in 32 points, at most 1,024, at least 64; a forced filter on a small input samples half of it.
-        const std::size_t sample = m >= kFastHullFilterFrom ? std::min<std::size_t>(1024, std::max<std::size_t>(64, m / 32))
-                                                            : std::max<std::size_t>(3, m / 2);
-        if (extremePolygon(sampleHull(points, sample), polygon) && (paths.filter == FastHullPaths::On || worthIt(points, polygon))) {
+        // 64 points decide the path; the pass's polygon, from 32,768 points, takes 1 in 32, at most
+        // 1,024. A forced pass on a small input samples half of it.
+        const bool forced = paths.filter == FastHullPaths::On;
+        const std::size_t sample = forced                   ? std::max<std::size_t>(3, m / 2)
+                                   : m < kFastHullPassFrom ? 64
+                                                           : std::min<std::size_t>(1024, m / 32);
+        const std::vector<Point> hull = sampleHull(points, sample);
+        const bool polygonFound = extremePolygon(hull, polygon);
+        const bool pays = forced || (m >= kFastHullPassFrom && polygonFound && worthIt(points, polygon));
+        // A sample whose hull has few corners (a quarter of it or fewer) promises a hull of few
+        // corners, which quickhull finds in a few passes that discard nearly every point at the
+        // first split: taken below 32,768 points, where the pass does not repay its sample, and
+        // where the pass would throw away little (`line`, `sliver`: thin hulls).
+        const bool few = hull.size() * 4 <= sample;
+        if (!forced && paths.quickhull == FastHullPaths::Auto && few && !pays) return cornersByQuickhull(std::move(points));
+        if (pays && polygonFound) {
 #if defined(__x86_64__) && defined(__GNUC__)
             m = paths.avx2 && cpuHasAvx2() ? throwAwayAvx2(points.data(), m, polygon) : throwAwayPlain(points.data(), m, polygon);
 #else

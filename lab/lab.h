@@ -108,19 +108,20 @@ std::vector<Point> qhullArray(std::vector<Point> points);
 std::vector<Point> chan(std::vector<Point> points, unsigned firstRound = 3);
 
 // The lab's fastest exact hull (fast_hull.cpp): the corners counter-clockwise from the lowest of the
-// leftmost points, none on an edge, each once (as chan). A throw-away pass drops the points inside
-// a polygon of a sample's hull corners; a radix sort (many survivors) or std::sort (few) orders the
-// rest for a monotone chain, and the result is written into the copy it was handed. O(n) but for
-// m survivors sorted by comparison, O(m log m). Exact for |coordinate| < 2^30. `paths` forces each
-// path for the tests: the pass (by default from kFastHullFilterFrom points, where a sample says it
-// pays), the radix sort (by default from kFastHullRadixFrom survivors), and the pass's AVX2 code
-// where the processor has it.
+// leftmost points, none on an edge, each once (as chan). A sample of the points chooses the path:
+// where its hull has few corners and the input is small or thin, the array quickhull, reduced to
+// the corners; from kFastHullPassFrom points, a throw-away pass drops the points inside a polygon
+// of the sample hull's corners; what is left, a radix sort (from kFastHullRadixFrom points) or
+// std::sort orders for a monotone chain, and the result is written into the copy it was handed.
+// O(n) but for m survivors sorted by comparison, O(m log m), and the quickhull path's O(n h).
+// Exact for |coordinate| < 2^30. `paths` forces each path for the tests: the quickhull path, the
+// pass, the radix sort, and the pass's AVX2 code where the processor has it.
 struct FastHullPaths {
     enum Choice { Auto, Off, On };
-    Choice filter = Auto, radix = Auto;
+    Choice filter = Auto, radix = Auto, quickhull = Auto;
     bool avx2 = true;
 };
-constexpr std::size_t kFastHullFilterFrom = 2048, kFastHullRadixFrom = 4096;
+constexpr std::size_t kFastHullDecideFrom = 512, kFastHullPassFrom = 32768, kFastHullRadixFrom = 4096;
 std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths = {});
 bool fastHullHasAvx2();  // whether this processor runs the pass's AVX2 code
 

@@ -88,7 +88,7 @@ void PrintTo(const CornerHull& h, std::ostream* os) { *os << h.name; }
 
 lab::FastHullPaths paths(lab::FastHullPaths::Choice filter, lab::FastHullPaths::Choice radix, bool avx2) {
     lab::FastHullPaths p;
-    p.filter = filter, p.radix = radix, p.avx2 = avx2;
+    p.filter = filter, p.radix = radix, p.avx2 = avx2, p.quickhull = lab::FastHullPaths::Off;
     return p;
 }
 constexpr auto kOff = lab::FastHullPaths::Off, kOn = lab::FastHullPaths::On;
@@ -98,10 +98,15 @@ const CornerHull kCornerHulls[] = {
     // small inputs too are split into groups whose tangents the wrap must find.
     {"chan_from_round_3", [](const Points& p) { return lab::chan(p, 3); }, false},
     {"chan_from_round_1", [](const Points& p) { return lab::chan(p, 1); }, false},
-    // The fastest exact hull as it chooses, and each of its paths forced, even on tiny inputs:
-    // with the throw-away pass or without, std::sort or the radix sort, the pass's code for any
-    // x86-64 or for AVX2.
+    // The fastest exact hull as it chooses, and each of its paths forced, even on tiny inputs: the
+    // array quickhull, with the throw-away pass or without, std::sort or the radix sort, the
+    // pass's code for any x86-64 or for AVX2.
     {"fast", [](const Points& p) { return lab::fastHull(p); }, false},
+    {"fast_quickhull", [](const Points& p) {
+         lab::FastHullPaths quickhull;
+         quickhull.quickhull = kOn;
+         return lab::fastHull(p, quickhull);
+     }, false},
     {"fast_sort", [](const Points& p) { return lab::fastHull(p, paths(kOff, kOff, false)); }, false},
     {"fast_radix", [](const Points& p) { return lab::fastHull(p, paths(kOff, kOn, false)); }, false},
     {"fast_pass_sort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOff, false)); }, false},
