@@ -342,8 +342,12 @@ int runPass(const Options& options, Report& report, const std::map<std::string, 
                               3 * options.budget + 2, options.heapDefaults};
                 const std::string key = cellKey(shapeName, n, name);
                 double predicted = predict(seen[name], n);
-                // Memory grows with n: the peak of the largest size run so far, scaled.
-                const double bytes = peak.count(name) ? peak[name].second * double(n) / double(peak[name].first) : 0;
+                // Memory grows with n: the peak of the largest size run so far, scaled, once that
+                // size is large enough (100,000 points) for the points to outweigh the process's
+                // own few tens of megabytes.
+                const double bytes = peak.count(name) && peak[name].first >= 100000
+                                         ? peak[name].second * double(n) / double(peak[name].first)
+                                         : 0;
                 Outcome outcome;
                 if (first != nullptr && first->at(key).status != Status::Ok && first->at(key).status != Status::Wrong) {
                     outcome = first->at(key);
