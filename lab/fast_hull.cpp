@@ -1,15 +1,21 @@
-// The lab's fastest exact hull: a throw-away pass, then a monotone chain over what survives, sorted
-// by a radix sort when many survive and by std::sort when few do.
+// The lab's fastest exact hull: a sample chooses the path; a throw-away pass, then a monotone chain
+// over what survives, sorted by a radix sort when many survive and by std::sort when few do; or,
+// for a small or thin hull of few corners, the array quickhull.
 //
-// 1. Throw-away (after Akl and Toussaint), in one read of the points: the exact hull of a sample
-//    of 1 in 32 points (at most 1,024) lies inside the hull of all, and so does the polygon of its
-//    corners that are extreme in 16 directions; a point strictly inside that polygon is no corner.
-//    The test, u y - w x > c for each of its (at most 16) edges, runs four points at a time in
-//    AVX2 where the processor has it (32 x 32 -> 64-bit multiplies, exact), one at a time
-//    elsewhere, and packs the survivors at the front of the copy. Of those, a point on one of the
-//    polygon's edges goes too: a corner of the hull that lies in the polygon is one of its corners.
-//    Where the sample says that fewer than half of the points would go (`circle`, `convex`), the
-//    pass is not run.
+// 0. A sample decides: 64 points spread through the input (below 32,768 points) or 1 in 32 (at
+//    most 1,024). Where its hull has few corners (a quarter of the sample or fewer) and the pass
+//    below would not pay (a small input, or a thin hull such as `line` and `sliver`, which leaves
+//    little strictly inside), the program's quickhull on an array (O(n h)) takes the points and a
+//    chain reduces its result to the corners.
+// 1. Throw-away (after Akl and Toussaint), in one read of the points: the sample hull lies inside
+//    the hull of all, and so does the polygon of its corners that are extreme in 16 directions; a
+//    point strictly inside that polygon is no corner. The test, u y - w x > c for each of its (at
+//    most 16) edges, runs four points at a time in AVX2 where the processor has it (32 x 32 -> 64-bit
+//    multiplies, exact), one at a time elsewhere, and packs the survivors at the front of the copy.
+//    They are tested again against the polygon of their own extreme points, and a point on one of
+//    its edges goes too: a corner of the hull that lies in the polygon is one of its corners. Where
+//    the sample says that fewer than half of the points would go (`circle`, `convex`), the pass is
+//    not run.
 // 2. Sort: each survivor becomes one 62-bit key whose unsigned order is the point order, written
 //    over the copy's own memory (8 bytes where the point took 16, so the other half serves as the
 //    radix sort's buffer: no allocation). LSD passes of 8 bits sort by x (and by y first, where x
@@ -20,9 +26,9 @@
 //    lowest of the leftmost points, none on an edge, each once, are written back into the copy,
 //    which is returned: no page is touched that the copy had not.
 //
-// O(n) for the pass and the radix sort, O(m log m) for m survivors sorted by comparison; memory:
-// the copy it is handed. Exact while |coordinate| < 2^30: every difference fits 32 bits and every
-// product 62.
+// O(n) for the pass and the radix sort, O(m log m) for m survivors sorted by comparison, O(n h) on
+// the quickhull path; memory: the copy it is handed. Exact while |coordinate| < 2^30: every
+// difference fits 32 bits and every product 62.
 
 #include <algorithm>
 #include <limits>
@@ -79,7 +85,7 @@ std::size_t chains(T* sorted, std::size_t m, T* spare, Read point, std::size_t& 
 // O(m); for the few points of the std::sort path.
 std::vector<Point> cornersOf(Point* sorted, std::size_t m) {
     if (m == 0) return {};
-    if (sorted[0].x == sorted[m - 1].x && sorted[0].y == sorted[m - 1].y) return {sorted[0]};  // copies of one point
+    if (sorted[0] == sorted[m - 1]) return {sorted[0]};  // copies of one point
     std::vector<Point> lower(m);
     std::size_t u = 0;
     const std::size_t k = chains(sorted, m, lower.data(), [](const Point& p) { return p; }, u);
@@ -243,7 +249,7 @@ std::vector<Point> sampleHull(const std::vector<Point>& points, std::size_t coun
     sample.reserve(count);
     const std::size_t step = points.size() / count;
     for (std::size_t i = 0; i < count; ++i) sample.push_back(points[i * step]);
-    std::sort(sample.begin(), sample.end(), [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    std::sort(sample.begin(), sample.end());  // the point order: x, then y
     return cornersOf(sample.data(), sample.size());
 }
 
@@ -345,7 +351,7 @@ bool survivorsPolygon(const Point* p, std::size_t m, Polygon& q) {
             if (f > best[d]) best[d] = f, extreme[d] = p[i];
         }
     }
-    std::sort(extreme, extreme + 16, [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    std::sort(extreme, extreme + 16);
     return extremePolygon(cornersOf(extreme, 16), q);
 }
 
@@ -382,11 +388,14 @@ bool worthIt(const std::vector<Point>& points, const Polygon& q) {
 // keeps) a chain reduces to the corners. O(n h + h log h).
 std::vector<Point> cornersByQuickhull(std::vector<Point> points) {
     std::vector<Point> hull = qhullArray(std::move(points));
-    std::sort(hull.begin(), hull.end(), [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    std::sort(hull.begin(), hull.end());
     return cornersOf(hull.data(), hull.size());
 }
 
-bool cpuHasAvx2() {
+
+}  // namespace
+
+bool fastHullHasAvx2() {
 #if defined(__x86_64__) && defined(__GNUC__)
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
@@ -395,9 +404,6 @@ bool cpuHasAvx2() {
 #endif
 }
 
-}  // namespace
-
-bool fastHullHasAvx2() { return cpuHasAvx2(); }
 
 std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
     std::size_t m = points.size();
@@ -422,7 +428,7 @@ std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
         if (!forced && paths.quickhull == FastHullPaths::Auto && few && !pays) return cornersByQuickhull(std::move(points));
         if (pays && polygonFound) {
 #if defined(__x86_64__) && defined(__GNUC__)
-            m = paths.avx2 && cpuHasAvx2() ? throwAwayAvx2(points.data(), m, polygon) : throwAwayPlain(points.data(), m, polygon);
+            m = paths.avx2 && fastHullHasAvx2() ? throwAwayAvx2(points.data(), m, polygon) : throwAwayPlain(points.data(), m, polygon);
 #else
             m = throwAwayPlain(points.data(), m, polygon);
 #endif
@@ -434,8 +440,7 @@ std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
     }
     const bool radix = paths.radix == FastHullPaths::Auto ? m >= kFastHullRadixFrom : paths.radix == FastHullPaths::On;
     if (radix) return cornersOfKeys(std::move(points), m);
-    std::sort(points.begin(), points.begin() + std::ptrdiff_t(m),
-              [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    std::sort(points.begin(), points.begin() + std::ptrdiff_t(m));
     return cornersOf(points.data(), m);
 }
 
