@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,40 @@ TEST(LabPeers, EveryLibraryOfThisBuildHasItsPeers) {
         EXPECT_NE(std::string(a->calls), "") << name << ": --help says nothing of what it calls";
     }
     EXPECT_EQ(peers().size(), names.size());
+}
+
+// A run that names nothing leaves out the shapes and entries marked "named only" (line, sliver,
+// and three entries); `--algorithms all` takes every entry of the build.
+std::set<std::string> columnOfRun(const std::string& arguments, std::size_t column) {
+    testfiles::TempDir dir("hull-lab-defaults");
+    const std::string command = "cd '" + dir.path.string() + "' && '" HULL_LAB_PATH "' " + arguments +
+                                " --runs 1 --tsv run.tsv >/dev/null 2>&1";
+    EXPECT_NE(std::system(command.c_str()), -1) << arguments;
+    std::set<std::string> values;
+    std::vector<std::string> lines = testfiles::lines(testfiles::read(dir.path / "run.tsv"));
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::istringstream fields(lines[i]);
+        std::string field;
+        for (std::size_t k = 0; k <= column; ++k) std::getline(fields, field, '\t');
+        values.insert(field);
+    }
+    return values;
+}
+
+TEST(LabDefaults, NamedOnlyShapesAndEntriesRunOnlyWhenNamed) {
+    std::set<std::string> every, byDefault, defaultShapes;
+    for (const lab::Algorithm& a : lab::algorithms()) {
+        every.insert(a.name);
+        if (a.byDefault) byDefault.insert(a.name);
+    }
+    for (const lab::Shape& s : lab::shapes()) {
+        if (s.byDefault) defaultShapes.insert(s.name);
+    }
+    EXPECT_EQ(defaultShapes.count("line") + defaultShapes.count("sliver"), 0u);
+    EXPECT_EQ(defaultShapes.size() + 2, lab::shapes().size());
+    EXPECT_EQ(columnOfRun("--shapes square --sizes 50", 3), byDefault);
+    EXPECT_EQ(columnOfRun("--shapes line --sizes 50 --algorithms all", 3), every);
+    EXPECT_EQ(columnOfRun("--sizes 50 --algorithms copy", 0), defaultShapes);
 }
 
 // ---- The shapes that test exactness --------------------------------------------------------------
