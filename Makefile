@@ -19,7 +19,7 @@ FUZZ_SECONDS ?= 600
 RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
-LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev
+LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES)
 
 .PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large build build-sanitize clean

@@ -184,4 +184,24 @@ const Algorithm* findAlgorithm(const std::string& name) {
     return nullptr;
 }
 
+std::vector<std::pair<std::string, std::string>> libraries() {
+    std::vector<std::pair<std::string, std::string>> list;
+#ifdef HULL_LAB_CGAL
+    list.emplace_back("CGAL", cgalVersion());
+#endif
+#ifdef HULL_LAB_BOOST
+    list.emplace_back("Boost", boostVersion());
+#endif
+#ifdef HULL_LAB_GEOS
+    list.emplace_back("GEOS", geosVersion());
+#endif
+#ifdef HULL_LAB_OPENCV
+    list.emplace_back("OpenCV", opencvVersion());
+#endif
+#ifdef HULL_LAB_QHULL
+    list.emplace_back("Qhull", qhullVersion());
+#endif
+    return list;
+}
+
 }  // namespace lab

@@ -57,9 +57,15 @@ int defaultSets(std::int64_t n) {
     return int(std::max<std::int64_t>(1, std::min(kSets, kPoints / std::max<std::int64_t>(n, 1))));
 }
 
-CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed, const Algorithm& algorithm,
-                   int runs, double minSeconds, int sets, const std::function<void(const CellResult&)>& checked,
-                   bool heapDefaults) {
+std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<Point>& file) {
+    if (plan.input.empty()) return makeShape(plan.shape, plan.n, setSeed(plan.seed, set));
+    return plan.keepOrder ? file : inputOrder(file, setSeed(plan.seed, set));
+}
+
+CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
+                   const std::function<void(const CellResult&)>& checked) {
+    const std::int64_t n = plan.n;
+    const int sets = plan.keepOrder ? 1 : std::max(1, plan.sets);
     // In the benchmark's loops, and measured here in the lab's: with the fast bins on, glibc hands
     // the nodes a call freed to the next call's copy in an order that grows more scattered with
     // every call, and the figure drifts with the count of calls (up to 2 times at 1,000,000
@@ -67,22 +73,26 @@ CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed,
     // goes off with them, or each released list would be given back and faulted in again. The
     // vector-based algorithms keep glibc's defaults: freezing the trim threshold also freezes the
     // mmap threshold, and their large vectors would be mapped and faulted in on every call.
-    if (algorithm.onList && n >= 100000 && !heapDefaults) {
+    if (algorithm.onList && n >= 100000 && !plan.heapDefaults) {
         mallopt(M_MXFAST, 0);
         mallopt(M_TRIM_THRESHOLD, -1);
     }
     constexpr std::int64_t kLargestMapped = std::int64_t(32) << 20;  // glibc's mmap threshold stops here
-    if (!algorithm.onList && n * std::int64_t(sizeof(Point)) > kLargestMapped && !heapDefaults) {
+    if (!algorithm.onList && n * std::int64_t(sizeof(Point)) > kLargestMapped && !plan.heapDefaults) {
         mallopt(M_MMAP_MAX, 0);
         mallopt(M_TRIM_THRESHOLD, -1);
     }
+    std::vector<Point> file;
+    if (!plan.input.empty()) file = readPointFile(plan.input, plan.scale).points;
     CellResult result;
     std::vector<std::unique_ptr<Runner>> runners;
     for (int set = 0; set < sets; ++set) {
-        std::vector<Point> points = makeShape(shape, n, setSeed(seed, set));
+        std::vector<Point> points = cellPoints(plan, set, file);
         runners.push_back(algorithm.prepare(points));
-        const std::string which = set == 0 ? "" : "point set " + std::to_string(set + 1) + " (seed " +
-                                                      std::to_string(setSeed(seed, set)) + "): ";
+        if (!plan.check) continue;
+        const std::string which = set == 0 ? "" : (plan.input.empty() ? "point set " : "shuffled order ") +
+                                                      std::to_string(set + 1) + " (seed " +
+                                                      std::to_string(setSeed(plan.seed, set)) + "): ";
         std::size_t h = 0;
         std::string wrong;
         try {
@@ -98,13 +108,15 @@ CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed,
         if (set == 0) result.h = h;
         if (result.wrong.empty() && !wrong.empty()) result.wrong = which + wrong;
     }  // each runner holds its own copy of its points
+    file = std::vector<Point>();
     checked(result);
     // A library that gave up on one of the sets has no call to time: its refusal is the finding.
     if (!result.refused.empty()) return result;
     // No malloc_trim between runs, unlike the benchmark's loops: the pages it gives back are
     // faulted in again by the next call, which here doubled the peers' figures at 1,000,000
     // points and tripled qhull's. The runs measure the steady state of repeated calls.
-    for (int run = 0; run < runs; ++run) {
+    if (plan.warmUp) runners.front()->call();
+    for (int run = 0; run < plan.runs; ++run) {
         long calls = 0;
         const double start = processorSeconds();
         double elapsed = 0;
@@ -112,7 +124,7 @@ CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed,
             runners[std::size_t(calls % sets)]->call();
             ++calls;
             elapsed = processorSeconds() - start;
-        } while (elapsed < minSeconds);
+        } while (elapsed < plan.minSeconds);
         result.secondsPerCall.push_back(elapsed / double(calls));
     }
     return result;

@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hullbench.h"
@@ -43,6 +46,36 @@ bool convexFits(std::int64_t n);
 // The largest size `convex` can make inside the exact range. O(m log m), m about that size (a
 // second or so).
 std::int64_t convexLargest();
+
+// ---- The user's point files (input.cpp) --------------------------------------------------------
+
+// A point file that cannot be taken: the line it fails on (0: the whole file, as one that cannot
+// be read) and what is wrong there.
+struct InputError : std::runtime_error {
+    InputError(long line, const std::string& what);
+    long line;
+};
+
+// The points of a point file's text: "x;y", "x,y" or "x y" per line, told apart by the first point
+// line; one header line of names allowed before it; "#" lines and blank lines skipped; "\r\n" line
+// ends taken. Coordinates are whole numbers; with `scale` K > 0, decimals too, each multiplied by
+// K, which must make it whole. Every coordinate lies in |coordinate| < 2^30. Throws InputError
+// (with the line) on the first thing wrong: nothing is skipped or rounded. Sets `format` to the
+// format found. O(length of the text).
+std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format = nullptr);
+
+struct PointFile {
+    std::vector<Point> points;
+    std::string format;      // "x;y", "x,y" or "x y"
+    std::size_t bytes = 0;   // the file's length
+    double seconds = 0;      // wall time to open, read and parse it
+};
+
+// Reads and parses a whole point file. Throws InputError. O(length of the file).
+PointFile readPointFile(const std::string& path, std::int64_t scale);
+
+// The points in the order of `seed`: a shuffle that is the same on every machine. O(n).
+std::vector<Point> inputOrder(const std::vector<Point>& points, std::uint64_t seed);
 
 // ---- Algorithms (algorithms.cpp, the peers in peers/) -------------------------------------------
 
@@ -131,6 +164,14 @@ void addBoostPeers(std::vector<Algorithm>& list);
 void addGeosPeers(std::vector<Algorithm>& list);
 void addOpencvPeers(std::vector<Algorithm>& list);
 void addQhullPeers(std::vector<Algorithm>& list);
+std::string cgalVersion();  // each library's version, as it names it
+std::string boostVersion();
+std::string geosVersion();
+std::string opencvVersion();
+std::string qhullVersion();
+
+// The libraries of this build's peers: name and version, in the order of the peers.
+std::vector<std::pair<std::string, std::string>> libraries();
 
 // ---- One cell (cell.cpp): run in a process of its own ------------------------------------------
 
@@ -159,20 +200,41 @@ std::vector<reference::Pt> referencePoints(const std::vector<Point>& points);
 std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
                         std::vector<reference::Pt> hull, std::size_t& corners);
 
-// Builds `sets` point sets of the shape (seeds setSeed(seed, 0...)), checks the first call's hull
-// on each (a set the library refuses ends the cell untimed), then times `runs` runs, each repeating the call, on the sets in turn, until
-// `minSeconds` of processor time have passed. `checked` is told the verdict before the timing
-// starts. The program's list-based functions from 100,000 points up run with glibc's fast bins
-// and its trimming off, as in the benchmark's timed loops: each copy is then laid out in address
-// order, not more scattered with every call.
+// What one process of a cell runs.
+struct CellPlan {
+    std::string shape;  // the shape, or the name of the row group of a point file
+    std::int64_t n = 0;
+    std::uint64_t seed = 0;
+    std::string algorithm;
+    int runs = 1;
+    double minSeconds = 0;
+    int sets = 1;         // point sets taken in turn
+    double deadline = 0;  // wall seconds after which the child is stopped
+    bool heapDefaults = false;  // glibc's defaults for every cell (see runCell)
+    std::string input;          // a point file whose points replace the shape's, or ""
+    std::int64_t scale = 0;     // its --scale, 0 for none
+    bool keepOrder = false;     // one set in the file's own order, rather than shuffled orders
+    bool check = true;          // check every set's first hull before the timing
+    bool warmUp = false;        // without the check, one untimed call before the timing
+};
+
+// The points of a cell's set number `set`: the shape's with the set's seed, or the point file's
+// (`file`, read once by the caller) in the set's shuffled order, or its own order with keepOrder.
+std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<Point>& file);
+
+// Builds the plan's point sets (cellPoints), checks the first call's hull on each (a set the
+// library refuses ends the cell untimed) unless the plan says not to, then times `runs` runs, each
+// repeating the call, on the sets in turn, until `minSeconds` of processor time have passed.
+// `checked` is told the verdict before the timing starts. The program's list-based functions from
+// 100,000 points up run with glibc's fast bins and its trimming off, as in the benchmark's timed
+// loops: each copy is then laid out in address order, not more scattered with every call.
 //
 // Array cells whose copy is over 32 MiB (from 2,097,152 points) run with glibc's mmap off and its
 // trimming off, unless `heapDefaults`: glibc maps a block that large afresh for every copy (its
 // threshold stops at 32 MiB) and gives it back on release, so every call would fault the copy's
 // pages in again, a cost of the allocator's and the kernel's, not of the hull.
-CellResult runCell(const std::string& shape, std::int64_t n, std::uint64_t seed, const Algorithm& algorithm,
-                   int runs, double minSeconds, int sets, const std::function<void(const CellResult&)>& checked,
-                   bool heapDefaults = false);
+CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
+                   const std::function<void(const CellResult&)>& checked);
 
 // ---- The parent's side: a cell in a child process (runner.cpp), the output (report.cpp) ---------
 
@@ -189,27 +251,24 @@ struct Outcome {
     long long h = -1;  // -1: not known (the cell did not get that far)
     Status status = Status::Ok;
     double median = 0, min = 0, max = 0;  // seconds per call
+    std::vector<double> runs;  // every run's seconds per call, in the order they ran
     double peakBytes = 0;  // the cell's process at its largest (resident), 0 when not known
     std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the library's
                        // message of a refused one, the signal
 };
 
-struct CellPlan {
-    std::string shape;
-    std::int64_t n;
-    std::uint64_t seed;
-    std::string algorithm;
-    int runs;
-    double minSeconds;
-    int sets;         // point sets taken in turn
-    double deadline;  // wall seconds after which the child is stopped
-    bool heapDefaults = false;  // glibc's defaults for every cell (see runCell)
-};
 
 // Runs one cell as a fresh process of this program (`hull-lab --cell ...`) and waits for it, at
 // most until the plan's deadline, or until `*interrupted` is set by a signal (then the child is
 // killed and the outcome does not count).
 Outcome runChild(const CellPlan& plan, const volatile int* interrupted);
+
+// Runs a cell's plan.runs runs each in a fresh process (runChild with one run): the first checks
+// the hulls and times its run, the others only time theirs, after one untimed call where a call
+// is short (they have no check to warm the heap and caches); a process that is slow for reasons
+// of its own then moves one run, not all of them. The median, least and largest over the
+// processes; the first that does not end well gives the outcome.
+Outcome runCellRuns(const CellPlan& plan, const volatile int* interrupted);
 
 // The hidden `--cell` mode of hull-lab: runs the cell and reports to standard output. Returns the
 // exit status.
@@ -224,6 +283,8 @@ class Report {
     // With `relative`, the tables give each figure as a multiple of the row's `copy` floor.
     Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
            bool relative = false);
+    // The run's context, on standard output and as the TSV's "#" lines, then the TSV's header.
+    void begin(const std::vector<std::pair<std::string, std::string>>& context, const std::vector<std::string>& warnings);
     void beginShape(const Shape& shape);
     void progress(const CellPlan& plan, std::size_t done, std::size_t total);
     void cell(const Outcome& outcome);  // the TSV line, at once
@@ -233,6 +294,7 @@ class Report {
 
   private:
     void clearProgress();
+    void printGrowth();  // under a table: each algorithm's fitted growth exponent
     std::vector<std::string> algorithms_;
     int runs_;
     double budget_;
@@ -246,7 +308,12 @@ class Report {
     double started_;
     std::vector<Outcome> row_;
     std::vector<std::string> notes_;
+    std::map<std::string, std::vector<std::pair<std::int64_t, double>>> growth_;  // by algorithm: n, median
 };
+
+// The exponent b of the power law t = a n^b that fits the figures (n, seconds per call) best: least
+// squares of log t on log n. False when fewer than two distinct sizes have a figure above 0.
+bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent);
 
 double wallSeconds();
 

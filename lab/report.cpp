@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <iomanip>
 #include <iostream>
+#include <map>
 
 #include "lab.h"
 
@@ -42,8 +45,39 @@ void writeWhole(int fd, const std::string& line) {
 Report::Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
                bool relative)
     : algorithms_(std::move(algorithms)), runs_(runs), budget_(budget), sets_(std::move(sets)), tables_(tables),
-      relative_(relative), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {
-    if (tsvFd_ >= 0) writeWhole(tsvFd_, "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\n");
+      relative_(relative), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {}
+
+void Report::begin(const std::vector<std::pair<std::string, std::string>>& context,
+                   const std::vector<std::string>& warnings) {
+    std::string tsv;
+    for (const auto& [name, value] : context) {
+        std::cout << std::left << std::setw(24) << name + ":" << std::right << value << '\n';
+        tsv += "# " + name + ": " + value + '\n';
+    }
+    for (const std::string& warning : warnings) {
+        std::cout << "***WARNING*** " << warning << '\n';
+        tsv += "# warning: " + warning + '\n';
+    }
+    std::cout << std::endl;
+    if (tsvFd_ >= 0) writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\n");
+}
+
+bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent) {
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int count = 0;
+    for (const auto& [n, seconds] : figures) {
+        if (n <= 0 || !(seconds > 0)) continue;
+        const double x = std::log(double(n)), y = std::log(seconds);
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+        ++count;
+    }
+    const double spread = count * sxx - sx * sx;  // 0 when every n is the same
+    if (count < 2 || spread <= 1e-12 * count * sxx) return false;
+    exponent = (count * sxy - sx * sy) / spread;
+    return true;
 }
 
 void Report::clearProgress() {
@@ -74,14 +108,18 @@ void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total)
 
 void Report::cell(const Outcome& o) {
     row_.push_back(o);
+    if (o.status == Status::Ok) growth_[o.algorithm].push_back({o.n, o.median});
     if (tsvFd_ < 0) return;
     bool timed = o.status == Status::Ok || o.status == Status::Wrong;
     auto value = [&](double v) { return timed ? format("%.6e", v) : std::string("-"); };
     std::string note = o.note;
     for (char& c : note) c = c == '\t' || c == '\n' ? ' ' : c;
+    std::string runs;  // every run's figure, in the order they ran
+    for (double seconds : timed ? o.runs : std::vector<double>()) runs += (runs.empty() ? "" : ",") + format("%.6e", seconds);
+    if (runs.empty()) runs = "-";
     writeWhole(tsvFd_, o.shape + '\t' + std::to_string(o.n) + '\t' + (o.h >= 0 ? std::to_string(o.h) : "-") + '\t' +
                            o.algorithm + '\t' + value(o.median) + '\t' + value(o.min) + '\t' + value(o.max) + '\t' +
-                           statusWord(o.status) + '\t' + note + '\n');
+                           statusWord(o.status) + '\t' + note + '\t' + runs + '\n');
 }
 
 void Report::endRow() {
@@ -127,15 +165,59 @@ void Report::endRow() {
 
 void Report::endShape() {
     clearProgress();
-    if (!tables_) return;
+    if (!tables_) {
+        growth_.clear();
+        return;
+    }
     if (skipped_) {
         std::cout << "(skip P: not run; predicted P seconds per call, and " << runs_ << " timed calls and one check per "
                   << "point set are over the budget of " << format("%g", budget_) << " s per cell)\n";
     }
     skipped_ = false;
+    printGrowth();
     for (const std::string& note : notes_) std::cout << "  " << note << '\n';
     std::cout << std::endl;
     notes_.clear();
+}
+
+void Report::printGrowth() {
+    // The sizes most algorithms were timed at; an algorithm timed at others says which.
+    std::map<std::pair<std::int64_t, std::int64_t>, int> ranges;
+    for (const auto& [name, figures] : growth_) {
+        if (figures.size() >= 2) ++ranges[{figures.front().first, figures.back().first}];
+    }
+    if (ranges.empty()) {
+        growth_.clear();
+        return;
+    }
+    std::pair<std::int64_t, std::int64_t> common{};
+    int most = 0;
+    for (const auto& [range, count] : ranges) {
+        if (count > most) common = range, most = count;
+    }
+    std::string line = "growth, fitted over n = " + std::to_string(common.first) + " to " + std::to_string(common.second) +
+                       " (least squares of log time on log n):";
+    std::vector<std::string> parts;
+    for (const std::string& name : algorithms_) {
+        const auto& figures = growth_[name];
+        double exponent = 0;
+        if (!fitGrowth(figures, exponent)) continue;
+        std::string part = name + " ~ n^" + format("%.2f", exponent);
+        if (std::make_pair(figures.front().first, figures.back().first) != common) {
+            part += " (" + std::to_string(figures.front().first) + " to " + std::to_string(figures.back().first) + ")";
+        }
+        parts.push_back(part);
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string piece = parts[i] + (i + 1 < parts.size() ? "," : "");
+        if (line.size() + 1 + piece.size() > 100) {
+            std::cout << line << '\n';
+            line = "   ";
+        }
+        line += ' ' + piece;
+    }
+    std::cout << line << '\n';
+    growth_.clear();
 }
 
 void Report::finish() { clearProgress(); }

@@ -47,15 +47,33 @@ constexpr int kOutOfMemory = 3;
 constexpr int kFailed = 4;
 
 int cellMain(int argc, char** argv) {
-    // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults]
-    if (argc != 9 && argc != 10) return kFailed;
+    // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults] [no-check] [warm-up]
+    //          [keep-order] [scale=K] [input=PATH]
+    if (argc < 9) return kFailed;
     const Algorithm* algorithm = findAlgorithm(argv[4]);
     if (algorithm == nullptr) return kFailed;
+    CellPlan plan;
+    plan.shape = argv[2];
+    plan.n = std::strtoll(argv[3], nullptr, 10);
+    plan.seed = std::strtoull(argv[5], nullptr, 10);
+    plan.algorithm = argv[4];
+    plan.runs = std::atoi(argv[6]);
+    plan.minSeconds = std::strtod(argv[7], nullptr);
+    plan.sets = std::max(1, std::atoi(argv[8]));
+    plan.deadline = 0;
+    for (int i = 9; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "heap-defaults") plan.heapDefaults = true;
+        if (word == "no-check") plan.check = false;
+        if (word == "warm-up") plan.warmUp = true;
+        if (word == "keep-order") plan.keepOrder = true;
+        if (word.rfind("scale=", 0) == 0) plan.scale = std::strtoll(word.c_str() + 6, nullptr, 10);
+        if (word.rfind("input=", 0) == 0) plan.input = word.substr(6);
+    }
     try {
-        CellResult result = runCell(argv[2], std::strtoll(argv[3], nullptr, 10), std::strtoull(argv[5], nullptr, 10),
-                                    *algorithm, std::atoi(argv[6]), std::strtod(argv[7], nullptr),
-                                    std::max(1, std::atoi(argv[8])),
-                                    [](const CellResult& checked) {
+        CellResult result = runCell(plan, *algorithm,
+                                    [&plan](const CellResult& checked) {
+                                        if (!plan.check) return;
                                         std::printf("h %zu\n", checked.h);
                                         if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
                                         if (!checked.refused.empty()) {
@@ -64,8 +82,7 @@ int cellMain(int argc, char** argv) {
                                             std::printf("refused %s\n", line.c_str());
                                         }
                                         std::fflush(stdout);
-                                    },
-                                    argc == 10 && std::string(argv[9]) == "heap-defaults");
+                                    });
         std::printf("time");
         for (double seconds : result.secondsPerCall) std::printf(" %.9e", seconds);
         std::printf("\n");
@@ -79,11 +96,16 @@ int cellMain(int argc, char** argv) {
 }
 
 Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
-    Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, 0, ""};
+    Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, {}, 0, ""};
     std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), plan.algorithm,
                                       std::to_string(plan.seed), std::to_string(plan.runs),
                                       std::to_string(plan.minSeconds), std::to_string(plan.sets)};
     if (plan.heapDefaults) words.push_back("heap-defaults");
+    if (!plan.check) words.push_back("no-check");
+    if (plan.warmUp) words.push_back("warm-up");
+    if (plan.keepOrder) words.push_back("keep-order");
+    if (plan.scale != 0) words.push_back("scale=" + std::to_string(plan.scale));
+    if (!plan.input.empty()) words.push_back("input=" + plan.input);
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         outcome.note = std::string("cannot make a pipe: ") + std::strerror(errno);
@@ -167,6 +189,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
         outcome.status = Status::Refused;
         outcome.note = refused;
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && timed && !times.empty()) {
+        outcome.runs = times;
         std::sort(times.begin(), times.end());
         outcome.status = outcome.note.empty() ? Status::Ok : Status::Wrong;
         outcome.min = times.front();
@@ -176,6 +199,35 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     } else if (outcome.note.empty()) {
         outcome.note = "exited with status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     }
+    return outcome;
+}
+
+Outcome runCellRuns(const CellPlan& plan, const volatile int* interrupted) {
+    CellPlan one = plan;
+    one.runs = 1;
+    Outcome outcome = runChild(one, interrupted);
+    if (outcome.status != Status::Ok && outcome.status != Status::Wrong) return outcome;
+    // A call shorter than a quarter of the run's minimum time gets an untimed call first: the
+    // first call of a fresh process faults its heap in, which the check did for the first run.
+    one.check = false;
+    one.warmUp = outcome.median < plan.minSeconds / 4;
+    for (int run = 1; run < plan.runs && !*interrupted; ++run) {
+        Outcome next = runChild(one, interrupted);
+        outcome.peakBytes = std::max(outcome.peakBytes, next.peakBytes);
+        if (next.status != Status::Ok) {
+            next.h = outcome.h;
+            next.peakBytes = outcome.peakBytes;
+            next.runs = outcome.runs;
+            return next;
+        }
+        outcome.runs.push_back(next.runs.front());
+    }
+    std::vector<double> times = outcome.runs;
+    std::sort(times.begin(), times.end());
+    outcome.min = times.front();
+    outcome.max = times.back();
+    const std::size_t m = times.size() / 2;
+    outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
     return outcome;
 }
 

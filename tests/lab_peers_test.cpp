@@ -118,7 +118,7 @@ std::set<std::string> columnOfRun(const std::string& arguments, std::size_t colu
                                 " --runs 1 --tsv run.tsv >/dev/null 2>&1";
     EXPECT_NE(std::system(command.c_str()), -1) << arguments;
     std::set<std::string> values;
-    std::vector<std::string> lines = testfiles::lines(testfiles::read(dir.path / "run.tsv"));
+    std::vector<std::string> lines = testfiles::tsvLines(testfiles::read(dir.path / "run.tsv"));
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::istringstream fields(lines[i]);
         std::string field;
@@ -203,7 +203,7 @@ TEST(LabPeers, ARefusedCellIsNamedAndTheRunGoesOn) {
     const std::string err = testfiles::read(dir.path / "stderr");
     EXPECT_NE(err.find("hull-lab: refused: line, 100 points, libqhull-quickhull (seed 1): Qhull: QH6154"), std::string::npos)
         << err;
-    std::vector<std::string> tsv = testfiles::lines(testfiles::read(dir.path / "lab.tsv"));
+    std::vector<std::string> tsv = testfiles::tsvLines(testfiles::read(dir.path / "lab.tsv"));
     ASSERT_EQ(tsv.size(), 5u);
     EXPECT_EQ(tsv[1].rfind("line\t100\t2\tlibqhull-quickhull\t-\t-\t-\trefused\tQhull: QH6154", 0), 0u) << tsv[1];
     EXPECT_EQ(tsv[2].rfind("line\t100\t2\tincremental-array\t", 0), 0u) << tsv[2];

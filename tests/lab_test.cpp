@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -263,8 +264,13 @@ TEST(LabSets, AWrongHullOnAnyPointSetMakesTheCellWrong) {
     for (int sets : {1, 3}) {
         gPrepared = 0;
         bool told = false;
-        lab::CellResult result = lab::runCell("disc", 500, 6, wrongLater, 1, 0.001, sets,
-                                              [&](const lab::CellResult&) { told = true; });
+        lab::CellPlan plan;
+        plan.shape = "disc";
+        plan.n = 500;
+        plan.seed = 6;
+        plan.minSeconds = 0.001;
+        plan.sets = sets;
+        lab::CellResult result = lab::runCell(plan, wrongLater, [&](const lab::CellResult&) { told = true; });
         EXPECT_TRUE(told);
         EXPECT_EQ(gPrepared, sets);
         EXPECT_EQ(result.h, corners(lab::makeShape("disc", 500, 6))) << "h is the first set's";
@@ -292,20 +298,36 @@ class HullLab : public testing::Test {
         int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(dir_.path / "stdout"), read(dir_.path / "stderr")};
     }
-    // The TSV's lines below its header, split into fields.
+    // The TSV's lines below its header, split into fields. A timed cell's runs_s holds one figure
+    // per run, whose median and extremes are the cell's.
     std::vector<std::vector<std::string>> tsv(const std::string& name) {
-        std::vector<std::string> text = lines(read(dir_.path / name));
+        std::vector<std::string> text = testfiles::tsvLines(read(dir_.path / name));
         EXPECT_FALSE(text.empty());
         if (text.empty()) return {};
-        EXPECT_EQ(text[0], "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote");
+        EXPECT_EQ(text[0], "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s");
         std::vector<std::vector<std::string>> rows;
         for (std::size_t i = 1; i < text.size(); ++i) {
             std::vector<std::string> fields;
             std::stringstream in(text[i]);
             for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
             if (!text[i].empty() && text[i].back() == '\t') fields.push_back("");
-            EXPECT_EQ(fields.size(), 9u) << "line " << i + 1 << ": " << text[i];
-            if (fields.size() == 9) rows.push_back(fields);
+            EXPECT_EQ(fields.size(), 10u) << "line " << i + 1 << ": " << text[i];
+            if (fields.size() != 10) continue;
+            if (fields[7] == "ok") {
+                std::vector<double> runs;
+                std::stringstream list(fields[9]);
+                for (std::string figure; std::getline(list, figure, ',');) runs.push_back(std::stod(figure));
+                std::sort(runs.begin(), runs.end());
+                EXPECT_FALSE(runs.empty()) << text[i];
+                if (!runs.empty()) {
+                    if (runs.size() % 2 == 1) {
+                        EXPECT_NEAR(runs[runs.size() / 2], std::stod(fields[4]), 1e-6 * runs.back()) << text[i];
+                    }
+                    EXPECT_NEAR(runs.front(), std::stod(fields[5]), 1e-6 * runs.back()) << text[i];
+                    EXPECT_NEAR(runs.back(), std::stod(fields[6]), 1e-6 * runs.back()) << text[i];
+                }
+            }
+            rows.push_back(fields);
         }
         return rows;
     }
@@ -485,7 +507,8 @@ TEST_F(HullLab, TheRepeatReportPrintsASpreadForEveryCell) {
     ASSERT_EQ(run.status, 0) << run.err;
     std::vector<std::string> out = lines(run.out);
     ASSERT_GE(out.size(), 6u) << run.out;
-    EXPECT_EQ(out[0].rfind("Spread of each cell's median over 3 runs", 0), 0u) << run.out;
+    EXPECT_EQ(out[0].rfind("date:", 0), 0u) << "the run's context comes first: " << run.out;
+    EXPECT_NE(run.out.find("\nSpread of each cell's median over 3 runs"), std::string::npos) << run.out;
     int rows = 0;
     for (const std::string& line : out) {
         std::istringstream in(line);
@@ -504,7 +527,7 @@ TEST_F(HullLab, TheRepeatReportPrintsASpreadForEveryCell) {
 TEST_F(HullLab, ATerminatedRunLeavesATsvOfWholeLines) {
     std::string command = "cd '" + dir_.path.string() + "' && { '" HULL_LAB_PATH
                           "' --shapes circle --sizes 1000,2000,3000,4000 --runs 2 --tsv lab.tsv >/dev/null 2>&1 & "
-                          "pid=$!; while [ \"$(wc -l < lab.tsv 2>/dev/null || echo 0)\" -lt 4 ]; do sleep 0.05; done; "
+                          "pid=$!; while [ \"$(grep -vc '^#' lab.tsv 2>/dev/null || echo 0)\" -lt 4 ]; do sleep 0.05; done; "
                           "kill -TERM $pid; wait $pid; echo $? > status; }";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(read(dir_.path / "status"), "143\n");

@@ -28,6 +28,15 @@ inline std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
+// The lines of a hull-lab TSV below its "#" lines of context: its header first.
+inline std::vector<std::string> tsvLines(const std::string& text) {
+    std::vector<std::string> result;
+    for (const std::string& line : lines(text)) {
+        if (line.rfind("#", 0) != 0) result.push_back(line);
+    }
+    return result;
+}
+
 inline void writeLines(const fs::path& file, const std::vector<std::string>& lines) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     for (const std::string& line : lines) out << line << '\n';

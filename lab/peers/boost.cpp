@@ -14,6 +14,7 @@
 #include <boost/geometry/geometries/point_xy.hpp>
 #include <boost/geometry/geometries/ring.hpp>
 
+#include <boost/version.hpp>
 #include "peer.h"
 
 namespace lab {
@@ -49,6 +50,11 @@ struct BoostHull {
 };
 
 }  // namespace
+
+std::string boostVersion() {
+    return std::to_string(BOOST_VERSION / 100000) + "." + std::to_string(BOOST_VERSION / 100 % 1000) + "." +
+           std::to_string(BOOST_VERSION % 100);
+}
 
 void addBoostPeers(std::vector<Algorithm>& list) {
     // Corners only, clockwise; where the ring starts is not promised.

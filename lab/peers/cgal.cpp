@@ -12,6 +12,7 @@
 
 #include <iterator>
 
+#include <CGAL/version.h>
 #include "peer.h"
 
 namespace lab {
@@ -54,6 +55,10 @@ Hull bykat(Points::iterator b, Points::iterator e, Hull out) { return CGAL::ch_b
 Hull eddy(Points::iterator b, Points::iterator e, Hull out) { return CGAL::ch_eddy(b, e, out); }
 
 }  // namespace
+
+std::string cgalVersion() {
+    return CGAL_STR(CGAL_VERSION);
+}
 
 void addCgalPeers(std::vector<Algorithm>& list) {
     // CGAL lists extreme points only (no point on a hull edge), counter-clockwise, and says

@@ -99,6 +99,10 @@ struct Geos {
 
 }  // namespace
 
+std::string geosVersion() {
+    return GEOSversion();  // the library that runs, not the header it was built with
+}
+
 void addGeosPeers(std::vector<Algorithm>& list) {
     // Corners only, clockwise (GEOS gives a polygon's shell clockwise); no promised start.
     list.push_back({"geos-graham", "monotone chain", Origin::Peer, {true, true, false}, true, preparePeer<Geos>,

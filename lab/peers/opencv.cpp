@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <opencv2/core/version.hpp>
 #include "peer.h"
 
 namespace lab {
@@ -40,6 +41,10 @@ struct Opencv {
 };
 
 }  // namespace
+
+std::string opencvVersion() {
+    return CV_VERSION;
+}
 
 void addOpencvPeers(std::vector<Algorithm>& list) {
     // Corners only, counter-clockwise with y pointing up (clockwise=false); no promised start.

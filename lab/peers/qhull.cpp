@@ -99,6 +99,10 @@ struct Qhull {
 
 }  // namespace
 
+std::string qhullVersion() {
+    return qh_version;  // the library that runs
+}
+
 void addQhullPeers(std::vector<Algorithm>& list) {
     // Corners only, counter-clockwise; no promised start.
     Algorithm qhull{"libqhull-quickhull", "quickhull", Origin::Peer, {false, true, false}, true, preparePeer<Qhull>,

@@ -1,0 +1,160 @@
+// The run's context, as a benchmark report opens: what machine, build and libraries produced the
+// figures, and the load the machine was under when the run began.
+
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "hull_lab.h"
+#include "lab_build.h"
+#include "lab_version.h"
+
+namespace lab {
+
+namespace {
+
+// The first line of a file, or "".
+std::string firstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The value of a "name : value" line of /proc/cpuinfo or /proc/meminfo, or "".
+std::string procValue(const std::string& path, const std::string& name) {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string key = line.substr(0, colon);
+        while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
+        if (key != name) continue;
+        std::size_t start = line.find_first_not_of(" \t", colon + 1);
+        return start == std::string::npos ? "" : line.substr(start);
+    }
+    return "";
+}
+
+// "L1d 48 KiB, L1i 32 KiB, L2 1024 KiB, L3 32768 KiB (shared by 2)", from the first processor's
+// caches.
+std::string caches() {
+    std::string out;
+    for (int i = 0;; ++i) {
+        const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(i) + "/";
+        const std::string level = firstLine(dir + "level");
+        if (level.empty()) break;
+        const std::string type = firstLine(dir + "type");
+        std::string size = firstLine(dir + "size");
+        if (!size.empty() && size.back() == 'K') size = size.substr(0, size.size() - 1) + " KiB";
+        std::string name = "L" + level + (type == "Data" ? "d" : type == "Instruction" ? "i" : "");
+        // shared_cpu_list "0-1" or "0,2": the processors sharing it.
+        const std::string shared = firstLine(dir + "shared_cpu_list");
+        int sharing = 0;
+        std::stringstream list(shared);
+        for (std::string range; std::getline(list, range, ',');) {
+            const std::size_t dash = range.find('-');
+            sharing += dash == std::string::npos ? 1 : std::atoi(range.c_str() + dash + 1) - std::atoi(range.c_str()) + 1;
+        }
+        out += (out.empty() ? "" : ", ") + name + " " + size + (sharing > 1 ? " (shared by " + std::to_string(sharing) + ")" : "");
+    }
+    return out.empty() ? "not known" : out;
+}
+
+std::string gibibytes(const std::string& kibText) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f GiB", std::atof(kibText.c_str()) / 1048576.0);
+    return text;
+}
+
+std::string loadAverage(double load[3]) {
+    char text[64];
+    if (getloadavg(load, 3) != 3) return "not known";
+    std::snprintf(text, sizeof text, "%.2f %.2f %.2f (1, 5, 15 minutes)", load[0], load[1], load[2]);
+    return text;
+}
+
+bool optimised() {
+#if defined(__OPTIMIZE__) && defined(NDEBUG)
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool sanitized() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
+}  // namespace
+
+std::string versionLine() {
+    return std::string("hull-lab ") + HULL_LAB_COMMIT + " (" + HULL_LAB_BUILD_TYPE + " build, " + HULL_LAB_COMPILER + ")";
+}
+
+std::vector<std::pair<std::string, std::string>> runContext() {
+    std::vector<std::pair<std::string, std::string>> context;
+    char date[64];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S%z", std::localtime(&now));
+    context.emplace_back("date", date);
+    context.emplace_back("version", HULL_LAB_COMMIT);
+    context.emplace_back("compiler", HULL_LAB_COMPILER);
+    context.emplace_back("flags", HULL_LAB_FLAGS);
+    context.emplace_back("build type", HULL_LAB_BUILD_TYPE);
+    utsname system{};
+    if (uname(&system) == 0) context.emplace_back("system", std::string(system.sysname) + " " + system.release);
+    const std::string model = procValue("/proc/cpuinfo", "model name");
+    context.emplace_back("cpu", model.empty() ? "not known" : model);
+    context.emplace_back("cores", std::to_string(sysconf(_SC_NPROCESSORS_ONLN)));
+    context.emplace_back("caches", caches());
+    context.emplace_back("memory", gibibytes(procValue("/proc/meminfo", "MemTotal")) + ", " +
+                                       gibibytes(procValue("/proc/meminfo", "MemAvailable")) + " available");
+    double load[3] = {0, 0, 0};
+    context.emplace_back("load average", loadAverage(load));
+    const std::string governor = firstLine("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor");
+    if (!governor.empty()) context.emplace_back("cpu frequency governor", governor);
+    std::string libraryList;
+    for (const auto& [name, version] : libraries()) libraryList += (libraryList.empty() ? "" : ", ") + name + " " + version;
+    context.emplace_back("libraries", libraryList.empty() ? "none (no peer library in this build)" : libraryList);
+    return context;
+}
+
+std::vector<std::string> contextWarnings() {
+    std::vector<std::string> warnings;
+    if (!optimised() || sanitized()) {
+        warnings.push_back(std::string("this hull-lab is a ") + HULL_LAB_BUILD_TYPE +
+                           (sanitized() ? " build with sanitizers" : " build without optimisation") +
+                           ": its figures do not show what the algorithms cost (make lab builds a Release one)");
+    }
+    double load[3] = {0, 0, 0};
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    if (getloadavg(load, 3) == 3 && load[0] >= 0.5) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "the load average over the last minute is %.2f on %ld cores: other work is running (or was, "
+                      "a minute ago), and the figures may be slower and noisier than the machine's own",
+                      load[0], cores);
+        warnings.push_back(text);
+    }
+    const std::string governor = firstLine("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor");
+    if (!governor.empty() && governor != "performance") {
+        warnings.push_back("the processors' frequency follows the \"" + governor +
+                           "\" governor: a run's first cells may be timed at a lower frequency");
+    }
+    return warnings;
+}
+
+}  // namespace lab

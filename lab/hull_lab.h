@@ -1,0 +1,69 @@
+// hull-lab's own parts beside the cells: its command line (options.cpp) and the run's context
+// (context.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "lab.h"
+
+namespace lab {
+
+// ---- The command line (options.cpp) -------------------------------------------------------------
+
+struct Options {
+    std::vector<std::string> shapes;
+    std::vector<std::int64_t> sizes = {1000, 10000, 100000, 1000000};
+    std::vector<std::string> algorithms;
+    std::vector<std::string> inputs;  // point files, each a row group of its own
+    std::int64_t scale = 0;           // --scale K for decimal coordinates; 0: none
+    int runs = 3;
+    double budget = 10;
+    std::uint64_t seed = 1;
+    int sets = 0;               // point sets per cell; 0: defaultSets(n)
+    bool samePoints = false;    // one set; a point file in its own order
+    int repeat = 0;             // rounds of the repeat report; 0: a plain run
+    bool relative = false;      // tables in multiples of the copy floor
+    bool heapDefaults = false;  // glibc's heap settings in every cell
+    std::string tsv;
+    std::string pointsDir;
+    double minSeconds = 0.2;
+    bool help = false, version = false;
+};
+
+// What an argument got wrong; nothing has been run or written.
+struct BadArgument {
+    std::string message;
+};
+
+// The options of a command line, every value checked (the outputs too, without touching them).
+// Throws BadArgument.
+Options parseOptions(int argc, char** argv);
+
+// Why `path` cannot be written as a file, or "": found without creating or emptying anything.
+std::string cannotWriteFile(const std::string& path);
+
+// The text of --help.
+std::string usage();
+
+// A count as people type it: "1000000", "1e6", "2.5e6"; false when it is not a whole number from
+// 0 to 10^18. O(length).
+bool parseCount(const std::string& text, std::uint64_t& value);
+
+// ---- The run's context (context.cpp) ------------------------------------------------------------
+
+// What produced a run, as (name, value) pairs in the order printed: date, the lab's version,
+// compiler and flags, build type, CPU, cores, caches, memory, load average, each library's
+// version. Read once at the start. O(1).
+std::vector<std::pair<std::string, std::string>> runContext();
+
+// The warnings on that context: a build that is not optimised, a load average that shows other
+// work running. Each a whole sentence.
+std::vector<std::string> contextWarnings();
+
+// "hull-lab COMMIT (BUILD TYPE, COMPILER)": the line of --version.
+std::string versionLine();
+
+}  // namespace lab

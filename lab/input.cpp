@@ -1,0 +1,254 @@
+// The user's own point files: read whole, checked line by line, refused with the line that is
+// wrong. Three formats, told apart by the first point line: "x;y" (the program's point files),
+// "x,y" and "x y"; one header line of names may come before the points, "#" lines and blank lines
+// are skipped, a line may end in "\r\n". Numbers are read with std::from_chars, never a stream.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+
+#include "lab.h"
+
+namespace lab {
+
+namespace {
+
+constexpr std::int64_t kExactLimit = std::int64_t(1) << 30;  // |coordinate| < 2^30: the exact range
+
+__extension__ typedef __int128 Wide;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// A byte no text file holds: the control characters but tab, line feed and carriage return.
+bool isControl(unsigned char c) { return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7f; }
+
+// `word`, shortened for a message.
+std::string quoted(std::string_view word) {
+    std::string text(word.substr(0, 40));
+    return "\"" + text + (word.size() > 40 ? "...\"" : "\"");
+}
+
+// One coordinate: a whole number, or with a scale a decimal (digits, a point, digits) times the
+// scale, which must come out whole. The result lies in the exact range. Throws InputError (line 0:
+// the caller adds it).
+std::int64_t coordinate(std::string_view word, std::int64_t scale) {
+    auto bad = [&](const std::string& what) { return InputError(0, what); };
+    if (word.empty()) throw bad("a coordinate is missing");
+    std::size_t at = word[0] == '-' || word[0] == '+' ? 1 : 0;
+    const bool negative = word[0] == '-';
+    std::size_t point = word.find('.');
+    std::string_view whole = word.substr(at, point == std::string_view::npos ? std::string_view::npos : point - at);
+    std::string_view fraction = point == std::string_view::npos ? std::string_view() : word.substr(point + 1);
+    auto allDigits = [](std::string_view s) {
+        for (char c : s) {
+            if (!isDigit(c)) return false;
+        }
+        return true;
+    };
+    if ((whole.empty() && fraction.empty()) || !allDigits(whole) || !allDigits(fraction) ||
+        (point != std::string_view::npos && fraction.empty() && whole.empty())) {
+        throw bad(quoted(word) + " is not a number");
+    }
+    if (point != std::string_view::npos && scale == 0) {
+        throw bad(quoted(word) + " is a decimal; coordinates are whole numbers unless --scale K multiplies them "
+                  "(--scale 1000000 reads 6 decimals as whole numbers)");
+    }
+    // The whole part: 64 bits at most, as every reader of the format would take it.
+    std::uint64_t magnitude = 0;
+    if (!whole.empty()) {
+        auto [end, error] = std::from_chars(whole.data(), whole.data() + whole.size(), magnitude);
+        if (error == std::errc::result_out_of_range || magnitude > std::uint64_t(INT64_MAX) + (negative ? 1 : 0)) {
+            throw bad(quoted(word) + " does not fit in 64 bits");
+        }
+        (void)end;
+    }
+    const std::int64_t k = scale == 0 ? 1 : scale;
+    Wide value = Wide(magnitude) * k;
+    if (!fraction.empty()) {
+        // value + fraction / 10^d * k, whole only when 10^d divides fraction * k.
+        std::string_view digits = fraction;
+        while (!digits.empty() && digits.back() == '0') digits.remove_suffix(1);
+        std::size_t lead = 0;
+        while (lead < digits.size() && digits[lead] == '0') ++lead;
+        if (digits.size() - lead > 20 || digits.size() > 38) {
+            throw bad(quoted(word) + " has more decimals than hull-lab reads (20 significant digits, 38 places)");
+        }
+        Wide f = 0, power = 1;
+        for (char c : digits) {
+            f = f * 10 + (c - '0');
+            power *= 10;
+        }
+        const Wide product = f * k;  // below 10^20 * 10^18
+        if (product % power != 0) {
+            throw bad(quoted(word) + " times --scale " + std::to_string(scale) + " is not a whole number");
+        }
+        value += product / power;
+    }
+    if (value >= kExactLimit) {
+        throw bad(quoted(word) + (scale != 0 ? " times --scale " + std::to_string(scale) : std::string()) +
+                  " is outside the exact range |coordinate| < 2^30 (1073741824)");
+    }
+    return negative ? -std::int64_t(value) : std::int64_t(value);
+}
+
+// The fields of a point line: two, split by `separator` (' ' for any run of blanks), each stripped
+// of the blanks around it.
+std::vector<std::string_view> fields(std::string_view line, char separator) {
+    std::vector<std::string_view> out;
+    auto strip = [](std::string_view s) {
+        while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+        while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+        return s;
+    };
+    line = strip(line);
+    if (separator == ' ') {
+        std::size_t at = 0;
+        while (at < line.size()) {
+            std::size_t end = at;
+            while (end < line.size() && !isBlank(line[end])) ++end;
+            out.push_back(line.substr(at, end - at));
+            at = end;
+            while (at < line.size() && isBlank(line[at])) ++at;
+        }
+        return out;
+    }
+    for (std::size_t at = 0;;) {
+        std::size_t end = line.find(separator, at);
+        out.push_back(strip(line.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at)));
+        if (end == std::string_view::npos) return out;
+        at = end + 1;
+    }
+}
+
+// Whether a line is a header of names rather than points: it holds a letter and no field of it
+// starts like a number.
+bool looksLikeHeader(std::string_view line) {
+    bool letter = false;
+    for (char c : line) letter = letter || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    if (!letter) return false;
+    for (char separator : {';', ',', ' '}) {
+        for (std::string_view f : fields(line, separator)) {
+            std::size_t at = !f.empty() && (f[0] == '-' || f[0] == '+') ? 1 : 0;
+            if (at < f.size() && (isDigit(f[at]) || f[at] == '.')) return false;
+        }
+    }
+    return true;
+}
+
+const char* formatName(char separator) { return separator == ';' ? "x;y" : separator == ',' ? "x,y" : "x y"; }
+
+}  // namespace
+
+InputError::InputError(long lineNumber, const std::string& what)
+    : std::runtime_error(what), line(lineNumber) {}
+
+std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format) {
+    std::vector<Point> points;
+    char separator = 0;  // chosen by the first point line
+    bool headerAllowed = true;
+    long number = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        ++number;
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(line[i]);
+            if (isControl(c)) {
+                char what[64];
+                std::snprintf(what, sizeof what, "not text: byte 0x%02x at column %zu", unsigned(c), i + 1);
+                throw InputError(number, what);
+            }
+        }
+        std::size_t first = 0;
+        while (first < line.size() && isBlank(line[first])) ++first;
+        if (first == line.size() || line[first] == '#') continue;
+        if (separator == 0) {
+            if (headerAllowed && looksLikeHeader(line)) {
+                headerAllowed = false;
+                continue;
+            }
+            separator = line.find(';') != std::string_view::npos   ? ';'
+                        : line.find(',') != std::string_view::npos ? ','
+                                                                   : ' ';
+        }
+        std::vector<std::string_view> words = fields(line, separator);
+        if (words.size() != 2) {
+            throw InputError(number, "a " + std::string(formatName(separator)) + " point line holds 2 coordinates, not " +
+                                         std::to_string(words.size()) + ": " + quoted(line));
+        }
+        try {
+            points.push_back({coordinate(words[0], scale), coordinate(words[1], scale)});
+        } catch (const InputError& e) {
+            throw InputError(number, e.what());
+        }
+    }
+    if (points.empty()) {
+        throw InputError(std::max(number, 1L), "no points in the file (" + std::to_string(number) +
+                                                   (number == 1 ? " line" : " lines") + ", none of them a point)");
+    }
+    if (format != nullptr) *format = formatName(separator);
+    return points;
+}
+
+PointFile readPointFile(const std::string& path, std::int64_t scale) {
+    PointFile file;
+    const auto started = std::chrono::steady_clock::now();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int error = fd < 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : errno;
+        if (fd >= 0) close(fd);
+        throw InputError(0, std::string("cannot be read: ") + std::strerror(error));
+    }
+    std::string text;
+    text.resize(std::size_t(info.st_size));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == text.size()) text.resize(text.size() + 65536);  // a file that grew, or a pipe
+        ssize_t n = read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            close(fd);
+            throw InputError(0, std::string("cannot be read: ") + std::strerror(error));
+        }
+        if (n == 0) break;
+        got += std::size_t(n);
+    }
+    close(fd);
+    text.resize(got);
+    file.points = parsePoints(text, scale, &file.format);
+    file.bytes = got;
+    file.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return file;
+}
+
+std::vector<Point> inputOrder(const std::vector<Point>& points, std::uint64_t seed) {
+    std::vector<Point> order(points);
+    // Fisher-Yates with SplitMix64: the same order on every machine and library.
+    std::uint64_t state = seed ^ 0x5851F42D4C957F2Dull;
+    auto next = [&state] {
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    };
+    for (std::size_t i = order.size(); i > 1; --i) {
+        __extension__ typedef unsigned __int128 U;
+        std::size_t j = std::size_t((U(next()) * U(i)) >> 64);
+        std::swap(order[i - 1], order[j]);
+    }
+    return order;
+}
+
+}  // namespace lab

@@ -1,0 +1,291 @@
+// hull-lab's command line: every option as --name value or --name=value (CLI11 reads them), each
+// value checked here, with the outputs it names, before anything runs or is written.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <iomanip>
+#include <map>
+#include <sstream>
+
+#include "hull_lab.h"
+
+namespace lab {
+
+namespace {
+
+std::vector<std::string> split(const std::string& list) {
+    std::vector<std::string> words;
+    std::stringstream in(list);
+    for (std::string word; std::getline(in, word, ',');) words.push_back(word);
+    if (list.empty() || list.back() == ',') words.push_back("");
+    return words;
+}
+
+// A whole decimal number, nothing else; false when it is not one or does not fit.
+bool parseWhole(const std::string& text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::stoull(text);
+    return true;
+}
+
+// About what a cell holds per point at most: the points, a list copy, an algorithm's own lists.
+constexpr double kBytesPerPoint = 400;
+
+// Checks every output the options name, touching none of them: a bad argument must not cost the
+// user an earlier TSV. Throws BadArgument.
+void checkOutputs(const Options& o) {
+    if (!o.tsv.empty()) {
+        std::string why = cannotWriteFile(o.tsv);
+        if (!why.empty()) throw BadArgument{"cannot write " + o.tsv + ": " + why};
+    }
+    if (o.pointsDir.empty()) return;
+    const std::string& dir = o.pointsDir;
+    struct stat info {};
+    if (stat(dir.c_str(), &info) == 0) {
+        if (!S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK | X_OK) != 0) {
+            throw BadArgument{"cannot write into the points folder " + dir};
+        }
+        return;
+    }
+    std::string why = errno == ENOENT ? cannotWriteFile(dir) : std::strerror(errno);
+    if (!why.empty()) throw BadArgument{"cannot make the points folder " + dir + ": " + why};
+}
+
+}  // namespace
+
+std::string usage() {
+    std::ostringstream out;
+    out << "usage: hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]\n"
+           "                [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]\n"
+           "                [--repeat-report R] [--relative] [--heap-defaults] [--input FILES [--scale K]]\n"
+           "       hull-lab --version | --help\n"
+           "Times the hull algorithms on shapes of input, each run of a cell (shape, size, algorithm) in a\n"
+           "process of its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs\n"
+           "(default 3); prints the median seconds per call over the runs. The first run's process checks the\n"
+           "hulls. Successive calls take the cell's point sets in turn (default\n"
+           "16 sets up to 10,000 points, fewer above so that they hold 160,000 points at most, one from\n"
+           "100,000), so that no branch predictor learns one input; every set's first hull is checked\n"
+           "against a reference hull, and h is the first set's. --same-points: one set, every call on the\n"
+           "same points. --sets N: N sets (1 to 256). --repeat-report R: runs every cell R times (2 to 100),\n"
+           "each in a fresh process, and prints the spread of each cell's medians (max / min) instead of\n"
+           "the tables. --relative: the tables give every figure as a multiple of the row's copy floor (the\n"
+           "TSV keeps seconds). --heap-defaults: glibc's heap settings in every cell (by default the list\n"
+           "cells from 100,000 points run without its fast bins and trimming, and the array cells whose copy\n"
+           "is over 32 MiB without mmap and trimming, so that no call faults its copy's pages in afresh).\n"
+           "--input FILE[,FILE...]: the points of each file instead of the shapes (shapes run too when named),\n"
+           "each file a table of its own; a file holds \"x;y\", \"x,y\" or \"x y\" per line (one header line of\n"
+           "names, \"#\" lines and blank lines allowed), whole numbers with |coordinate| < 2^30. --scale K: decimal\n"
+           "coordinates times K, each of which must come out whole (degrees with 6 decimals: --scale 1000000).\n"
+           "The calls take copies of the file's points in shuffled orders, as many as the sets of a shape of\n"
+           "that size, every one of them checked; --same-points: the file's own order, every call.\n"
+           "Every option takes --name value or --name=value; sizes may be written 1000000 or 1e6.\n"
+           "The output opens with the run's context (date, version, compiler, CPU, caches, memory, load,\n"
+           "libraries); the TSV starts with the same as \"#\" lines and gives every run's figure.\n"
+           "LISTs are comma-separated; --algorithms all: every algorithm below. Defaults: every shape and\n"
+           "algorithm not marked (named only) below,\n"
+           "sizes 1000,10000,100000,1000000,\n"
+           "budget 10 s per cell (a cell predicted from smaller sizes to take longer, its runs and the checks\n"
+           "of its sets together, is skipped; one running past three times the budget and 2 s is stopped),\n"
+           "seed 1.\n"
+           "Shapes:\n";
+    for (const Shape& s : shapes()) {
+        out << "  " << s.name << std::string(10 - s.name.size(), ' ') << s.growth << (s.byDefault ? "" : " (named only)")
+            << '\n';
+    }
+    out << "Algorithms in this build (each of the program's beside its array form and the peers of its method):\n";
+    for (const Algorithm& a : algorithms()) {
+        const char* origin = a.origin == Origin::Program     ? " (the program's own, on a PointList)"
+                             : a.origin == Origin::ArrayForm ? " (the program's, on a std::vector: same result)"
+                             : a.origin == Origin::Lab       ? " (the lab's own, on a std::vector)"
+                                                             : "";
+        const std::string calls = *a.calls != '\0' ? std::string(" (") + a.calls + ")" : origin;
+        out << "  " << std::left << std::setw(34) << a.name << ' ' << a.method << calls
+            << (a.byDefault ? "" : " (named only)") << '\n';
+    }
+    out << "Each peer's call first copies the points into the form its library takes (GEOS: a MultiPoint\n"
+           "geometry, a Point each; Qhull: an array of doubles; the others a std::vector), and that copy is\n"
+           "timed, as a caller pays for it. A library that gives up on a point set shows as refused, with its\n"
+           "message; one whose hull is not right, as WRONG.\n"
+           "Exit status: 0 every hull right, 1 a WRONG hull, a refused point set or a crashed cell (each named\n"
+           "on standard error), 2 bad arguments or a bad point file (nothing run, no file touched).";
+    return out.str();
+}
+
+bool parseCount(const std::string& text, std::uint64_t& value) {
+    const std::size_t e = text.find_first_of("eE");
+    if (e == std::string::npos) return parseWhole(text, value);
+    // MANTISSA e EXPONENT: digits, at most one point, digits; a whole number once scaled.
+    std::string mantissa = text.substr(0, e), exponentText = text.substr(e + 1);
+    if (!exponentText.empty() && exponentText[0] == '+') exponentText.erase(0, 1);
+    std::uint64_t exponent = 0;
+    const std::size_t point = mantissa.find('.');
+    std::string digits = mantissa;
+    if (point != std::string::npos) digits.erase(point, 1);
+    const std::size_t decimals = point == std::string::npos ? 0 : mantissa.size() - point - 1;
+    if (digits.empty() || digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos ||
+        !parseWhole(exponentText, exponent) || exponent > 18 || exponent < decimals) {
+        return false;
+    }
+    value = std::stoull(digits);
+    for (std::uint64_t i = decimals; i < exponent; ++i) {
+        if (value > 100000000000000000ull) return false;  // past 10^18
+        value *= 10;
+    }
+    return true;
+}
+
+std::string cannotWriteFile(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
+        return access(path.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
+    }
+    if (errno != ENOENT) return std::strerror(errno);
+    std::string parent = std::filesystem::path(path).parent_path().string();
+    if (parent.empty()) parent = ".";
+    if (stat(parent.c_str(), &info) != 0) return std::strerror(errno);
+    if (!S_ISDIR(info.st_mode)) return std::strerror(ENOTDIR);
+    return access(parent.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
+}
+
+Options parseOptions(int argc, char** argv) {
+    Options o;
+    for (const Shape& s : shapes()) {
+        if (s.byDefault) o.shapes.push_back(s.name);
+    }
+    for (const Algorithm& a : algorithms()) {
+        if (a.byDefault) o.algorithms.push_back(a.name);
+    }
+    // CLI11 splits the words (--name value, --name=value); the values are checked below, so that
+    // each message names the option and what it takes.
+    CLI::App app{"hull-lab"};
+    app.set_help_flag();
+    app.allow_extras();
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    std::map<std::string, std::string> given;
+    for (const char* name : {"--shapes", "--sizes", "--algorithms", "--runs", "--budget", "--seed", "--tsv",
+                             "--write-points", "--sets", "--repeat-report", "--input", "--scale"}) {
+        app.add_option(name, given[name]);
+    }
+    bool samePoints = false;
+    app.add_flag("--same-points", samePoints);
+    app.add_flag("--relative", o.relative);
+    app.add_flag("--heap-defaults", o.heapDefaults);
+    app.add_flag("--help,-h", o.help);
+    app.add_flag("--version", o.version);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ArgumentMismatch& e) {
+        const std::string what = e.what();  // "--runs: 1 required TEXT missing"
+        throw BadArgument{what.substr(0, what.find(':')) + " needs a value"};
+    } catch (const CLI::ParseError& e) {
+        throw BadArgument{e.what()};
+    }
+    if (!app.remaining().empty()) throw BadArgument{"unknown argument " + app.remaining().front()};
+    if (o.help || o.version) return o;
+    auto has = [&app](const char* name) { return app.count(name) > 0; };
+    // A whole number from `least` to `most`, or a BadArgument that names the flag.
+    auto whole = [&given](const std::string& flag, std::uint64_t least, std::uint64_t most) {
+        std::uint64_t value = 0;
+        if (!parseCount(given[flag], value) || value < least || value > most) {
+            throw BadArgument{flag + " must be a whole number from " + std::to_string(least) + " to " +
+                              std::to_string(most) + ", not \"" + given[flag] + "\""};
+        }
+        return value;
+    };
+    if (has("--sets") && samePoints) throw BadArgument{"--sets and --same-points cannot be given together"};
+    if (has("--sets")) o.sets = int(whole("--sets", 1, 256));
+    if (samePoints) o.sets = 1;
+    o.samePoints = samePoints;
+    if (has("--repeat-report")) {
+        o.repeat = int(whole("--repeat-report", 2, 100));
+        if (has("--tsv")) throw BadArgument{"--repeat-report prints its own report; it takes no --tsv"};
+    }
+    if (has("--input")) {
+        o.inputs = split(given["--input"]);
+        for (const std::string& path : o.inputs) {
+            if (path.empty()) throw BadArgument{"--input names an empty file name"};
+        }
+        if (!has("--shapes")) {
+            o.shapes.clear();
+            if (has("--sizes")) throw BadArgument{"--sizes sets the shapes' sizes; with --input name --shapes too"};
+        }
+    }
+    if (has("--scale")) {
+        if (!has("--input")) throw BadArgument{"--scale applies to the points of --input files"};
+        o.scale = std::int64_t(whole("--scale", 1, 1000000000000000000ull));
+    }
+    if (has("--shapes")) {
+        o.shapes = split(given["--shapes"]);
+        for (const std::string& name : o.shapes) {
+            bool found = false;
+            for (const Shape& s : shapes()) found = found || s.name == name;
+            if (!found) throw BadArgument{"unknown shape \"" + name + "\""};
+        }
+    }
+    if (has("--algorithms") && given["--algorithms"] == "all") {
+        o.algorithms.clear();
+        for (const Algorithm& a : algorithms()) o.algorithms.push_back(a.name);
+    } else if (has("--algorithms")) {
+        o.algorithms = split(given["--algorithms"]);
+        for (const std::string& name : o.algorithms) {
+            if (findAlgorithm(name) == nullptr) {
+                throw BadArgument{"unknown algorithm \"" + name + "\", or not in this build (see --help)"};
+            }
+        }
+    }
+    if (o.relative && std::find(o.algorithms.begin(), o.algorithms.end(), "copy") == o.algorithms.end()) {
+        throw BadArgument{"--relative shows each figure as a multiple of the copy floor: --algorithms must name copy"};
+    }
+    if (has("--sizes")) {
+        o.sizes.clear();
+        const double memory = double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
+        for (const std::string& word : split(given["--sizes"])) {
+            std::uint64_t n = 0;
+            if (!parseCount(word, n) || n == 0) throw BadArgument{"size \"" + word + "\" is not a positive whole number"};
+            if (double(n) * kBytesPerPoint > memory) {
+                throw BadArgument{"size " + word + " needs about " + std::to_string(std::llround(double(n) * kBytesPerPoint / 1e9)) +
+                                  " GB of memory; this machine has " + std::to_string(std::llround(memory / 1e9)) + " GB"};
+            }
+            o.sizes.push_back(std::int64_t(n));
+        }
+        // Smaller sizes first, so that every cell has a prediction from the cells before it.
+        std::sort(o.sizes.begin(), o.sizes.end());
+        o.sizes.erase(std::unique(o.sizes.begin(), o.sizes.end()), o.sizes.end());
+    }
+    for (const std::string& shape : o.shapes) {
+        if (shape != "convex") continue;
+        for (std::int64_t n : o.sizes) {
+            if (!convexFits(n)) {
+                throw BadArgument{"convex cannot make " + std::to_string(n) +
+                                  " points in convex position inside |coordinate| < 2^30; the largest it can is " +
+                                  std::to_string(convexLargest())};
+            }
+        }
+    }
+    if (has("--runs")) o.runs = int(whole("--runs", 1, 1000));
+    if (has("--budget")) {
+        const std::string& text = given["--budget"];
+        char* end = nullptr;
+        o.budget = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(o.budget) || o.budget <= 0) {
+            throw BadArgument{"--budget must be a number of seconds above 0, not \"" + text + "\""};
+        }
+    }
+    if (has("--seed") && !parseWhole(given["--seed"], o.seed)) {
+        throw BadArgument{"--seed must be a whole number, not \"" + given["--seed"] + "\""};
+    }
+    o.tsv = given["--tsv"];
+    o.pointsDir = given["--write-points"];
+    checkOutputs(o);
+    return o;
+}
+
+}  // namespace lab
