@@ -2,7 +2,7 @@
 # make test   build and run every test (the end-to-end ones take a whole run of the program), then
 #             the fast ones again under AddressSanitizer and UndefinedBehaviorSanitizer, with a
 #             short fuzzing run
-# make fuzz   fuzz the hull functions for FUZZ_SECONDS (default 600)
+# make fuzz   fuzz the hull functions, then hull-lab's point-file reader, for FUZZ_SECONDS each (default 600)
 # make check  check the hull files that `make run` left in out/
 # make plots  draw out/times.png and out/hulls.png from them
 # make docs-pictures  a fresh run, drawn into docs/ (the README's pictures)
@@ -93,6 +93,9 @@ fuzz:
 	mkdir -p $(SANITIZE_BUILD)/tests/corpus
 	$(SANITIZE_BUILD)/tests/hull_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	  $(SANITIZE_BUILD)/tests/corpus tests/fuzz-corpus
+	mkdir -p $(SANITIZE_BUILD)/tests/corpus-input
+	$(SANITIZE_BUILD)/tests/input_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=4096 -print_final_stats=1 \
+	  $(SANITIZE_BUILD)/tests/corpus-input tests/fuzz-corpus-input
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release

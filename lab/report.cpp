@@ -51,7 +51,7 @@ void Report::begin(const std::vector<std::pair<std::string, std::string>>& conte
                    const std::vector<std::string>& warnings) {
     std::string tsv;
     for (const auto& [name, value] : context) {
-        std::cout << std::left << std::setw(24) << name + ":" << std::right << value << '\n';
+        std::cout << std::left << std::setw(24) << name + ": " << std::right << value << '\n';
         tsv += "# " + name + ": " + value + '\n';
     }
     for (const std::string& warning : warnings) {

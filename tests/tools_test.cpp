@@ -1,15 +1,18 @@
-// The companion tools: hullcheck on real and broken hull files, and the two plot scripts.
+// The companion tools: hullcheck on real and broken hull files, the two plot scripts, and lab-compare
+// on two runs made up here.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -210,6 +213,106 @@ TEST_F(Tools, PlotsFailCleanlyOnMissingOrMalformedInput) {
     }
     EXPECT_FALSE(fs::exists(top_ / "times.png"));
     EXPECT_FALSE(fs::exists(top_ / "hulls.png"));
+}
+
+// ---- lab-compare -------------------------------------------------------------------------------
+
+// A hull-lab TSV: context lines, the header, then per cell "shape n algorithm status runs".
+std::string labTsv(const std::string& cpu, const std::vector<std::vector<std::string>>& cells) {
+    std::string text = "# date: 2026-12-07T10:00:00+0000\n# cpu: " + cpu + "\n# compiler: GNU 12.2.0\n"
+                       "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\n";
+    for (const auto& c : cells) {
+        const bool timed = c[3] == "ok";
+        std::vector<double> sorted;
+        std::stringstream list(c[4]);
+        for (std::string r; timed && std::getline(list, r, ',');) sorted.push_back(std::stod(r));
+        std::sort(sorted.begin(), sorted.end());
+        const std::string median = timed ? std::to_string(sorted[sorted.size() / 2]) : "-";
+        const std::string least = timed ? std::to_string(sorted.front()) : "-", most = timed ? std::to_string(sorted.back()) : "-";
+        text += c[0] + "\t" + c[1] + "\t4\t" + c[2] + "\t" + median + "\t" + least + "\t" + most + "\t" + c[3] + "\t\t" +
+                (timed ? c[4] : "-") + "\n";
+    }
+    return text;
+}
+
+TEST(LabCompare, GivesRatiosVerdictsMeansAndTheCellsOfOneRunOnly) {
+    testfiles::TempDir dir("lab-compare");
+    // Each row: shape, n, algorithm, status, the runs' seconds.
+    const std::vector<std::vector<std::string>> before = {
+        {"square", "1000", "qhull", "ok", "1.00,1.01,0.99"},       // 1.5 times slower, tight runs
+        {"square", "1000", "chan", "ok", "1.00,1.01,0.99"},        // twice as fast, tight runs
+        {"square", "1000", "incremental", "ok", "1.0,1.3,0.8"},    // noisy both times
+        {"square", "1000", "copy", "ok", "1.000,1.001,0.999"},     // clearly different, but by 2%
+        {"square", "2000", "qhull", "ok", "2.0"},                  // one run: nothing to test
+        {"square", "1000", "gift_wrapping", "skipped", "-"},
+        {"disc", "1000", "qhull", "ok", "1,1,1"},
+    };
+    const std::vector<std::vector<std::string>> after = {
+        {"square", "1000", "qhull", "ok", "1.50,1.51,1.49"},
+        {"square", "1000", "chan", "ok", "0.50,0.505,0.495"},
+        {"square", "1000", "incremental", "ok", "1.1,0.9,1.25"},
+        {"square", "1000", "copy", "ok", "1.020,1.021,1.019"},
+        {"square", "2000", "qhull", "ok", "2.0"},
+        {"square", "1000", "gift_wrapping", "ok", "3,3,3"},
+        {"disc", "1000", "chan", "ok", "1,1,1"},
+    };
+    std::ofstream(dir.path / "old.tsv") << labTsv("AMD EPYC", before);
+    std::ofstream(dir.path / "new.tsv") << labTsv("AMD EPYC", after);
+    std::ofstream(dir.path / "other.tsv") << labTsv("Intel Xeon", after);
+    const std::string tool = "'" TOOLS_DIR "/lab-compare' ";
+    const std::string old = "'" + (dir.path / "old.tsv").string() + "' ";
+    Outcome same = run(tool + old + "'" + (dir.path / "new.tsv").string() + "'", dir.path);
+    ASSERT_EQ(same.status, 0) << same.err;
+    struct Verdict {
+        std::string n, algorithm;
+        double ratio;
+        std::string word;
+    };
+    const std::vector<Verdict> verdicts = {{"1000", "qhull", 1.50, "slower"}, {"1000", "chan", 0.50, "faster"},
+                                           {"1000", "incremental", 1.10, "same"}, {"1000", "copy", 1.02, "same"},
+                                           {"2000", "qhull", 1.00, "?"}};
+    double logSum = 0;
+    for (const Verdict& v : verdicts) {
+        logSum += std::log(v.ratio);
+        bool found = false;
+        for (const std::string& line : lines(same.out)) {
+            std::istringstream in(line);
+            std::string n, algorithm, oldMedian, newMedian, ratio, p, word;
+            if (!(in >> n >> algorithm >> oldMedian >> newMedian >> ratio >> p >> word)) continue;
+            if (n != v.n || algorithm != v.algorithm) continue;
+            found = true;
+            EXPECT_NEAR(std::stod(ratio), v.ratio, 0.0015) << line;
+            EXPECT_EQ(word, v.word) << line;
+        }
+        EXPECT_TRUE(found) << v.n << " " << v.algorithm << ": " << same.out;
+    }
+    char mean[64];
+    std::snprintf(mean, sizeof mean, "every cell: %.3f (5 cells: 1 faster, 1 slower, 2 the same", std::exp(logSum / 5));
+    EXPECT_NE(same.out.find(mean), std::string::npos) << mean << "\n" << same.out;
+    EXPECT_NE(same.out.find("only in OLD (1): disc 1000 qhull"), std::string::npos) << same.out;
+    EXPECT_NE(same.out.find("only in NEW (1): disc 1000 chan"), std::string::npos) << same.out;
+    EXPECT_NE(same.out.find("not timed in both (1): square 1000 gift_wrapping (skipped -> ok)"), std::string::npos)
+        << same.out;
+    EXPECT_EQ(same.out.find("warning"), std::string::npos) << "one machine: " << same.out;
+
+    Outcome machines = run(tool + old + "'" + (dir.path / "other.tsv").string() + "'", dir.path);
+    EXPECT_NE(machines.out.find("warning: the runs differ in cpu: \"AMD EPYC\" against \"Intel Xeon\""), std::string::npos)
+        << machines.out;
+
+    // --fail-slower: exit 1 only for a cell slower by more than the limit.
+    const std::map<std::string, int> limits = {{"0.4", 1}, {"40%", 1}, {"0.6", 0}};
+    for (const auto& [limit, status] : limits) {
+        Outcome ci = run(tool + old + "'" + (dir.path / "new.tsv").string() + "' --fail-slower " + limit, dir.path);
+        EXPECT_EQ(ci.status, status) << limit << ": " << ci.err;
+        EXPECT_EQ(ci.err.find("square 1000 qhull (1.500)") != std::string::npos, status == 1) << limit << ": " << ci.err;
+    }
+    // Unreadable input: fatal, status 2.
+    std::ofstream(dir.path / "not.tsv") << "hello\n";
+    for (const std::string& bad : {"'" + (dir.path / "none.tsv").string() + "'", "'" + (dir.path / "not.tsv").string() + "'"}) {
+        Outcome refused = run(tool + old + bad, dir.path);
+        EXPECT_EQ(refused.status, 2) << bad;
+        EXPECT_EQ(refused.err.rfind("lab-compare: fatal: ", 0), 0u) << refused.err;
+    }
 }
 
 }  // namespace
