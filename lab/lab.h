@@ -264,8 +264,8 @@ struct Outcome {
 Outcome runChild(const CellPlan& plan, const volatile int* interrupted);
 
 // Runs a cell's plan.runs runs each in a fresh process (runChild with one run): the first checks
-// the hulls and times its run, the others only time theirs, after one untimed call where a call
-// is short (they have no check to warm the heap and caches); a process that is slow for reasons
+// the hulls and times its run, the others only time theirs, after one untimed call (they have no
+// check to fault the heap in and warm the caches); a process that is slow for reasons
 // of its own then moves one run, not all of them. The median, least and largest over the
 // processes; the first that does not end well gives the outcome.
 Outcome runCellRuns(const CellPlan& plan, const volatile int* interrupted);
