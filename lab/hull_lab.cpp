@@ -304,7 +304,8 @@ int main(int argc, char** argv) {
 
     const std::string sets = options.sets == 1   ? "every call on the same points"
                              : options.sets > 1 ? "each call on the next of " + std::to_string(options.sets) + " point sets"
-                                                : "each call on the next of the cell's point sets";
+                             : options.inputs.empty() ? "each call on the next of the cell's point sets"
+                                                      : "each call on the next of the cell's point sets (a file's: shuffled orders)";
     Report report(options.algorithms, options.runs, options.budget, tsvFd, sets, options.repeat == 0, options.relative);
     std::vector<std::pair<std::string, std::string>> context = runContext();
     context.insert(context.end(), inputLines.begin(), inputLines.end());
