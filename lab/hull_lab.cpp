@@ -19,12 +19,10 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <map>
-#include <sstream>
 
 #include "hull_lab.h"
 

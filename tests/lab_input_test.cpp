@@ -2,7 +2,6 @@
 // runs on point files (a bad one touches no output), and the lab's new arguments.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "../lab/lab.h"
+#include "lab_run.h"
 #include "test_files.h"
 
 namespace {
@@ -144,20 +144,9 @@ TEST(LabGrowth, FitsTheExponentOfMadeUpFigures) {
 
 // ---- hull-lab on point files ---------------------------------------------------------------------
 
-struct LabRun {
-    int status;
-    std::string out, err;
-};
-
 class LabFiles : public testing::Test {
   protected:
-    LabRun lab(const std::string& arguments) {
-        const std::string command = "cd '" + dir_.path.string() + "' && '" HULL_LAB_PATH "' " + arguments +
-                                    " >stdout 2>stderr";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testfiles::read(dir_.path / "stdout"),
-                testfiles::read(dir_.path / "stderr")};
-    }
+    LabRun lab(const std::string& arguments) { return runLab(dir_.path, arguments); }
     void write(const std::string& name, const std::string& text) {
         std::ofstream(dir_.path / name, std::ios::binary) << text;
     }

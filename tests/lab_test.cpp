@@ -18,6 +18,7 @@
 
 #include "../lab/lab.h"
 #include "hull_check.h"
+#include "lab_run.h"
 #include "test_files.h"
 
 namespace {
@@ -285,19 +286,9 @@ TEST(LabSets, AWrongHullOnAnyPointSetMakesTheCellWrong) {
 
 // ---- hull-lab, the program ---------------------------------------------------------------------
 
-struct LabRun {
-    int status;
-    std::string out, err;
-};
-
 class HullLab : public testing::Test {
   protected:
-    LabRun lab(const std::string& arguments) {
-        std::string command = "cd '" + dir_.path.string() + "' && '" HULL_LAB_PATH "' " + arguments +
-                              " >stdout 2>stderr";
-        int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(dir_.path / "stdout"), read(dir_.path / "stderr")};
-    }
+    LabRun lab(const std::string& arguments) { return runLab(dir_.path, arguments); }
     // The TSV's lines below its header, split into fields. A timed cell's runs_s holds one figure
     // per run, whose median and extremes are the cell's.
     std::vector<std::vector<std::string>> tsv(const std::string& name) {
