@@ -518,7 +518,7 @@ TEST_F(HullLab, TheRepeatReportPrintsASpreadForEveryCell) {
 TEST_F(HullLab, ATerminatedRunLeavesATsvOfWholeLines) {
     std::string command = "cd '" + dir_.path.string() + "' && { '" HULL_LAB_PATH
                           "' --shapes circle --sizes 1000,2000,3000,4000 --runs 2 --tsv lab.tsv >/dev/null 2>&1 & "
-                          "pid=$!; while [ \"$(grep -vc '^#' lab.tsv 2>/dev/null || echo 0)\" -lt 4 ]; do sleep 0.05; done; "
+                          "pid=$!; while [ \"$(grep -v '^#' lab.tsv 2>/dev/null | wc -l)\" -lt 4 ]; do sleep 0.05; done; "
                           "kill -TERM $pid; wait $pid; echo $? > status; }";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(read(dir_.path / "status"), "143\n");
