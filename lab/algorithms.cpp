@@ -106,6 +106,35 @@ std::unique_ptr<Runner> prepareArray(const std::vector<Point>& points) {
     return std::make_unique<ArrayRunner>(F, points);
 }
 
+// The peer libraries of this build, in the order of their peers: name, version, and what adds
+// their peers to the list.
+struct PeerLibrary {
+    const char* name;
+    std::string (*version)();
+    void (*add)(std::vector<Algorithm>& list);
+};
+
+const std::vector<PeerLibrary>& peerLibraries() {
+    static const std::vector<PeerLibrary> list = {
+#ifdef HULL_LAB_CGAL
+        {"CGAL", cgalVersion, addCgalPeers},
+#endif
+#ifdef HULL_LAB_BOOST
+        {"Boost", boostVersion, addBoostPeers},
+#endif
+#ifdef HULL_LAB_GEOS
+        {"GEOS", geosVersion, addGeosPeers},
+#endif
+#ifdef HULL_LAB_OPENCV
+        {"OpenCV", opencvVersion, addOpencvPeers},
+#endif
+#ifdef HULL_LAB_QHULL
+        {"Qhull", qhullVersion, addQhullPeers},
+#endif
+    };
+    return list;
+}
+
 std::vector<Algorithm> buildList() {
     // What each of ours promises: its direction, whether it may list points on hull edges, and
     // whether a one-point set comes back as that point twice. An array form promises what its
@@ -132,21 +161,7 @@ std::vector<Algorithm> buildList() {
          "no hull: a PointList copy, one read of it, its release"},
     };
     for (Algorithm& a : list) a.onList = a.origin == Origin::Program || a.name == "copy-list";
-#ifdef HULL_LAB_CGAL
-    addCgalPeers(list);
-#endif
-#ifdef HULL_LAB_BOOST
-    addBoostPeers(list);
-#endif
-#ifdef HULL_LAB_GEOS
-    addGeosPeers(list);
-#endif
-#ifdef HULL_LAB_OPENCV
-    addOpencvPeers(list);
-#endif
-#ifdef HULL_LAB_QHULL
-    addQhullPeers(list);
-#endif
+    for (const PeerLibrary& library : peerLibraries()) library.add(list);
     // Run when named (make lab-exactness runs them): the sort of the fastest hull alone, CGAL's
     // second quickhull and Boost's exact remedy, which the default run's shapes tell little from
     // their neighbours. They keep the default run within ten minutes.
@@ -186,21 +201,7 @@ const Algorithm* findAlgorithm(const std::string& name) {
 
 std::vector<std::pair<std::string, std::string>> libraries() {
     std::vector<std::pair<std::string, std::string>> list;
-#ifdef HULL_LAB_CGAL
-    list.emplace_back("CGAL", cgalVersion());
-#endif
-#ifdef HULL_LAB_BOOST
-    list.emplace_back("Boost", boostVersion());
-#endif
-#ifdef HULL_LAB_GEOS
-    list.emplace_back("GEOS", geosVersion());
-#endif
-#ifdef HULL_LAB_OPENCV
-    list.emplace_back("OpenCV", opencvVersion());
-#endif
-#ifdef HULL_LAB_QHULL
-    list.emplace_back("Qhull", qhullVersion());
-#endif
+    for (const PeerLibrary& library : peerLibraries()) list.emplace_back(library.name, library.version());
     return list;
 }
 

@@ -271,14 +271,13 @@ int main(int argc, char** argv) {
             }
             const auto n = std::int64_t(file.points.size());
             const long long h = (long long)reference::corners(referencePoints(file.points)).size();
-            char summary[200];
+            // A rate only where the file is long enough for one to mean anything.
+            char size[96];
             const double mb = double(file.bytes) / 1e6;
-            std::snprintf(summary, sizeof summary, "%lld point%s (%s), %.1f MB read in %.3f s (%.0f MB/s)", (long long)n,
-                          n == 1 ? "" : "s", file.format.c_str(), mb, file.seconds, mb / std::max(file.seconds, 1e-9));
-            if (file.bytes < 1000000) {  // too short for a rate to mean anything
-                std::snprintf(summary, sizeof summary, "%lld point%s (%s), %zu bytes", (long long)n, n == 1 ? "" : "s",
-                              file.format.c_str(), file.bytes);
-            }
+            if (file.bytes < 1000000) std::snprintf(size, sizeof size, "%zu bytes", file.bytes);
+            else std::snprintf(size, sizeof size, "%.1f MB read in %.3f s (%.0f MB/s)", mb, file.seconds,
+                               mb / std::max(file.seconds, 1e-9));
+            const std::string summary = std::to_string(n) + (n == 1 ? " point (" : " points (") + file.format + "), " + size;
             inputLines.emplace_back("input " + path, summary);
             groups.push_back({Shape{path, summary, true}, {n}, path, h});
         }

@@ -296,18 +296,8 @@ PointFile readPointFile(const std::string& path, std::int64_t scale) {
 std::vector<Point> inputOrder(const std::vector<Point>& points, std::uint64_t seed) {
     std::vector<Point> order(points);
     // Fisher-Yates with SplitMix64: the same order on every machine and library.
-    std::uint64_t state = seed ^ 0x5851F42D4C957F2Dull;
-    auto next = [&state] {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    };
-    for (std::size_t i = order.size(); i > 1; --i) {
-        __extension__ typedef unsigned __int128 U;
-        std::size_t j = std::size_t((U(next()) * U(i)) >> 64);
-        std::swap(order[i - 1], order[j]);
-    }
+    SplitMix64 random{seed ^ 0x5851F42D4C957F2Dull};
+    for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[std::size_t(random.below(std::int64_t(i)))]);
     return order;
 }
 

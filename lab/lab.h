@@ -18,6 +18,26 @@
 
 namespace lab {
 
+// ---- Random numbers ----------------------------------------------------------------------------
+
+// SplitMix64 (Steele, Lea and Flood, 2014): 64 random bits per step.
+struct SplitMix64 {  // the shapes' points, the shuffled orders of a point file
+    std::uint64_t state;
+    std::uint64_t next() {
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    // Uniform in [0, bound), bound > 0 (the high half of a 128-bit product).
+    std::int64_t below(std::int64_t bound) {
+        __extension__ typedef unsigned __int128 U;
+        return std::int64_t((U(next()) * U(bound)) >> 64);
+    }
+    // Uniform in [-1, 1), a multiple of 2^-52.
+    double signedUnit() { return double(std::int64_t(next() >> 11) - (std::int64_t(1) << 52)) / 4503599627370496.0; }
+};
+
 // ---- Shapes (shapes.cpp) ------------------------------------------------------------------------
 
 struct Shape {

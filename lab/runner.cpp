@@ -42,6 +42,20 @@ const char* statusWord(Status status) {
     return "?";
 }
 
+namespace {
+
+// Sets the outcome's median, least and largest seconds per call from its runs (at least one).
+void summarise(Outcome& outcome) {
+    std::vector<double> times = outcome.runs;
+    std::sort(times.begin(), times.end());
+    outcome.min = times.front();
+    outcome.max = times.back();
+    const std::size_t m = times.size() / 2;
+    outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
+}
+
+}  // namespace
+
 // Exit statuses of the child besides 0.
 constexpr int kOutOfMemory = 3;
 constexpr int kFailed = 4;
@@ -60,7 +74,6 @@ int cellMain(int argc, char** argv) {
     plan.runs = std::atoi(argv[6]);
     plan.minSeconds = std::strtod(argv[7], nullptr);
     plan.sets = std::max(1, std::atoi(argv[8]));
-    plan.deadline = 0;
     for (int i = 9; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "heap-defaults") plan.heapDefaults = true;
@@ -190,12 +203,8 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
         outcome.note = refused;
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && timed && !times.empty()) {
         outcome.runs = times;
-        std::sort(times.begin(), times.end());
+        summarise(outcome);
         outcome.status = outcome.note.empty() ? Status::Ok : Status::Wrong;
-        outcome.min = times.front();
-        outcome.max = times.back();
-        std::size_t m = times.size() / 2;
-        outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
     } else if (outcome.note.empty()) {
         outcome.note = "exited with status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     }
@@ -224,12 +233,7 @@ Outcome runCellRuns(const CellPlan& plan, const volatile int* interrupted) {
         }
         outcome.runs.push_back(next.runs.front());
     }
-    std::vector<double> times = outcome.runs;
-    std::sort(times.begin(), times.end());
-    outcome.min = times.front();
-    outcome.max = times.back();
-    const std::size_t m = times.size() / 2;
-    outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
+    summarise(outcome);
     return outcome;
 }
 

@@ -16,24 +16,6 @@ namespace {
 
 constexpr std::int64_t kExact = std::int64_t(1) << 30;  // |coordinate| < 2^30: the exact range
 
-// SplitMix64 (Steele, Lea and Flood, 2014): 64 random bits per step.
-struct SplitMix64 {
-    std::uint64_t state;
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    // Uniform in [0, bound), bound > 0 (the high half of a 128-bit product).
-    std::int64_t below(std::int64_t bound) {
-        __extension__ typedef unsigned __int128 U;
-        return std::int64_t((U(next()) * U(bound)) >> 64);
-    }
-    // Uniform in [-1, 1), a multiple of 2^-52.
-    double signedUnit() { return double(std::int64_t(next() >> 11) - (std::int64_t(1) << 52)) / 4503599627370496.0; }
-};
-
 SplitMix64 generator(const std::string& shape, std::int64_t n, std::uint64_t seed) {
     std::uint64_t mix = seed;
     for (char c : shape) mix = mix * 131 + std::uint64_t(static_cast<unsigned char>(c));
