@@ -10,6 +10,7 @@
 #             own hulls and every library of the build) into out/lab.txt, out/lab.tsv, out/lab.png
 # make lab-exactness  the shapes line and sliver, every algorithm: out/lab-exactness.*
 # make lab-large      10,000,000 points: out/lab-large.*
+# make examples       the example plugins of examples/ into build/examples/ (hull-lab --plugin)
 # Missing Debian packages are installed with apt-get when run as root; otherwise the command to
 # install them is printed.
 
@@ -22,7 +23,7 @@ SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES)
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large build build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large examples build build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -86,6 +87,12 @@ lab-exactness:
 LAB_LARGE := --shapes square,disc,normal,circle,lattice,line,sliver --sizes 10000,100000,1000000,10000000 --budget 20
 lab-large:
 	$(call lab-run,lab-large,$(LAB_LARGE))
+
+# The example plugins (graham, chain, float-chain) into build/examples/, with hull-lab to run them.
+examples:
+	$(call need,$(RUN_PACKAGES) $(LAB_PACKAGES))
+	@$(MAKE) --no-print-directory build
+	@ls $(BUILD)/examples/*.so
 
 fuzz:
 	$(call need,$(SANITIZE_PACKAGES))

@@ -185,11 +185,17 @@ std::vector<Algorithm> buildList() {
     return ordered;
 }
 
+std::vector<Algorithm>& algorithmList() {
+    static std::vector<Algorithm> list = buildList();
+    return list;
+}
+
 }  // namespace
 
-const std::vector<Algorithm>& algorithms() {
-    static const std::vector<Algorithm> list = buildList();
-    return list;
+const std::vector<Algorithm>& algorithms() { return algorithmList(); }
+
+void addAlgorithms(std::vector<Algorithm> entries) {
+    for (Algorithm& entry : entries) algorithmList().push_back(std::move(entry));
 }
 
 const Algorithm* findAlgorithm(const std::string& name) {

@@ -2,7 +2,8 @@
 // point files, beside CGAL, Boost.Geometry, GEOS, OpenCV and Qhull where this build has them, every
 // hull checked against a reference hull. This file is the outline: read the options and the point
 // files, print the context, run the cells table by table, print the spreads of a repeat report.
-// The arguments are options.cpp's, the point files input.cpp's, the context context.cpp's.
+// The arguments are run/options.cpp's, the point files inputs/input.cpp's, the context run/context.cpp's,
+// the user's plugins and programs user/'s.
 //
 // Each run of a cell (shape, size, algorithm) is a fresh process, its timed calls taking several
 // point sets of the shape in turn; a cell predicted to take longer than the budget is skipped, and
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -42,12 +44,25 @@ struct Group {
     long long h = -1;                  // a point file's hull corners
 };
 
-// Writes a point set as a point file, "x;y" lines.
-bool writePoints(const std::string& path, const std::vector<Point>& points) {
-    std::ofstream out(path, std::ios::out | std::ios::trunc);
-    for (const Point& p : points) out << p.x << ';' << p.y << '\n';
-    out.close();
-    return bool(out);
+// Writes the point set a user entry's cell failed on into the failures folder; the message that
+// names it, or why it could not.
+std::string writeFailure(const Options& options, const Group& group, const Outcome& outcome) {
+    if (mkdir(options.failuresDir.c_str(), 0755) != 0 && errno != EEXIST) {
+        return "its input could not be written: " + options.failuresDir + ": " + std::strerror(errno);
+    }
+    const int set = std::max(0, outcome.failedSet);
+    CellPlan plan;
+    plan.shape = group.shape.name;
+    plan.n = outcome.n;
+    plan.seed = options.seed;
+    plan.input = group.input;
+    plan.keepOrder = options.samePoints && !group.input.empty();
+    std::vector<Point> file;
+    if (!group.input.empty()) file = readPointFile(group.input, options.scale, options.columns).points;
+    const std::string path = options.failuresDir + "/" + fileNamePart(outcome.algorithm + "-" + group.shape.name) + "-" +
+                             std::to_string(outcome.n) + "-set" + std::to_string(set + 1) + ".txt";
+    if (!writePointFile(path, cellPoints(plan, set, file))) return "its input could not be written to " + path;
+    return std::string("input: ") + path + (outcome.failedSet < 0 ? " (the cell's first point set; the failure came while its sets were timed in turn)" : "");
 }
 
 // The predicted seconds per call at n, from the same shape and algorithm at smaller sizes (their
@@ -86,9 +101,11 @@ std::string cellKey(const std::string& shape, std::int64_t n, const std::string&
 // a cell that was not timed there is not run again. Every outcome is added to `outcomes`; `hOfRow`
 // keeps each row's h across passes. Returns 1 when a hull was WRONG, a library refused a point set
 // or a cell crashed, else 0.
+// `notTimed` holds the user's entries that hung on a hard input, with why: their cells are skipped.
 int runPass(const Options& options, const std::vector<Group>& groups, Report& report,
             const std::map<std::string, Outcome>* first, std::map<std::string, std::vector<Outcome>>& outcomes,
-            std::map<std::string, long long>& hOfRow, std::size_t& done, std::size_t total) {
+            std::map<std::string, long long>& hOfRow, std::size_t& done, std::size_t total,
+            const std::map<std::string, std::string>& notTimed, const std::string& filesDir) {
     int status = 0;
     for (const Group& group : groups) {
         const std::string& shapeName = group.shape.name;
@@ -96,6 +113,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
         report.beginShape(group.shape);
         std::map<std::string, std::vector<std::pair<std::int64_t, double>>> seen;  // by algorithm
         std::map<std::string, std::pair<std::int64_t, double>> peak;               // by algorithm: n, bytes
+        std::map<std::string, std::int64_t> stoppedAt;                            // by algorithm
         for (std::int64_t n : sizes) {
             // The row's h, for every cell, those that do not run included: the first point set's.
             // The children work this out again on their own, in processes that have not seen
@@ -106,7 +124,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 std::vector<Point> points = makeShape(shapeName, n, options.seed);
                 hOfRow[row] = (long long)reference::corners(referencePoints(points)).size();
                 std::string path = options.pointsDir + "/" + shapeName + "-" + std::to_string(n) + ".txt";
-                if (!options.pointsDir.empty() && !writePoints(path, points)) {
+                if (!options.pointsDir.empty() && !writePointFile(path, points)) {
                     std::cerr << "hull-lab: cannot write " << path << '\n';
                     status = 1;
                 }
@@ -126,6 +144,9 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 plan.input = group.input;
                 plan.scale = options.scale;
                 plan.keepOrder = options.samePoints && !group.input.empty();
+                plan.columns = options.columns;
+                plan.entry = findAlgorithm(name)->entry;
+                plan.filesDir = filesDir;
                 const std::string key = cellKey(shapeName, n, name);
                 double predicted = predict(seen[name], n);
                 // Memory grows with n: the peak of the largest size run so far, scaled, once that
@@ -137,6 +158,12 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 Outcome outcome;
                 if (first != nullptr && first->at(key).status != Status::Ok && first->at(key).status != Status::Wrong) {
                     outcome = first->at(key);
+                } else if (notTimed.count(name)) {
+                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, 0, 0, 0, {}, 0, notTimed.at(name)};
+                } else if (stoppedAt.count(name)) {
+                    // It ran past the deadline on fewer points: on more it would only do so again.
+                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, 0, 0, 0, {}, 0,
+                                      "stopped at " + std::to_string(stoppedAt[name]) + " points"};
                 } else if (first == nullptr && bytes > 0.8 * availableBytes()) {
                     // Skipped rather than killed by the system when it runs out.
                     char note[96];
@@ -159,10 +186,17 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     seen[name].push_back({n, outcome.min});  // the least noisy of the runs
                 }
                 if (outcome.peakBytes > 0) peak[name] = {n, outcome.peakBytes};
+                if (outcome.status == Status::Stopped && !stoppedAt.count(name)) stoppedAt[name] = n;
+                const bool failed = outcome.status == Status::Wrong || outcome.status == Status::Refused ||
+                                    outcome.status == Status::Crashed || outcome.status == Status::Stopped;
+                if (failed && findAlgorithm(name)->origin == Origin::User && first == nullptr) {
+                    outcome.note += "; " + writeFailure(options, group, outcome);
+                }
                 if (outcome.status == Status::Wrong || outcome.status == Status::Refused ||
-                    outcome.status == Status::Crashed) {
+                    outcome.status == Status::Crashed || (failed && findAlgorithm(name)->origin == Origin::User)) {
                     const char* what = outcome.status == Status::Wrong     ? "WRONG hull"
                                        : outcome.status == Status::Refused ? "refused"
+                                       : outcome.status == Status::Stopped ? "stopped"
                                                                            : "crashed";
                     std::cerr << "hull-lab: " << what << ": "
                               << shapeName << ", " << n << " points, " << name << " (seed " << options.seed
@@ -240,7 +274,9 @@ void printSpreads(const Options& options, const std::vector<Group>& groups,
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "--cell") return cellMain(argc, argv);
+    if (argc >= 2 && std::string(argv[1]) == "--judge") return judgeMain(argc, argv);
     Options options;
+    std::string filesDir;  // the run's folder of point files for programs and standard input
     std::vector<Group> groups;
     std::vector<std::pair<std::string, std::string>> inputLines;  // what each point file held
     int tsvFd = -1;
@@ -260,13 +296,25 @@ int main(int argc, char** argv) {
             }
         }
         // Every point file read and checked whole before any cell runs or any file is written.
+        const bool programs = std::any_of(options.entries.begin(), options.entries.end(),
+                                          [](const UserEntry& e) { return e.kind == UserEntry::Program; });
+        if (programs || std::count(options.inputs.begin(), options.inputs.end(), "-") > 0) {
+            const char* tmp = std::getenv("TMPDIR");
+            std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/hull-lab-XXXXXX";
+            if (mkdtemp(pattern.data()) == nullptr) {
+                throw BadArgument{"cannot make a folder for the run's point files: " + pattern + ": " + std::strerror(errno)};
+            }
+            filesDir = pattern;
+        }
         for (const std::string& path : options.inputs) {
             PointFile file;
+            const std::string name = path == "-" ? "standard-input" : path;
             try {
-                file = readPointFile(path, options.scale);
+                file = readPointFile(path, options.scale, options.columns);
             } catch (const InputError& bad) {
-                std::cerr << "hull-lab: " << path << (bad.line > 0 ? ":" + std::to_string(bad.line) : "") << ": "
-                          << bad.what() << '\n';
+                std::cerr << "hull-lab: " << (path == "-" ? "standard input" : path)
+                          << (bad.line > 0 ? ":" + std::to_string(bad.line) : "") << ": " << bad.what() << '\n';
+                if (!filesDir.empty()) std::filesystem::remove_all(filesDir);
                 return 2;
             }
             const auto n = std::int64_t(file.points.size());
@@ -278,8 +326,14 @@ int main(int argc, char** argv) {
             else std::snprintf(size, sizeof size, "%.1f MB read in %.3f s (%.0f MB/s)", mb, file.seconds,
                                mb / std::max(file.seconds, 1e-9));
             const std::string summary = std::to_string(n) + (n == 1 ? " point (" : " points (") + file.format + "), " + size;
-            inputLines.emplace_back("input " + path, summary);
-            groups.push_back({Shape{path, summary, true}, {n}, path, h});
+            inputLines.emplace_back("input " + name, summary);
+            // Standard input is read once: its points go to the run's folder, where the cells read them.
+            std::string source = path;
+            if (path == "-") {
+                source = filesDir + "/standard-input.txt";
+                if (!writePointFile(source, file.points)) throw BadArgument{"cannot write " + source};
+            }
+            groups.push_back({Shape{name, summary, true}, {n}, source, h});
         }
         if (!options.pointsDir.empty() && mkdir(options.pointsDir.c_str(), 0755) != 0 && errno != EEXIST) {
             throw BadArgument{"cannot make the points folder " + options.pointsDir + ": " + std::strerror(errno)};
@@ -289,7 +343,9 @@ int main(int argc, char** argv) {
             if (tsvFd < 0) throw BadArgument{"cannot write " + options.tsv + ": " + std::strerror(errno)};
         }
     } catch (const BadArgument& bad) {
-        std::cerr << "hull-lab: " << bad.message << '\n' << usage() << '\n';
+        std::cerr << "hull-lab: " << bad.message << '\n';
+        if (bad.withUsage) std::cerr << usage() << '\n';
+        if (!filesDir.empty()) std::filesystem::remove_all(filesDir);
         return 2;
     }
 
@@ -306,17 +362,35 @@ int main(int argc, char** argv) {
     Report report(options.algorithms, options.runs, options.budget, tsvFd, sets, options.repeat == 0, options.relative);
     std::vector<std::pair<std::string, std::string>> context = runContext();
     context.insert(context.end(), inputLines.begin(), inputLines.end());
-    report.begin(context, contextWarnings());
+    for (const UserEntry& e : options.entries) {
+        context.emplace_back("entry " + e.name, e.kind == UserEntry::Plugin
+                                                    ? "plugin " + e.path + ", " + e.symbol + (e.f64 ? " (doubles)" : " (int64)")
+                                                    : "program '" + e.command + "'");
+    }
+    // The judge, before any cell: every entry of the user's on the hard inputs.
+    int status = 0;
+    std::map<std::string, std::string> notTimed;
+    std::vector<std::string> verdicts;
+    const double judgeDeadline = std::clamp(options.budget, 1.0, 10.0);
+    for (const UserEntry& e : options.entries) {
+        const std::vector<Verdict> list = judge(e, judgeDeadline, filesDir, options.failuresDir, &interrupted);
+        verdicts.push_back(verdictLines(e, list));
+        for (const Verdict& v : list) {
+            if (v.status != Status::Ok) status = 1;
+            if (v.status == Status::Stopped) notTimed[e.name] = "stopped on the hard input " + v.input->name;
+        }
+    }
+    report.begin(context, contextWarnings(), verdicts);
     const int passes = std::max(1, options.repeat);
     std::size_t total = 0;
     for (const Group& group : groups) total += std::size_t(passes) * group.sizes.size() * options.algorithms.size();
     std::size_t done = 0;
-    int status = 0;
     std::map<std::string, std::vector<Outcome>> outcomes;
     std::map<std::string, long long> hOfRow;
     std::map<std::string, Outcome> first;
     for (int pass = 0; pass < passes && !interrupted; ++pass) {
-        status |= runPass(options, groups, report, pass == 0 ? nullptr : &first, outcomes, hOfRow, done, total);
+        status |= runPass(options, groups, report, pass == 0 ? nullptr : &first, outcomes, hOfRow, done, total, notTimed,
+                          filesDir);
         if (pass == 0) {
             for (const auto& [key, list] : outcomes) first[key] = list.front();
         }
@@ -327,6 +401,7 @@ int main(int argc, char** argv) {
         std::cerr << "hull-lab: cannot write " << options.tsv << ": " << std::strerror(errno) << '\n';
         status = 1;
     }
+    if (!filesDir.empty()) std::filesystem::remove_all(filesDir);
     if (interrupted) {
         std::signal(interrupted, SIG_DFL);
         std::raise(interrupted);

@@ -1,5 +1,5 @@
-// hull-lab's own parts beside the cells: its command line (options.cpp) and the run's context
-// (context.cpp).
+// hull-lab's own parts beside the cells: its command line (run/options.cpp) and the run's context
+// (run/context.cpp).
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 
 namespace lab {
 
-// ---- The command line (options.cpp) -------------------------------------------------------------
+// ---- The command line (run/options.cpp) ---------------------------------------------------------
 
 struct Options {
     std::vector<std::string> shapes;
@@ -31,11 +31,15 @@ struct Options {
     std::string pointsDir;
     double minSeconds = 0.2;
     bool help = false, version = false;
+    std::vector<UserEntry> entries;  // the user's plugins' functions and programs, in the order given
+    Columns columns;                 // --columns X,Y of the point files
+    std::string failuresDir = "hull-lab-failures";  // where a user entry's failures are written
 };
 
 // What an argument got wrong; nothing has been run or written.
 struct BadArgument {
     std::string message;
+    bool withUsage = true;  // print the usage after it (not for a plugin that cannot be loaded)
 };
 
 // The options of a command line, every value checked (the outputs too, without touching them).
@@ -52,7 +56,7 @@ std::string usage();
 // 0 to 10^18. O(length).
 bool parseCount(const std::string& text, std::uint64_t& value);
 
-// ---- The run's context (context.cpp) ------------------------------------------------------------
+// ---- The run's context (run/context.cpp) --------------------------------------------------------
 
 // What produced a run, as (name, value) pairs in the order printed: date, the lab's version,
 // compiler and flags, build type, CPU, cores, caches, memory, load average, each library's

@@ -18,7 +18,7 @@
 
 namespace lab {
 
-// ---- Random numbers ----------------------------------------------------------------------------
+// ---- Random numbers -----------------------------------------------------------------------------
 
 // SplitMix64 (Steele, Lea and Flood, 2014): 64 random bits per step.
 struct SplitMix64 {  // the shapes' points, the shuffled orders of a point file
@@ -38,7 +38,7 @@ struct SplitMix64 {  // the shapes' points, the shuffled orders of a point file
     double signedUnit() { return double(std::int64_t(next() >> 11) - (std::int64_t(1) << 52)) / 4503599627370496.0; }
 };
 
-// ---- Shapes (shapes.cpp) ------------------------------------------------------------------------
+// ---- Shapes (inputs/shapes.cpp) -----------------------------------------------------------------
 
 struct Shape {
     std::string name;    // "square"
@@ -67,7 +67,7 @@ bool convexFits(std::int64_t n);
 // second or so).
 std::int64_t convexLargest();
 
-// ---- The user's point files (input.cpp) --------------------------------------------------------
+// ---- The user's point files (inputs/input.cpp) --------------------------------------------------
 
 // A point file that cannot be taken: the line it fails on (0: the whole file, as one that cannot
 // be read) and what is wrong there.
@@ -82,7 +82,15 @@ struct InputError : std::runtime_error {
 // K, which must make it whole. Every coordinate lies in |coordinate| < 2^30. Throws InputError
 // (with the line) on the first thing wrong: nothing is skipped or rounded. Sets `format` to the
 // format found. O(length of the text).
-std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format = nullptr);
+//
+// With `columns`, a point line may hold more fields than two: x and y are the fields that columns
+// names, by number from 1 or by the header line's names, and the others are ignored.
+struct Columns {
+    std::string x, y;  // "2" or "lon"; both empty: a point line holds exactly two fields
+    bool given() const { return !x.empty(); }
+};
+std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format = nullptr,
+                               const Columns& columns = {});
 
 struct PointFile {
     std::vector<Point> points;
@@ -91,8 +99,8 @@ struct PointFile {
     double seconds = 0;      // wall time to open, read and parse it
 };
 
-// Reads and parses a whole point file. Throws InputError. O(length of the file).
-PointFile readPointFile(const std::string& path, std::int64_t scale);
+// Reads and parses a whole point file ("-": standard input). Throws InputError. O(length of the file).
+PointFile readPointFile(const std::string& path, std::int64_t scale, const Columns& columns = {});
 
 // The points in the order of `seed`: a shuffle that is the same on every machine. O(n).
 std::vector<Point> inputOrder(const std::vector<Point>& points, std::uint64_t seed);
@@ -112,8 +120,18 @@ class Runner {
     // One call on a fresh copy of the points: copy, call, release of the copy and the result.
     virtual void call() = 0;
     // One call's result, as the algorithm returns it (a closed ring without its closing point).
-    // Throws Refused when the library gives up on the points.
+    // Throws Refused when the library gives up on the points, WrongResult when what came back is
+    // not a point list at all.
     virtual std::vector<reference::Pt> hull() = 0;
+    // A runner whose calls the caller cannot time (a program in a process of its own) times one
+    // execution itself: the seconds it took and the calls they cover. False for the others.
+    virtual bool timedExecution(double& seconds, long& calls) { return (void)seconds, (void)calls, false; }
+};
+
+// What an entry returns when it is not a hull at all: a count larger than n, output that is not a
+// point list. A WRONG result, with this message.
+struct WrongResult : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 // Where an algorithm comes from.
@@ -123,6 +141,7 @@ enum class Origin {
     Lab,        // an algorithm of the lab's own, which no peer library has
     Floor,      // no hull: what every call pays before any hull (copy, one read, release)
     Peer,       // a library's (CGAL, Boost.Geometry, GEOS, OpenCV, Qhull)
+    User,       // the user's own: a plugin's function or a program (user/)
 };
 
 struct Algorithm {
@@ -131,12 +150,14 @@ struct Algorithm {
     Origin origin;
     reference::Promise promise;
     bool anyStart;          // promises no start point: its hull is checked from the least point
-    std::unique_ptr<Runner> (*prepare)(const std::vector<Point>& points);
+    std::function<std::unique_ptr<Runner>(const std::vector<Point>& points)> prepare;
     const char* calls = "";      // a peer's: what it calls, on what, for --help
     bool onList = false;         // works on a PointList (the program's functions, the list floor)
     bool byDefault = true;       // in a run that names no algorithms
     bool exact = true;           // decides every turn exactly for |coordinate| < 2^30
     std::size_t refusesBelow = 0;  // refuses points whose hull has fewer corners than this
+    bool anyDirection = false;     // promises no direction: checked in the direction it runs
+    std::string entry = {};        // a user entry's word for its cell's process (see entryWord)
 };
 
 // The algorithms of this build: each of the program's three, then its array form and the peers
@@ -144,7 +165,11 @@ struct Algorithm {
 const std::vector<Algorithm>& algorithms();
 const Algorithm* findAlgorithm(const std::string& name);
 
-// The program's three functions on arrays (ours_array.cpp). Each makes the decisions of its list
+// Adds the user's entries after the build's (user/entries.cpp): call before taking pointers into
+// algorithms().
+void addAlgorithms(std::vector<Algorithm> entries);
+
+// The program's three functions on arrays (own/ours_array.cpp). Each makes the decisions of its list
 // form in main.cpp and returns the same points in the same order on every input: the hull from
 // the lowest of the leftmost points, incremental and gift wrapping clockwise, quickhull
 // counter-clockwise; see main.cpp for their edge points and degenerate results. O(n log n),
@@ -153,14 +178,14 @@ std::vector<Point> incrementalArray(std::vector<Point> points);
 std::vector<Point> giftWrappingArray(std::vector<Point> points);
 std::vector<Point> qhullArray(std::vector<Point> points);
 
-// Chan's algorithm (chan.cpp): the hull's corners counter-clockwise (y pointing up) from the
+// Chan's algorithm (own/chan.cpp): the hull's corners counter-clockwise (y pointing up) from the
 // lowest of the leftmost points, no point on a hull edge, each corner once. Copies of one point
 // give it once; points all on one line give its two ends; no points give none. O(n log h) for h
 // corners; O(n) memory beyond the copy. Exact for |coordinate| < 2^30. The first round's group
 // size is 2^(2^firstRound): 256 by default; 1 gives Chan's own schedule, from groups of 4.
 std::vector<Point> chan(std::vector<Point> points, unsigned firstRound = 3);
 
-// The lab's fastest exact hull (fast_hull.cpp): the corners counter-clockwise from the lowest of the
+// The lab's fastest exact hull (own/fast_hull.cpp): the corners counter-clockwise from the lowest of the
 // leftmost points, none on an edge, each once (as chan). A sample of the points chooses the path:
 // where its hull has few corners and the input is small or thin, the array quickhull, reduced to
 // the corners; from kFastHullPassFrom points, a throw-away pass drops the points inside a polygon
@@ -193,13 +218,14 @@ std::string qhullVersion();
 // The libraries of this build's peers: name and version, in the order of the peers.
 std::vector<std::pair<std::string, std::string>> libraries();
 
-// ---- One cell (cell.cpp): run in a process of its own ------------------------------------------
+// ---- One cell (run/cell.cpp): run in a process of its own ---------------------------------------
 
 struct CellResult {
     std::size_t h = 0;                 // corners of the reference hull of the first point set
     std::string wrong;                 // why the algorithm's hull is wrong (on which set), or ""
     std::string refused;               // the library's message where it refused a set, or ""
     std::vector<double> secondsPerCall;  // one figure per run
+    int failedSet = -1;                // the first set found wrong or refused
 };
 
 // The seed of a cell's point set number `set` (0, 1, ...): set 0 has the cell's own seed, so the
@@ -236,6 +262,9 @@ struct CellPlan {
     bool keepOrder = false;     // one set in the file's own order, rather than shuffled orders
     bool check = true;          // check every set's first hull before the timing
     bool warmUp = false;        // without the check, one untimed call before the timing
+    Columns columns;            // the point file's --columns
+    std::string entry;          // a user entry's word (entryWord), or ""
+    std::string filesDir;       // where programs find their point files
 };
 
 // The points of a cell's set number `set`: the shape's with the set's seed, or the point file's
@@ -253,10 +282,14 @@ std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<P
 // trimming off, unless `heapDefaults`: glibc maps a block that large afresh for every copy (its
 // threshold stops at 32 MiB) and gives it back on release, so every call would fault the copy's
 // pages in again, a cost of the allocator's and the kernel's, not of the hull.
+//
+// `checking`, where given, is told each set's number before its first hull is made and checked,
+// so that a crash there can be pinned on that set.
 CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
-                   const std::function<void(const CellResult&)>& checked);
+                   const std::function<void(const CellResult&)>& checked,
+                   const std::function<void(int)>& checking = {});
 
-// ---- The parent's side: a cell in a child process (runner.cpp), the output (report.cpp) ---------
+// ---- The parent's side: a cell in a child process (run/runner.cpp), the output (run/report.cpp) ---
 
 enum class Status { Ok, Wrong, Refused, Skipped, Stopped, Crashed, OutOfMemory };
 
@@ -275,7 +308,26 @@ struct Outcome {
     double peakBytes = 0;  // the cell's process at its largest (resident), 0 when not known
     std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the library's
                        // message of a refused one, the signal
+    int failedSet = -1;  // the point set the failure came on, where known
 };
+
+// How a process of the lab (a cell, a judge's call) ended: what it printed, and how it exited.
+struct ProcessEnd {
+    std::string report;  // its standard output
+    int status = 0;      // as waitpid gives it
+    bool stopped = false;  // killed at the deadline
+    double seconds = 0;    // wall time
+    double peakBytes = 0;  // resident at its largest
+};
+
+// Runs `hull-lab WORDS...` as a fresh process in a process group of its own, reads what it prints,
+// and kills the group (programs it started included) at `deadline` wall seconds or when
+// `*interrupted` is set.
+ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted);
+
+// The status and note of a process that did not end well (a signal, a deadline, an exit status
+// of the lab's own), or Ok when it exited with 0 and said nothing of that kind.
+Status endStatus(const ProcessEnd& end, std::string& note);
 
 
 // Runs one cell as a fresh process of this program (`hull-lab --cell ...`) and waits for it, at
@@ -294,6 +346,16 @@ Outcome runCellRuns(const CellPlan& plan, const volatile int* interrupted);
 // exit status.
 int cellMain(int argc, char** argv);
 
+// Exit statuses of the lab's processes besides 0: out of memory, failed, a plugin ran past its
+// buffers (its report says which), a user's entry crashed (its report says how).
+constexpr int kOutOfMemory = 3, kFailed = 4, kOverran = 5, kEntryCrashed = 6;
+
+// What a process reports when a user's entry crashed in a way the lab survives (a program killed
+// by a signal or exiting with a status): its message, `crashed ...` on standard output.
+struct EntryCrashed : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // What the user sees: a table per shape on standard output, row by row; a TSV line per cell;
 // progress on standard error when it is a terminal.
 class Report {
@@ -304,7 +366,9 @@ class Report {
     Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
            bool relative = false);
     // The run's context, on standard output and as the TSV's "#" lines, then the TSV's header.
-    void begin(const std::vector<std::pair<std::string, std::string>>& context, const std::vector<std::string>& warnings);
+    // The judge's verdicts on the user's entries follow, a line each (a TSV "# judge:" line each).
+    void begin(const std::vector<std::pair<std::string, std::string>>& context, const std::vector<std::string>& warnings,
+               const std::vector<std::string>& verdicts = {});
     void beginShape(const Shape& shape);
     void progress(const CellPlan& plan, std::size_t done, std::size_t total);
     void cell(const Outcome& outcome);  // the TSV line, at once
@@ -336,5 +400,81 @@ class Report {
 bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent);
 
 double wallSeconds();
+
+// ---- The user's own entries (user/): plugins, programs and their judge ---------------------------
+
+// A hull the user brings: a function of a plugin (a shared library that include/hull_lab_plugin.h
+// describes) or a program run through the shell on a point file.
+struct UserEntry {
+    enum Kind { Plugin, Program } kind = Plugin;
+    std::string name;     // "graham", "graham-f64", "hull"
+    std::string path;     // the plugin's library, as given
+    std::string symbol;   // the plugin's function
+    bool f64 = false;     // it takes doubles
+    std::string command;  // the program's command
+};
+
+// An entry that cannot be taken (a library that cannot be loaded, a symbol it lacks): one line.
+struct BadEntry : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The entries of a --plugin item "PATH" (each of hull_lab_hull and hull_lab_hull_f64 that the
+// library exports) or "PATH:SYMBOL". Loads the library to see. Throws BadEntry. `taken`: names in
+// use, which an entry's name must not repeat.
+std::vector<UserEntry> pluginEntries(const std::string& item, const std::vector<std::string>& taken);
+
+// The entry of a --program command, named after the program or its script ("python3 hull.py":
+// hull), with -2, -3 ... where that name is taken.
+UserEntry programEntry(const std::string& command, const std::vector<std::string>& taken);
+
+// The entry as an algorithm of the lab: its hull is checked in whichever direction it runs and
+// from any start; its runner loads the library, or runs the program, in the process it runs in.
+Algorithm userAlgorithm(const UserEntry& entry);
+
+// An entry as one word of a process's command line, and back (std::invalid_argument on a word
+// that is not one). O(length).
+std::string entryWord(const UserEntry& entry);
+UserEntry entryFromWord(const std::string& word);
+
+// The folder where programs find the point files they are run on, one file per point set, named
+// by a hash of its points and shared by every program, round and cell that takes that set.
+void setProgramFiles(const std::string& dir);
+
+// The hard inputs every user entry is judged on before any cell: no points, one point, copies,
+// lines, edge points, the extremes of the exact range, a small sliver and lattice.
+struct HardInput {
+    std::string name;  // "one-line-shuffled", a file name too
+    std::string what;  // "points on one line, shuffled"
+    std::vector<Point> points;
+};
+const std::vector<HardInput>& hardInputs();
+
+// One hard input's verdict on an entry.
+struct Verdict {
+    const HardInput* input;
+    Status status;     // Ok, Wrong, Refused, Crashed, Stopped
+    std::string note;  // what was wrong
+    std::string file;  // where the input was written, for a failure
+};
+
+// Runs the entry on every hard input, each in a process of its own stopped after `deadline` s;
+// after a hang, the inputs left are not tried. Each failure's input is written into
+// `failuresDir` (made when first needed). O(hard inputs) processes.
+std::vector<Verdict> judge(const UserEntry& entry, double deadline, const std::string& filesDir,
+                           const std::string& failuresDir, const volatile int* interrupted);
+
+// The one line of an entry's verdicts: "graham: right on 14 of 14 hard inputs", or the count and
+// the first failure; then a line for each other failure.
+std::string verdictLines(const UserEntry& entry, const std::vector<Verdict>& verdicts);
+
+// The hidden `--judge WORD INDEX FILES` mode: the entry on one hard input. Returns the exit status.
+int judgeMain(int argc, char** argv);
+
+// Writes points as a point file, "x;y" lines. False when it cannot.
+bool writePointFile(const std::string& path, const std::vector<Point>& points);
+
+// A file name made of `text`: letters, digits, '-', '_' and '.', the rest as '_'.
+std::string fileNamePart(const std::string& text);
 
 }  // namespace lab

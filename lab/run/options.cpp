@@ -64,7 +64,8 @@ std::string usage() {
     std::ostringstream out;
     out << "usage: hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]\n"
            "                [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]\n"
-           "                [--repeat-report R] [--relative] [--heap-defaults] [--input FILES [--scale K]]\n"
+           "                [--repeat-report R] [--relative] [--heap-defaults] [--input FILES [--scale K] [--columns X,Y]]\n"
+           "                [--plugin LIBRARY[:SYMBOL],...] [--program 'COMMAND'] [--failures DIR]\n"
            "       hull-lab --version | --help\n"
            "Times the hull algorithms on shapes of input, each run of a cell (shape, size, algorithm) in a\n"
            "process of its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs\n"
@@ -85,6 +86,18 @@ std::string usage() {
            "coordinates times K, each of which must come out whole (degrees with 6 decimals: --scale 1000000).\n"
            "The calls take copies of the file's points in shuffled orders, as many as the sets of a shape of\n"
            "that size, every one of them checked; --same-points: the file's own order, every call.\n"
+           "--input -: the points of standard input. --columns X,Y: x and y are these two fields of each line\n"
+           "(numbers from 1, or names of the header line), the others ignored (a CSV of lon,lat,name: --columns 1,2).\n"
+           "--plugin LIBRARY: your own hull in a shared library (include/hull_lab_plugin.h): an entry for each of\n"
+           "hull_lab_hull and hull_lab_hull_f64 it exports, named after the file (libgraham.so: graham,\n"
+           "graham-f64); LIBRARY:SYMBOL for a function of another name (one ending in _f64 takes doubles).\n"
+           "--program 'COMMAND': your own hull as a program in any language, run through the shell with a point\n"
+           "file's path (\"x;y\" lines) appended; it prints the corners (\"x;y\", \"x,y\" or \"x y\" lines). It may\n"
+           "compute the hull $HULL_LAB_ROUNDS times and print \"time: SECONDS\" for each round on standard error\n"
+           "(self-timed); else it is timed as a whole process, start-up and reading included. Your entries are\n"
+           "first judged on 14 hard inputs, each in a process of its own, and every hull of theirs is checked in\n"
+           "either direction and from any start; each failure's input is written to a point file in --failures DIR\n"
+           "(default hull-lab-failures). A wrong hull, refusal, crash, hang or overrun ends that cell only.\n"
            "Every option takes --name value or --name=value; sizes may be written 1000000 or 1e6.\n"
            "The output opens with the run's context (date, version, compiler, CPU, caches, memory, load,\n"
            "libraries); the TSV starts with the same as \"#\" lines and gives every run's figure.\n"
@@ -114,7 +127,8 @@ std::string usage() {
            "timed, as a caller pays for it. A library that gives up on a point set shows as refused, with its\n"
            "message; one whose hull is not right, as WRONG.\n"
            "Exit status: 0 every hull right, 1 a WRONG hull, a refused point set or a crashed cell (each named\n"
-           "on standard error), 2 bad arguments or a bad point file (nothing run, no file touched).";
+           "on standard error) or an entry of yours that failed a hard input, 2 bad arguments, a bad point file\n"
+           "or a plugin that cannot be loaded (nothing run, no file touched).";
     return out.str();
 }
 
@@ -171,9 +185,13 @@ Options parseOptions(int argc, char** argv) {
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     std::map<std::string, std::string> given;
     for (const char* name : {"--shapes", "--sizes", "--algorithms", "--runs", "--budget", "--seed", "--tsv",
-                             "--write-points", "--sets", "--repeat-report", "--input", "--scale"}) {
+                             "--write-points", "--sets", "--repeat-report", "--input", "--scale", "--columns",
+                             "--failures"}) {
         app.add_option(name, given[name]);
     }
+    std::vector<std::string> plugins, programs;  // each may be given again
+    app.add_option("--plugin", plugins)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--program", programs)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     bool samePoints = false;
     app.add_flag("--same-points", samePoints);
     app.add_flag("--relative", o.relative);
@@ -218,6 +236,16 @@ Options parseOptions(int argc, char** argv) {
             if (has("--sizes")) throw BadArgument{"--sizes sets the shapes' sizes; with --input name --shapes too"};
         }
     }
+    if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) throw BadArgument{"--input names standard input (-) twice"};
+    if (has("--columns")) {
+        if (!has("--input")) throw BadArgument{"--columns applies to the points of --input files"};
+        const std::vector<std::string> names = split(given["--columns"]);
+        if (names.size() != 2 || names[0].empty() || names[1].empty() || names[0] == names[1]) {
+            throw BadArgument{"--columns takes two different columns X,Y (numbers from 1, or names of the header line), not \"" +
+                              given["--columns"] + "\""};
+        }
+        o.columns = {names[0], names[1]};
+    }
     if (has("--scale")) {
         if (!has("--input")) throw BadArgument{"--scale applies to the points of --input files"};
         o.scale = std::int64_t(whole("--scale", 1, 1000000000000000000ull));
@@ -230,6 +258,30 @@ Options parseOptions(int argc, char** argv) {
             if (!found) throw BadArgument{"unknown shape \"" + name + "\""};
         }
     }
+    // The user's entries, loaded now: a library that cannot be loaded stops the run before it starts.
+    std::vector<std::string> taken;
+    for (const Algorithm& a : algorithms()) taken.push_back(a.name);
+    try {
+        for (const std::string& list : plugins) {
+            for (const std::string& item : split(list)) {
+                if (item.empty()) throw BadEntry("--plugin names an empty file name");
+                for (UserEntry& entry : pluginEntries(item, taken)) {
+                    taken.push_back(entry.name);
+                    o.entries.push_back(entry);
+                }
+            }
+        }
+    } catch (const BadEntry& bad) {
+        throw BadArgument{bad.what(), false};
+    }
+    for (const std::string& command : programs) {
+        if (command.find_first_not_of(" \t") == std::string::npos) throw BadArgument{"--program names an empty command"};
+        o.entries.push_back(programEntry(command, taken));
+        taken.push_back(o.entries.back().name);
+    }
+    std::vector<Algorithm> added;
+    for (const UserEntry& entry : o.entries) added.push_back(userAlgorithm(entry));
+    addAlgorithms(std::move(added));
     if (has("--algorithms") && given["--algorithms"] == "all") {
         o.algorithms.clear();
         for (const Algorithm& a : algorithms()) o.algorithms.push_back(a.name);
@@ -239,6 +291,12 @@ Options parseOptions(int argc, char** argv) {
             if (findAlgorithm(name) == nullptr) {
                 throw BadArgument{"unknown algorithm \"" + name + "\", or not in this build (see --help)"};
             }
+        }
+    }
+    // The user's entries run whether or not --algorithms names them; naming them places them.
+    for (const UserEntry& entry : o.entries) {
+        if (std::find(o.algorithms.begin(), o.algorithms.end(), entry.name) == o.algorithms.end()) {
+            o.algorithms.push_back(entry.name);
         }
     }
     if (o.relative && std::find(o.algorithms.begin(), o.algorithms.end(), "copy") == o.algorithms.end()) {
@@ -284,6 +342,10 @@ Options parseOptions(int argc, char** argv) {
     }
     o.tsv = given["--tsv"];
     o.pointsDir = given["--write-points"];
+    if (has("--failures")) {
+        o.failuresDir = given["--failures"];
+        if (o.failuresDir.empty()) throw BadArgument{"--failures names an empty folder name"};
+    }
     checkOutputs(o);
     return o;
 }

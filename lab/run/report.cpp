@@ -48,7 +48,7 @@ Report::Report(std::vector<std::string> algorithms, int runs, double budget, int
       relative_(relative), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {}
 
 void Report::begin(const std::vector<std::pair<std::string, std::string>>& context,
-                   const std::vector<std::string>& warnings) {
+                   const std::vector<std::string>& warnings, const std::vector<std::string>& verdicts) {
     std::string tsv;
     for (const auto& [name, value] : context) {
         std::cout << std::left << std::setw(24) << name + ": " << std::right << value << '\n';
@@ -57,6 +57,13 @@ void Report::begin(const std::vector<std::pair<std::string, std::string>>& conte
     for (const std::string& warning : warnings) {
         std::cout << "***WARNING*** " << warning << '\n';
         tsv += "# warning: " + warning + '\n';
+    }
+    if (!verdicts.empty()) std::cout << "\nYour entries on the hard inputs:\n";
+    for (const std::string& verdict : verdicts) {
+        std::cout << verdict << '\n';
+        std::string line = verdict;
+        for (char& c : line) c = c == '\n' ? ';' : c;
+        tsv += "# judge: " + line + '\n';
     }
     std::cout << std::endl;
     if (tsvFd_ >= 0) writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\n");
@@ -147,8 +154,13 @@ void Report::endRow() {
                 case Status::Wrong: text = "WRONG"; break;
                 case Status::Refused: text = "refused"; break;
                 case Status::Skipped:
-                    text = "skip " + format("%.0e", o.median);
-                    skipped_ = true;
+                    if (o.median > 0) {
+                        text = "skip " + format("%.0e", o.median);
+                        skipped_ = true;
+                    } else {  // not predicted: skipped for what the note says
+                        text = "not run";
+                        notes_.push_back(o.algorithm + " at " + std::to_string(o.n) + ": not run, " + o.note);
+                    }
                     break;
                 case Status::Stopped: text = "stopped"; break;
                 case Status::Crashed: text = "crashed"; break;

@@ -179,12 +179,39 @@ bool quickLine(std::string_view line, char separator, std::int64_t scale, Point&
 
 const char* formatName(char separator) { return separator == ';' ? "x;y" : separator == ',' ? "x,y" : "x y"; }
 
+char separatorOf(std::string_view line) {
+    return line.find(';') != std::string_view::npos ? ';' : line.find(',') != std::string_view::npos ? ',' : ' ';
+}
+
+// The field number (from 0) that a --columns word names: a number from 1, or a name of the header
+// line. Throws InputError (line 0: the caller adds it).
+std::size_t columnIndex(const std::string& word, const std::vector<std::string_view>& header, bool hasHeader) {
+    if (!word.empty() && std::all_of(word.begin(), word.end(), isDigit)) {
+        std::size_t number = 0;
+        auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+        if (error != std::errc() || number == 0 || number > 1000000) {
+            throw InputError(0, "--columns " + quoted(word) + ": columns are numbered from 1");
+        }
+        (void)end;
+        return number - 1;
+    }
+    if (!hasHeader) {
+        throw InputError(0, "--columns names " + quoted(word) + ", but the file has no header line of names before its points");
+    }
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        if (header[i] == word) return i;
+    }
+    std::string names;
+    for (std::string_view name : header) names += (names.empty() ? "" : ", ") + std::string(name);
+    throw InputError(0, "--columns names " + quoted(word) + ", which the header line does not (it names " + names + ")");
+}
+
 }  // namespace
 
 InputError::InputError(long lineNumber, const std::string& what)
     : std::runtime_error(what), line(lineNumber) {}
 
-std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format) {
+std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format, const Columns& columns) {
     std::vector<Point> points;
     // At most a point a line, and a point line holds at least 3 bytes ("1;2").
     points.reserve(std::min<std::size_t>(std::size_t(std::count(text.begin(), text.end(), '\n')) + 1, text.size() / 3 + 1));
@@ -192,6 +219,9 @@ std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::s
     bool headerAllowed = true;
     long number = 0;
     std::size_t at = 0;
+    std::size_t xField = 0, yField = 1, fieldsNeeded = 2;  // with --columns: the two fields read
+    std::vector<std::string_view> header;
+    long headerLine = 0;
     while (at < text.size()) {
         ++number;
         std::size_t end = text.find('\n', at);
@@ -200,7 +230,7 @@ std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::s
         at = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         Point quick{};
-        if (separator != 0 && quickLine(line, separator, scale, quick)) {
+        if (separator != 0 && !columns.given() && quickLine(line, separator, scale, quick)) {
             points.push_back(quick);
             continue;
         }
@@ -218,16 +248,33 @@ std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::s
         if (separator == 0) {
             if (headerAllowed && looksLikeHeader(line)) {
                 headerAllowed = false;
+                header = fields(line, separatorOf(line));
+                headerLine = number;
                 continue;
             }
-            separator = line.find(';') != std::string_view::npos   ? ';'
-                        : line.find(',') != std::string_view::npos ? ','
-                                                                   : ' ';
+            separator = separatorOf(line);
+            if (columns.given()) {
+                try {
+                    xField = columnIndex(columns.x, header, headerLine > 0);
+                    yField = columnIndex(columns.y, header, headerLine > 0);
+                } catch (const InputError& e) {
+                    throw InputError(headerLine > 0 ? headerLine : number, e.what());
+                }
+                fieldsNeeded = std::max(xField, yField) + 1;
+            }
         }
         std::vector<std::string_view> words = fields(line, separator);
-        if (words.size() != 2) {
+        if (columns.given()) {
+            if (words.size() < fieldsNeeded) {
+                throw InputError(number, "a " + std::string(formatName(separator)) + " point line holds " +
+                                             std::to_string(words.size()) + " fields; --columns " + columns.x + "," +
+                                             columns.y + " reads field " + std::to_string(fieldsNeeded) + ": " + quoted(line));
+            }
+            words = {words[xField], words[yField]};
+        } else if (words.size() != 2) {
             throw InputError(number, "a " + std::string(formatName(separator)) + " point line holds 2 coordinates, not " +
-                                         std::to_string(words.size()) + ": " + quoted(line));
+                                         std::to_string(words.size()) + ": " + quoted(line) +
+                                         (words.size() > 2 ? " (--columns X,Y reads two of more)" : ""));
         }
         try {
             points.push_back({coordinate(words[0], scale), coordinate(words[1], scale)});
@@ -243,10 +290,10 @@ std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::s
     return points;
 }
 
-PointFile readPointFile(const std::string& path, std::int64_t scale) {
+PointFile readPointFile(const std::string& path, std::int64_t scale, const Columns& columns) {
     PointFile file;
     const auto started = std::chrono::steady_clock::now();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = path == "-" ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (fd < 0 || fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         const int error = fd < 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : errno;
@@ -262,7 +309,7 @@ PointFile readPointFile(const std::string& path, std::int64_t scale) {
         if (mapped == MAP_FAILED) throw InputError(0, std::string("cannot be read: ") + std::strerror(error));
         madvise(mapped, size, MADV_SEQUENTIAL);
         try {
-            file.points = parsePoints(std::string_view(static_cast<const char*>(mapped), size), scale, &file.format);
+            file.points = parsePoints(std::string_view(static_cast<const char*>(mapped), size), scale, &file.format, columns);
         } catch (...) {
             munmap(mapped, size);
             throw;
@@ -286,7 +333,7 @@ PointFile readPointFile(const std::string& path, std::int64_t scale) {
         }
         close(fd);
         text.resize(got);
-        file.points = parsePoints(text, scale, &file.format);
+        file.points = parsePoints(text, scale, &file.format, columns);
         file.bytes = got;
     }
     file.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

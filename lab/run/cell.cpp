@@ -43,8 +43,29 @@ std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& po
         auto least = std::find(hull.begin(), hull.end(), reference.corners.front());
         if (least != hull.end()) std::rotate(hull.begin(), least, hull.end());
     }
+    reference::Promise promise = algorithm.promise;
+    if (algorithm.anyDirection && hull.size() >= 3) {
+        // The least point is a corner of any right hull: the turn there tells the direction.
+        promise.clockwise = reference::turn(hull.back(), hull[0], hull[1]) < 0;
+    }
     std::vector<reference::Pt> found;
-    return reference::checkHull(algorithm.promise, "result", hull, reference, found);
+    std::string wrong = reference::checkHull(promise, "result", hull, reference, found);
+    if (wrong.find(" lies outside the hull") != std::string::npos && found.size() >= 2) {
+        // Name the edge of the result that the missing corner lies beyond.
+        const int outward = promise.clockwise ? 1 : -1;  // the turn towards the outside of an edge
+        for (const reference::Pt& corner : reference.corners) {
+            if (std::find(found.begin(), found.end(), corner) != found.end()) continue;
+            for (std::size_t i = 0; i < found.size(); ++i) {
+                const reference::Pt a = found[i], b = found[(i + 1) % found.size()];
+                if (found.size() == 2 || reference::turn(a, b, corner) == outward) {
+                    wrong += " (beyond its edge " + reference::show(a) + " - " + reference::show(b) + ")";
+                    break;
+                }
+            }
+            break;
+        }
+    }
+    return wrong;
 }
 
 std::uint64_t setSeed(std::uint64_t seed, int set) { return seed + std::uint64_t(set) * 0x9E3779B97F4A7C15ull; }
@@ -63,7 +84,7 @@ std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<P
 }
 
 CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
-                   const std::function<void(const CellResult&)>& checked) {
+                   const std::function<void(const CellResult&)>& checked, const std::function<void(int)>& checking) {
     const std::int64_t n = plan.n;
     const int sets = plan.keepOrder ? 1 : std::max(1, plan.sets);
     // In the benchmark's loops, and measured here in the lab's: with the fast bins on, glibc hands
@@ -83,11 +104,12 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
         mallopt(M_TRIM_THRESHOLD, -1);
     }
     std::vector<Point> file;
-    if (!plan.input.empty()) file = readPointFile(plan.input, plan.scale).points;
+    if (!plan.input.empty()) file = readPointFile(plan.input, plan.scale, plan.columns).points;
     CellResult result;
     std::vector<std::unique_ptr<Runner>> runners;
     for (int set = 0; set < sets; ++set) {
         std::vector<Point> points = cellPoints(plan, set, file);
+        if (plan.check && checking) checking(set);
         runners.push_back(algorithm.prepare(points));
         if (!plan.check) continue;
         const std::string which = set == 0 ? "" : (plan.input.empty() ? "point set " : "shuffled order ") +
@@ -102,10 +124,15 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
                 wrong = checkResult(algorithm, points, runners.back()->hull(), h);
             }
         } catch (const Refused& refused) {
+            if (result.refused.empty() && result.wrong.empty()) result.failedSet = set;
             if (result.refused.empty()) result.refused = which + refused.what();
+            h = reference::corners(referencePoints(points)).size();
+        } catch (const WrongResult& notAHull) {
+            wrong = notAHull.what();
             h = reference::corners(referencePoints(points)).size();
         }
         if (set == 0) result.h = h;
+        if (result.wrong.empty() && result.refused.empty() && !wrong.empty()) result.failedSet = set;
         if (result.wrong.empty() && !wrong.empty()) result.wrong = which + wrong;
     }  // each runner holds its own copy of its points
     file = std::vector<Point>();
@@ -116,6 +143,24 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
     // faulted in again by the next call, which here doubled the peers' figures at 1,000,000
     // points and tripled qhull's. The runs measure the steady state of repeated calls.
     if (plan.warmUp) runners.front()->call();
+    double seconds = 0;
+    long executionCalls = 0;
+    if (runners.front()->timedExecution(seconds, executionCalls)) {
+        // A program: its executions take the sets in turn, each timed by itself (its own rounds, or
+        // its whole process), until they add up to the minimum time. The first execution above
+        // told it how long a round takes.
+        for (int run = 0; run < plan.runs; ++run) {
+            double total = run == 0 ? seconds : 0;
+            long calls = run == 0 ? executionCalls : 0;
+            for (long execution = run == 0 ? 1 : 0; total < plan.minSeconds; ++execution) {
+                runners[std::size_t(execution % sets)]->timedExecution(seconds, executionCalls);
+                total += seconds;
+                calls += executionCalls;
+            }
+            result.secondsPerCall.push_back(total / double(calls));
+        }
+        return result;
+    }
     for (int run = 0; run < plan.runs; ++run) {
         long calls = 0;
         const double start = processorSeconds();

@@ -56,14 +56,21 @@ void summarise(Outcome& outcome) {
 
 }  // namespace
 
-// Exit statuses of the child besides 0.
-constexpr int kOutOfMemory = 3;
-constexpr int kFailed = 4;
 
 int cellMain(int argc, char** argv) {
     // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults] [no-check] [warm-up]
-    //          [keep-order] [scale=K] [input=PATH]
+    //          [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH]
     if (argc < 9) return kFailed;
+    for (int i = 9; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.rfind("entry=", 0) != 0) continue;
+        try {
+            addAlgorithms({userAlgorithm(entryFromWord(word.substr(6)))});
+        } catch (const std::exception& e) {
+            std::printf("error %s\n", e.what());
+            return kFailed;
+        }
+    }
     const Algorithm* algorithm = findAlgorithm(argv[4]);
     if (algorithm == nullptr) return kFailed;
     CellPlan plan;
@@ -82,18 +89,29 @@ int cellMain(int argc, char** argv) {
         if (word == "keep-order") plan.keepOrder = true;
         if (word.rfind("scale=", 0) == 0) plan.scale = std::strtoll(word.c_str() + 6, nullptr, 10);
         if (word.rfind("input=", 0) == 0) plan.input = word.substr(6);
+        if (word.rfind("files=", 0) == 0) setProgramFiles(word.substr(6));
+        if (word.rfind("columns=", 0) == 0) {
+            const std::size_t comma = word.find(',');
+            plan.columns = {word.substr(8, comma - 8), word.substr(comma + 1)};
+        }
     }
     try {
         CellResult result = runCell(plan, *algorithm,
                                     [&plan](const CellResult& checked) {
                                         if (!plan.check) return;
                                         std::printf("h %zu\n", checked.h);
+                                        if (checked.failedSet >= 0) std::printf("failed-set %d\n", checked.failedSet);
                                         if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
                                         if (!checked.refused.empty()) {
                                             std::string line = checked.refused;  // one line of the report
                                             for (char& c : line) c = c == '\n' || c == '\r' ? ' ' : c;
                                             std::printf("refused %s\n", line.c_str());
                                         }
+                                        std::fflush(stdout);
+                                    },
+                                    [&plan](int set) {
+                                        if (!plan.check) return;
+                                        std::printf("set %d\n", set);
                                         std::fflush(stdout);
                                     });
         std::printf("time");
@@ -102,31 +120,29 @@ int cellMain(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : kFailed;
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
+    } catch (const EntryCrashed& e) {
+        std::printf("crashed %s\n", e.what());
+        std::fflush(stdout);
+        return kEntryCrashed;
     } catch (const std::exception& e) {
         std::printf("error %s\n", e.what());
         return kFailed;
     }
 }
 
-Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
-    Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, {}, 0, ""};
-    std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), plan.algorithm,
-                                      std::to_string(plan.seed), std::to_string(plan.runs),
-                                      std::to_string(plan.minSeconds), std::to_string(plan.sets)};
-    if (plan.heapDefaults) words.push_back("heap-defaults");
-    if (!plan.check) words.push_back("no-check");
-    if (plan.warmUp) words.push_back("warm-up");
-    if (plan.keepOrder) words.push_back("keep-order");
-    if (plan.scale != 0) words.push_back("scale=" + std::to_string(plan.scale));
-    if (!plan.input.empty()) words.push_back("input=" + plan.input);
+ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted) {
+    ProcessEnd end;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-        outcome.note = std::string("cannot make a pipe: ") + std::strerror(errno);
-        return outcome;
+        end.report = std::string("error cannot make a pipe: ") + std::strerror(errno) + "\n";
+        end.status = kFailed << 8;
+        return end;
     }
     const double started = wallSeconds();
     pid_t child = fork();
     if (child == 0) {
+        // A group of its own, so that a program the process starts is stopped with it.
+        setpgid(0, 0);
         dup2(pipeFds[1], STDOUT_FILENO);
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
@@ -137,20 +153,20 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     close(pipeFds[1]);
     if (child < 0) {
         close(pipeFds[0]);
-        outcome.note = std::string("cannot start a process: ") + std::strerror(errno);
-        return outcome;
+        end.report = std::string("error cannot start a process: ") + std::strerror(errno) + "\n";
+        end.status = kFailed << 8;
+        return end;
     }
-    std::string report;
-    bool stopped = false;
+    setpgid(child, child);  // as the child does, whichever of the two runs first
     for (;;) {
         if (*interrupted) {
-            kill(child, SIGKILL);
+            kill(-child, SIGKILL);
             break;
         }
-        double left = plan.deadline - (wallSeconds() - started);
+        double left = deadline - (wallSeconds() - started);
         if (left <= 0) {
-            kill(child, SIGKILL);
-            stopped = true;
+            kill(-child, SIGKILL);
+            end.stopped = true;
             break;
         }
         pollfd p{pipeFds[0], POLLIN, 0};
@@ -161,24 +177,84 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
         ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;  // the child is done
-        report.append(buffer, std::size_t(got));
+        end.report.append(buffer, std::size_t(got));
     }
     close(pipeFds[0]);
-    int status = 0;
     rusage usage{};
-    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+    while (wait4(child, &end.status, 0, &usage) < 0 && errno == EINTR) {
     }
-    outcome.peakBytes = double(usage.ru_maxrss) * 1024;
-    const double seconds = wallSeconds() - started;
+    kill(-child, SIGKILL);  // whatever the process left running in its group
+    end.peakBytes = double(usage.ru_maxrss) * 1024;
+    end.seconds = wallSeconds() - started;
+    return end;
+}
 
-    std::istringstream lines(report);
-    std::vector<double> times;
-    bool timed = false;
-    std::string refused;
+Status endStatus(const ProcessEnd& end, std::string& note) {
+    std::istringstream lines(end.report);
+    std::string overran, crashed;
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("h ", 0) == 0) outcome.h = std::atoll(line.c_str() + 2);
+        if (line.rfind("overran ", 0) == 0) overran = line.substr(8);
+        if (line.rfind("crashed ", 0) == 0) crashed = line.substr(8);
+        if (line.rfind("error ", 0) == 0) note = line.substr(6);
+    }
+    const int status = end.status;
+    char text[64];
+    if (end.stopped) {
+        std::snprintf(text, sizeof text, "stopped after %.0f s", end.seconds);
+        note = text;
+        return Status::Stopped;
+    }
+    if (WIFSIGNALED(status)) {
+        note = std::string("killed by ") + sigabbrev_np(WTERMSIG(status)) +
+               (WTERMSIG(status) == SIGKILL ? " (out of memory?)" : "");
+        return Status::Crashed;
+    }
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (code == 0) return Status::Ok;
+    if (code == kOutOfMemory) {
+        note = "out of memory";
+        return Status::OutOfMemory;
+    }
+    if (code == kOverran && !overran.empty()) {
+        note = overran;
+    } else if (code == kEntryCrashed && !crashed.empty()) {
+        note = crashed;
+    } else if (note.empty()) {
+        note = "exited with status " + std::to_string(code);
+    }
+    return Status::Crashed;
+}
+
+Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
+    Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, {}, 0, "", -1};
+    std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), plan.algorithm,
+                                      std::to_string(plan.seed), std::to_string(plan.runs),
+                                      std::to_string(plan.minSeconds), std::to_string(plan.sets)};
+    if (plan.heapDefaults) words.push_back("heap-defaults");
+    if (!plan.check) words.push_back("no-check");
+    if (plan.warmUp) words.push_back("warm-up");
+    if (plan.keepOrder) words.push_back("keep-order");
+    if (plan.scale != 0) words.push_back("scale=" + std::to_string(plan.scale));
+    if (plan.columns.given()) words.push_back("columns=" + plan.columns.x + "," + plan.columns.y);
+    if (!plan.entry.empty()) words.push_back("entry=" + plan.entry);
+    if (!plan.filesDir.empty()) words.push_back("files=" + plan.filesDir);
+    if (!plan.input.empty()) words.push_back("input=" + plan.input);
+    const ProcessEnd end = runLabProcess(words, plan.deadline, interrupted);
+    outcome.peakBytes = end.peakBytes;
+
+    std::istringstream lines(end.report);
+    std::vector<double> times;
+    bool timed = false, checkedAll = false;
+    std::string refused;
+    int lastSet = -1;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("set ", 0) == 0) lastSet = std::atoi(line.c_str() + 4);
+        if (line.rfind("failed-set ", 0) == 0) outcome.failedSet = std::atoi(line.c_str() + 11);
+        if (line.rfind("h ", 0) == 0) {
+            outcome.h = std::atoll(line.c_str() + 2);
+            checkedAll = true;
+        }
         if (line.rfind("wrong ", 0) == 0) outcome.note = line.substr(6);
-        if (line.rfind("error ", 0) == 0) outcome.note = line.substr(6);
         if (line.rfind("refused ", 0) == 0) refused = line.substr(8);
         if (line.rfind("time", 0) == 0) {
             timed = true;
@@ -186,27 +262,22 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
             for (double t; values >> t;) times.push_back(t);
         }
     }
-    char text[64];
-    if (stopped) {
-        outcome.status = Status::Stopped;
-        std::snprintf(text, sizeof text, "stopped after %.0f s", seconds);
-        outcome.note = text;
-    } else if (WIFSIGNALED(status)) {
-        outcome.status = Status::Crashed;
-        outcome.note = std::string("killed by ") + sigabbrev_np(WTERMSIG(status)) +
-                       (WTERMSIG(status) == SIGKILL ? " (out of memory?)" : "");
-    } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemory) {
-        outcome.status = Status::OutOfMemory;
-        outcome.note = "out of memory";
-    } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !refused.empty()) {
+    // A crash while the sets were checked came on the last set named; later, on any of them.
+    if (outcome.failedSet < 0 && !checkedAll) outcome.failedSet = lastSet;
+    std::string note;
+    const Status ended = endStatus(end, note);
+    if (ended != Status::Ok) {
+        outcome.status = ended;
+        if (!note.empty() || outcome.note.empty()) outcome.note = note;
+    } else if (!refused.empty()) {
         outcome.status = Status::Refused;
         outcome.note = refused;
-    } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && timed && !times.empty()) {
+    } else if (timed && !times.empty()) {
         outcome.runs = times;
         summarise(outcome);
         outcome.status = outcome.note.empty() ? Status::Ok : Status::Wrong;
     } else if (outcome.note.empty()) {
-        outcome.note = "exited with status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        outcome.note = "exited with status 0 without its figures";
     }
     return outcome;
 }

@@ -1,0 +1,247 @@
+// The user's programs, in any language: `sh -c 'CMD FILE'` on a point file of "x;y" lines, the
+// hull's corners read from its standard output ("x;y", "x,y" or "x y" lines). HULL_LAB_ROUNDS=R in
+// its environment asks it to compute the hull R times; one "time: SECONDS" line per round on its
+// standard error makes it self-timed, and then those rounds are its figure. A program that prints
+// none is timed as a whole process (wall time: start-up and reading included).
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "lab.h"
+
+namespace lab {
+
+namespace {
+
+std::string& programFiles() {
+    static std::string dir = "/tmp";
+    return dir;
+}
+
+// A point set's file in the run's folder, named by a 64-bit FNV-1a hash of its points, and written
+// (to a temporary name, then renamed) only when no program of the run has written it yet.
+std::string pointFileFor(const std::vector<Point>& points) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const Point& p : points) {
+        for (std::int64_t v : {p.x, p.y}) {
+            for (int byte = 0; byte < 8; ++byte) hash = (hash ^ ((std::uint64_t(v) >> (8 * byte)) & 0xff)) * 0x100000001b3ull;
+        }
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "/points-%zu-%016llx.txt", points.size(), (unsigned long long)hash);
+    const std::string path = programFiles() + name;
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) return path;
+    const std::string temporary = path + ".part" + std::to_string(getpid());
+    if (!writePointFile(temporary, points) || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        throw std::runtime_error("cannot write the point file " + path + " for the program");
+    }
+    return path;
+}
+
+// The command's words, split at blanks (quotes are the shell's business: enough to find a name).
+std::vector<std::string> words(const std::string& command) {
+    std::vector<std::string> list;
+    std::istringstream in(command);
+    for (std::string word; in >> word;) list.push_back(word);
+    return list;
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// What one execution of the program gave.
+struct Execution {
+    std::string out, err;
+    int status = 0;
+    double seconds = 0;  // wall time, start to exit
+};
+
+// Runs the command on `file` with HULL_LAB_ROUNDS=rounds; both outputs read as they come.
+Execution execute(const std::string& command, const std::string& file, int rounds) {
+    int outPipe[2], errPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
+    }
+    const std::string line = command + " " + shellQuoted(file);
+    const std::string roundsText = std::to_string(rounds);
+    Execution result;
+    const double started = wallSeconds();
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(outPipe[1], STDOUT_FILENO);
+        dup2(errPipe[1], STDERR_FILENO);
+        const int devNull = open("/dev/null", O_RDONLY);
+        if (devNull >= 0) dup2(devNull, STDIN_FILENO);
+        setenv("HULL_LAB_ROUNDS", roundsText.c_str(), 1);
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    if (child < 0) {
+        close(outPipe[0]);
+        close(errPipe[0]);
+        throw std::runtime_error(std::string("cannot start a process: ") + std::strerror(errno));
+    }
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* texts[2] = {&result.out, &result.err};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[65536];
+            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            } else {
+                texts[i]->append(buffer, std::size_t(got));
+            }
+        }
+    }
+    while (waitpid(child, &result.status, 0) < 0 && errno == EINTR) {
+    }
+    result.seconds = wallSeconds() - started;
+    return result;
+}
+
+// The last line of `text` that says something, for a message.
+std::string lastLine(const std::string& text) {
+    std::istringstream in(text);
+    std::string last;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find_first_not_of(" \t\r") != std::string::npos && line.rfind("time:", 0) != 0) last = line;
+    }
+    return last.size() > 200 ? last.substr(0, 200) + "..." : last;
+}
+
+// Throws EntryCrashed when the execution did not end with status 0.
+void requireSuccess(const Execution& e) {
+    if (WIFEXITED(e.status) && WEXITSTATUS(e.status) == 0) return;
+    std::string what = WIFSIGNALED(e.status) ? std::string("killed by ") + sigabbrev_np(WTERMSIG(e.status))
+                                             : "exited with status " + std::to_string(WEXITSTATUS(e.status));
+    const std::string said = lastLine(e.err);
+    throw EntryCrashed("the program " + what + (said.empty() ? "" : ": " + said));
+}
+
+// The rounds' seconds, from the "time: SECONDS" lines of its standard error.
+std::vector<double> roundTimes(const std::string& err) {
+    std::vector<double> times;
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("time:", 0) != 0) continue;
+        char* end = nullptr;
+        const double seconds = std::strtod(line.c_str() + 5, &end);
+        if (end != line.c_str() + 5 && std::isfinite(seconds) && seconds >= 0) times.push_back(seconds);
+    }
+    return times;
+}
+
+// A program on one point set.
+class ProgramRunner : public Runner {
+  public:
+    ProgramRunner(std::string command, const std::vector<Point>& points)
+        : command_(std::move(command)), file_(pointFileFor(points)) {}
+
+    void call() override { learn(execute(command_, file_, 1), 1); }
+
+    std::vector<reference::Pt> hull() override {
+        const Execution e = execute(command_, file_, 1);
+        learn(e, 1);
+        std::vector<reference::Pt> result;
+        if (e.out.find_first_not_of(" \t\r\n") == std::string::npos) return result;  // no corners
+        try {
+            for (const Point& p : parsePoints(e.out, 0)) result.push_back({p.x, p.y});
+        } catch (const InputError& bad) {
+            // A program's output that is only comments is no corners; anything unreadable is wrong.
+            if (std::string(bad.what()).rfind("no points", 0) == 0) return result;
+            throw WrongResult("its output is not a list of points: line " + std::to_string(bad.line) + ": " + bad.what());
+        }
+        return result;
+    }
+
+    // One execution: with rounds asked for where the program times its rounds, enough of them to
+    // last about kExecutionSeconds; else one, timed whole.
+    bool timedExecution(double& seconds, long& calls) override {
+        constexpr double kExecutionSeconds = 0.1;
+        const int rounds = selfTimed_ ? int(std::clamp(std::ceil(kExecutionSeconds / std::max(roundSeconds_, 1e-9)), 1.0, 1000.0)) : 1;
+        const Execution e = execute(command_, file_, rounds);
+        learn(e, rounds);
+        if (selfTimed_) {
+            const std::vector<double> times = roundTimes(e.err);
+            seconds = 0;
+            for (double t : times) seconds += t;
+            calls = long(times.size());
+        } else {
+            seconds = e.seconds;
+            calls = 1;
+        }
+        return true;
+    }
+
+  private:
+    // Whether the execution timed its rounds (one "time:" line for each of them), and how long a
+    // round took.
+    void learn(const Execution& e, int rounds) {
+        requireSuccess(e);
+        const std::vector<double> times = roundTimes(e.err);
+        selfTimed_ = int(times.size()) == rounds;
+        double total = 0;
+        for (double t : times) total += t;
+        roundSeconds_ = selfTimed_ ? total / rounds : e.seconds;
+    }
+
+    std::string command_, file_;
+    bool selfTimed_ = false;
+    double roundSeconds_ = 0;
+};
+
+}  // namespace
+
+void setProgramFiles(const std::string& dir) { programFiles() = dir; }
+
+UserEntry programEntry(const std::string& command, const std::vector<std::string>& taken) {
+    // The program's or its script's name: the first word that is not an interpreter, an option or
+    // a variable, without its folder and its extension.
+    static const char* interpreters[] = {"python", "python3", "python2", "pypy", "pypy3", "node", "ruby", "perl",
+                                         "sh", "bash", "Rscript", "julia", "java", "env", "exec", "time", "nice"};
+    std::string name;
+    for (const std::string& word : words(command)) {
+        std::string base = word.substr(word.find_last_of('/') + 1);
+        if (word[0] == '-' || word.find('=') != std::string::npos) continue;
+        if (std::find(std::begin(interpreters), std::end(interpreters), base) != std::end(interpreters)) continue;
+        name = base.substr(0, base.rfind('.') == 0 || base.rfind('.') == std::string::npos ? base.size() : base.rfind('.'));
+        break;
+    }
+    name = fileNamePart(name.empty() ? "program" : name);
+    std::string unique = name;
+    for (int k = 2; std::find(taken.begin(), taken.end(), unique) != taken.end(); ++k) unique = name + "-" + std::to_string(k);
+    return {UserEntry::Program, unique, "", "", false, command};
+}
+
+std::unique_ptr<Runner> prepareProgram(const UserEntry& entry, const std::vector<Point>& points) {
+    return std::make_unique<ProgramRunner>(entry.command, points);
+}
+
+}  // namespace lab
