@@ -42,6 +42,7 @@ struct Group {
     std::vector<std::int64_t> sizes;  // ascending, each once
     std::string input;                 // the point file, or "" for a shape
     long long h = -1;                  // a point file's hull corners
+    bool plain = false;                // the file was rewritten as "x;y" lines (standard input)
 };
 
 // Writes the point set a user entry's cell failed on into the failures folder; the message that
@@ -58,7 +59,10 @@ std::string writeFailure(const Options& options, const Group& group, const Outco
     plan.input = group.input;
     plan.keepOrder = options.samePoints && !group.input.empty();
     std::vector<Point> file;
-    if (!group.input.empty()) file = readPointFile(group.input, options.scale, options.columns).points;
+    if (!group.input.empty()) {
+        file = group.plain ? readPointFile(group.input, 0).points
+                           : readPointFile(group.input, options.scale, options.columns).points;
+    }
     const std::string path = options.failuresDir + "/" + fileNamePart(outcome.algorithm + "-" + group.shape.name) + "-" +
                              std::to_string(outcome.n) + "-set" + std::to_string(set + 1) + ".txt";
     if (!writePointFile(path, cellPoints(plan, set, file))) return "its input could not be written to " + path;
@@ -142,9 +146,9 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 plan.deadline = 3 * options.budget + 2;
                 plan.heapDefaults = options.heapDefaults;
                 plan.input = group.input;
-                plan.scale = options.scale;
+                plan.scale = group.plain ? 0 : options.scale;
                 plan.keepOrder = options.samePoints && !group.input.empty();
-                plan.columns = options.columns;
+                plan.columns = group.plain ? Columns{} : options.columns;
                 plan.entry = findAlgorithm(name)->entry;
                 plan.filesDir = filesDir;
                 const std::string key = cellKey(shapeName, n, name);
@@ -292,7 +296,7 @@ int main(int argc, char** argv) {
         }
         for (const std::string& name : options.shapes) {
             for (const Shape& s : shapes()) {
-                if (s.name == name) groups.push_back({s, options.sizes, "", -1});
+                if (s.name == name) groups.push_back({s, options.sizes, "", -1, false});
             }
         }
         // Every point file read and checked whole before any cell runs or any file is written.
@@ -333,7 +337,7 @@ int main(int argc, char** argv) {
                 source = filesDir + "/standard-input.txt";
                 if (!writePointFile(source, file.points)) throw BadArgument{"cannot write " + source};
             }
-            groups.push_back({Shape{name, summary, true}, {n}, source, h});
+            groups.push_back({Shape{name, summary, true}, {n}, source, h, path == "-"});
         }
         if (!options.pointsDir.empty() && mkdir(options.pointsDir.c_str(), 0755) != 0 && errno != EEXIST) {
             throw BadArgument{"cannot make the points folder " + options.pointsDir + ": " + std::strerror(errno)};

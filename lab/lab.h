@@ -126,6 +126,8 @@ class Runner {
     // A runner whose calls the caller cannot time (a program in a process of its own) times one
     // execution itself: the seconds it took and the calls they cover. False for the others.
     virtual bool timedExecution(double& seconds, long& calls) { return (void)seconds, (void)calls, false; }
+    // How such a runner's figures are timed, once it has run: "" for the others.
+    virtual std::string timing() const { return ""; }
 };
 
 // What an entry returns when it is not a hull at all: a count larger than n, output that is not a
@@ -456,6 +458,7 @@ struct Verdict {
     Status status;     // Ok, Wrong, Refused, Crashed, Stopped
     std::string note;  // what was wrong
     std::string file;  // where the input was written, for a failure
+    std::string timing;  // a program's: self-timed or timed as a whole process
 };
 
 // Runs the entry on every hard input, each in a process of its own stopped after `deadline` s;

@@ -40,8 +40,15 @@ std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& po
         }};
     corners = reference.corners.size();
     if (algorithm.anyStart && !hull.empty() && !reference.corners.empty()) {
-        auto least = std::find(hull.begin(), hull.end(), reference.corners.front());
-        if (least != hull.end()) std::rotate(hull.begin(), least, hull.end());
+        const reference::Pt start = reference.corners.front();
+        auto least = std::find(hull.begin(), hull.end(), start);
+        if (least != hull.end()) {
+            std::rotate(hull.begin(), least, hull.end());
+        } else if (std::all_of(hull.begin(), hull.end(), reference.contains)) {
+            // Without a start of its own, a hull that misses the least point misses a corner.
+            return reference.lineOf(start) + ": " + reference::show(start) +
+                   " lies outside the hull in result, which leaves out the lowest of the leftmost points";
+        }
     }
     reference::Promise promise = algorithm.promise;
     if (algorithm.anyDirection && hull.size() >= 3) {

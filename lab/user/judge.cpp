@@ -81,6 +81,7 @@ int judgeMain(int argc, char** argv) {
             std::size_t corners = 0;
             std::unique_ptr<Runner> runner = algorithm.prepare(input.points);
             wrong = checkResult(algorithm, input.points, runner->hull(), corners);
+            if (!runner->timing().empty()) std::printf("timing %s\n", runner->timing().c_str());
         } catch (const Refused& refused) {
             std::printf("refused %s\n", refused.what());
             return 0;
@@ -109,7 +110,7 @@ std::vector<Verdict> judge(const UserEntry& entry, double deadline, const std::s
         const HardInput& input = hardInputs()[i];
         const ProcessEnd end = runLabProcess({"hull-lab", "--judge", word, std::to_string(i), filesDir}, deadline, interrupted);
         if (*interrupted) break;
-        Verdict v{&input, Status::Ok, "", ""};
+        Verdict v{&input, Status::Ok, "", "", ""};
         v.status = endStatus(end, v.note);
         std::istringstream lines(end.report);
         bool ok = false;
@@ -117,6 +118,7 @@ std::vector<Verdict> judge(const UserEntry& entry, double deadline, const std::s
             ok = ok || line == "ok";
             if (line.rfind("wrong ", 0) == 0) v.status = Status::Wrong, v.note = line.substr(6);
             if (line.rfind("refused ", 0) == 0) v.status = Status::Refused, v.note = line.substr(8);
+            if (line.rfind("timing ", 0) == 0) v.timing = line.substr(7);
         }
         if (v.status == Status::Ok && !ok) v.status = Status::Crashed, v.note = "said nothing";
         if (v.status != Status::Ok) {
@@ -144,6 +146,9 @@ std::string verdictLines(const UserEntry& entry, const std::vector<Verdict>& ver
         text += first ? "; first failure: " + what : "\n  " + what;
         first = false;
     }
+    std::string timing;  // the last input's word on it: the largest
+    for (const Verdict& v : verdicts) timing = v.timing.empty() ? timing : v.timing;
+    if (!timing.empty()) text += "; " + timing;
     if (verdicts.size() < total && !verdicts.empty() && verdicts.back().status == Status::Stopped) {
         text += "\n  the " + std::to_string(total - verdicts.size()) + " hard inputs after it were not tried";
     }

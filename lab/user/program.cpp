@@ -170,12 +170,22 @@ class ProgramRunner : public Runner {
         const Execution e = execute(command_, file_, 1);
         learn(e, 1);
         std::vector<reference::Pt> result;
-        if (e.out.find_first_not_of(" \t\r\n") == std::string::npos) return result;  // no corners
+        // Point lines only (blank and "#" lines aside): no header, nothing else.
+        std::istringstream lines(e.out);
+        long number = 0;
+        for (std::string line; std::getline(lines, line);) {
+            ++number;
+            const std::size_t first = line.find_first_not_of(" \t\r");
+            if (first == std::string::npos || line[first] == '#') continue;
+            if (std::string("0123456789+-").find(line[first]) == std::string::npos) {
+                throw WrongResult("its output is not a list of points: line " + std::to_string(number) + ": \"" +
+                                  line.substr(0, 60) + "\"");
+            }
+        }
         try {
             for (const Point& p : parsePoints(e.out, 0)) result.push_back({p.x, p.y});
         } catch (const InputError& bad) {
-            // A program's output that is only comments is no corners; anything unreadable is wrong.
-            if (std::string(bad.what()).rfind("no points", 0) == 0) return result;
+            if (std::string(bad.what()).rfind("no points", 0) == 0) return result;  // no corners
             throw WrongResult("its output is not a list of points: line " + std::to_string(bad.line) + ": " + bad.what());
         }
         return result;
@@ -198,6 +208,11 @@ class ProgramRunner : public Runner {
             calls = 1;
         }
         return true;
+    }
+
+    std::string timing() const override {
+        return selfTimed_ ? "self-timed (its own rounds, from its time: lines)"
+                          : "timed as a whole process (no time: lines; start-up and reading included)";
     }
 
   private:

@@ -1,0 +1,3 @@
+#!/bin/sh
+# A program that never ends.
+exec sleep 1000

@@ -1,0 +1,3 @@
+#!/bin/sh
+# A program that prints something other than points.
+echo "the hull is round"

@@ -1,0 +1,3 @@
+#!/bin/sh
+# A program that prints nothing.
+exit 0
