@@ -11,6 +11,7 @@
 # make lab-exactness  the shapes line and sliver, every algorithm: out/lab-exactness.*
 # make lab-large      10,000,000 points: out/lab-large.*
 # make examples       the example plugins of examples/ into build/examples/ (hull-lab --plugin)
+# make lab-plugin-cost  the example's monotone chain as a plugin beside the same code built in
 # Missing Debian packages are installed with apt-get when run as root; otherwise the command to
 # install them is printed.
 
@@ -23,7 +24,7 @@ SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES)
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large examples build build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples build build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -94,6 +95,15 @@ examples:
 	@$(MAKE) --no-print-directory build
 	@ls $(BUILD)/examples/*.so
 
+# What a plugin costs beyond its code: examples/chain.cpp as a plugin and built into a hull-lab of
+# its own (build-cost/), at 100,000 and 1,000,000 points, 7 runs each.
+lab-plugin-cost:
+	$(call need,$(RUN_PACKAGES) $(LAB_PACKAGES))
+	cmake -S . -B build-cost -DCMAKE_BUILD_TYPE=Release -DHULL_LAB_CHAIN_BUILTIN=ON
+	cmake --build build-cost --parallel 2 --target hull-lab chain
+	build-cost/hull-lab --plugin build-cost/examples/libchain.so --algorithms chain-builtin \
+	  --shapes square,disc,circle --sizes 100000,1000000 --runs 7
+
 fuzz:
 	$(call need,$(SANITIZE_PACKAGES))
 	@$(MAKE) --no-print-directory build-sanitize
@@ -110,12 +120,12 @@ build:
 
 # The tests and the fuzz target, built by clang++ with the sanitizers.
 build-sanitize:
-	CXX=clang++ cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DHULLBENCH_SANITIZE=ON -DHULLBENCH_FUZZ=ON
 	cmake --build $(SANITIZE_BUILD) --parallel 2
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) out
+	rm -rf $(BUILD) $(SANITIZE_BUILD) build-cost out
 
 # $(call need,PACKAGES): installs those of the Debian PACKAGES that are missing.
 define need

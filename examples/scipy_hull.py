@@ -26,7 +26,7 @@ def main():
         except (QhullError, ValueError) as e:
             # Fewer than 3 points, or all on one line: Qhull gives up, as it does in C.
             print(f"time: {time.perf_counter() - start:.9f}", file=sys.stderr)
-            print(f"Qhull refused: {str(e).splitlines()[0]}", file=sys.stderr)
+            print(f"refused: Qhull: {str(e).splitlines()[0]}", file=sys.stderr)
             sys.exit(3)
         print(f"time: {time.perf_counter() - start:.9f}", file=sys.stderr)
     sys.stdout.write("".join(f"{x};{y}\n" for x, y in corners))

@@ -162,11 +162,15 @@ std::vector<Algorithm> buildList() {
     };
     for (Algorithm& a : list) a.onList = a.origin == Origin::Program || a.name == "copy-list";
     for (const PeerLibrary& library : peerLibraries()) library.add(list);
+#ifdef HULL_LAB_CHAIN_BUILTIN
+    addChainBuiltin(list);
+#endif
     // Run when named (make lab-exactness runs them): the sort of the fastest hull alone, CGAL's
     // second quickhull and Boost's exact remedy, which the default run's shapes tell little from
     // their neighbours. They keep the default run within ten minutes.
     for (Algorithm& a : list) {
-        a.byDefault = a.name != "radix-chain" && a.name != "cgal-eddy-quickhull" && a.name != "boost-long-double-monotone-chain";
+        a.byDefault = a.name != "radix-chain" && a.name != "cgal-eddy-quickhull" && a.name != "boost-long-double-monotone-chain" &&
+                      a.name != "chain-builtin";
     }
     // Each of ours, then its array form and the peers that run the same method; the others at
     // the end.

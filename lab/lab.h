@@ -217,6 +217,9 @@ std::string geosVersion();
 std::string opencvVersion();
 std::string qhullVersion();
 
+// The example plugin's chain built in (user/chain_builtin.cpp), in a build that asks for it.
+void addChainBuiltin(std::vector<Algorithm>& list);
+
 // The libraries of this build's peers: name and version, in the order of the peers.
 std::vector<std::pair<std::string, std::string>> libraries();
 

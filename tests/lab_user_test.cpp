@@ -146,6 +146,7 @@ TEST_F(UserEntries, EachProgramIsJudgedAndTimedAndItsFailureNamed) {
         {"fails", "crashed on no-points (no points): the program exited with status 3: cannot open the display",
          "crashed", "exited with status 3"},
         {"forever", "stopped on no-points (no points): stopped after 2 s", "skipped", "stopped on the hard input"},
+        {"refuses", "refused on no-points (no points): this program takes no input", "refused", "this program takes no input"},
     };
     for (const ProgramCase& c : cases) {
         SCOPED_TRACE(c.script);

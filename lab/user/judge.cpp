@@ -137,7 +137,10 @@ std::string verdictLines(const UserEntry& entry, const std::vector<Verdict>& ver
     const std::size_t total = hardInputs().size();
     std::size_t right = 0;
     for (const Verdict& v : verdicts) right += v.status == Status::Ok ? 1 : 0;
-    std::string text = entry.name + ": right on " + std::to_string(right) + " of " + std::to_string(total) + " hard inputs";
+    std::string timing;  // a program's: the last input's word on it, the largest input's
+    for (const Verdict& v : verdicts) timing = v.timing.empty() ? timing : v.timing;
+    std::string text = entry.name + ": right on " + std::to_string(right) + " of " + std::to_string(total) +
+                       " hard inputs" + (timing.empty() ? "" : " (" + timing + ")");
     bool first = true;
     for (const Verdict& v : verdicts) {
         if (v.status == Status::Ok) continue;
@@ -146,9 +149,6 @@ std::string verdictLines(const UserEntry& entry, const std::vector<Verdict>& ver
         text += first ? "; first failure: " + what : "\n  " + what;
         first = false;
     }
-    std::string timing;  // the last input's word on it: the largest
-    for (const Verdict& v : verdicts) timing = v.timing.empty() ? timing : v.timing;
-    if (!timing.empty()) text += "; " + timing;
     if (verdicts.size() < total && !verdicts.empty() && verdicts.back().status == Status::Stopped) {
         text += "\n  the " + std::to_string(total - verdicts.size()) + " hard inputs after it were not tried";
     }

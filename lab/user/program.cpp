@@ -2,7 +2,9 @@
 // hull's corners read from its standard output ("x;y", "x,y" or "x y" lines). HULL_LAB_ROUNDS=R in
 // its environment asks it to compute the hull R times; one "time: SECONDS" line per round on its
 // standard error makes it self-timed, and then those rounds are its figure. A program that prints
-// none is timed as a whole process (wall time: start-up and reading included).
+// none is timed as a whole process (wall time: start-up and reading included). A program refuses
+// an input by printing "refused: REASON" on its standard error and exiting with a status other
+// than 0; any other such exit, or a signal, is a crash.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -136,9 +138,17 @@ std::string lastLine(const std::string& text) {
     return last.size() > 200 ? last.substr(0, 200) + "..." : last;
 }
 
-// Throws EntryCrashed when the execution did not end with status 0.
+// Throws Refused when the program said "refused: REASON" on its standard error and ended with a
+// status other than 0, EntryCrashed when it ended so without saying that.
 void requireSuccess(const Execution& e) {
     if (WIFEXITED(e.status) && WEXITSTATUS(e.status) == 0) return;
+    std::istringstream lines(e.err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("refused:", 0) == 0 && WIFEXITED(e.status)) {
+            const std::size_t start = line.find_first_not_of(' ', 8);
+            throw Refused(start == std::string::npos ? "refused (no reason given)" : line.substr(start));
+        }
+    }
     std::string what = WIFSIGNALED(e.status) ? std::string("killed by ") + sigabbrev_np(WTERMSIG(e.status))
                                              : "exited with status " + std::to_string(WEXITSTATUS(e.status));
     const std::string said = lastLine(e.err);
