@@ -22,7 +22,9 @@ RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES)
+# The example of a Python caller (examples/scipy_hull.py), run by the tests where it is installed.
+EXAMPLE_PACKAGES := python3-scipy
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(EXAMPLE_PACKAGES)
 
 .PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples build build-sanitize clean
 
@@ -102,7 +104,7 @@ lab-plugin-cost:
 	cmake -S . -B build-cost -DCMAKE_BUILD_TYPE=Release -DHULL_LAB_CHAIN_BUILTIN=ON
 	cmake --build build-cost --parallel 2 --target hull-lab chain
 	build-cost/hull-lab --plugin build-cost/examples/libchain.so --algorithms chain-builtin \
-	  --shapes square,disc,circle --sizes 100000,1000000 --runs 7
+	  --shapes square,disc,circle --sizes 100000,1000000 --runs 7 --budget 60
 
 fuzz:
 	$(call need,$(SANITIZE_PACKAGES))

@@ -67,6 +67,8 @@ TEST_F(UserEntries, EachPluginIsJudgedAndTimedAndItsFailureNamed) {
         {"hangs", "stopped on no-points (no points): stopped after 2 s", "skipped", "stopped on the hard input no-points"},
         {"count-too-large", "returned a count of 1 corners for 0 points", "WRONG", "points (out has room for n)"},
         {"writes-past-out", "wrote past the out room of 2 * n values", "crashed", "wrote past the out room"},
+        {"writes-past-xy", "crashed on no-points (no points): wrote past the xy copy of 2 * n values it was given (value 0 changed)",
+         "crashed", "wrote past the xy copy"},
     };
     for (const PluginCase& c : cases) {
         SCOPED_TRACE(c.behaviour);
@@ -174,6 +176,21 @@ TEST_F(UserEntries, APythonProgramThatTimesItsRoundsIsRightAndSelfTimed) {
 }
 
 // ---- The examples ---------------------------------------------------------------------------------
+
+TEST_F(UserEntries, TheScipyProgramRefusesWhatQhullRefusesAndIsRightOnTheRest) {
+    if (std::system("/usr/bin/python3 -c 'import scipy.spatial' 2>/dev/null") != 0) {
+        GTEST_SKIP() << "Debian's python3-scipy is not installed";
+    }
+    const LabRun run = lab("--program '/usr/bin/python3 " EXAMPLES_SOURCE "/scipy_hull.py' --shapes square --sizes 1000 "
+                           "--algorithms copy --runs 1 --tsv lab.tsv");
+    EXPECT_EQ(run.status, 1) << run.err;  // Qhull refuses points on one line
+    const std::string line = verdict(run, "scipy_hull");
+    EXPECT_NE(line.find("right on 8 of 14"), std::string::npos) << line;
+    EXPECT_NE(line.find("first failure: refused on one-point (one point): Qhull: QH"), std::string::npos) << line;
+    EXPECT_NE(line.find("self-timed"), std::string::npos) << line;
+    EXPECT_EQ(run.out.find("crashed on"), std::string::npos) << run.out;
+    EXPECT_NE(testfiles::read(dir_.path / "lab.tsv").find("scipy_hull\t"), std::string::npos);
+}
 
 TEST_F(UserEntries, TheExamplesAreRightButTheDoublesOneOnSlivers) {
     const LabRun run = lab("--plugin " EXAMPLES_DIR "/libgraham.so," EXAMPLES_DIR "/libchain.so," EXAMPLES_DIR

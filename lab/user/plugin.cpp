@@ -1,7 +1,7 @@
 // The user's plugins: a shared library's hull_lab_hull (int64) or hull_lab_hull_f64 (double),
-// loaded with dlopen and called through a pointer. Each call gets the lab's copy of the points in
-// a buffer that ends at a guard page, and writes its hull into another that does too, so that a
-// read or write past the room it was given stops the process with a message that says so.
+// loaded with dlopen and called through a pointer. Each call gets a fresh copy of the points, as
+// every array entry of the lab does, followed by a few values the plugin must leave alone, and
+// writes its hull into a buffer that ends at a guard page: a write past either is named.
 
 #include <dlfcn.h>
 #include <signal.h>
@@ -26,7 +26,7 @@ namespace {
 struct Guard {
     const char* start;
     const char* end;
-    const char* what;  // "xy" or "out"
+    const char* what;  // "out"
 };
 constexpr int kGuards = 64;
 Guard guards[kGuards];
@@ -57,8 +57,7 @@ extern "C" void onFault(int signal, siginfo_t* info, void* context) {
         writeText("overran ");
         writeText(wrote ? "wrote past the " : "read past the ");
         writeText(guards[i].what);
-        writeText(std::strcmp(guards[i].what, "out") == 0 ? " room of 2 * n values it was given (a guard page caught it)\n"
-                                                           : " copy of 2 * n values it was given (a guard page caught it)\n");
+        writeText(" room of 2 * n values it was given (a guard page caught it)\n");
         _exit(kOverran);
     }
     ::signal(signal, SIG_DFL);  // the fault happens again, and ends the process as it would have
@@ -142,22 +141,23 @@ class PluginRunner : public Runner {
     using Function = std::int64_t (*)(T*, std::size_t, T*);
 
     PluginRunner(Function function, hull_lab_message_fn message, const std::vector<Point>& points)
-        : function_(function), message_(message), n_(points.size()), xy_(2 * n_, "xy"), out_(2 * n_, "out") {
-        values_.reserve(2 * n_);
+        : function_(function), message_(message), n_(points.size()), out_(2 * n_, "out") {
+        values_.reserve(2 * n_ + kCanaries);
         for (const Point& p : points) {
             values_.push_back(T(p.x));
             values_.push_back(T(p.y));
         }
+        for (std::size_t i = 0; i < kCanaries; ++i) values_.push_back(canary(i));
     }
 
-    // Copy and call: the copy is the plugin's to reorder or overwrite.
-    void call() override {
-        if (n_ > 0) std::memcpy(xy_.data(), values_.data(), values_.size() * sizeof(T));
-        count_ = function_(xy_.data(), n_, out_.data());
-    }
+    // Copy, call, release, as the lab's array entries: the copy is the plugin's to reorder or
+    // overwrite. (A copy into a buffer kept from call to call and ending at a guard page was
+    // measured 0 to 6% slower than the same code built in, on the same instructions; a heap copy
+    // like theirs was not.)
+    void call() override { callOnCopy(); }
 
     std::vector<reference::Pt> hull() override {
-        call();
+        callOnCopy();
         const std::int64_t count = count_;
         if (count < 0) {
             const char* why = message_ != nullptr ? message_() : nullptr;
@@ -189,11 +189,25 @@ class PluginRunner : public Runner {
     }
 
   private:
+    static constexpr std::size_t kCanaries = 8;  // values after the copy that the plugin must not change
+    static T canary(std::size_t i) { return T(0x5A17 + 977 * std::int64_t(i)); }
+
+    void callOnCopy() {
+        std::vector<T> copy(values_);
+        count_ = function_(copy.data(), n_, out_.data());
+        for (std::size_t i = 0; i < kCanaries; ++i) {
+            if (copy[2 * n_ + i] != canary(i)) {
+                throw EntryCrashed("wrote past the xy copy of 2 * n values it was given (value " + std::to_string(2 * n_ + i) +
+                                   " changed)");
+            }
+        }
+    }
+
     Function function_;
     hull_lab_message_fn message_;
     std::size_t n_;
-    std::vector<T> values_;
-    GuardedBuffer<T> xy_, out_;
+    std::vector<T> values_;  // the points, then the canaries
+    GuardedBuffer<T> out_;
     volatile std::int64_t count_ = 0;
 };
 

@@ -58,6 +58,8 @@ extern "C" int64_t hull_lab_hull(int64_t* xy, size_t n, int64_t* out) {
     return int64_t(n) + 1;
 #elif BEHAVIOUR == 9  // writes one value past the room of 2 * n values
     out[2 * n] = 0;
+#elif BEHAVIOUR == 10  // writes one value past its copy of the points
+    xy[2 * n] = 0;
 #endif
     return int64_t(h);
 }
