@@ -221,8 +221,8 @@ class ProgramRunner : public Runner {
     }
 
     std::string timing() const override {
-        return selfTimed_ ? "self-timed (its own rounds, from its time: lines)"
-                          : "timed as a whole process (no time: lines; start-up and reading included)";
+        return selfTimed_ ? "self-timed: its own rounds, from its time: lines"
+                          : "timed as a whole process: no time: lines, so start-up and reading included";
     }
 
   private:
