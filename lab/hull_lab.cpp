@@ -133,14 +133,19 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     status = 1;
                 }
             }
-            for (const std::string& name : options.algorithms) {
+            // Each cell's plan, and what it comes to when it does not run.
+            std::vector<CellPlan> plans;
+            std::vector<Outcome> cells(options.algorithms.size());
+            std::vector<std::size_t> running;  // the cells of the row that run
+            for (std::size_t i = 0; i < options.algorithms.size(); ++i) {
+                const std::string& name = options.algorithms[i];
                 const int sets = options.sets > 0 ? options.sets : defaultSets(n);
                 CellPlan plan;
                 plan.shape = shapeName;
                 plan.n = n;
                 plan.seed = options.seed;
                 plan.algorithm = name;
-                plan.runs = options.runs;
+                plan.runs = 1;  // a process per run
                 plan.minSeconds = options.minSeconds;
                 plan.sets = sets;
                 plan.deadline = 3 * options.budget + 2;
@@ -151,6 +156,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 plan.columns = group.plain ? Columns{} : options.columns;
                 plan.entry = findAlgorithm(name)->entry;
                 plan.filesDir = filesDir;
+                plans.push_back(plan);
                 const std::string key = cellKey(shapeName, n, name);
                 double predicted = predict(seen[name], n);
                 // Memory grows with n: the peak of the largest size run so far, scaled, once that
@@ -159,34 +165,72 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 const double bytes = peak.count(name) && peak[name].first >= 100000
                                          ? peak[name].second * double(n) / double(peak[name].first)
                                          : 0;
-                Outcome outcome;
+                Outcome& outcome = cells[i];
+                outcome = Outcome{shapeName, n, name, -1, Status::Skipped, 0, 0, 0, {}, 0, ""};
                 if (first != nullptr && first->at(key).status != Status::Ok && first->at(key).status != Status::Wrong) {
                     outcome = first->at(key);
                 } else if (notTimed.count(name)) {
-                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, 0, 0, 0, {}, 0, notTimed.at(name)};
+                    outcome.note = notTimed.at(name);
                 } else if (stoppedAt.count(name)) {
                     // It ran past the deadline on fewer points: on more it would only do so again.
-                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, 0, 0, 0, {}, 0,
-                                      "stopped at " + std::to_string(stoppedAt[name]) + " points"};
+                    outcome.note = "stopped at " + std::to_string(stoppedAt[name]) + " points";
                 } else if (first == nullptr && bytes > 0.8 * availableBytes()) {
                     // Skipped rather than killed by the system when it runs out.
                     char note[96];
                     std::snprintf(note, sizeof note, "predicted %.1f GB of memory; %.1f GB available", bytes / 1e9,
                                   availableBytes() / 1e9);
-                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, predicted, 0, 0, {}, 0, note};
+                    outcome.median = predicted;
+                    outcome.note = note;
                 } else if (first == nullptr && predicted * (2 * options.runs - 1 + sets) > options.budget) {
                     // A call longer than the minimum time makes a run alone, every set's first call
                     // is checked before the timing, and each run after the first is a process of its
                     // own that may make one call to warm up: 2 runs - 1 + sets calls.
                     char note[64];
                     std::snprintf(note, sizeof note, "predicted %.1e s per call", predicted);
-                    outcome = Outcome{shapeName, n, name, -1, Status::Skipped, predicted, 0, 0, {}, 0, note};
+                    outcome.median = predicted;
+                    outcome.note = note;
                 } else {
-                    report.progress(plan, done, total);
-                    outcome = runCellRuns(plan, &interrupted);
+                    running.push_back(i);
                 }
-                if (interrupted) return status;
-                if (outcome.status == Status::Ok || outcome.status == Status::Wrong) {
+            }
+            // Rounds: round r runs the r-th process of every cell still running, in an order of its
+            // own, so that a slow spell of the machine falls on every cell of the row alike. The
+            // first process checks the hulls and times its run; a later one makes one untimed call
+            // before its timing (a fresh process's first call faults in the heap it grows: qhull on
+            // 1,000,000 square points took 0.49 to 0.66 s as the first call, 0.10 s warm).
+            for (int round = 0; round < options.runs && !interrupted; ++round) {
+                const std::vector<std::size_t> order = roundOrder(running.size(), options.seed, row, round);
+                for (std::size_t k = 0; k < order.size() && !interrupted; ++k) {
+                    const std::size_t i = running[order[k]];
+                    Outcome& outcome = cells[i];
+                    if (round > 0 && outcome.status != Status::Ok && outcome.status != Status::Wrong) continue;
+                    CellPlan plan = plans[i];
+                    plan.check = round == 0;
+                    plan.warmUp = round > 0;
+                    report.progress(plan, done + k, total, round, options.runs);
+                    Outcome next = runChild(plan, &interrupted);
+                    if (interrupted) break;
+                    if (round == 0) {
+                        outcome = next;
+                        continue;
+                    }
+                    outcome.peakBytes = std::max(outcome.peakBytes, next.peakBytes);
+                    if (next.status != Status::Ok) {  // the cell ends with the first run that does not end well
+                        next.h = outcome.h;
+                        next.peakBytes = outcome.peakBytes;
+                        next.runs = outcome.runs;
+                        outcome = next;
+                        continue;
+                    }
+                    outcome.runs.push_back(next.runs.front());
+                }
+            }
+            if (interrupted) return status;
+            for (std::size_t i = 0; i < options.algorithms.size(); ++i) {
+                const std::string& name = options.algorithms[i];
+                Outcome& outcome = cells[i];
+                if ((outcome.status == Status::Ok || outcome.status == Status::Wrong) && !outcome.runs.empty()) {
+                    summarise(outcome);
                     seen[name].push_back({n, outcome.min});  // the least noisy of the runs
                 }
                 if (outcome.peakBytes > 0) peak[name] = {n, outcome.peakBytes};
@@ -209,7 +253,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 }
                 if (outcome.h < 0) outcome.h = hOfRow[row];
                 report.cell(outcome);
-                outcomes[key].push_back(outcome);
+                outcomes[cellKey(shapeName, n, name)].push_back(outcome);
                 ++done;
             }
             report.endRow();
@@ -363,9 +407,13 @@ int main(int argc, char** argv) {
                              : options.sets > 1 ? "each call on the next of " + std::to_string(options.sets) + " point sets"
                              : options.inputs.empty() ? "each call on the next of the cell's point sets"
                                                       : "each call on the next of the cell's point sets (a file's: shuffled orders)";
-    Report report(options.algorithms, options.runs, options.budget, tsvFd, sets, options.repeat == 0, options.relative);
+    Report report(options.algorithms, options.runs, options.budget, tsvFd, sets, options.repeat == 0,
+                  options.relative);
     std::vector<std::pair<std::string, std::string>> context = runContext();
     context.insert(context.end(), inputLines.begin(), inputLines.end());
+    context.emplace_back("rounds", std::to_string(options.runs) + (options.runs == 1 ? " round" : " rounds") +
+                                       " of a process per cell, the cells of a row in an order shuffled each round from seed " +
+                                       std::to_string(options.seed));
     for (const UserEntry& e : options.entries) {
         context.emplace_back("entry " + e.name, e.kind == UserEntry::Plugin
                                                     ? "plugin " + e.path + ", " + e.symbol + (e.f64 ? " (doubles)" : " (int64)")

@@ -25,7 +25,7 @@ struct Options {
     int sets = 0;               // point sets per cell; 0: defaultSets(n)
     bool samePoints = false;    // one set; a point file in its own order
     int repeat = 0;             // rounds of the repeat report; 0: a plain run
-    bool relative = false;      // tables in multiples of the copy floor
+    std::string relative;       // tables in multiples of this entry's figure in the same round, or ""
     bool heapDefaults = false;  // glibc's heap settings in every cell
     std::string tsv;
     std::string pointsDir;

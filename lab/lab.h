@@ -314,6 +314,7 @@ struct Outcome {
     std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the library's
                        // message of a refused one, the signal
     int failedSet = -1;  // the point set the failure came on, where known
+    double lo = 0, hi = 0;  // the 95% interval of the cell's typical run (logInterval); 0 with one run
 };
 
 // How a process of the lab (a cell, a judge's call) ended: what it printed, and how it exited.
@@ -340,12 +341,26 @@ Status endStatus(const ProcessEnd& end, std::string& note);
 // killed and the outcome does not count).
 Outcome runChild(const CellPlan& plan, const volatile int* interrupted);
 
-// Runs a cell's plan.runs runs each in a fresh process (runChild with one run): the first checks
-// the hulls and times its run, the others only time theirs, after one untimed call (they have no
-// check to fault the heap in and warm the caches); a process that is slow for reasons
-// of its own then moves one run, not all of them. The median, least and largest over the
-// processes; the first that does not end well gives the outcome.
-Outcome runCellRuns(const CellPlan& plan, const volatile int* interrupted);
+// ---- Figures from runs (run/figures.cpp) ----------------------------------------------------------
+
+// Sets the outcome's median, least and largest seconds per call and its interval from its runs
+// (at least one). O(runs log runs).
+void summarise(Outcome& outcome);
+
+// The 95% interval of the typical value of `values` (all above 0): Student's t on their
+// logarithms, exp(mean +- t(0.975, k - 1) s / sqrt(k)) for k values. Timing noise is multiplicative
+// and runs are few (3 by default), where the order statistics of the median reach at most
+// 1 - 2 / 2^k (75% for 3) and a bootstrap has 10 distinct resamples. False for fewer than 2
+// values or any value not above 0. O(k).
+bool logInterval(const std::vector<double>& values, double& lo, double& hi);
+
+// Student's t quantile t(0.975, df) for df >= 1: a table to 30, then the normal's 1.96 plus its
+// first correction. O(1).
+double tQuantile975(int df);
+
+// The order in which round `round` of a row runs its `entries` cells: a shuffle seeded by the
+// run's seed, the row and the round, the same on every machine. Each entry once. O(entries).
+std::vector<std::size_t> roundOrder(std::size_t entries, std::uint64_t seed, const std::string& row, int round);
 
 // The hidden `--cell` mode of hull-lab: runs the cell and reports to standard output. Returns the
 // exit status.
@@ -367,15 +382,17 @@ class Report {
   public:
     // `sets` says how the calls take the point sets; without `tables` only the progress and the
     // TSV are written (the repeat report prints its own).
-    // With `relative`, the tables give each figure as a multiple of the row's `copy` floor.
+    // With `relative`, the tables give each figure as a multiple of that entry's in the same row,
+    // with the interval of the ratios of the runs of one round.
     Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
-           bool relative = false);
+           std::string relative = "");
     // The run's context, on standard output and as the TSV's "#" lines, then the TSV's header.
     // The judge's verdicts on the user's entries follow, a line each (a TSV "# judge:" line each).
     void begin(const std::vector<std::pair<std::string, std::string>>& context, const std::vector<std::string>& warnings,
                const std::vector<std::string>& verdicts = {});
     void beginShape(const Shape& shape);
-    void progress(const CellPlan& plan, std::size_t done, std::size_t total);
+    // The running process: its cell, the cells done, the round.
+    void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds);
     void cell(const Outcome& outcome);  // the TSV line, at once
     void endRow();                      // the row of the cells given since the last one
     void endShape();
@@ -389,7 +406,7 @@ class Report {
     double budget_;
     std::string sets_;
     bool tables_;
-    bool relative_;
+    std::string relative_;
     bool skipped_ = false;
     int tsvFd_;
     bool terminal_;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -295,15 +296,15 @@ class HullLab : public testing::Test {
         std::vector<std::string> text = testfiles::tsvLines(read(dir_.path / name));
         EXPECT_FALSE(text.empty());
         if (text.empty()) return {};
-        EXPECT_EQ(text[0], "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s");
+        EXPECT_EQ(text[0], "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s");
         std::vector<std::vector<std::string>> rows;
         for (std::size_t i = 1; i < text.size(); ++i) {
             std::vector<std::string> fields;
             std::stringstream in(text[i]);
             for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
             if (!text[i].empty() && text[i].back() == '\t') fields.push_back("");
-            EXPECT_EQ(fields.size(), 10u) << "line " << i + 1 << ": " << text[i];
-            if (fields.size() != 10) continue;
+            EXPECT_EQ(fields.size(), 12u) << "line " << i + 1 << ": " << text[i];
+            if (fields.size() != 12) continue;
             if (fields[7] == "ok") {
                 std::vector<double> runs;
                 std::stringstream list(fields[9]);
@@ -316,6 +317,16 @@ class HullLab : public testing::Test {
                     }
                     EXPECT_NEAR(runs.front(), std::stod(fields[5]), 1e-6 * runs.back()) << text[i];
                     EXPECT_NEAR(runs.back(), std::stod(fields[6]), 1e-6 * runs.back()) << text[i];
+                    // The interval: none from one run; from more, around their geometric mean.
+                    if (runs.size() == 1) {
+                        EXPECT_EQ(fields[10] + fields[11], "--") << text[i];
+                    } else {
+                        double logs = 0;
+                        for (double r : runs) logs += std::log(r);
+                        const double centre = std::exp(logs / double(runs.size()));
+                        EXPECT_LT(std::stod(fields[10]), centre) << text[i];
+                        EXPECT_GT(std::stod(fields[11]), centre) << text[i];
+                    }
                 }
             }
             rows.push_back(fields);
@@ -414,7 +425,8 @@ TEST_F(HullLab, BadArgumentsExitWithStatusTwoBeforeAnyCellRuns) {
         {"--sets 257", "--sets must be a whole number from 1 to 256"},
         {"--repeat-report 1", "--repeat-report must be a whole number from 2 to 100"},
         {"--write-points a-file/x", "cannot make the points folder a-file/x: Not a directory"},
-        {"--relative --algorithms qhull,chan", "--relative shows each figure as a multiple of the copy floor"},
+        {"--relative --algorithms qhull,chan", "--relative shows each figure as a multiple of copy's in the same round"},
+        {"--relative=chan --algorithms qhull,copy", "--algorithms must name chan"},
     };
     for (const Case& c : cases) {
         LabRun run = lab(c.arguments);
@@ -467,29 +479,49 @@ TEST_F(HullLab, EveryWayOfTakingPointSetsRunsAndParses) {
     }
 }
 
-// The floors run like any cell (no hull to check, h still the row's), and --relative gives every
-// other figure as a multiple of the copy floor's, which stays in seconds.
-TEST_F(HullLab, TheFloorsRunAndRelativeTablesShowMultiplesOfTheCopyFloor) {
-    LabRun run = lab("--shapes disc --sizes 3000 --algorithms copy,copy-list,filter-radix-chain --runs 1 --relative "
-                     "--tsv lab.tsv");
-    ASSERT_EQ(run.status, 0) << run.err;
-    auto rows = tsv("lab.tsv");
-    ASSERT_EQ(rows.size(), 3u);
-    std::map<std::string, double> seconds;
-    for (const auto& f : rows) {
-        EXPECT_EQ(f[7], "ok") << f[3] << ": " << f[8];
-        EXPECT_EQ(std::stoll(f[2]), std::int64_t(corners(lab::makeShape("disc", 3000, 1)))) << f[3];
-        seconds[f[3]] = std::stod(f[4]);
+// The floors run like any cell (no hull to check, h still the row's), and --relative ENTRY gives
+// every other figure as a multiple of ENTRY's, which stays in seconds: the median of the ratios of
+// the runs made in the same round (the TSV keeps the runs in the order of the rounds).
+TEST_F(HullLab, TheFloorsRunAndRelativeTablesShowRatiosOfRunsOfOneRound) {
+    for (const std::string base : {"copy", "copy-list"}) {
+        LabRun run = lab("--shapes disc --sizes 3000 --algorithms copy,copy-list,filter-radix-chain --runs 3 --relative=" +
+                         base + " --tsv lab.tsv");
+        ASSERT_EQ(run.status, 0) << run.err;
+        auto rows = tsv("lab.tsv");
+        ASSERT_EQ(rows.size(), 3u);
+        std::map<std::string, std::vector<double>> runs;
+        std::map<std::string, double> seconds;
+        for (const auto& f : rows) {
+            EXPECT_EQ(f[7], "ok") << f[3] << ": " << f[8];
+            EXPECT_EQ(std::stoll(f[2]), std::int64_t(corners(lab::makeShape("disc", 3000, 1)))) << f[3];
+            seconds[f[3]] = std::stod(f[4]);
+            std::stringstream list(f[9]);
+            for (std::string figure; std::getline(list, figure, ',');) runs[f[3]].push_back(std::stod(figure));
+        }
+        EXPECT_NE(run.out.find("multiples of " + base + "'s time per call in the same round"), std::string::npos)
+            << run.out;
+        std::string row;
+        for (const std::string& line : lines(run.out)) row = line.rfind("     3000", 0) == 0 ? line : row;
+        std::istringstream in(row);
+        std::vector<std::string> words;
+        for (std::string word; in >> word;) words.push_back(word);
+        ASSERT_EQ(words.size(), 8u) << "n, h, then a figure and its interval per entry: " << row;
+        const std::vector<std::string> entries = {"copy", "copy-list", "filter-radix-chain"};
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            const std::string& figure = words[2 + 2 * e];
+            EXPECT_EQ(words[3 + 2 * e].rfind("+-", 0), 0u) << entries[e] << " in " << row;
+            if (entries[e] == base) {
+                EXPECT_NEAR(std::stod(figure), seconds[base], seconds[base] * 0.01) << "the base in seconds: " << row;
+                continue;
+            }
+            ASSERT_EQ(figure.back(), 'x') << row;
+            std::vector<double> ratios;
+            for (std::size_t r = 0; r < 3; ++r) ratios.push_back(runs[entries[e]][r] / runs[base][r]);
+            std::sort(ratios.begin(), ratios.end());
+            EXPECT_NEAR(std::stod(figure), ratios[1], 0.006 * ratios[1] + 0.006)
+                << entries[e] << " against " << base << ", round by round: " << row;
+        }
     }
-    EXPECT_NE(run.out.find("multiples of the copy floor's time per call"), std::string::npos) << run.out;
-    std::string row;
-    for (const std::string& line : lines(run.out)) row = line.rfind("     3000", 0) == 0 ? line : row;
-    std::istringstream in(row);
-    std::string n, h, copy, list, fastest;
-    in >> n >> h >> copy >> list >> fastest;
-    EXPECT_NEAR(std::stod(copy), seconds["copy"], seconds["copy"] * 0.01) << "the floor itself in seconds: " << row;
-    ASSERT_EQ(fastest.back(), 'x') << row;
-    EXPECT_NEAR(std::stod(fastest), seconds["filter-radix-chain"] / seconds["copy"], 0.01) << row;
 }
 
 // The repeat report: a spread of at least 1 for every timed cell, and the largest ones named.

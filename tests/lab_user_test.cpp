@@ -185,7 +185,7 @@ TEST_F(UserEntries, TheScipyProgramRefusesWhatQhullRefusesAndIsRightOnTheRest) {
                            "--algorithms copy --runs 1 --tsv lab.tsv");
     EXPECT_EQ(run.status, 1) << run.err;  // Qhull refuses points on one line
     const std::string line = verdict(run, "scipy_hull");
-    EXPECT_NE(line.find("right on 8 of 14"), std::string::npos) << line;
+    EXPECT_NE(line.find("right on 7 of 14"), std::string::npos) << line;  // refused: 6 degenerate inputs; WRONG: sliver
     EXPECT_NE(line.find("first failure: refused on one-point (one point): Qhull: QH"), std::string::npos) << line;
     EXPECT_NE(line.find("self-timed"), std::string::npos) << line;
     EXPECT_EQ(run.out.find("crashed on"), std::string::npos) << run.out;

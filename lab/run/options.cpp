@@ -64,20 +64,26 @@ std::string usage() {
     std::ostringstream out;
     out << "usage: hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]\n"
            "                [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]\n"
-           "                [--repeat-report R] [--relative] [--heap-defaults] [--input FILES [--scale K] [--columns X,Y]]\n"
+           "                [--repeat-report R] [--relative [ENTRY]] [--heap-defaults]\n"
+           "                [--input FILES [--scale K] [--columns X,Y]]\n"
            "                [--plugin LIBRARY[:SYMBOL],...] [--program 'COMMAND'] [--failures DIR]\n"
            "       hull-lab --version | --help\n"
            "Times the hull algorithms on shapes of input, each run of a cell (shape, size, algorithm) in a\n"
            "process of its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs\n"
-           "(default 3); prints the median seconds per call over the runs. The first run's process checks the\n"
-           "hulls. Successive calls take the cell's point sets in turn (default\n"
+           "(default 3) in K rounds: round r runs the r-th process of every cell of a row (shape, size), in an\n"
+           "order shuffled afresh each round from the seed, so that a slow spell of the machine falls on the\n"
+           "whole row. Prints the median seconds per call over the runs and the 95% interval of the cell's\n"
+           "typical run (Student's t on the runs' logarithms), as +-X%; \"?\" marks an interval wider than\n"
+           "+-10%. The first run's process checks the hulls. Successive calls take the cell's point sets in\n"
+           "turn (default\n"
            "16 sets up to 10,000 points, fewer above so that they hold 160,000 points at most, one from\n"
            "100,000), so that no branch predictor learns one input; every set's first hull is checked\n"
            "against a reference hull, and h is the first set's. --same-points: one set, every call on the\n"
            "same points. --sets N: N sets (1 to 256). --repeat-report R: runs every cell R times (2 to 100),\n"
            "each in a fresh process, and prints the spread of each cell's medians (max / min) instead of\n"
-           "the tables. --relative: the tables give every figure as a multiple of the row's copy floor (the\n"
-           "TSV keeps seconds). --heap-defaults: glibc's heap settings in every cell (by default the list\n"
+           "the tables. --relative [ENTRY]: the tables give every figure as a multiple of ENTRY's in the same\n"
+           "row (default copy, the floor), with the 95% interval of the ratios of runs made in the same round,\n"
+           "so that what the machine did in a round divides out (the TSV keeps seconds). --heap-defaults: glibc's heap settings in every cell (by default the list\n"
            "cells from 100,000 points run without its fast bins and trimming, and the array cells whose copy\n"
            "is over 32 MiB without mmap and trimming, so that no call faults its copy's pages in afresh).\n"
            "--input FILE[,FILE...]: the points of each file instead of the shapes (shapes run too when named),\n"
@@ -195,7 +201,7 @@ Options parseOptions(int argc, char** argv) {
     app.add_option("--program", programs)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     bool samePoints = false;
     app.add_flag("--same-points", samePoints);
-    app.add_flag("--relative", o.relative);
+    app.add_option("--relative", o.relative)->expected(0, 1);
     app.add_flag("--heap-defaults", o.heapDefaults);
     app.add_flag("--help,-h", o.help);
     app.add_flag("--version", o.version);
@@ -300,8 +306,10 @@ Options parseOptions(int argc, char** argv) {
             o.algorithms.push_back(entry.name);
         }
     }
-    if (o.relative && std::find(o.algorithms.begin(), o.algorithms.end(), "copy") == o.algorithms.end()) {
-        throw BadArgument{"--relative shows each figure as a multiple of the copy floor: --algorithms must name copy"};
+    if (has("--relative") && o.relative.empty()) o.relative = "copy";
+    if (!o.relative.empty() && std::find(o.algorithms.begin(), o.algorithms.end(), o.relative) == o.algorithms.end()) {
+        throw BadArgument{"--relative shows each figure as a multiple of " + o.relative + "'s in the same round: " +
+                          "--algorithms must name " + o.relative};
     }
     if (has("--sizes")) {
         o.sizes.clear();

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -27,7 +28,22 @@ std::string pad(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-std::size_t columnWidth(const std::string& name) { return std::max<std::size_t>(name.size(), 10) + 2; }
+// Wide enough for "2.01e-03 +-12%?".
+std::size_t columnWidth(const std::string& name) { return std::max<std::size_t>(name.size(), 15) + 2; }
+
+// The wider side of the interval [lo, hi] around `centre`, in percent of it.
+double halfWidthPercent(double centre, double lo, double hi) {
+    return 100 * std::max(hi / centre - 1, 1 - lo / centre);
+}
+
+// "2.01e-03 +-3%", "1.52x +-2%"; "?" after an interval wider than +-10%; no interval from one run.
+std::string withInterval(const std::string& figure, double centre, double lo, double hi) {
+    if (!(lo > 0 && hi > 0 && centre > 0)) return figure;
+    const double percent = halfWidthPercent(centre, lo, hi);
+    char text[32];
+    std::snprintf(text, sizeof text, " +-%.0f%%%s", std::ceil(percent), percent > 10 ? "?" : "");
+    return figure + text;
+}
 
 // Writes all of `line` with as few write calls as it takes; a signal cannot cut it short.
 void writeWhole(int fd, const std::string& line) {
@@ -43,9 +59,9 @@ void writeWhole(int fd, const std::string& line) {
 }  // namespace
 
 Report::Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
-               bool relative)
+               std::string relative)
     : algorithms_(std::move(algorithms)), runs_(runs), budget_(budget), sets_(std::move(sets)), tables_(tables),
-      relative_(relative), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {}
+      relative_(std::move(relative)), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {}
 
 void Report::begin(const std::vector<std::pair<std::string, std::string>>& context,
                    const std::vector<std::string>& warnings, const std::vector<std::string>& verdicts) {
@@ -66,7 +82,9 @@ void Report::begin(const std::vector<std::pair<std::string, std::string>>& conte
         tsv += "# judge: " + line + '\n';
     }
     std::cout << std::endl;
-    if (tsvFd_ >= 0) writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\n");
+    if (tsvFd_ >= 0) {
+        writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s\n");
+    }
 }
 
 bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent) {
@@ -96,20 +114,24 @@ void Report::beginShape(const Shape& shape) {
     clearProgress();
     if (!tables_) return;
     std::cout << shape.name << ": " << shape.growth << '\n'
-              << (relative_ ? "multiples of the copy floor's time per call (copy: seconds per call), median of "
-                            : "seconds per call, median of ")
-              << runs_
-              << (runs_ == 1 ? " run, " : " runs, ") << sets_ << "; h: corners of the first set's hull\n"
+              << (!relative_.empty() ? "multiples of " + relative_ + "'s time per call in the same round (" + relative_ +
+                                           ": seconds per call), median of "
+                                     : std::string("seconds per call, median of "))
+              << runs_ << (runs_ == 1 ? " run, " : " runs, ") << sets_ << "; h: corners of the first set's hull\n"
+              << (runs_ > 1 ? "+-X%: the 95% interval of the cell's typical run (Student's t on the logarithms of its runs" +
+                                  std::string(relative_.empty() ? "" : ", or of their ratios round by round") +
+                                  "); ?: wider than +-10%\n"
+                            : "")
               << pad("n", 9) << pad("h", 9);
     for (const std::string& name : algorithms_) std::cout << pad(name, columnWidth(name));
     std::cout << std::endl;
 }
 
-void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total) {
+void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) {
     if (!terminal_) return;
-    std::cerr << "\r\033[K[" << done + 1 << '/' << total << "] " << plan.shape << ' ' << plan.n << ' '
-              << plan.algorithm << " (" << format("%.0f", wallSeconds() - started_) << " s elapsed, "
-              << total - done - 1 << (total - done - 1 == 1 ? " cell" : " cells") << " after this one)" << std::flush;
+    std::cerr << "\r\033[K[" << done + 1 << '/' << total << ", round " << round + 1 << '/' << rounds << "] " << plan.shape
+              << ' ' << plan.n << ' ' << plan.algorithm << " (" << format("%.0f", wallSeconds() - started_) << " s elapsed)"
+              << std::flush;
     progressShown_ = true;
 }
 
@@ -124,9 +146,11 @@ void Report::cell(const Outcome& o) {
     std::string runs;  // every run's figure, in the order they ran
     for (double seconds : timed ? o.runs : std::vector<double>()) runs += (runs.empty() ? "" : ",") + format("%.6e", seconds);
     if (runs.empty()) runs = "-";
+    const bool interval = timed && o.lo > 0 && o.hi > 0;
     writeWhole(tsvFd_, o.shape + '\t' + std::to_string(o.n) + '\t' + (o.h >= 0 ? std::to_string(o.h) : "-") + '\t' +
                            o.algorithm + '\t' + value(o.median) + '\t' + value(o.min) + '\t' + value(o.max) + '\t' +
-                           statusWord(o.status) + '\t' + note + '\t' + runs + '\n');
+                           statusWord(o.status) + '\t' + note + '\t' + runs + '\t' +
+                           (interval ? format("%.6e", o.lo) : "-") + '\t' + (interval ? format("%.6e", o.hi) : "-") + '\n');
 }
 
 void Report::endRow() {
@@ -137,10 +161,10 @@ void Report::endRow() {
         return;
     }
     long long h = -1;
-    double floor = 0;  // the copy floor's seconds per call in this row, where --relative asks for it
+    const Outcome* base = nullptr;  // the entry --relative divides by, where it was timed in this row
     for (const Outcome& o : row_) {
         h = o.h >= 0 ? o.h : h;
-        if (relative_ && o.algorithm == "copy" && o.status == Status::Ok) floor = o.median;
+        if (!relative_.empty() && o.algorithm == relative_ && o.status == Status::Ok) base = &o;
     }
     std::cout << pad(std::to_string(row_.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
     for (const std::string& name : algorithms_) {
@@ -149,7 +173,24 @@ void Report::endRow() {
             if (o.algorithm != name) continue;
             switch (o.status) {
                 case Status::Ok:
-                    text = floor > 0 && o.algorithm != "copy" ? format("%.2fx", o.median / floor) : format("%.2e", o.median);
+                    if (base != nullptr && o.algorithm != relative_) {
+                        // Runs of one round pair up: the ratio of each pair, then their interval.
+                        std::vector<double> ratios;
+                        for (std::size_t r = 0; r < std::min(o.runs.size(), base->runs.size()); ++r) {
+                            ratios.push_back(o.runs[r] / base->runs[r]);
+                        }
+                        double lo = 0, hi = 0;
+                        std::vector<double> sorted = ratios;
+                        std::sort(sorted.begin(), sorted.end());
+                        const std::size_t m = sorted.size() / 2;
+                        const double ratio = sorted.empty()        ? o.median / base->median
+                                             : sorted.size() % 2 ? sorted[m]
+                                                                 : (sorted[m - 1] + sorted[m]) / 2;
+                        if (!logInterval(ratios, lo, hi)) lo = hi = 0;
+                        text = withInterval(format("%.2fx", ratio), ratio, lo, hi);
+                    } else {
+                        text = withInterval(format("%.2e", o.median), o.median, o.lo, o.hi);
+                    }
                     break;
                 case Status::Wrong: text = "WRONG"; break;
                 case Status::Refused: text = "refused"; break;

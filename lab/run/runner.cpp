@@ -42,19 +42,6 @@ const char* statusWord(Status status) {
     return "?";
 }
 
-namespace {
-
-// Sets the outcome's median, least and largest seconds per call from its runs (at least one).
-void summarise(Outcome& outcome) {
-    std::vector<double> times = outcome.runs;
-    std::sort(times.begin(), times.end());
-    outcome.min = times.front();
-    outcome.max = times.back();
-    const std::size_t m = times.size() / 2;
-    outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
-}
-
-}  // namespace
 
 
 int cellMain(int argc, char** argv) {
@@ -279,32 +266,6 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     } else if (outcome.note.empty()) {
         outcome.note = "exited with status 0 without its figures";
     }
-    return outcome;
-}
-
-Outcome runCellRuns(const CellPlan& plan, const volatile int* interrupted) {
-    CellPlan one = plan;
-    one.runs = 1;
-    Outcome outcome = runChild(one, interrupted);
-    if (outcome.status != Status::Ok && outcome.status != Status::Wrong) return outcome;
-    // Every later run makes one untimed call first, as the first run's check did: the first call
-    // of a fresh process faults in the heap it grows. Measured on this project's VM, where a page
-    // fault is dear: qhull on 1,000,000 square points took 0.49 to 0.66 s as a process's first
-    // call and 0.10 s once warm.
-    one.check = false;
-    one.warmUp = true;
-    for (int run = 1; run < plan.runs && !*interrupted; ++run) {
-        Outcome next = runChild(one, interrupted);
-        outcome.peakBytes = std::max(outcome.peakBytes, next.peakBytes);
-        if (next.status != Status::Ok) {
-            next.h = outcome.h;
-            next.peakBytes = outcome.peakBytes;
-            next.runs = outcome.runs;
-            return next;
-        }
-        outcome.runs.push_back(next.runs.front());
-    }
-    summarise(outcome);
     return outcome;
 }
 

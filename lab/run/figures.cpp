@@ -1,0 +1,57 @@
+// A cell's figures from its runs: the median and the 95% interval of its typical run, and the
+// order in which a row's cells run each round.
+
+#include <algorithm>
+#include <cmath>
+
+#include "lab.h"
+
+namespace lab {
+
+double tQuantile975(int df) {
+    static const double table[] = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228,
+                                   2.201,  2.179, 2.160, 2.145, 2.131, 2.120, 2.110, 2.101, 2.093, 2.086,
+                                   2.080,  2.074, 2.069, 2.064, 2.060, 2.056, 2.052, 2.048, 2.045, 2.042};
+    if (df < 1) return INFINITY;
+    if (df <= 30) return table[df - 1];
+    return 1.959964 + 2.37 / df;  // within 0.002 of the exact quantile from 31 on
+}
+
+bool logInterval(const std::vector<double>& values, double& lo, double& hi) {
+    const std::size_t k = values.size();
+    if (k < 2) return false;
+    double sum = 0;
+    for (double v : values) {
+        if (!(v > 0)) return false;
+        sum += std::log(v);
+    }
+    const double mean = sum / double(k);
+    double squares = 0;
+    for (double v : values) squares += (std::log(v) - mean) * (std::log(v) - mean);
+    const double half = tQuantile975(int(k) - 1) * std::sqrt(squares / double(k - 1) / double(k));
+    lo = std::exp(mean - half);
+    hi = std::exp(mean + half);
+    return true;
+}
+
+void summarise(Outcome& outcome) {
+    std::vector<double> times = outcome.runs;
+    std::sort(times.begin(), times.end());
+    outcome.min = times.front();
+    outcome.max = times.back();
+    const std::size_t m = times.size() / 2;
+    outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
+    if (!logInterval(times, outcome.lo, outcome.hi)) outcome.lo = outcome.hi = 0;
+}
+
+std::vector<std::size_t> roundOrder(std::size_t entries, std::uint64_t seed, const std::string& row, int round) {
+    std::uint64_t mixed = seed ^ 0xD1B54A32D192ED03ull;
+    for (unsigned char c : row) mixed = (mixed ^ c) * 0x100000001B3ull;
+    SplitMix64 random{mixed + std::uint64_t(round) * 0x9E3779B97F4A7C15ull};
+    std::vector<std::size_t> order(entries);
+    for (std::size_t i = 0; i < entries; ++i) order[i] = i;
+    for (std::size_t i = entries; i > 1; --i) std::swap(order[i - 1], order[std::size_t(random.below(std::int64_t(i)))]);
+    return order;
+}
+
+}  // namespace lab
