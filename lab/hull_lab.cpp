@@ -198,31 +198,65 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             // first process checks the hulls and times its run; a later one makes one untimed call
             // before its timing (a fresh process's first call faults in the heap it grows: qhull on
             // 1,000,000 square points took 0.49 to 0.66 s as the first call, 0.10 s warm).
-            for (int round = 0; round < options.runs && !interrupted; ++round) {
-                const std::vector<std::size_t> order = roundOrder(running.size(), options.seed, row, round);
+            // With a baseline each cell is run by both builds, the new one first in even rounds and
+            // the baseline first in odd ones: over two rounds, A B B A.
+            std::vector<Outcome> olds = cells;  // the baseline's: skipped where this build's are
+            auto runOne = [&](std::size_t i, int round, bool old, std::size_t k) {
+                Outcome& outcome = old ? olds[i] : cells[i];
+                if (round > 0 && outcome.status != Status::Ok && outcome.status != Status::Wrong) return;
+                CellPlan plan = plans[i];
+                plan.check = round == 0;
+                plan.warmUp = round > 0;
+                if (old) {
+                    plan.program = options.baseline;
+                    if (options.baselineEntries.count(plan.algorithm)) plan.entry = options.baselineEntries.at(plan.algorithm);
+                }
+                report.progress(plan, done + k, total, round, std::max(round + 1, options.runs));
+                Outcome next = runChild(plan, &interrupted);
+                if (interrupted) return;
+                outcome.wall += next.wall;
+                if (round == 0) {
+                    next.wall = outcome.wall;
+                    outcome = next;
+                    if (old && outcome.note.empty() && outcome.status == Status::Crashed) outcome.note = "in the baseline";
+                    return;
+                }
+                outcome.peakBytes = std::max(outcome.peakBytes, next.peakBytes);
+                if (next.status != Status::Ok) {  // the cell ends with the first run that does not end well
+                    next.h = outcome.h;
+                    next.peakBytes = outcome.peakBytes;
+                    next.runs = outcome.runs;
+                    next.wall = outcome.wall;
+                    outcome = next;
+                    return;
+                }
+                outcome.runs.push_back(next.runs.front());
+            };
+            const bool compared = !options.baseline.empty();
+            auto timed = [](const Outcome& o) { return o.status == Status::Ok || o.status == Status::Wrong; };
+            // Whether a cell has its figure as precise as asked (with a baseline: its ratio), or
+            // cannot get there within the runs and the budget it has.
+            auto needsMore = [&](std::size_t i) {
+                const Outcome& o = cells[i];
+                if (!timed(o) || (compared && !timed(olds[i]))) return false;
+                if (int(o.runs.size()) >= options.maxRuns) return false;
+                const double perRun = o.wall / double(o.runs.size()) * (compared ? 2 : 1);
+                const double spent = o.wall + (compared ? olds[i].wall : 0);
+                if (spent + perRun > options.budget) return false;
+                return !precise(o, compared ? &olds[i] : nullptr, options.precision);
+            };
+            for (int round = 0; !interrupted; ++round) {
+                std::vector<std::size_t> now;  // the cells this round runs
+                for (std::size_t i : running) {
+                    if (round < options.runs || (options.precision > 0 && needsMore(i))) now.push_back(i);
+                }
+                if (round >= options.runs && now.empty()) break;
+                const std::vector<std::size_t> order = roundOrder(now.size(), options.seed, row, round);
                 for (std::size_t k = 0; k < order.size() && !interrupted; ++k) {
-                    const std::size_t i = running[order[k]];
-                    Outcome& outcome = cells[i];
-                    if (round > 0 && outcome.status != Status::Ok && outcome.status != Status::Wrong) continue;
-                    CellPlan plan = plans[i];
-                    plan.check = round == 0;
-                    plan.warmUp = round > 0;
-                    report.progress(plan, done + k, total, round, options.runs);
-                    Outcome next = runChild(plan, &interrupted);
-                    if (interrupted) break;
-                    if (round == 0) {
-                        outcome = next;
-                        continue;
-                    }
-                    outcome.peakBytes = std::max(outcome.peakBytes, next.peakBytes);
-                    if (next.status != Status::Ok) {  // the cell ends with the first run that does not end well
-                        next.h = outcome.h;
-                        next.peakBytes = outcome.peakBytes;
-                        next.runs = outcome.runs;
-                        outcome = next;
-                        continue;
-                    }
-                    outcome.runs.push_back(next.runs.front());
+                    const std::size_t i = now[order[k]];
+                    const bool oldFirst = compared && round % 2 == 1;
+                    runOne(i, round, oldFirst, k);
+                    if (compared) runOne(i, round, !oldFirst, k);
                 }
             }
             if (interrupted) return status;
@@ -232,6 +266,13 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 if ((outcome.status == Status::Ok || outcome.status == Status::Wrong) && !outcome.runs.empty()) {
                     summarise(outcome);
                     seen[name].push_back({n, outcome.min});  // the least noisy of the runs
+                }
+                Outcome& old = olds[i];
+                if (compared && (old.status == Status::Ok || old.status == Status::Wrong) && !old.runs.empty()) summarise(old);
+                if (compared && outcome.status == Status::Ok && old.status != Status::Ok && !old.algorithm.empty()) {
+                    // The baseline's failure is the cell's: its figure cannot be compared.
+                    outcome.status = old.status;
+                    outcome.note = "the baseline: " + old.note;
                 }
                 if (outcome.peakBytes > 0) peak[name] = {n, outcome.peakBytes};
                 if (outcome.status == Status::Stopped && !stoppedAt.count(name)) stoppedAt[name] = n;
@@ -252,6 +293,10 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     status = 1;
                 }
                 if (outcome.h < 0) outcome.h = hOfRow[row];
+                if (compared) {
+                    old.h = outcome.h;
+                    report.baselineCell(old);
+                }
                 report.cell(outcome);
                 outcomes[cellKey(shapeName, n, name)].push_back(outcome);
                 ++done;
@@ -432,7 +477,22 @@ int main(int argc, char** argv) {
             if (v.status == Status::Stopped) notTimed[e.name] = "stopped on the hard input " + v.input->name;
         }
     }
-    report.begin(context, contextWarnings(), verdicts);
+    std::vector<std::string> warnings = contextWarnings();
+    if (!options.baseline.empty()) {
+        // The baseline's build beside this one's; a difference in what builds the code is named.
+        report.setBaseline(options.minChange, findAlgorithm("copy") != nullptr ? "copy" : "");
+        std::map<std::string, std::string> mine(context.begin(), context.end());
+        context.emplace_back("baseline", options.baseline);
+        for (const auto& [name, value] : baselineContext(options.baseline)) {
+            if (name != "version" && name != "compiler" && name != "flags" && name != "build type" && name != "libraries") continue;
+            context.emplace_back("baseline " + name, value);
+            if (name != "version" && mine[name] != value) {
+                warnings.push_back("the baseline differs in its " + name + " (" + value + " against " + mine[name] +
+                                   "): its figures measure that too");
+            }
+        }
+    }
+    report.begin(context, warnings, verdicts);
     const int passes = std::max(1, options.repeat);
     std::size_t total = 0;
     for (const Group& group : groups) total += std::size_t(passes) * group.sizes.size() * options.algorithms.size();
@@ -451,6 +511,13 @@ int main(int argc, char** argv) {
     if (options.repeat > 0 && !interrupted) printSpreads(options, groups, outcomes);
     if (tsvFd >= 0 && close(tsvFd) != 0) {
         std::cerr << "hull-lab: cannot write " << options.tsv << ": " << std::strerror(errno) << '\n';
+        status = 1;
+    }
+    if (options.failSlower > 0 && report.slowestRatio() > 1 + options.failSlower) {
+        char line[160];
+        std::snprintf(line, sizeof line, "hull-lab: a cell is %.1f%% slower than the baseline, more than --fail-slower %g%%\n",
+                      100 * (report.slowestRatio() - 1), 100 * options.failSlower);
+        std::cerr << line;
         status = 1;
     }
     if (!filesDir.empty()) std::filesystem::remove_all(filesDir);

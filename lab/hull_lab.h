@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,12 @@ struct Options {
     std::vector<UserEntry> entries;  // the user's plugins' functions and programs, in the order given
     Columns columns;                 // --columns X,Y of the point files
     std::string failuresDir = "hull-lab-failures";  // where a user entry's failures are written
+    double precision = 0.05;  // more rounds until a cell's interval is within this of its median; 0: --runs fixes them
+    int maxRuns = 8;          // with a precision: the most runs of a cell
+    std::string baseline;     // another hull-lab whose figures every cell's are compared with, or ""
+    std::map<std::string, std::string> baselineEntries;  // a user entry's word for the baseline (--baseline-plugin)
+    double minChange = 0.05;  // the least change a verdict calls slower or faster
+    double failSlower = 0;    // exit 1 when a cell is slower than the baseline by more than this; 0: never
 };
 
 // What an argument got wrong; nothing has been run or written.
@@ -69,5 +76,14 @@ std::vector<std::string> contextWarnings();
 
 // "hull-lab COMMIT (BUILD TYPE, COMPILER)": the line of --version.
 std::string versionLine();
+
+// Why `program` cannot serve as a baseline, or "": it must be a hull-lab that runs a cell when
+// started as `PROGRAM --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [WORDS]` and reports
+// "h H" and "time SECONDS" lines (every build from the one that ran each run in a process of its
+// own). Runs one small cell of it (a fraction of a second).
+std::string baselineProblem(const std::string& program);
+
+// The context of the baseline's build, as its TSV's "#" lines give it (one tiny run of it).
+std::vector<std::pair<std::string, std::string>> baselineContext(const std::string& program);
 
 }  // namespace lab

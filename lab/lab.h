@@ -270,6 +270,7 @@ struct CellPlan {
     Columns columns;            // the point file's --columns
     std::string entry;          // a user entry's word (entryWord), or ""
     std::string filesDir;       // where programs find their point files
+    std::string program;        // the hull-lab that runs the cell: "" for this one, else a baseline's path
 };
 
 // The points of a cell's set number `set`: the shape's with the set's seed, or the point file's
@@ -315,6 +316,7 @@ struct Outcome {
                        // message of a refused one, the signal
     int failedSet = -1;  // the point set the failure came on, where known
     double lo = 0, hi = 0;  // the 95% interval of the cell's typical run (logInterval); 0 with one run
+    double wall = 0;        // wall seconds of its processes together
 };
 
 // How a process of the lab (a cell, a judge's call) ended: what it printed, and how it exited.
@@ -329,7 +331,9 @@ struct ProcessEnd {
 // Runs `hull-lab WORDS...` as a fresh process in a process group of its own, reads what it prints,
 // and kills the group (programs it started included) at `deadline` wall seconds or when
 // `*interrupted` is set.
-ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted);
+// `program`: another hull-lab (a baseline build) instead of this one.
+ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted,
+                         const std::string& program = "");
 
 // The status and note of a process that did not end well (a signal, a deadline, an exit status
 // of the lab's own), or Ok when it exited with 0 and said nothing of that kind.
@@ -353,6 +357,23 @@ void summarise(Outcome& outcome);
 // 1 - 2 / 2^k (75% for 3) and a bootstrap has 10 distinct resamples. False for fewer than 2
 // values or any value not above 0. O(k).
 bool logInterval(const std::vector<double>& values, double& lo, double& hi);
+
+// The ratios a[r] / b[r] of runs made in the same round r (the first min(|a|, |b|)): their median
+// and the 95% interval of their typical value (lo = hi = 0 from one pair). False without a pair.
+// O(rounds log rounds).
+bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, double& ratio, double& lo, double& hi);
+
+// Whether a figure is within `precision` (0.05: +-5%) of its centre: its interval's wider side. A
+// cell's own runs, or with `old` the ratios of its runs to those of the same round of `old`.
+// False where there is no interval. O(runs log runs).
+bool precise(const Outcome& outcome, const Outcome* old, double precision);
+
+// The verdict on a ratio new/old with its interval: "slower" or "faster" where the interval
+// excludes 1 and the change is at least `minChange` (0.05: 5%), else "same". O(1).
+const char* verdictOf(double ratio, double lo, double hi, double minChange);
+
+// The wider side of [lo, hi] around `centre`, as a fraction of it (0.03: +-3%). O(1).
+double halfWidth(double centre, double lo, double hi);
 
 // Student's t quantile t(0.975, df) for df >= 1: a table to 30, then the normal's 1.96 plus its
 // first correction. O(1).
@@ -393,7 +414,12 @@ class Report {
     void beginShape(const Shape& shape);
     // The running process: its cell, the cells done, the round.
     void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds);
-    void cell(const Outcome& outcome);  // the TSV line, at once
+    void cell(const Outcome& outcome);  // the TSV line, at once (with a baseline: at the row's end)
+    // With a baseline, the tables and the TSV compare each cell's runs with the baseline's of the
+    // same round; the end of the run gives the geometric means and the control's word.
+    void setBaseline(double minChange, std::string control);
+    void baselineCell(const Outcome& old);  // the baseline's outcome of the cell given next
+    double slowestRatio() const { return slowest_; }  // the largest ratio of a cell called slower, or 0
     void endRow();                      // the row of the cells given since the last one
     void endShape();
     void finish();
@@ -401,6 +427,20 @@ class Report {
   private:
     void clearProgress();
     void printGrowth();  // under a table: each algorithm's fitted growth exponent
+    void endComparedRow();
+    void printMeans();
+    struct Compared {
+        std::string algorithm;
+        double ratio;
+        std::vector<double> roundRatios;  // new / old, round by round
+    };
+    bool compared_ = false;
+    double minChange_ = 0.05;
+    std::string control_;
+    std::vector<Outcome> oldRow_;
+    std::vector<Compared> comparedCells_;
+    double slowest_ = 0;
+    int verdicts_[3] = {0, 0, 0};  // faster, same, slower
     std::vector<std::string> algorithms_;
     int runs_;
     double budget_;

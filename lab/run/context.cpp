@@ -2,6 +2,7 @@
 // figures, and the load the machine was under when the run began.
 
 #include <sys/utsname.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -155,6 +156,38 @@ std::vector<std::string> contextWarnings() {
                            "\" governor: a run's first cells may be timed at a lower frequency");
     }
     return warnings;
+}
+
+std::string baselineProblem(const std::string& program) {
+    static const volatile int never = 0;
+    const ProcessEnd end = runLabProcess({"hull-lab", "--cell", "square", "100", "copy", "1", "1", "0.001", "1"}, 20, &never,
+                                         program);
+    const bool ran = WIFEXITED(end.status) && WEXITSTATUS(end.status) == 0;
+    const bool spoke = end.report.rfind("h ", 0) == 0 || end.report.find("\nh ") != std::string::npos;
+    if (ran && spoke && end.report.find("\ntime ") != std::string::npos) return "";
+    std::string said = end.report.substr(0, end.report.find('\n'));
+    if (said.size() > 60) said = said.substr(0, 60) + "...";
+    return "is not a hull-lab that runs cells as this one does (" +
+           (end.stopped ? std::string("it did not end") : said.empty() ? "it printed nothing of a cell" : "it printed \"" + said + "\"") +
+           "); a baseline must be a build of hull-lab from the one that ran each run of a cell in a process of its own";
+}
+
+std::vector<std::pair<std::string, std::string>> baselineContext(const std::string& program) {
+    std::vector<std::pair<std::string, std::string>> context;
+    char path[] = "/tmp/hull-lab-baseline-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return context;
+    close(fd);
+    static const volatile int never = 0;
+    runLabProcess({"hull-lab", "--shapes", "square", "--sizes", "100", "--algorithms", "copy", "--runs", "1", "--tsv", path},
+                  60, &never, program);
+    std::ifstream tsv(path);
+    for (std::string line; std::getline(tsv, line) && line.rfind("# ", 0) == 0;) {
+        const std::size_t colon = line.find(": ");
+        if (colon != std::string::npos) context.emplace_back(line.substr(2, colon - 2), line.substr(colon + 2));
+    }
+    unlink(path);
+    return context;
 }
 
 }  // namespace lab

@@ -44,6 +44,41 @@ void summarise(Outcome& outcome) {
     if (!logInterval(times, outcome.lo, outcome.hi)) outcome.lo = outcome.hi = 0;
 }
 
+bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, double& ratio, double& lo, double& hi) {
+    std::vector<double> ratios;
+    for (std::size_t r = 0; r < std::min(a.size(), b.size()); ++r) {
+        if (b[r] > 0) ratios.push_back(a[r] / b[r]);
+    }
+    if (ratios.empty()) return false;
+    if (!logInterval(ratios, lo, hi)) lo = hi = 0;
+    std::sort(ratios.begin(), ratios.end());
+    const std::size_t m = ratios.size() / 2;
+    ratio = ratios.size() % 2 == 1 ? ratios[m] : (ratios[m - 1] + ratios[m]) / 2;
+    return true;
+}
+
+const char* verdictOf(double ratio, double lo, double hi, double minChange) {
+    if (lo > 1 && ratio >= 1 + minChange) return "slower";
+    if (hi > 0 && hi < 1 && ratio <= 1 - minChange) return "faster";
+    return "same";
+}
+
+double halfWidth(double centre, double lo, double hi) { return std::max(hi / centre - 1, 1 - lo / centre); }
+
+bool precise(const Outcome& outcome, const Outcome* old, double precision) {
+    double centre = outcome.median, lo = 0, hi = 0;
+    if (old == nullptr) {
+        if (!logInterval(outcome.runs, lo, hi)) return false;
+        std::vector<double> sorted = outcome.runs;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t m = sorted.size() / 2;
+        centre = sorted.size() % 2 == 1 ? sorted[m] : (sorted[m - 1] + sorted[m]) / 2;
+    } else if (!pairedRatio(outcome.runs, old->runs, centre, lo, hi) || lo <= 0) {
+        return false;
+    }
+    return centre > 0 && halfWidth(centre, lo, hi) <= precision;
+}
+
 std::vector<std::size_t> roundOrder(std::size_t entries, std::uint64_t seed, const std::string& row, int round) {
     std::uint64_t mixed = seed ^ 0xD1B54A32D192ED03ull;
     for (unsigned char c : row) mixed = (mixed ^ c) * 0x100000001B3ull;

@@ -67,6 +67,8 @@ std::string usage() {
            "                [--repeat-report R] [--relative [ENTRY]] [--heap-defaults]\n"
            "                [--input FILES [--scale K] [--columns X,Y]]\n"
            "                [--plugin LIBRARY[:SYMBOL],...] [--program 'COMMAND'] [--failures DIR]\n"
+           "                [--precision P [--max-runs M] | --runs K] [--baseline OTHER_HULL_LAB [--baseline-plugin LIST]\n"
+           "                 [--min-change X] [--fail-slower X]]\n"
            "       hull-lab --version | --help\n"
            "Times the hull algorithms on shapes of input, each run of a cell (shape, size, algorithm) in a\n"
            "process of its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs\n"
@@ -193,7 +195,8 @@ Options parseOptions(int argc, char** argv) {
     std::map<std::string, std::string> given;
     for (const char* name : {"--shapes", "--sizes", "--algorithms", "--runs", "--budget", "--seed", "--tsv",
                              "--write-points", "--sets", "--repeat-report", "--input", "--scale", "--columns",
-                             "--failures"}) {
+                             "--failures", "--precision", "--max-runs", "--baseline", "--baseline-plugin", "--min-change",
+                             "--fail-slower"}) {
         app.add_option(name, given[name]);
     }
     std::vector<std::string> plugins, programs;  // each may be given again
@@ -268,6 +271,8 @@ Options parseOptions(int argc, char** argv) {
     // The user's entries, loaded now: a library that cannot be loaded stops the run before it starts.
     std::vector<std::string> taken;
     for (const Algorithm& a : algorithms()) taken.push_back(a.name);
+    std::vector<std::size_t> pluginItem;  // for each plugin entry, the --plugin item it came from
+    std::size_t pluginItemCount = 0;
     try {
         for (const std::string& list : plugins) {
             for (const std::string& item : split(list)) {
@@ -275,7 +280,9 @@ Options parseOptions(int argc, char** argv) {
                 for (UserEntry& entry : pluginEntries(item, taken)) {
                     taken.push_back(entry.name);
                     o.entries.push_back(entry);
+                    pluginItem.push_back(pluginItemCount);
                 }
+                ++pluginItemCount;
             }
         }
     } catch (const BadEntry& bad) {
@@ -337,7 +344,85 @@ Options parseOptions(int argc, char** argv) {
             }
         }
     }
-    if (has("--runs")) o.runs = int(whole("--runs", 1, 1000));
+    // A fraction: "0.05" or "5%".
+    auto fraction = [&given](const std::string& flag, double least, double most) {
+        const std::string& text = given[flag];
+        char* end = nullptr;
+        double value = std::strtod(text.c_str(), &end);
+        if (end != nullptr && *end == '%' && end[1] == '\0') value /= 100, ++end;
+        if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(value) || value < least || value > most) {
+            throw BadArgument{flag + " must be a fraction from " + std::to_string(least).substr(0, 4) + " to " +
+                              std::to_string(most).substr(0, 4) + " (0.05 or 5%), not \"" + text + "\""};
+        }
+        return value;
+    };
+    if (has("--runs") && has("--precision")) {
+        throw BadArgument{"--runs fixes the count of runs; --precision adds runs until the interval is narrow: give one"};
+    }
+    if (has("--runs")) {
+        o.runs = int(whole("--runs", 1, 1000));
+        o.precision = 0;
+    }
+    if (has("--precision")) o.precision = fraction("--precision", 0.001, 1);
+    if (has("--max-runs")) {
+        if (o.precision == 0) throw BadArgument{"--max-runs bounds the runs that --precision adds; --runs fixes them"};
+        o.maxRuns = int(whole("--max-runs", 3, 1000));
+    }
+    if (has("--min-change")) o.minChange = fraction("--min-change", 0, 1);
+    if (has("--baseline")) {
+        o.baseline = given["--baseline"];
+        if (o.baseline.empty()) throw BadArgument{"--baseline names an empty file name"};
+        if (o.repeat > 0) throw BadArgument{"--repeat-report and --baseline cannot be given together"};
+        if (!o.relative.empty()) throw BadArgument{"--baseline gives every figure as new / old already; it takes no --relative"};
+        struct stat info {};
+        if (stat(o.baseline.c_str(), &info) != 0) throw BadArgument{"--baseline " + o.baseline + ": " + std::strerror(errno), false};
+        if (!S_ISREG(info.st_mode) || access(o.baseline.c_str(), X_OK) != 0) {
+            throw BadArgument{"--baseline " + o.baseline + " is not a program this user can run", false};
+        }
+        if (!has("--runs")) o.runs = 4;  // two A B B A blocks at least
+        // The control: the copy floor, whose code the two builds share.
+        if (findAlgorithm("copy") != nullptr && std::find(o.algorithms.begin(), o.algorithms.end(), "copy") == o.algorithms.end()) {
+            o.algorithms.push_back("copy");
+        }
+    }
+    if (has("--fail-slower")) {
+        if (!has("--baseline")) throw BadArgument{"--fail-slower compares with a baseline: give --baseline"};
+        o.failSlower = fraction("--fail-slower", 0, 100);
+    }
+    if (has("--baseline-plugin")) {
+        if (!has("--baseline") || o.entries.empty()) {
+            throw BadArgument{"--baseline-plugin gives the baseline other builds of --plugin's libraries: give both"};
+        }
+        std::vector<std::string> items;
+        for (const std::string& list : plugins) {
+            for (const std::string& item : split(list)) items.push_back(item);
+        }
+        const std::vector<std::string> olds = split(given["--baseline-plugin"]);
+        if (olds.size() != items.size()) {
+            throw BadArgument{"--baseline-plugin names " + std::to_string(olds.size()) + " libraries for the " +
+                              std::to_string(items.size()) + " of --plugin, one for one"};
+        }
+        try {
+            for (std::size_t e = 0; e < o.entries.size(); ++e) {
+                if (o.entries[e].kind != UserEntry::Plugin) continue;
+                // The old library in place of the item the entry came from; the same function of it.
+                std::string path = olds[pluginItem[e]];
+                if (path.empty()) throw BadEntry("an empty file name");
+                UserEntry old = o.entries[e];
+                // An item LIBRARY:SYMBOL is matched by OLD_LIBRARY:SYMBOL; the symbol is the new one's.
+                const bool named = items[pluginItem[e]] != old.path;
+                old.path = named && path.rfind(':') != std::string::npos ? path.substr(0, path.rfind(':')) : path;
+                pluginEntries(old.path + ":" + old.symbol, {});  // loads it: a library that cannot serve fails now
+                o.baselineEntries[old.name] = entryWord(old);
+            }
+        } catch (const BadEntry& bad) {
+            throw BadArgument{std::string("--baseline-plugin: ") + bad.what(), false};
+        }
+    }
+    if (has("--baseline")) {
+        const std::string why = baselineProblem(o.baseline);
+        if (!why.empty()) throw BadArgument{"--baseline " + o.baseline + " " + why, false};
+    }
     if (has("--budget")) {
         const std::string& text = given["--budget"];
         char* end = nullptr;

@@ -31,15 +31,10 @@ std::string pad(const std::string& text, std::size_t width) {
 // Wide enough for "2.01e-03 +-12%?".
 std::size_t columnWidth(const std::string& name) { return std::max<std::size_t>(name.size(), 15) + 2; }
 
-// The wider side of the interval [lo, hi] around `centre`, in percent of it.
-double halfWidthPercent(double centre, double lo, double hi) {
-    return 100 * std::max(hi / centre - 1, 1 - lo / centre);
-}
-
 // "2.01e-03 +-3%", "1.52x +-2%"; "?" after an interval wider than +-10%; no interval from one run.
 std::string withInterval(const std::string& figure, double centre, double lo, double hi) {
     if (!(lo > 0 && hi > 0 && centre > 0)) return figure;
-    const double percent = halfWidthPercent(centre, lo, hi);
+    const double percent = 100 * halfWidth(centre, lo, hi);
     char text[32];
     std::snprintf(text, sizeof text, " +-%.0f%%%s", std::ceil(percent), percent > 10 ? "?" : "");
     return figure + text;
@@ -82,7 +77,10 @@ void Report::begin(const std::vector<std::pair<std::string, std::string>>& conte
         tsv += "# judge: " + line + '\n';
     }
     std::cout << std::endl;
-    if (tsvFd_ >= 0) {
+    if (tsvFd_ >= 0 && compared_) {
+        writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tnew_median_s\told_median_s\tratio\tratio_lo\tratio_hi\tverdict\t"
+                                 "status\tnote\tnew_runs_s\told_runs_s\n");
+    } else if (tsvFd_ >= 0) {
         writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s\n");
     }
 }
@@ -113,6 +111,16 @@ void Report::clearProgress() {
 void Report::beginShape(const Shape& shape) {
     clearProgress();
     if (!tables_) return;
+    if (compared_) {
+        std::cout << shape.name << ": " << shape.growth << '\n'
+                  << "new / old: this build's seconds per call over the baseline's, run by run in the same round (A B B A),\n"
+                  << "the median of the ratios +- their 95% interval; slower, faster: the interval excludes 1 and the\n"
+                  << "change is at least " << format("%g", 100 * minChange_) << "%; h: corners of the first set's hull\n"
+                  << pad("n", 9) << pad("h", 9);
+        for (const std::string& name : algorithms_) std::cout << pad(name, std::max<std::size_t>(name.size(), 22) + 2);
+        std::cout << std::endl;
+        return;
+    }
     std::cout << shape.name << ": " << shape.growth << '\n'
               << (!relative_.empty() ? "multiples of " + relative_ + "'s time per call in the same round (" + relative_ +
                                            ": seconds per call), median of "
@@ -135,8 +143,17 @@ void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total,
     progressShown_ = true;
 }
 
+void Report::setBaseline(double minChange, std::string control) {
+    compared_ = true;
+    minChange_ = minChange;
+    control_ = std::move(control);
+}
+
+void Report::baselineCell(const Outcome& old) { oldRow_.push_back(old); }
+
 void Report::cell(const Outcome& o) {
     row_.push_back(o);
+    if (compared_) return;  // its line, with the baseline's, at the row's end
     if (o.status == Status::Ok) growth_[o.algorithm].push_back({o.n, o.median});
     if (tsvFd_ < 0) return;
     bool timed = o.status == Status::Ok || o.status == Status::Wrong;
@@ -156,6 +173,10 @@ void Report::cell(const Outcome& o) {
 void Report::endRow() {
     if (row_.empty()) return;
     clearProgress();
+    if (compared_) {
+        endComparedRow();
+        return;
+    }
     if (!tables_) {
         row_.clear();
         return;
@@ -175,18 +196,8 @@ void Report::endRow() {
                 case Status::Ok:
                     if (base != nullptr && o.algorithm != relative_) {
                         // Runs of one round pair up: the ratio of each pair, then their interval.
-                        std::vector<double> ratios;
-                        for (std::size_t r = 0; r < std::min(o.runs.size(), base->runs.size()); ++r) {
-                            ratios.push_back(o.runs[r] / base->runs[r]);
-                        }
-                        double lo = 0, hi = 0;
-                        std::vector<double> sorted = ratios;
-                        std::sort(sorted.begin(), sorted.end());
-                        const std::size_t m = sorted.size() / 2;
-                        const double ratio = sorted.empty()        ? o.median / base->median
-                                             : sorted.size() % 2 ? sorted[m]
-                                                                 : (sorted[m - 1] + sorted[m]) / 2;
-                        if (!logInterval(ratios, lo, hi)) lo = hi = 0;
+                        double ratio = o.median / base->median, lo = 0, hi = 0;
+                        pairedRatio(o.runs, base->runs, ratio, lo, hi);
                         text = withInterval(format("%.2fx", ratio), ratio, lo, hi);
                     } else {
                         text = withInterval(format("%.2e", o.median), o.median, o.lo, o.hi);
@@ -214,6 +225,115 @@ void Report::endRow() {
     }
     std::cout << std::endl;
     row_.clear();
+}
+
+void Report::endComparedRow() {
+    long long h = -1;
+    for (const Outcome& o : row_) h = o.h >= 0 ? o.h : h;
+    if (tables_) std::cout << pad(std::to_string(row_.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
+    for (const std::string& name : algorithms_) {
+        const Outcome* now = nullptr;
+        const Outcome* old = nullptr;
+        for (std::size_t i = 0; i < row_.size(); ++i) {
+            if (row_[i].algorithm == name) now = &row_[i], old = i < oldRow_.size() ? &oldRow_[i] : nullptr;
+        }
+        if (now == nullptr) continue;
+        std::string text, verdict = "-", ratioText = "-", loText = "-", hiText = "-";
+        double ratio = 0, lo = 0, hi = 0;
+        const bool both = now->status == Status::Ok && old != nullptr && old->status == Status::Ok &&
+                          pairedRatio(now->runs, old->runs, ratio, lo, hi);
+        if (both) {
+            verdict = verdictOf(ratio, lo, hi, minChange_);
+            text = withInterval(format("%.3f", ratio), ratio, lo, hi) + (verdict == "same" ? "" : " " + verdict);
+            ratioText = format("%.6f", ratio);
+            if (lo > 0) loText = format("%.6f", lo), hiText = format("%.6f", hi);
+            ++verdicts_[verdict == "faster" ? 0 : verdict == "same" ? 1 : 2];
+            if (verdict == "slower") slowest_ = std::max(slowest_, ratio);
+            std::vector<double> rounds;
+            for (std::size_t r = 0; r < std::min(now->runs.size(), old->runs.size()); ++r) rounds.push_back(now->runs[r] / old->runs[r]);
+            comparedCells_.push_back({name, ratio, rounds});
+        } else {
+            text = now->status == Status::Skipped ? "not run" : statusWord(now->status);
+            if (now->status != Status::Skipped || now->median == 0) notes_.push_back(name + " at " + std::to_string(now->n) + ": " + now->note);
+        }
+        if (tables_) std::cout << pad(text, std::max<std::size_t>(name.size(), 22) + 2);
+        if (tsvFd_ < 0) continue;
+        auto seconds = [&](const Outcome* o) { return o != nullptr && o->status == Status::Ok ? format("%.6e", o->median) : std::string("-"); };
+        auto runs = [&](const Outcome* o) {
+            std::string list;
+            for (double r : o != nullptr && o->status == Status::Ok ? o->runs : std::vector<double>()) {
+                list += (list.empty() ? "" : ",") + format("%.6e", r);
+            }
+            return list.empty() ? std::string("-") : list;
+        };
+        std::string note = now->note;
+        for (char& c : note) c = c == '\t' || c == '\n' ? ' ' : c;
+        writeWhole(tsvFd_, now->shape + '\t' + std::to_string(now->n) + '\t' + (h >= 0 ? std::to_string(h) : "-") + '\t' + name +
+                               '\t' + seconds(now) + '\t' + seconds(old) + '\t' + ratioText + '\t' + loText + '\t' + hiText +
+                               '\t' + verdict + '\t' + statusWord(now->status) + '\t' + note + '\t' + runs(now) + '\t' +
+                               runs(old) + '\n');
+    }
+    if (tables_) std::cout << std::endl;
+    row_.clear();
+    oldRow_.clear();
+}
+
+// The geometric mean of new / old per entry and over every compared cell, each with the interval
+// of the round-by-round geometric means; the control's word on the machine.
+void Report::printMeans() {
+    auto mean = [&](const std::string& only, double& point, double& lo, double& hi, std::size_t& cells) {
+        double logs = 0;
+        std::size_t rounds = SIZE_MAX;
+        cells = 0;
+        for (const Compared& c : comparedCells_) {
+            if (!only.empty() && c.algorithm != only) continue;
+            logs += std::log(c.ratio);
+            rounds = std::min(rounds, c.roundRatios.size());
+            ++cells;
+        }
+        if (cells == 0) return false;
+        point = std::exp(logs / double(cells));
+        std::vector<double> byRound;  // the geometric mean of the round's ratios, for the rounds every cell has
+        for (std::size_t r = 0; r < rounds; ++r) {
+            double sum = 0;
+            for (const Compared& c : comparedCells_) {
+                if (only.empty() || c.algorithm == only) sum += std::log(c.roundRatios[r]);
+            }
+            byRound.push_back(std::exp(sum / double(cells)));
+        }
+        if (!logInterval(byRound, lo, hi)) lo = hi = 0;
+        return true;
+    };
+    std::cout << "Geometric mean of new / old (+- the 95% interval of the rounds' geometric means):\n";
+    for (const std::string& name : algorithms_) {
+        double point = 0, lo = 0, hi = 0;
+        std::size_t cells = 0;
+        if (!mean(name, point, lo, hi, cells)) continue;
+        const std::string verdict = verdictOf(point, lo, hi, minChange_);
+        std::cout << "  " << std::left << std::setw(36) << name << std::right
+                  << withInterval(format("%.3f", point), point, lo, hi) << "  " << verdict << " (" << cells
+                  << (cells == 1 ? " cell)" : " cells)") << (name == control_ ? ", the control" : "") << '\n';
+    }
+    double point = 0, lo = 0, hi = 0;
+    std::size_t cells = 0;
+    if (mean("", point, lo, hi, cells)) {
+        std::cout << "  " << std::left << std::setw(36) << "every cell" << std::right
+                  << withInterval(format("%.3f", point), point, lo, hi) << "  " << verdictOf(point, lo, hi, minChange_) << " ("
+                  << cells << " cells: " << verdicts_[2] << " slower, " << verdicts_[0] << " faster, " << verdicts_[1]
+                  << " the same)\n";
+    }
+    double control = 0;
+    if (!control_.empty() && mean(control_, control, lo, hi, cells)) {
+        if (std::fabs(control - 1) >= minChange_) {
+            std::cout << "***WARNING*** the control " << control_ << ", whose code the two builds share, moved by "
+                      << format("%+.1f", 100 * (control - 1)) << "% between their runs: the machine moved, and these "
+                      << "verdicts are not to be trusted\n";
+        } else {
+            std::cout << "the control " << control_ << ", whose code the two builds share, moved by "
+                      << format("%+.1f", 100 * (control - 1)) << "%: within " << format("%g", 100 * minChange_) << "%\n";
+        }
+    }
+    std::cout << std::flush;
 }
 
 void Report::endShape() {
@@ -274,6 +394,9 @@ void Report::printGrowth() {
     growth_.clear();
 }
 
-void Report::finish() { clearProgress(); }
+void Report::finish() {
+    clearProgress();
+    if (compared_ && tables_) printMeans();
+}
 
 }  // namespace lab

@@ -117,7 +117,8 @@ int cellMain(int argc, char** argv) {
     }
 }
 
-ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted) {
+ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted,
+                         const std::string& program) {
     ProcessEnd end;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -134,7 +135,7 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
-        execv("/proc/self/exe", argv.data());
+        execv(program.empty() ? "/proc/self/exe" : program.c_str(), argv.data());
         _exit(127);
     }
     close(pipeFds[1]);
@@ -226,8 +227,9 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     if (!plan.entry.empty()) words.push_back("entry=" + plan.entry);
     if (!plan.filesDir.empty()) words.push_back("files=" + plan.filesDir);
     if (!plan.input.empty()) words.push_back("input=" + plan.input);
-    const ProcessEnd end = runLabProcess(words, plan.deadline, interrupted);
+    const ProcessEnd end = runLabProcess(words, plan.deadline, interrupted, plan.program);
     outcome.peakBytes = end.peakBytes;
+    outcome.wall = end.seconds;
 
     std::istringstream lines(end.report);
     std::vector<double> times;

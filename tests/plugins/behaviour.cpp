@@ -25,7 +25,18 @@ size_t rightHull(int64_t* xy, size_t n, int64_t* out) {
 }  // namespace
 
 #if BEHAVIOUR != 99  // 99: a library with neither function, only one of another name
+#if BEHAVIOUR == 11  // right, with an extra pass that costs about an eighth of the whole
+#include <algorithm>
+#include <vector>
+volatile int64_t sink;
+#endif
+
 extern "C" int64_t hull_lab_hull(int64_t* xy, size_t n, int64_t* out) {
+#if BEHAVIOUR == 11
+    std::vector<XY> part(reinterpret_cast<XY*>(xy), reinterpret_cast<XY*>(xy) + n / 6);
+    std::sort(part.begin(), part.end(), [](const XY& a, const XY& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); });
+    sink = part.empty() ? 0 : part.front().x;
+#endif
     size_t h = rightHull(xy, n, out);
 #if BEHAVIOUR == 0  // right, but clockwise and from the second corner
     for (size_t i = 1, j = h - 1; h > 0 && i < j; ++i, --j) swapCorners(out, i, j);
