@@ -251,12 +251,9 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     if (round < options.runs || (options.precision > 0 && needsMore(i))) now.push_back(i);
                 }
                 if (round >= options.runs && now.empty()) break;
-                const std::vector<std::size_t> order = roundOrder(now.size(), options.seed, row, round);
-                for (std::size_t k = 0; k < order.size() && !interrupted; ++k) {
-                    const std::size_t i = now[order[k]];
-                    const bool oldFirst = compared && round % 2 == 1;
-                    runOne(i, round, oldFirst, k);
-                    if (compared) runOne(i, round, !oldFirst, k);
+                const auto schedule = roundSchedule(now, options.seed, row, round, compared);
+                for (std::size_t k = 0; k < schedule.size() && !interrupted; ++k) {
+                    runOne(schedule[k].first, round, schedule[k].second, compared ? k / 2 : k);
                 }
             }
             if (interrupted) return status;

@@ -383,6 +383,13 @@ double tQuantile975(int df);
 // run's seed, the row and the round, the same on every machine. Each entry once. O(entries).
 std::vector<std::size_t> roundOrder(std::size_t entries, std::uint64_t seed, const std::string& row, int round);
 
+// The processes of round `round` of a row whose cells `cells` run: (cell, by the baseline?) in
+// the order they run: the cells in roundOrder, and with a baseline each cell's two processes one
+// after the other, this build's first in even rounds and the baseline's first in odd ones (over
+// two rounds: A B B A). O(cells).
+std::vector<std::pair<std::size_t, bool>> roundSchedule(const std::vector<std::size_t>& cells, std::uint64_t seed,
+                                                        const std::string& row, int round, bool baseline);
+
 // The hidden `--cell` mode of hull-lab: runs the cell and reports to standard output. Returns the
 // exit status.
 int cellMain(int argc, char** argv);

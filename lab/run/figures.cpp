@@ -89,4 +89,15 @@ std::vector<std::size_t> roundOrder(std::size_t entries, std::uint64_t seed, con
     return order;
 }
 
+std::vector<std::pair<std::size_t, bool>> roundSchedule(const std::vector<std::size_t>& cells, std::uint64_t seed,
+                                                        const std::string& row, int round, bool baseline) {
+    std::vector<std::pair<std::size_t, bool>> schedule;
+    for (std::size_t k : roundOrder(cells.size(), seed, row, round)) {
+        const bool oldFirst = baseline && round % 2 == 1;
+        schedule.emplace_back(cells[k], oldFirst);
+        if (baseline) schedule.emplace_back(cells[k], !oldFirst);
+    }
+    return schedule;
+}
+
 }  // namespace lab

@@ -1,0 +1,160 @@
+// Comparisons that hold on a noisy machine: verdicts, paired ratios and the A B B A schedule on
+// made-up figures; hull-lab --baseline on two builds of one plugin, with its verdicts and exit
+// status; and the arguments it refuses before anything runs.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../lab/lab.h"
+#include "lab_run.h"
+#include "test_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(LabVerdicts, SlowerOrFasterOnlyWhereTheIntervalExcludesOneAndTheChangeIsLargeEnough) {
+    struct Case {
+        double ratio, lo, hi;
+        const char* verdict;
+    };
+    const std::vector<Case> cases = {
+        {1.20, 1.10, 1.30, "slower"}, {0.80, 0.70, 0.90, "faster"},
+        {1.20, 0.95, 1.50, "same"},   // the interval holds 1
+        {1.03, 1.01, 1.05, "same"},   // surely slower, but by less than 5%
+        {0.97, 0.95, 0.99, "same"},   {1.05, 1.02, 1.08, "slower"}, {0.95, 0.92, 0.98, "faster"},
+        {1.50, 0.00, 0.00, "same"},   // one pair: no interval
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(lab::verdictOf(c.ratio, c.lo, c.hi, 0.05), c.verdict) << c.ratio << " in [" << c.lo << ", " << c.hi << "]";
+    }
+}
+
+TEST(LabVerdicts, RatiosPairTheRunsOfOneRoundNotTheSortedRuns) {
+    // The machine slowed down in round 2 for both builds alike: paired, the ratio is exactly 2.
+    const std::vector<double> now = {2.0, 8.0, 2.2}, old = {1.0, 4.0, 1.1};
+    double ratio = 0, lo = 0, hi = 0;
+    ASSERT_TRUE(lab::pairedRatio(now, old, ratio, lo, hi));
+    EXPECT_DOUBLE_EQ(ratio, 2.0);
+    EXPECT_NEAR(lo, 2.0, 1e-9);
+    EXPECT_NEAR(hi, 2.0, 1e-9);
+    // Unequal counts pair the rounds both have; one pair has no interval; none, no ratio.
+    ASSERT_TRUE(lab::pairedRatio({3.0, 6.0, 9.0}, {1.0, 2.0}, ratio, lo, hi));
+    EXPECT_DOUBLE_EQ(ratio, 3.0);
+    ASSERT_TRUE(lab::pairedRatio({3.0}, {2.0}, ratio, lo, hi));
+    EXPECT_DOUBLE_EQ(ratio, 1.5);
+    EXPECT_EQ(lo, 0);
+    EXPECT_FALSE(lab::pairedRatio({}, {1.0}, ratio, lo, hi));
+    // precise(): within the asked fraction of the centre, or not.
+    lab::Outcome tight, loose;
+    tight.runs = {1.00, 1.01, 0.99, 1.00};
+    loose.runs = {1.0, 1.5, 0.7};
+    EXPECT_TRUE(lab::precise(tight, nullptr, 0.05));
+    EXPECT_FALSE(lab::precise(loose, nullptr, 0.05));
+    EXPECT_TRUE(lab::precise(loose, &loose, 0.05)) << "a cell against itself: every ratio 1";
+}
+
+TEST(LabVerdicts, EachRoundRunsBothBuildsOfACellTogetherInABBAOrder) {
+    const std::vector<std::size_t> cells = {0, 2, 3, 5, 6};
+    for (int round = 0; round < 4; ++round) {
+        const auto plain = lab::roundSchedule(cells, 1, "disc 10000", round, false);
+        ASSERT_EQ(plain.size(), cells.size());
+        for (const auto& [cell, old] : plain) EXPECT_FALSE(old) << "round " << round;
+        const auto compared = lab::roundSchedule(cells, 1, "disc 10000", round, true);
+        ASSERT_EQ(compared.size(), 2 * cells.size());
+        for (std::size_t k = 0; k < compared.size(); k += 2) {
+            EXPECT_EQ(compared[k].first, compared[k + 1].first) << "a cell's two builds run one after the other";
+            EXPECT_EQ(compared[k].first, plain[k / 2].first) << "in the round's order of cells";
+            EXPECT_NE(compared[k].second, compared[k + 1].second);
+            EXPECT_EQ(compared[k].second, round % 2 == 1) << "round " << round << ": A B in even rounds, B A in odd ones";
+        }
+    }
+}
+
+// ---- hull-lab --baseline -----------------------------------------------------------------------------
+
+class Baseline : public testing::Test {
+  protected:
+    LabRun lab(const std::string& arguments) { return runLab(dir_.path, arguments); }
+    // The compared TSV's cells: verdict and ratio by entry.
+    std::map<std::string, std::pair<std::string, double>> verdicts() {
+        std::map<std::string, std::pair<std::string, double>> result;
+        const std::vector<std::string> lines = testfiles::tsvLines(testfiles::read(dir_.path / "b.tsv"));
+        EXPECT_FALSE(lines.empty());
+        if (lines.empty()) return result;
+        EXPECT_EQ(lines[0], "shape\tn\th\talgorithm\tnew_median_s\told_median_s\tratio\tratio_lo\tratio_hi\tverdict\tstatus\t"
+                            "note\tnew_runs_s\told_runs_s");
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            std::vector<std::string> f;
+            std::stringstream in(lines[i]);
+            for (std::string field; std::getline(in, field, '\t');) f.push_back(field);
+            EXPECT_EQ(f.size(), 14u) << lines[i];
+            if (f.size() != 14) continue;
+            EXPECT_EQ(f[10], "ok") << lines[i];
+            // The ratio within its interval, and the paired runs: one of each build per round.
+            EXPECT_LT(std::stod(f[7]), std::stod(f[6])) << lines[i];
+            EXPECT_GT(std::stod(f[8]), std::stod(f[6])) << lines[i];
+            EXPECT_EQ(std::count(f[12].begin(), f[12].end(), ','), std::count(f[13].begin(), f[13].end(), ',')) << lines[i];
+            result[f[3]] = {f[9], std::stod(f[6])};
+        }
+        return result;
+    }
+    testfiles::TempDir dir_{"hull-lab-baseline"};
+};
+
+// Two builds of one plugin, one of them doing its work three times over: a difference no noise
+// hides, so that the verdicts and the exit status are what is tested, not the machine.
+TEST_F(Baseline, CallsTheSlowerBuildSlowerAndFailsOnlyPastFailSlower) {
+    const std::string plugins = TEST_PLUGINS_DIR;
+    const std::string common = " --baseline " HULL_LAB_PATH " --algorithms copy --shapes disc --sizes 20000 --runs 4 --tsv b.tsv";
+    const LabRun slower = lab("--plugin " + plugins + "/libthree-times-slower.so --baseline-plugin " + plugins +
+                              "/libright-clockwise.so --fail-slower 50%" + common);
+    EXPECT_EQ(slower.status, 1) << slower.err;
+    EXPECT_NE(slower.err.find("slower than the baseline, more than --fail-slower 50%"), std::string::npos) << slower.err;
+    auto cells = verdicts();
+    EXPECT_EQ(cells["three-times-slower"].first, "slower");
+    EXPECT_GT(cells["three-times-slower"].second, 2.0);
+    EXPECT_TRUE(cells.count("copy")) << "the control runs though --algorithms names only copy and the plugin";
+    EXPECT_NE(slower.out.find("Geometric mean of new / old"), std::string::npos) << slower.out;
+    EXPECT_NE(slower.out.find("the control copy"), std::string::npos) << slower.out;
+    EXPECT_NE(slower.out.find("baseline version:"), std::string::npos) << slower.out;
+
+    const LabRun faster = lab("--plugin " + plugins + "/libright-clockwise.so --baseline-plugin " + plugins +
+                              "/libthree-times-slower.so --fail-slower 50%" + common);
+    EXPECT_EQ(faster.status, 0) << faster.err;
+    cells = verdicts();
+    EXPECT_EQ(cells["right-clockwise"].first, "faster");
+    EXPECT_LT(cells["right-clockwise"].second, 0.5);
+}
+
+TEST_F(Baseline, RefusesWhatCannotServeBeforeAnythingRuns) {
+    testfiles::writeLines(dir_.path / "b.tsv", {"an earlier run"});
+    testfiles::writeLines(dir_.path / "notes.txt", {"not a program"});
+    struct Bad {
+        std::string arguments, message;
+    };
+    const std::vector<Bad> cases = {
+        {"--baseline nowhere/hull-lab", "--baseline nowhere/hull-lab: No such file or directory"},
+        {"--baseline notes.txt", "--baseline notes.txt is not a program this user can run"},
+        {"--baseline /bin/true", "--baseline /bin/true is not a hull-lab that runs cells as this one does"},
+        {"--baseline /bin/echo", "is not a hull-lab that runs cells as this one does (it printed \"--cell square"},
+        {"--precision 0", "--precision must be a fraction"},
+        {"--precision 5% --runs 3", "--runs fixes the count of runs; --precision adds runs"},
+        {"--fail-slower 10%", "--fail-slower compares with a baseline: give --baseline"},
+        {"--baseline " HULL_LAB_PATH " --baseline-plugin x.so", "--baseline-plugin gives the baseline other builds"},
+        {"--baseline " HULL_LAB_PATH " --relative", "it takes no --relative"},
+    };
+    for (const Bad& c : cases) {
+        const LabRun run = lab(c.arguments + " --shapes disc --sizes 1000 --tsv b.tsv");
+        EXPECT_EQ(run.status, 2) << c.arguments;
+        const std::string first = run.err.substr(0, run.err.find('\n'));
+        EXPECT_NE(first.find(c.message), std::string::npos) << c.arguments << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.arguments;
+        EXPECT_EQ(testfiles::read(dir_.path / "b.tsv"), "an earlier run\n") << c.arguments;
+    }
+}
+
+}  // namespace
