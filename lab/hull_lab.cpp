@@ -109,7 +109,8 @@ std::string cellKey(const std::string& shape, std::int64_t n, const std::string&
 int runPass(const Options& options, const std::vector<Group>& groups, Report& report,
             const std::map<std::string, Outcome>* first, std::map<std::string, std::vector<Outcome>>& outcomes,
             std::map<std::string, long long>& hOfRow, std::size_t& done, std::size_t total,
-            const std::map<std::string, std::string>& notTimed, const std::string& filesDir) {
+            const std::map<std::string, std::string>& notTimed, const std::string& filesDir,
+            std::vector<std::string>& imprecise) {
     int status = 0;
     for (const Group& group : groups) {
         const std::string& shapeName = group.shape.name;
@@ -288,6 +289,15 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                               << shapeName << ", " << n << " points, " << name << " (seed " << options.seed
                               << "): " << outcome.note << '\n';
                     status = 1;
+                }
+                if (options.precision > 0 && outcome.status == Status::Ok && (!compared || old.status == Status::Ok) &&
+                    !precise(outcome, compared ? &old : nullptr, options.precision)) {
+                    double centre = outcome.median, lo = outcome.lo, hi = outcome.hi;
+                    if (compared) pairedRatio(outcome.runs, old.runs, centre, lo, hi);
+                    char text[64];
+                    std::snprintf(text, sizeof text, " (+-%.0f%% after %zu runs)", lo > 0 ? 100 * halfWidth(centre, lo, hi) : 100.0,
+                                  outcome.runs.size());
+                    imprecise.push_back(shapeName + " " + std::to_string(n) + " " + name + text);
                 }
                 if (outcome.h < 0) outcome.h = hOfRow[row];
                 if (compared) {
@@ -497,15 +507,22 @@ int main(int argc, char** argv) {
     std::map<std::string, std::vector<Outcome>> outcomes;
     std::map<std::string, long long> hOfRow;
     std::map<std::string, Outcome> first;
+    std::vector<std::string> imprecise;  // cells that --precision's rounds did not bring within it
     for (int pass = 0; pass < passes && !interrupted; ++pass) {
         status |= runPass(options, groups, report, pass == 0 ? nullptr : &first, outcomes, hOfRow, done, total, notTimed,
-                          filesDir);
+                          filesDir, imprecise);
         if (pass == 0) {
             for (const auto& [key, list] : outcomes) first[key] = list.front();
         }
     }
     report.finish();
     if (options.repeat > 0 && !interrupted) printSpreads(options, groups, outcomes);
+    if (!imprecise.empty() && !interrupted) {
+        std::cout << imprecise.size() << (imprecise.size() == 1 ? " cell" : " cells") << " did not get within +-"
+                  << 100 * options.precision << "% in " << options.maxRuns << " runs or the budget:";
+        for (std::size_t i = 0; i < imprecise.size(); ++i) std::cout << (i % 3 == 0 ? "\n  " : "; ") << imprecise[i];
+        std::cout << std::endl;
+    }
     if (tsvFd >= 0 && close(tsvFd) != 0) {
         std::cerr << "hull-lab: cannot write " << options.tsv << ": " << std::strerror(errno) << '\n';
         status = 1;

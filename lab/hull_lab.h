@@ -35,7 +35,7 @@ struct Options {
     std::vector<UserEntry> entries;  // the user's plugins' functions and programs, in the order given
     Columns columns;                 // --columns X,Y of the point files
     std::string failuresDir = "hull-lab-failures";  // where a user entry's failures are written
-    double precision = 0.05;  // more rounds until a cell's interval is within this of its median; 0: --runs fixes them
+    double precision = 0;     // more rounds until a cell's interval is within this of its median; 0: --runs fixes them
     int maxRuns = 8;          // with a precision: the most runs of a cell
     std::string baseline;     // another hull-lab whose figures every cell's are compared with, or ""
     std::map<std::string, std::string> baselineEntries;  // a user entry's word for the baseline (--baseline-plugin)

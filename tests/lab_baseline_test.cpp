@@ -130,6 +130,23 @@ TEST_F(Baseline, CallsTheSlowerBuildSlowerAndFailsOnlyPastFailSlower) {
     EXPECT_LT(cells["right-clockwise"].second, 0.5);
 }
 
+// --precision adds rounds, up to --max-runs, to the cells whose interval is wider, and lists those
+// that did not get there (+-0.01% is beyond any cell of 0.2 s runs).
+TEST_F(Baseline, PrecisionAddsRoundsUpToTheMostAndNamesTheCellsThatFellShort) {
+    const LabRun run = lab("--shapes disc --sizes 1000 --algorithms copy,chan --precision 0.01% --max-runs 4 --tsv b.tsv");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("2 cells did not get within +-0.01% in 4 runs or the budget:"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("disc 1000 chan (+-"), std::string::npos) << run.out;
+    for (const std::string& line : testfiles::tsvLines(testfiles::read(dir_.path / "b.tsv"))) {
+        if (line.rfind("disc\t", 0) != 0) continue;
+        std::vector<std::string> f;
+        std::stringstream in(line);
+        for (std::string field; std::getline(in, field, '\t');) f.push_back(field);
+        ASSERT_EQ(f.size(), 12u) << line;
+        EXPECT_EQ(std::count(f[9].begin(), f[9].end(), ','), 3) << "4 runs: " << line;
+    }
+}
+
 TEST_F(Baseline, RefusesWhatCannotServeBeforeAnythingRuns) {
     testfiles::writeLines(dir_.path / "b.tsv", {"an earlier run"});
     testfiles::writeLines(dir_.path / "notes.txt", {"not a program"});

@@ -68,7 +68,7 @@ std::string usage() {
            "                [--input FILES [--scale K] [--columns X,Y]]\n"
            "                [--plugin LIBRARY[:SYMBOL],...] [--program 'COMMAND'] [--failures DIR]\n"
            "                [--precision P [--max-runs M] | --runs K] [--baseline OTHER_HULL_LAB [--baseline-plugin LIST]\n"
-           "                 [--min-change X] [--fail-slower X]]\n"
+           "                 [--min-change X] [--fail-slower X]] [--min-seconds S]\n"
            "       hull-lab --version | --help\n"
            "Times the hull algorithms on shapes of input, each run of a cell (shape, size, algorithm) in a\n"
            "process of its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs\n"
@@ -76,7 +76,9 @@ std::string usage() {
            "order shuffled afresh each round from the seed, so that a slow spell of the machine falls on the\n"
            "whole row. Prints the median seconds per call over the runs and the 95% interval of the cell's\n"
            "typical run (Student's t on the runs' logarithms), as +-X%; \"?\" marks an interval wider than\n"
-           "+-10%. The first run's process checks the hulls. Successive calls take the cell's point sets in\n"
+           "+-10%. --precision P (0.05 or 5%): after the K rounds, more rounds for the cells whose interval is\n"
+           "wider than +-P, up to --max-runs M (default 8) and within the budget; the run lists those that did not\n"
+           "get there. The first run's process checks the hulls. Successive calls take the cell's point sets in\n"
            "turn (default\n"
            "16 sets up to 10,000 points, fewer above so that they hold 160,000 points at most, one from\n"
            "100,000), so that no branch predictor learns one input; every set's first hull is checked\n"
@@ -196,7 +198,7 @@ Options parseOptions(int argc, char** argv) {
     for (const char* name : {"--shapes", "--sizes", "--algorithms", "--runs", "--budget", "--seed", "--tsv",
                              "--write-points", "--sets", "--repeat-report", "--input", "--scale", "--columns",
                              "--failures", "--precision", "--max-runs", "--baseline", "--baseline-plugin", "--min-change",
-                             "--fail-slower"}) {
+                             "--fail-slower", "--min-seconds"}) {
         app.add_option(name, given[name]);
     }
     std::vector<std::string> plugins, programs;  // each may be given again
@@ -359,16 +361,21 @@ Options parseOptions(int argc, char** argv) {
     if (has("--runs") && has("--precision")) {
         throw BadArgument{"--runs fixes the count of runs; --precision adds runs until the interval is narrow: give one"};
     }
-    if (has("--runs")) {
-        o.runs = int(whole("--runs", 1, 1000));
-        o.precision = 0;
-    }
+    if (has("--runs")) o.runs = int(whole("--runs", 1, 1000));
     if (has("--precision")) o.precision = fraction("--precision", 0.001, 1);
     if (has("--max-runs")) {
         if (o.precision == 0) throw BadArgument{"--max-runs bounds the runs that --precision adds; --runs fixes them"};
         o.maxRuns = int(whole("--max-runs", 3, 1000));
     }
     if (has("--min-change")) o.minChange = fraction("--min-change", 0, 1);
+    if (has("--min-seconds")) {
+        const std::string& text = given["--min-seconds"];
+        char* end = nullptr;
+        o.minSeconds = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !(o.minSeconds >= 0.001 && o.minSeconds <= 60)) {
+            throw BadArgument{"--min-seconds must be a number of seconds from 0.001 to 60, not \"" + text + "\""};
+        }
+    }
     if (has("--baseline")) {
         o.baseline = given["--baseline"];
         if (o.baseline.empty()) throw BadArgument{"--baseline names an empty file name"};
