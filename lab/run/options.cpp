@@ -353,8 +353,9 @@ Options parseOptions(int argc, char** argv) {
         double value = std::strtod(text.c_str(), &end);
         if (end != nullptr && *end == '%' && end[1] == '\0') value /= 100, ++end;
         if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(value) || value < least || value > most) {
-            throw BadArgument{flag + " must be a fraction from " + std::to_string(least).substr(0, 4) + " to " +
-                              std::to_string(most).substr(0, 4) + " (0.05 or 5%), not \"" + text + "\""};
+            char range[64];
+            std::snprintf(range, sizeof range, " must be a fraction from %g to %g", least, most);
+            throw BadArgument{flag + range + " (0.05 or 5%), not \"" + text + "\""};
         }
         return value;
     };
@@ -362,7 +363,7 @@ Options parseOptions(int argc, char** argv) {
         throw BadArgument{"--runs fixes the count of runs; --precision adds runs until the interval is narrow: give one"};
     }
     if (has("--runs")) o.runs = int(whole("--runs", 1, 1000));
-    if (has("--precision")) o.precision = fraction("--precision", 0.001, 1);
+    if (has("--precision")) o.precision = fraction("--precision", 0.0001, 1);
     if (has("--max-runs")) {
         if (o.precision == 0) throw BadArgument{"--max-runs bounds the runs that --precision adds; --runs fixes them"};
         o.maxRuns = int(whole("--max-runs", 3, 1000));
