@@ -26,7 +26,7 @@ LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqh
 EXAMPLE_PACKAGES := python3-scipy
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(EXAMPLE_PACKAGES)
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples build build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples build build-lab build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -67,7 +67,7 @@ docs-pictures: run
 # stop here. $(call lab-run,NAME,ARGUMENTS) writes out/NAME.txt, out/NAME.tsv and out/NAME.png.
 define lab-run
 	$(call need,$(RUN_PACKAGES) $(PLOT_PACKAGES) $(LAB_PACKAGES))
-	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory build-lab
 	mkdir -p out
 	{ $(BUILD)/hull-lab $(2) --tsv out/$(1).tsv; echo $$? > out/$(1).status; } | tee out/$(1).txt
 	@status=$$(cat out/$(1).status); \
@@ -119,6 +119,11 @@ fuzz:
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) --parallel 2
+
+# hull-lab alone, for the lab's runs: a fresh clone's `make lab` does not wait for the tests' build.
+build-lab:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) --parallel 2 --target hull-lab
 
 # The tests and the fuzz target, built by clang++ with the sanitizers.
 build-sanitize:
