@@ -163,7 +163,9 @@ std::vector<Algorithm> buildList() {
     for (Algorithm& a : list) a.onList = a.origin == Origin::Program || a.name == "copy-list";
     for (const PeerLibrary& library : peerLibraries()) library.add(list);
 #ifdef HULL_LAB_CHAIN_BUILTIN
-    addChainBuiltin(list);
+    // As the lab's array entries: a copy of the points per call, sorted in place.
+    list.push_back({"chain-builtin", "monotone chain", Origin::Lab, {false, true, false}, false, prepareArray<chainBuiltin>,
+                    "examples/chain.cpp's monotone chain built in: beside --plugin libchain.so, the cost of a plugin"});
 #endif
     // Run when named (make lab-exactness runs them): the sort of the fastest hull alone, CGAL's
     // second quickhull and Boost's exact remedy, which the default run's shapes tell little from

@@ -217,8 +217,9 @@ std::string geosVersion();
 std::string opencvVersion();
 std::string qhullVersion();
 
-// The example plugin's chain built in (user/chain_builtin.cpp), in a build that asks for it.
-void addChainBuiltin(std::vector<Algorithm>& list);
+// The example plugin's monotone chain built in (user/chain_builtin.cpp), in a build that asks for
+// it: the corners counter-clockwise from the least point. O(n log n).
+std::vector<Point> chainBuiltin(std::vector<Point> points);
 
 // The libraries of this build's peers: name and version, in the order of the peers.
 std::vector<std::pair<std::string, std::string>> libraries();
