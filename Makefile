@@ -8,10 +8,13 @@
 # make docs-pictures  a fresh run, drawn into docs/ (the README's pictures)
 # make lab    the default hull-lab (six shapes, 1,000 to 1,000,000 points, the floors, the lab's
 #             own hulls and every library of the build) into out/lab.txt, out/lab.tsv, out/lab.png
+#             and out/lab.html (the page: open it in a browser)
 # make lab-exactness  the shapes line and sliver, every algorithm: out/lab-exactness.*
 # make lab-large      10,000,000 points: out/lab-large.*
 # make examples       the example plugins of examples/ into build/examples/ (hull-lab --plugin)
 # make lab-plugin-cost  the example's monotone chain as a plugin beside the same code built in
+# make page-libraries  the page's plotting library (and its browser test's driver) from npm, at the
+#                      versions pinned in tools/page/package-lock.json
 # Missing Debian packages are installed with apt-get when run as root; otherwise the command to
 # install them is printed.
 
@@ -24,9 +27,12 @@ SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev
 # The example of a Python caller (examples/scipy_hull.py), run by the tests where it is installed.
 EXAMPLE_PACKAGES := python3-scipy
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(EXAMPLE_PACKAGES)
+# The page's browser test runs Debian's Chromium.
+BROWSER_PACKAGES := chromium
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(EXAMPLE_PACKAGES) $(BROWSER_PACKAGES)
+PAGE_LIBRARIES := tools/page/node_modules/.installed
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples build build-lab build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples page-libraries build build-lab build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -36,7 +42,7 @@ run:
 
 test:
 	$(call need,$(TEST_PACKAGES))
-	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory page-libraries build
 	cd $(BUILD) && ctest --output-on-failure --parallel 2
 	@$(MAKE) --no-print-directory build-sanitize
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure --label-exclude slow
@@ -44,7 +50,7 @@ test:
 # The tests without the slow end-to-end runs.
 test-fast:
 	$(call need,$(TEST_PACKAGES))
-	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory page-libraries build
 	cd $(BUILD) && ctest --output-on-failure --label-exclude slow
 
 check:
@@ -64,15 +70,16 @@ docs-pictures: run
 
 # hull-lab exits 1 when it finds a WRONG hull (a peer's included), a refused point set or a crashed
 # cell: that is a finding, named above the tables, and the picture is still drawn. Other failures
-# stop here. $(call lab-run,NAME,ARGUMENTS) writes out/NAME.txt, out/NAME.tsv and out/NAME.png.
+# stop here. $(call lab-run,NAME,ARGUMENTS) writes out/NAME.txt, out/NAME.tsv, out/NAME.png and
+# out/NAME.html.
 define lab-run
 	$(call need,$(RUN_PACKAGES) $(PLOT_PACKAGES) $(LAB_PACKAGES))
-	@$(MAKE) --no-print-directory build-lab
+	@$(MAKE) --no-print-directory build-lab page-libraries
 	mkdir -p out
 	{ $(BUILD)/hull-lab $(2) --tsv out/$(1).tsv; echo $$? > out/$(1).status; } | tee out/$(1).txt
 	@status=$$(cat out/$(1).status); \
 	if [ "$$status" -gt 1 ]; then echo "make: hull-lab failed with status $$status" >&2; exit 1; fi; \
-	tools/plot-lab out/$(1).tsv -o out/$(1).png; \
+	tools/plot-lab out/$(1).tsv -o out/$(1).png && tools/lab-page out/$(1).tsv -o out/$(1).html || exit 1; \
 	if [ "$$status" -eq 1 ]; then echo "make: hull-lab found a WRONG hull, a refused point set or a crashed cell (named above)"; fi
 endef
 
@@ -115,6 +122,13 @@ fuzz:
 	mkdir -p $(SANITIZE_BUILD)/tests/corpus-input
 	$(SANITIZE_BUILD)/tests/input_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=4096 -print_final_stats=1 \
 	  $(SANITIZE_BUILD)/tests/corpus-input tests/fuzz-corpus-input
+
+# npm ci: exactly the versions of the lock file, again only when it changes.
+page-libraries: $(PAGE_LIBRARIES)
+$(PAGE_LIBRARIES): tools/page/package.json tools/page/package-lock.json
+	$(call need,$(if $(shell command -v npm),,nodejs npm))
+	npm ci --prefix tools/page --no-audit --no-fund
+	touch $@
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release

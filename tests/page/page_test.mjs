@@ -1,0 +1,176 @@
+// The lab's pages in headless Chromium (Debian's), driven by playwright-core: each case opens a page
+// written by tools/lab-page and checks what a reader would see against the TSV it was made from.
+// usage: node page_test.mjs SOURCE_DIR WORK_DIR   (WORK_DIR holds run, baseline, old and large .tsv/.html)
+import fs from "node:fs";
+import path from "node:path";
+import { createRequire } from "node:module";
+
+const [source, work] = process.argv.slice(2);
+const require = createRequire(path.join(source, "tools", "page", "package.json"));
+const { chromium } = require("playwright-core");
+const CHROMIUM = process.env.CHROMIUM || "/usr/bin/chromium";
+
+// ---------------------------------------------------------------- what the TSV says
+
+function readTsv(name) {
+  const lines = fs.readFileSync(path.join(work, name + ".tsv"), "utf8").split("\n").filter((l) => l && !l.startsWith("#"));
+  const header = lines[0].split("\t");
+  return lines.slice(1).map((l) => Object.fromEntries(l.split("\t").map((v, i) => [header[i], v])));
+}
+const timed = (c) => (c.status === "ok" || c.status === "WRONG") && (c.median_s ?? c.ratio) !== "-";
+const shapesOf = (cells) => [...new Set(cells.map((c) => c.shape))];
+const linesOf = (cells, shape, hidden = new Set()) =>
+  new Set(cells.filter((c) => c.shape === shape && timed(c) && !hidden.has(c.algorithm)).map((c) => c.algorithm)).size;
+
+// ---------------------------------------------------------------- what the page shows
+
+async function open(browser, name) {
+  const page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
+  const problems = [];
+  page.on("console", (m) => { if (m.type() === "error" || m.type() === "warning") problems.push(`console ${m.type()}: ${m.text()}`); });
+  page.on("pageerror", (e) => problems.push(`page error: ${e.message}`));
+  page.on("request", (r) => { if (!r.url().startsWith("file:")) problems.push(`network request: ${r.url()}`); });
+  await page.goto("file://" + path.join(work, name + ".html"));
+  await page.waitForSelector("body[data-drawn]", { timeout: 30000 });
+  return { page, problems };
+}
+const panelLines = (page) => page.$$eval(".panel", (ps) => ps.map((p) => [p.dataset.shape, p.querySelectorAll("g.entry-line").length]));
+const drawnEntries = (page, shape) =>
+  page.$$eval(`.panel[data-shape="${shape}"] g.entry-line`, (gs) => gs.map((g) => g.getAttribute("aria-description")));
+const yLabel = (page) => page.$eval(".panel svg", (s) => [...s.querySelectorAll("text")].map((t) => t.textContent).find((t) => t.startsWith("\u2191")) || "");
+const yTicks = (page) => page.$eval(".panel svg", (s) => [...s.querySelectorAll('g[aria-label="y-axis tick label"] text')].map((t) => t.textContent).join(" "));
+
+// ---------------------------------------------------------------- the cases
+
+const failures = [];
+function expect(ok, what) {
+  if (!ok) failures.push(what);
+  console.log(`${ok ? "ok  " : "FAIL"} ${what}`);
+}
+
+const cases = [
+  ["run: one panel per shape, a line per timed entry", "run", async (page, cells) => {
+    const shown = await panelLines(page);
+    expect(JSON.stringify(shown.map((p) => p[0])) === JSON.stringify(shapesOf(cells)), `run: panels ${JSON.stringify(shown.map((p) => p[0]))}, shapes of the TSV ${JSON.stringify(shapesOf(cells))}`);
+    for (const [shape, lines] of shown) expect(lines === linesOf(cells, shape) && lines > 0, `run: ${shape} draws ${lines} lines, the TSV has ${linesOf(cells, shape)} timed entries`);
+  }],
+  ["run: a group switch takes its entries off and puts them back", "run", async (page, cells) => {
+    const group = "the program's list forms";
+    const members = ["incremental"];
+    const shape = shapesOf(cells)[0];
+    await page.click(`input[data-group="${group}"]`);
+    let drawn = await drawnEntries(page, shape);
+    expect(drawn.length === linesOf(cells, shape, new Set(members)) && !drawn.includes("incremental"), `run: off "${group}": ${shape} draws ${drawn.join(",")}`);
+    await page.click(`input[data-group="${group}"]`);
+    drawn = await drawnEntries(page, shape);
+    expect(drawn.length === linesOf(cells, shape) && drawn.includes("incremental"), `run: on "${group}" again: ${shape} draws ${drawn.join(",")}`);
+  }],
+  ["run: one entry's switch takes its line off, and the group shows it", "run", async (page, cells) => {
+    const shape = shapesOf(cells)[0];
+    await page.click('input[data-entry="chan"]');
+    const drawn = await drawnEntries(page, shape);
+    const mixed = await page.$eval(`input[data-group="the lab's own"]`, (b) => !b.checked);
+    const rows = await page.$$eval(`.panel[data-shape="${shape}"] table.cells tbody tr`, (rs) => rs.map((r) => r.cells[0].textContent));
+    expect(!drawn.includes("chan") && drawn.length === linesOf(cells, shape, new Set(["chan"])), `run: chan off: ${shape} draws ${drawn.join(",")}`);
+    expect(mixed, "run: chan off: its group's switch is no longer checked");
+    expect(!rows.includes("chan"), "run: chan off: its rows leave the table");
+  }],
+  ["run: the scale changes the axis and the figures", "run", async (page) => {
+    const before = [await yLabel(page), await yTicks(page)];
+    await page.selectOption("#scale", "s");
+    const seconds = [await yLabel(page), await yTicks(page)];
+    await page.selectOption("#scale", "x:copy");
+    const copy = [await yLabel(page), await yTicks(page)];
+    expect(before[0].includes("nanoseconds per point"), `run: default axis "${before[0]}"`);
+    expect(seconds[0].includes("seconds per call") && seconds[1] !== before[1], `run: seconds: axis "${seconds[0]}", ticks "${seconds[1]}" (were "${before[1]}")`);
+    expect(copy[0].includes("multiple of copy") && copy[1] !== seconds[1], `run: multiple of copy: axis "${copy[0]}", ticks "${copy[1]}"`);
+    const ratio = await page.$eval('.panel table.cells', (t) => {
+      const names = [...t.tHead.rows[0].cells].map((c) => c.textContent);
+      const row = [...t.tBodies[0].rows].find((r) => r.cells[0].textContent === "copy");
+      return row ? row.cells[names.findIndex((n) => n.startsWith("multiple of copy"))].textContent : "no copy row";
+    });
+    expect(ratio === "1.000", `run: multiple of copy: copy's own figure is ${ratio}`);
+  }],
+  ["run: WRONG cells are marked in the panel and the table, with the message", "run", async (page, cells) => {
+    for (const shape of shapesOf(cells)) {
+      const wrong = cells.filter((c) => c.shape === shape && c.status === "WRONG" && timed(c));
+      const marks = await page.$$eval(`.panel[data-shape="${shape}"] g.wrong-mark > *`, (m) => m.length);
+      const rows = await page.$$eval(`.panel[data-shape="${shape}"] tr.status-WRONG`, (rs) => rs.map((r) => r.textContent));
+      expect(wrong.length > 0 && marks === wrong.length, `run: ${shape}: ${marks} WRONG marks, ${wrong.length} WRONG cells in the TSV`);
+      expect(rows.length === wrong.length && wrong.every((c) => rows.some((r) => r.includes(c.note))), `run: ${shape}: the WRONG rows carry their notes ("${wrong[0]?.note}")`);
+    }
+  }],
+  ["run: hovering a point shows its entry, n, median, interval and runs", "run", async (page) => {
+    const box = await page.$eval(".panel svg", (s) => {
+      const dot = s.querySelector('g[aria-label="dot"] circle');
+      const r = dot.getBoundingClientRect();
+      return { x: r.x + r.width / 2, y: r.y + r.height / 2 };
+    });
+    await page.mouse.move(box.x, box.y);
+    await page.waitForTimeout(100);
+    const tip = await page.$eval(".panel svg", (s) => (s.querySelector('g[aria-label="tip"]') || { textContent: "" }).textContent);
+    expect(/status: /.test(tip) && /runs: /.test(tip) && /n [\d,]+, h /.test(tip) && / to /.test(tip), `run: the tip reads "${tip.replace(/\n/g, " | ")}"`);
+  }],
+  ["run: a table sorts by a column", "run", async (page, cells) => {
+    const table = `.panel[data-shape="${shapesOf(cells)[0]}"] table.cells`;
+    await page.click(`${table} th:nth-child(5)`);  // median (s)
+    const medians = await page.$$eval(`${table} tbody tr`, (rs) => rs.map((r) => parseFloat(r.cells[4].textContent)).filter((v) => !isNaN(v)));
+    const sorted = [...medians].sort((a, b) => a - b);
+    expect(medians.length > 1 && JSON.stringify(medians) === JSON.stringify(sorted), `run: sorted by median: ${medians.join(" ")}`);
+  }],
+  ["run: the context and its warnings are at the top, the growth under each panel", "run", async (page, cells) => {
+    const cpu = await page.$$eval("dl.context dt", (d) => d.map((x) => x.textContent));
+    const growth = await page.$$eval(".panel .growth", (g) => g.map((x) => x.textContent));
+    expect(cpu.includes("cpu") && cpu.includes("libraries"), `run: context keys ${cpu.join(",")}`);
+    expect(growth.length === shapesOf(cells).length && growth.every((g) => /incremental ~ n\^\d\.\d\d \(1,000 to 4,000\)/.test(g)), `run: growth "${growth[0]}"`);
+  }],
+  ["baseline: ratios per cell, verdicts, geometric means", "baseline", async (page, cells) => {
+    const shown = await panelLines(page);
+    expect(shown.length === shapesOf(cells).length && shown.every(([s, l]) => l === linesOf(cells, s)), `baseline: panels and lines ${JSON.stringify(shown)}`);
+    const label = await yLabel(page);
+    expect(label.includes("new / old"), `baseline: axis "${label}"`);
+    const verdicts = await page.$$eval("table.cells tbody tr", (rs) => rs.map((r) => r.className));
+    expect(verdicts.length === cells.length && verdicts.every((v) => /verdict-(same|slower|faster|-)/.test(v)), `baseline: row classes ${verdicts.slice(0, 3).join(" ")}`);
+    const means = await page.$$eval("table.means tr", (rs) => rs.map((r) => r.cells[0].textContent));
+    expect(means.includes("every cell") && means.some((m) => m.startsWith("copy")), `baseline: means for ${means.join(", ")}`);
+  }],
+  ["old: a TSV without runs or intervals still draws", "old", async (page, cells) => {
+    const shown = await panelLines(page);
+    expect(shown.length === shapesOf(cells).length && shown.every(([s, l]) => l === linesOf(cells, s)), `old: panels and lines ${JSON.stringify(shown)}`);
+    const bars = await page.$$eval("g.interval > *", (b) => b.length);
+    expect(bars === 0, `old: ${bars} interval bars where the TSV has none`);
+  }],
+  ["large: every shape at 10 sizes and 25 entries", "large", async (page, cells) => {
+    const shown = await panelLines(page);
+    expect(shown.length === 8 && shown.every(([s, l]) => l === 25), `large: panels and lines ${JSON.stringify(shown)}`);
+    for (const shape of ["circle", "line"]) {
+      const untimed = cells.filter((c) => c.shape === shape && !timed(c));
+      const marks = await page.$$eval(`.panel[data-shape="${shape}"] g.untimed-mark > *`, (m) => m.length);
+      expect(untimed.length > 0 && marks === untimed.length, `large: ${shape}: ${marks} marks of cells not timed, ${untimed.length} in the TSV (${untimed[0]?.status})`);
+    }
+    const first = await page.evaluate(() => window.labPage.firstDrawMs);
+    const load = await page.evaluate(() => performance.now());
+    await page.click(`input[data-group="the libraries"]`);
+    const again = await page.evaluate(() => window.labPage.drawMs);
+    // Reported, not asserted: a shared machine's timings are no test.
+    console.log(`     large: ${cells.length} cells drawn in ${first.toFixed(0)} ms (page ready ${load.toFixed(0)} ms after it began loading); redrawn without the libraries in ${again.toFixed(0)} ms`);
+  }],
+];
+
+const browser = await chromium.launch({ executablePath: CHROMIUM, args: ["--no-sandbox", "--disable-gpu", "--disable-background-networking"] });
+try {
+  for (const [name, file, check] of cases) {
+    const { page, problems } = await open(browser, file);
+    try {
+      await check(page, readTsv(file));
+    } catch (e) {
+      expect(false, `${name}: ${e.message}`);
+    }
+    expect(problems.length === 0, `${name}: no console error, page error or network request${problems.length ? ": " + problems.join("; ") : ""}`);
+    await page.close();
+  }
+} finally {
+  await browser.close();
+}
+console.log(failures.length ? `${failures.length} checks failed` : "every check passed");
+process.exit(failures.length ? 1 : 0);

@@ -1,0 +1,375 @@
+// hull-lab's page: draws the run inlined above it (lab-data) with Observable Plot, one panel and one
+// table per shape, and redraws when an entry is switched or the scale changes.
+"use strict";
+
+(function () {
+  const data = JSON.parse(document.getElementById("lab-data").textContent);
+  const root = document.getElementById("page");
+  const baseline = data.kind === "baseline";
+  const entryOf = new Map(data.entries.map((e) => [e.name, e]));
+  const shapes = [...new Set(data.cells.map((c) => c.shape))];
+  const state = {visible: new Set(data.entries.map((e) => e.name)), scale: baseline ? "ratio" : "ns", sort: {}};
+  const timed = (c) => (c.status === "ok" || c.status === "WRONG") && (baseline ? c.ratio > 0 : c.median_s > 0);
+
+  // ---------------------------------------------------------------- numbers
+
+  // Student's t at 97.5% for df degrees of freedom: the lab's own table.
+  function tQuantile975(df) {
+    const table = [12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228, 2.201, 2.179, 2.160, 2.145,
+                   2.131, 2.120, 2.110, 2.101, 2.093, 2.086, 2.080, 2.074, 2.069, 2.064, 2.060, 2.056, 2.052, 2.048,
+                   2.045, 2.042];
+    if (df < 1) return Infinity;
+    return df <= 30 ? table[df - 1] : 1.959964 + 2.37 / df;
+  }
+
+  // The 95% interval of the typical value (t on the logarithms), as the lab computes it; null under 2.
+  function logInterval(values) {
+    if (values.length < 2 || values.some((v) => !(v > 0))) return null;
+    const logs = values.map(Math.log);
+    const mean = logs.reduce((a, b) => a + b, 0) / logs.length;
+    const squares = logs.reduce((a, b) => a + (b - mean) * (b - mean), 0);
+    const half = tQuantile975(logs.length - 1) * Math.sqrt(squares / (logs.length - 1) / logs.length);
+    return [Math.exp(mean - half), Math.exp(mean + half)];
+  }
+
+  function median(values) {
+    const s = [...values].sort((a, b) => a - b);
+    const m = s.length >> 1;
+    return s.length % 2 ? s[m] : (s[m - 1] + s[m]) / 2;
+  }
+
+  const fmt = (v) => (v == null || !isFinite(v) ? "-" : v.toExponential(2));
+  const fmtRatio = (v) => (v == null || !isFinite(v) ? "-" : v.toFixed(3));
+  const percent = (v, lo, hi) => (lo == null ? "" : "+-" + Math.round(100 * Math.max(hi / v - 1, 1 - lo / v)) + "%");
+  const thousands = (n) => (n == null ? "-" : n.toLocaleString("en-US"));
+
+  // ---------------------------------------------------------------- figures in the chosen scale
+
+  const rowKey = (c) => c.shape + "\u0000" + c.n;
+  const byRow = new Map();
+  for (const c of data.cells) {
+    if (!byRow.has(rowKey(c))) byRow.set(rowKey(c), new Map());
+    byRow.get(rowKey(c)).set(c.algorithm, c);
+  }
+
+  function scaleLabel() {
+    if (baseline) return "new / old (95% interval)";
+    if (state.scale === "ns") return "nanoseconds per point";
+    if (state.scale === "s") return "seconds per call";
+    return "multiple of " + state.scale.slice(2);
+  }
+
+  // The cell's figure, its interval and its runs in the chosen scale, or null where there is none
+  // (not timed, or the reference entry has no figure in this row).
+  function figure(c) {
+    if (!timed(c)) return null;
+    if (baseline) return {value: c.ratio, lo: c.ratio_lo || null, hi: c.ratio_hi || null, runs: pairRatios(c.new_runs_s, c.old_runs_s)};
+    const runs = c.runs_s || [];
+    let lo = c.lo_s > 0 ? c.lo_s : null, hi = c.hi_s > 0 ? c.hi_s : null;
+    if (lo == null && runs.length >= 2) [lo, hi] = logInterval(runs) || [null, null];
+    if (state.scale === "s") return {value: c.median_s, lo, hi, runs};
+    if (state.scale === "ns") {
+      const k = 1e9 / c.n;
+      return {value: c.median_s * k, lo: lo && lo * k, hi: hi && hi * k, runs: runs.map((r) => r * k)};
+    }
+    const ref = byRow.get(rowKey(c)).get(state.scale.slice(2));
+    if (!ref || !timed(ref)) return null;
+    // Paired by round, so that what the machine did in a round divides out.
+    const ratios = pairRatios(runs, ref.runs_s || []);
+    const interval = c === ref ? null : logInterval(ratios);
+    const value = ratios.length ? median(ratios) : c.median_s / ref.median_s;
+    return {value, lo: interval && interval[0], hi: interval && interval[1], runs: ratios};
+  }
+
+  function pairRatios(a, b) {
+    const out = [];
+    for (let r = 0; r < Math.min(a.length, b.length); ++r) if (b[r] > 0) out.push(a[r] / b[r]);
+    return out;
+  }
+
+  // ---------------------------------------------------------------- the run's context
+
+  function header() {
+    const h1 = el("h1", {}, "hull-lab: " + data.file);
+    const warnings = el("div", {class: "warnings"});
+    const context = el("dl", {class: "context"});
+    for (const [key, value] of data.context) {
+      if (key === "warning") warnings.append(el("p", {class: "warning"}, "warning: " + value));
+      else context.append(el("dt", {}, key), el("dd", {}, value));
+    }
+    const what = baseline
+      ? "Two builds compared in one run: each cell's new / old with the 95% interval of the round-paired ratios."
+      : "Each entry's median per cell with its 95% interval (bars). Hover a point for its runs; click a table's header to sort.";
+    root.append(h1, el("p", {class: "what"}, what), warnings, context);
+  }
+
+  // ---------------------------------------------------------------- switches
+
+  function controls() {
+    const box = el("div", {class: "controls"});
+    const groups = el("div", {class: "groups"});
+    for (const group of data.groups) {
+      const members = data.entries.filter((e) => e.group === group);
+      const head = el("input", {type: "checkbox", "data-group": group, checked: ""});
+      const fieldset = el("fieldset", {class: "group"}, el("legend", {}, el("label", {}, head, " " + group)));
+      const boxes = [];
+      for (const e of members) {
+        const one = el("input", {type: "checkbox", "data-entry": e.name, checked: ""});
+        boxes.push(one);
+        const swatch = el("span", {class: "swatch"});
+        swatch.style.borderTop = `${Math.max(2, e.width)}px ${e.dash ? "dashed" : "solid"} ${e.colour}`;
+        fieldset.append(el("label", {class: "entry"}, one, swatch, e.name));
+        one.addEventListener("change", () => {
+          if (one.checked) state.visible.add(e.name);
+          else state.visible.delete(e.name);
+          syncGroup(head, boxes);
+          draw();
+        });
+      }
+      head.addEventListener("change", () => {
+        for (const one of boxes) {
+          one.checked = head.checked;
+          if (head.checked) state.visible.add(one.dataset.entry);
+          else state.visible.delete(one.dataset.entry);
+        }
+        syncGroup(head, boxes);
+        draw();
+      });
+      groups.append(fieldset);
+    }
+    box.append(groups);
+    if (!baseline) {
+      const select = el("select", {id: "scale"});
+      select.append(el("option", {value: "ns"}, "nanoseconds per point"), el("option", {value: "s"}, "seconds per call"));
+      for (const e of data.entries) select.append(el("option", {value: "x:" + e.name}, "multiple of " + e.name));
+      select.addEventListener("change", () => {
+        state.scale = select.value;
+        draw();
+      });
+      box.append(el("label", {class: "scale"}, "Scale: ", select));
+    }
+    root.append(box);
+  }
+
+  function syncGroup(head, boxes) {
+    const on = boxes.filter((b) => b.checked).length;
+    head.checked = on === boxes.length;
+    head.indeterminate = on > 0 && on < boxes.length;
+  }
+
+  // ---------------------------------------------------------------- the geometric means of two builds
+
+  // new / old per entry and over every compared cell, with the interval of the rounds' geometric
+  // means (the rounds every cell has), and the control's word, as the text report gives them.
+  function means() {
+    const compared = data.cells.filter((c) => timed(c) && c.verdict !== "-");
+    const minChange = 0.05;
+    const verdictOf = (r, lo, hi) => (lo > 1 && r >= 1 + minChange ? "slower" : hi < 1 && r <= 1 - minChange ? "faster" : "same");
+    const mean = (cells) => {
+      const point = Math.exp(cells.reduce((a, c) => a + Math.log(c.ratio), 0) / cells.length);
+      const rounds = Math.min(...cells.map((c) => Math.min(c.new_runs_s.length, c.old_runs_s.length)));
+      const byRound = [];
+      for (let r = 0; r < rounds; ++r) {
+        byRound.push(Math.exp(cells.reduce((a, c) => a + Math.log(c.new_runs_s[r] / c.old_runs_s[r]), 0) / cells.length));
+      }
+      const interval = logInterval(byRound);
+      return {point, lo: interval && interval[0], hi: interval && interval[1]};
+    };
+    const table = el("table", {class: "means"});
+    table.append(el("tr", {}, ...["", "new / old", "95% interval", "verdict", "cells"].map((t) => el("th", {}, t))));
+    const line = (name, cells, note) => {
+      const m = mean(cells);
+      const verdict = verdictOf(m.point, m.lo, m.hi);
+      table.append(el("tr", {class: "verdict-" + verdict}, el("td", {}, name + note), el("td", {}, fmtRatio(m.point)),
+        el("td", {}, m.lo == null ? "-" : fmtRatio(m.lo) + " to " + fmtRatio(m.hi)), el("td", {class: "verdict"}, verdict),
+        el("td", {}, String(cells.length))));
+    };
+    for (const e of data.entries) {
+      const cells = compared.filter((c) => c.algorithm === e.name);
+      if (cells.length) line(e.name, cells, e.name === "copy" ? " (the control)" : "");
+    }
+    if (compared.length) line("every cell", compared, "");
+    const counts = ["slower", "faster", "same"].map((v) => compared.filter((c) => c.verdict === v).length);
+    root.append(el("h2", {}, "Geometric mean of new / old"),
+      el("p", {class: "what"}, `${counts[0]} cells slower, ${counts[1]} faster, ${counts[2]} the same. ` +
+        "A verdict needs the interval to exclude 1 and a change of 5% or more (hull-lab's default --min-change)."),
+      table);
+  }
+
+  // ---------------------------------------------------------------- the panels
+
+  const panels = [];
+
+  function panelsOnce() {
+    for (const shape of shapes) {
+      const section = el("section", {class: "panel", "data-shape": shape});
+      const plot = el("div", {class: "plot"});
+      const table = el("table", {class: "cells"});
+      const growth = el("div", {class: "growth"});
+      section.append(el("h2", {}, shape), plot, growth, el("div", {class: "table-box"}, table));
+      root.append(section);
+      panels.push({shape, section, plot, table, growth});
+    }
+  }
+
+  function tipText(c, f) {
+    const lines = [c.algorithm + "  (" + entryOf.get(c.algorithm).group + ")", "n " + thousands(c.n) + ", h " + thousands(c.h)];
+    if (f) {
+      lines.push(scaleLabel() + ": " + (baseline || state.scale.startsWith("x:") ? fmtRatio(f.value) : fmt(f.value)) +
+        (f.lo == null ? "" : "  (" + fmt(f.lo) + " to " + fmt(f.hi) + ")"));
+      if (f.runs && f.runs.length) lines.push("runs: " + f.runs.map(baseline || state.scale.startsWith("x:") ? fmtRatio : fmt).join(", "));
+    }
+    if (baseline && c.verdict) lines.push("verdict: " + c.verdict);
+    lines.push("status: " + c.status + (c.note ? " (" + c.note + ")" : ""));
+    return lines.join("\n");
+  }
+
+  function drawPanel(p) {
+    const cells = data.cells.filter((c) => c.shape === p.shape && state.visible.has(c.algorithm));
+    const points = [];
+    for (const c of cells) {
+      const f = figure(c);
+      points.push({c, f, n: c.n, y: f ? f.value : null, lo: f && f.lo, hi: f && f.hi, tip: tipText(c, f)});
+    }
+    const drawn = points.filter((d) => d.f);
+    const ys = drawn.flatMap((d) => [d.y, d.lo, d.hi]).filter((v) => v > 0);
+    const lowest = ys.length ? Math.min(...ys) : 1, highest = ys.length ? Math.max(...ys) : 10;
+    const bottom = lowest / 1.6;  // cells without a figure sit on the panel's floor
+    for (const d of points) if (!d.f) d.y = bottom;
+    const ratioScale = baseline || state.scale.startsWith("x:");
+    const marks = [];
+    if (ratioScale) marks.push(Plot.ruleY([1], {stroke: "#999"}));
+    marks.push(Plot.ruleX(drawn.filter((d) => d.lo > 0), {x: "n", y1: "lo", y2: "hi", stroke: (d) => entryOf.get(d.c.algorithm).colour,
+      strokeOpacity: 0.55, strokeWidth: 1.5, className: "interval"}));
+    for (const e of data.entries) {
+      const mine = drawn.filter((d) => d.c.algorithm === e.name).sort((a, b) => a.n - b.n);
+      if (!mine.length) continue;
+      marks.push(Plot.line(mine, {x: "n", y: "y", stroke: e.colour, strokeWidth: e.width, strokeDasharray: e.dash || null,
+        className: "entry-line", ariaDescription: e.name}));
+    }
+    marks.push(Plot.dot(drawn, {x: "n", y: "y", r: 2.5, fill: (d) => baseline ? verdictColour(d.c.verdict) : entryOf.get(d.c.algorithm).colour}));
+    marks.push(Plot.dot(drawn.filter((d) => d.c.status === "WRONG"), {x: "n", y: "y", symbol: "times", r: 8, stroke: "#d00000",
+      strokeWidth: 3, className: "wrong-mark"}));
+    const failed = points.filter((d) => !d.f);
+    marks.push(Plot.dot(failed, {x: "n", y: "y", symbol: "triangle", r: 6, stroke: (d) => d.c.status === "skipped" || d.c.status === "not run" ? "#888" : "#d00000",
+      strokeWidth: 2, className: "untimed-mark"}));
+    marks.push(Plot.tip(points, Plot.pointer({x: "n", y: "y", title: "tip", maxRadius: 30})));
+    const svg = Plot.plot({
+      width: Math.min(1100, Math.max(640, root.clientWidth - 20)),
+      height: 420,
+      marginLeft: 70,
+      marginRight: 20,
+      x: {type: "log", label: "points (n)", tickFormat: "~s", grid: true},
+      y: {type: "log", label: scaleLabel(), domain: [failed.length ? bottom / 1.25 : lowest / 1.1, highest * 1.1], grid: true,
+          tickFormat: state.scale === "s" ? (v) => v.toExponential(0) : ratioScale ? (v) => String(+v.toPrecision(2)) : undefined},
+      marks,
+    });
+    p.plot.replaceChildren(svg);
+    p.plot.dataset.lines = String(svg.querySelectorAll("g.entry-line").length);
+    drawTable(p, points);
+    if (!baseline) drawGrowth(p, cells);
+  }
+
+  function verdictColour(v) {
+    return v === "slower" ? "#d00000" : v === "faster" ? "#1a9850" : "#555";
+  }
+
+  // ---------------------------------------------------------------- the tables
+
+  function columns() {
+    const ratioScale = state.scale.startsWith("x:");
+    if (baseline) {
+      return [["entry", (d) => d.c.algorithm], ["group", (d) => entryOf.get(d.c.algorithm).group], ["n", (d) => d.c.n, thousands],
+        ["h", (d) => d.c.h, thousands], ["new median (s)", (d) => d.c.new_median_s, fmt], ["old median (s)", (d) => d.c.old_median_s, fmt],
+        ["new / old", (d) => d.c.ratio, fmtRatio], ["95% interval", (d) => d.c.ratio_lo, (v, d) => v ? fmtRatio(v) + " to " + fmtRatio(d.c.ratio_hi) : "-"],
+        ["verdict", (d) => d.c.verdict], ["status", (d) => d.c.status], ["note", (d) => d.c.note]];
+    }
+    return [["entry", (d) => d.c.algorithm], ["group", (d) => entryOf.get(d.c.algorithm).group], ["n", (d) => d.c.n, thousands],
+      ["h", (d) => d.c.h, thousands], ["median (s)", (d) => (timed(d.c) ? d.c.median_s : null), fmt],
+      ["+-", (d) => (d.f && d.f.lo ? Math.max(d.f.hi / d.f.value - 1, 1 - d.f.lo / d.f.value) : null), (v) => (v == null ? "" : "+-" + Math.round(100 * v) + "%")],
+      [scaleLabel(), (d) => (d.f ? d.f.value : null), ratioScale ? fmtRatio : fmt],
+      ["runs", (d) => (d.c.runs_s || []).length || null, (v) => (v == null ? "-" : String(v))],
+      ["status", (d) => d.c.status], ["note", (d) => d.c.note]];
+  }
+
+  function drawTable(p, points) {
+    const cols = columns();
+    const sort = state.sort[p.shape];
+    const rows = [...points];
+    if (sort && sort.column < cols.length) {
+      const get = cols[sort.column][1];
+      rows.sort((a, b) => compare(get(a), get(b)) * sort.direction);
+    }
+    const head = el("tr", {});
+    cols.forEach(([name], i) => {
+      const th = el("th", {title: "sort by " + name}, name + (sort && sort.column === i ? (sort.direction > 0 ? " \u25B2" : " \u25BC") : ""));
+      th.addEventListener("click", () => {
+        const now = state.sort[p.shape];
+        state.sort[p.shape] = {column: i, direction: now && now.column === i ? -now.direction : 1};
+        drawPanel(p);
+      });
+      head.append(th);
+    });
+    const body = el("tbody", {});
+    for (const d of rows) {
+      const tr = el("tr", {class: "status-" + d.c.status.replace(/\s+/g, "-") + (baseline ? " verdict-" + d.c.verdict : "")});
+      for (const [, get, show] of cols) {
+        const v = get(d);
+        tr.append(el("td", {}, show ? show(v, d) : v == null ? "-" : String(v)));
+      }
+      body.append(tr);
+    }
+    p.table.replaceChildren(el("thead", {}, head), body);
+  }
+
+  function compare(a, b) {
+    if (a == null || a === "") return b == null || b === "" ? 0 : 1;
+    if (b == null || b === "") return -1;
+    return typeof a === "number" && typeof b === "number" ? a - b : String(a).localeCompare(String(b));
+  }
+
+  // Least squares of log seconds on log n per entry, over its timed sizes (two at least).
+  function drawGrowth(p, cells) {
+    const lines = [];
+    for (const e of data.entries) {
+      const mine = cells.filter((c) => c.algorithm === e.name && c.status === "ok" && c.median_s > 0);
+      if (new Set(mine.map((c) => c.n)).size < 2) continue;
+      const xs = mine.map((c) => Math.log(c.n)), ys = mine.map((c) => Math.log(c.median_s));
+      const mx = xs.reduce((a, b) => a + b, 0) / xs.length, my = ys.reduce((a, b) => a + b, 0) / ys.length;
+      let sxy = 0, sxx = 0;
+      xs.forEach((x, i) => {
+        sxy += (x - mx) * (ys[i] - my);
+        sxx += (x - mx) * (x - mx);
+      });
+      const ns = mine.map((c) => c.n);
+      lines.push(`${e.name} ~ n^${(sxy / sxx).toFixed(2)} (${thousands(Math.min(...ns))} to ${thousands(Math.max(...ns))})`);
+    }
+    p.growth.replaceChildren(el("p", {class: "growth-title"}, "Growth (least squares of log time on log n):"),
+      lines.length ? el("ul", {}, ...lines.map((l) => el("li", {}, l))) : el("p", {}, "-"));
+  }
+
+  // ---------------------------------------------------------------- the page
+
+  function el(tag, attributes, ...children) {
+    const node = document.createElement(tag);
+    for (const [k, v] of Object.entries(attributes)) node.setAttribute(k, v);
+    for (const child of children) node.append(child);
+    return node;
+  }
+
+  function draw() {
+    const start = performance.now();
+    for (const p of panels) drawPanel(p);
+    window.labPage.drawMs = performance.now() - start;
+    window.labPage.draws += 1;
+  }
+
+  window.labPage = {drawMs: null, draws: 0, firstDrawMs: null};
+  header();
+  controls();
+  if (baseline) means();
+  panelsOnce();
+  draw();
+  window.labPage.firstDrawMs = window.labPage.drawMs;
+  document.body.dataset.drawn = "yes";
+})();
