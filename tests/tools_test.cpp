@@ -1,5 +1,5 @@
-// The companion tools: hullcheck on real and broken hull files, the two plot scripts, and lab-compare
-// on two runs made up here.
+// The companion tools: hullcheck on real and broken hull files, the two plot scripts, lab-page's
+// refusals, and lab-compare on two runs made up here.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -198,6 +198,10 @@ TEST_F(Tools, PlotsDrawPngPictures) {
 TEST_F(Tools, PlotsFailCleanlyOnMissingOrMalformedInput) {
     fs::remove(files_ / "gift.txt");
     writeLines(files_ / "times.txt", {"10\t1.0\tabc\t2.0"});
+    writeLines(files_ / "short.tsv", {"# cpu: x", "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote",
+                                      "square\t1000\t16\tqhull\t1e-4\t1e-4"});
+    writeLines(files_ / "words.tsv", {"shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote",
+                                      "square\tmany\t16\tqhull\t1e-4\t1e-4\t1e-4\tok\t"});
     struct {
         std::string command, message;
     } cases[] = {
@@ -205,6 +209,11 @@ TEST_F(Tools, PlotsFailCleanlyOnMissingOrMalformedInput) {
         {"plot-times '" + (files_ / "times.txt").string() + "'", "times.txt:1: not a row of times.txt"},
         {"plot-hulls '" + files_.string() + "'", "plot-hulls: fatal: cannot read " + (files_ / "gift.txt").string()},
         {"plot-times --bogus", "usage: plot-times"},
+        {"lab-page '" + (files_ / "times.txt").string() + "' -o '" + (top_ / "lab.html").string() + "'",
+         "lab-page: fatal: " + (files_ / "times.txt").string() + ":1: not a hull-lab TSV"},
+        {"lab-page '" + (files_ / "short.tsv").string() + "' -o '" + (top_ / "lab.html").string() + "'", "short.tsv:3: 6 fields, expected 9"},
+        {"lab-page '" + (files_ / "words.tsv").string() + "' -o '" + (top_ / "lab.html").string() + "'", "words.tsv:2: n is not a number: 'many'"},
+        {"lab-page '" + (files_ / "none.tsv").string() + "' -o '" + (top_ / "lab.html").string() + "'", "lab-page: fatal: cannot read"},
     };
     for (const auto& c : cases) {
         Outcome result = run("cd '" + top_.string() + "' && '" TOOLS_DIR "/'" + c.command, top_);
@@ -213,6 +222,7 @@ TEST_F(Tools, PlotsFailCleanlyOnMissingOrMalformedInput) {
     }
     EXPECT_FALSE(fs::exists(top_ / "times.png"));
     EXPECT_FALSE(fs::exists(top_ / "hulls.png"));
+    EXPECT_FALSE(fs::exists(top_ / "lab.html"));
 }
 
 // ---- lab-compare -------------------------------------------------------------------------------
