@@ -244,12 +244,13 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 const double perRun = o.wall / double(o.runs.size()) * (compared ? 2 : 1);
                 const double spent = o.wall + (compared ? olds[i].wall : 0);
                 if (spent + perRun > options.budget) return false;
-                return !precise(o, compared ? &olds[i] : nullptr, options.precision);
+                if (options.precision > 0) return !precise(o, compared ? &olds[i] : nullptr, options.precision);
+                return compared && options.moreRounds && undecided(o.runs, olds[i].runs, report.verdictLevel(), options.minChange);
             };
             for (int round = 0; !interrupted; ++round) {
                 std::vector<std::size_t> now;  // the cells this round runs
                 for (std::size_t i : running) {
-                    if (round < options.runs || (options.precision > 0 && needsMore(i))) now.push_back(i);
+                    if (round < options.runs || ((options.precision > 0 || options.moreRounds) && needsMore(i))) now.push_back(i);
                 }
                 if (round >= options.runs && now.empty()) break;
                 const auto schedule = roundSchedule(now, options.seed, row, round, compared);
@@ -297,6 +298,14 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     char text[64];
                     std::snprintf(text, sizeof text, " (+-%.0f%% after %zu runs)", lo > 0 ? 100 * halfWidth(centre, lo, hi) : 100.0,
                                   outcome.runs.size());
+                    imprecise.push_back(shapeName + " " + std::to_string(n) + " " + name + text);
+                }
+                if (options.moreRounds && outcome.status == Status::Ok && old.status == Status::Ok &&
+                    undecided(outcome.runs, old.runs, report.verdictLevel(), options.minChange)) {
+                    double ratio = 0, lo = 0, hi = 0;
+                    pairedRatio(outcome.runs, old.runs, ratio, lo, hi);
+                    char text[64];
+                    std::snprintf(text, sizeof text, " (%.3f after %zu runs)", ratio, outcome.runs.size());
                     imprecise.push_back(shapeName + " " + std::to_string(n) + " " + name + text);
                 }
                 if (outcome.h < 0) outcome.h = hOfRow[row];
@@ -463,8 +472,16 @@ int main(int argc, char** argv) {
                   options.relative);
     std::vector<std::pair<std::string, std::string>> context = runContext();
     context.insert(context.end(), inputLines.begin(), inputLines.end());
+    std::string more;  // the rounds a cell may get beyond the fixed ones
+    if (options.precision > 0 || options.moreRounds) {
+        char within[48];
+        std::snprintf(within, sizeof within, "not yet within +-%g%%", 100 * options.precision);
+        more = ", then up to " + std::to_string(options.maxRuns) + " for the cells " +
+               (options.precision > 0 ? within : "not yet decided");
+    }
     context.emplace_back("rounds", std::to_string(options.runs) + (options.runs == 1 ? " round" : " rounds") +
-                                       " of a process per cell, the cells of a row in an order shuffled each round from seed " +
+                                       " of a process per cell" + more +
+                                       ", the cells of a row in an order shuffled each round from seed " +
                                        std::to_string(options.seed));
     for (const UserEntry& e : options.entries) {
         context.emplace_back("entry " + e.name, e.kind == UserEntry::Plugin
@@ -487,7 +504,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> warnings = contextWarnings();
     if (!options.baseline.empty()) {
         // The baseline's build beside this one's; a difference in what builds the code is named.
-        report.setBaseline(options.minChange, findAlgorithm("copy") != nullptr ? "copy" : "");
+        std::size_t cells = 0;
+        for (const Group& group : groups) cells += group.sizes.size() * options.algorithms.size();
+        report.setBaseline(options.minChange, findAlgorithm("copy") != nullptr ? "copy" : "", cells,
+                           options.moreRounds ? options.maxRuns - options.runs + 1 : 1);
         std::map<std::string, std::string> mine(context.begin(), context.end());
         context.emplace_back("baseline", options.baseline);
         for (const auto& [name, value] : baselineContext(options.baseline)) {
@@ -518,8 +538,14 @@ int main(int argc, char** argv) {
     report.finish();
     if (options.repeat > 0 && !interrupted) printSpreads(options, groups, outcomes);
     if (!imprecise.empty() && !interrupted) {
-        std::cout << imprecise.size() << (imprecise.size() == 1 ? " cell" : " cells") << " did not get within +-"
-                  << 100 * options.precision << "% in " << options.maxRuns << " runs or the budget:";
+        if (options.precision > 0) {
+            std::cout << imprecise.size() << (imprecise.size() == 1 ? " cell" : " cells") << " did not get within +-"
+                      << 100 * options.precision << "% in " << options.maxRuns << " runs or the budget:";
+        } else {
+            std::cout << imprecise.size() << (imprecise.size() == 1 ? " cell was" : " cells were") << " not decided in "
+                      << options.maxRuns << " runs or the budget (new / old off 1 by " << 50 * options.minChange
+                      << "% or more, called the same: the noise may hide a change):";
+        }
         for (std::size_t i = 0; i < imprecise.size(); ++i) std::cout << (i % 3 == 0 ? "\n  " : "; ") << imprecise[i];
         std::cout << std::endl;
     }

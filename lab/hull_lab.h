@@ -36,7 +36,8 @@ struct Options {
     Columns columns;                 // --columns X,Y of the point files
     std::string failuresDir = "hull-lab-failures";  // where a user entry's failures are written
     double precision = 0;     // more rounds until a cell's interval is within this of its median; 0: --runs fixes them
-    int maxRuns = 8;          // with a precision: the most runs of a cell
+    int maxRuns = 8;          // with a precision (or a baseline, 20 by default): the most runs of a cell
+    bool moreRounds = false;  // with a baseline and no --runs: more rounds for the cells not yet decided
     std::string baseline;     // another hull-lab whose figures every cell's are compared with, or ""
     std::map<std::string, std::string> baselineEntries;  // a user entry's word for the baseline (--baseline-plugin)
     double minChange = 0.05;  // the least change a verdict calls slower or faster

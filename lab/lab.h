@@ -356,13 +356,15 @@ void summarise(Outcome& outcome);
 // logarithms, exp(mean +- t(0.975, k - 1) s / sqrt(k)) for k values. Timing noise is multiplicative
 // and runs are few (3 by default), where the order statistics of the median reach at most
 // 1 - 2 / 2^k (75% for 3) and a bootstrap has 10 distinct resamples. False for fewer than 2
-// values or any value not above 0. O(k).
-bool logInterval(const std::vector<double>& values, double& lo, double& hi);
+// values or any value not above 0. O(k). `level`: another confidence than 95% (0.9999: the strict
+// interval of a verdict among many cells).
+bool logInterval(const std::vector<double>& values, double& lo, double& hi, double level = 0.95);
 
 // The ratios a[r] / b[r] of runs made in the same round r (the first min(|a|, |b|)): their median
-// and the 95% interval of their typical value (lo = hi = 0 from one pair). False without a pair.
-// O(rounds log rounds).
-bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, double& ratio, double& lo, double& hi);
+// and the 95% interval (or one at `level`) of their typical value (lo = hi = 0 from one pair). False
+// without a pair. O(rounds log rounds).
+bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, double& ratio, double& lo, double& hi,
+                 double level = 0.95);
 
 // Whether a figure is within `precision` (0.05: +-5%) of its centre: its interval's wider side. A
 // cell's own runs, or with `old` the ratios of its runs to those of the same round of `old`.
@@ -379,6 +381,27 @@ double halfWidth(double centre, double lo, double hi);
 // Student's t quantile t(0.975, df) for df >= 1: a table to 30, then the normal's 1.96 plus its
 // first correction. O(1).
 double tQuantile975(int df);
+
+// Student's t distribution: P(T <= t) with df degrees of freedom (the incomplete beta function,
+// to about 1e-14), and its quantile t(p, df) by bisection (0.975 to df 30: the table above).
+// O(300) and O(300 * 100).
+double studentCdf(double t, int df);
+double tQuantile(double p, int df);
+
+// The confidence of each cell's verdict among `cells` compared cells, each looked at up to `looks`
+// times (after the fixed rounds, then after each round more): 1 - 0.05 / (cells x looks), so that
+// the run as a whole calls a cell of two equal builds different with a chance of 5% at most
+// (Bonferroni over cells and looks). O(1).
+double verdictLevel(std::size_t cells, int looks = 1);
+
+// The two-sided p-value of "a and b take the same time": Student's t on the logarithms of the
+// ratios of runs made in the same round; 1 without two pairs. O(rounds).
+double pairedPValue(const std::vector<double>& a, const std::vector<double>& b);
+
+// Whether a compared cell should get another round: its verdict at `level` is "same" while its
+// ratio is off 1 by half the smallest change that counts or more and the rounds so far lean that
+// way (p below 0.3), so that more rounds may decide it. Cells plainly the same stop. O(rounds log rounds).
+bool undecided(const std::vector<double>& now, const std::vector<double>& old, double level, double minChange);
 
 // The order in which round `round` of a row runs its `entries` cells: a shuffle seeded by the
 // run's seed, the row and the round, the same on every machine. Each entry once. O(entries).
@@ -425,7 +448,9 @@ class Report {
     void cell(const Outcome& outcome);  // the TSV line, at once (with a baseline: at the row's end)
     // With a baseline, the tables and the TSV compare each cell's runs with the baseline's of the
     // same round; the end of the run gives the geometric means and the control's word.
-    void setBaseline(double minChange, std::string control);
+    void setBaseline(double minChange, std::string control, std::size_t cells, int looks);
+    // The confidence each cell's verdict is given at (verdictLevel of the run's cells).
+    double verdictLevel() const { return verdictLevel_; }
     void baselineCell(const Outcome& old);  // the baseline's outcome of the cell given next
     double slowestRatio() const { return slowest_; }  // the largest ratio of a cell called slower, or 0
     void endRow();                      // the row of the cells given since the last one
@@ -444,6 +469,7 @@ class Report {
     };
     bool compared_ = false;
     double minChange_ = 0.05;
+    double verdictLevel_ = 0.95;
     std::string control_;
     std::vector<Outcome> oldRow_;
     std::vector<Compared> comparedCells_;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,6 +57,90 @@ TEST(LabVerdicts, RatiosPairTheRunsOfOneRoundNotTheSortedRuns) {
     EXPECT_TRUE(lab::precise(tight, nullptr, 0.05));
     EXPECT_FALSE(lab::precise(loose, nullptr, 0.05));
     EXPECT_TRUE(lab::precise(loose, &loose, 0.05)) << "a cell against itself: every ratio 1";
+}
+
+TEST(LabVerdicts, StudentsTQuantilesMatchTheTablesAtEveryLevel) {
+    struct Case {
+        double p;
+        int df;
+        double t;  // from published tables of Student's t
+    };
+    const std::vector<Case> cases = {
+        {0.95, 1, 6.314},     {0.975, 3, 3.182},   {0.99, 2, 6.965},     {0.995, 10, 3.169},
+        {0.9995, 5, 6.869},   {0.9995, 20, 3.850}, {0.9995, 120, 3.373}, {0.9999, 100000, 3.719},
+        {0.9999, 11, 5.453},  {0.75, 4, 0.741},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NEAR(lab::tQuantile(c.p, c.df), c.t, 0.0015 * c.t) << "p " << c.p << ", df " << c.df;
+        EXPECT_NEAR(lab::studentCdf(c.t, c.df), c.p, 2e-4 * (1 - c.p) / 0.0005 + 1e-6) << "p " << c.p << ", df " << c.df;
+        EXPECT_NEAR(lab::studentCdf(-c.t, c.df), 1 - c.p, 2e-4 * (1 - c.p) / 0.0005 + 1e-6) << "p " << c.p << ", df " << c.df;
+    }
+    for (int df = 1; df <= 30; ++df) {
+        EXPECT_NEAR(lab::tQuantile(0.97500001, df), lab::tQuantile975(df), 0.002) << "df " << df << ": the table and the function";
+    }
+    EXPECT_DOUBLE_EQ(lab::studentCdf(0, 7), 0.5);
+    EXPECT_NEAR(lab::verdictLevel(400), 0.999875, 1e-12);
+    EXPECT_NEAR(lab::verdictLevel(400, 17), 1 - 0.05 / 6800, 1e-12);
+    // The p-value of paired runs: logarithms of the ratios 0, 1, 2 (mean 1, s 1, k 3): t = sqrt 3.
+    const double e = std::exp(1.0);
+    EXPECT_NEAR(lab::pairedPValue({1, e, e * e}, {1, 1, 1}), 2 * lab::studentCdf(-std::sqrt(3.0), 2), 1e-12);
+    EXPECT_NEAR(lab::pairedPValue({1, e, e * e}, {1, 1, 1}), 0.2254, 1e-4);
+    EXPECT_EQ(lab::pairedPValue({2, 2}, {1, 1}), 0) << "every round the same ratio, not 1";
+    EXPECT_EQ(lab::pairedPValue({1, 1}, {1, 1}), 1);
+    EXPECT_EQ(lab::pairedPValue({2}, {1}), 1) << "one pair";
+}
+
+// A cell gets another round while its ratio is off 1 by half the smallest change that counts or more
+// and the strict interval does not yet decide it.
+TEST(LabVerdicts, UndecidedCellsAreThoseOffOneThatTheStrictIntervalCannotCall) {
+    struct Case {
+        const char* name;
+        std::vector<double> now, old;
+        bool undecided;
+    };
+    const double level = lab::verdictLevel(400);
+    const std::vector<Case> cases = {
+        {"the same to within 1%", {1.00, 1.01, 0.99, 1.00}, {1.00, 1.00, 1.00, 1.00}, false},
+        {"4% slower, noisy", {1.10, 0.98, 1.08, 1.02}, {1.00, 1.00, 1.00, 1.00}, true},
+        {"4% off, but the rounds do not lean that way", {1.40, 0.80, 1.04, 1.04, 0.70, 1.30}, {1, 1, 1, 1, 1, 1}, false},
+        {"20% slower in every round", {1.20, 1.20, 1.20, 1.20, 1.20}, {1.00, 1.00, 1.00, 1.00, 1.00}, false},
+        {"10% faster, noisy", {0.80, 1.00, 0.85, 0.95}, {1.00, 1.00, 1.00, 1.00}, true},
+        {"one pair, 50% slower", {1.5}, {1.0}, false},
+        {"no pair", {}, {1.0}, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(lab::undecided(c.now, c.old, level, 0.05), c.undecided) << c.name;
+}
+
+// The rule as a run applies it, on simulated cells with multiplicative noise of 4% a run: 4 rounds,
+// then more up to 20 while undecided, each verdict at the level of 400 cells and 17 looks. Two
+// equal builds over 400 cells: a run with any cell called different is rare (5% at most). A build
+// 10% slower: called slower in at least 85% of its cells.
+TEST(LabVerdicts, VerdictsRarelyCallEqualBuildsDifferentAndFindATenPercentChange) {
+    std::mt19937_64 random(2026);
+    std::normal_distribution<double> noise(0.0, 0.04);
+    const double level = lab::verdictLevel(400, 17);
+    auto verdict = [&](double change) {
+        std::vector<double> now, old;
+        while (true) {
+            now.push_back((1 + change) * std::exp(noise(random)));
+            old.push_back(std::exp(noise(random)));
+            if (now.size() >= 4 && (now.size() >= 20 || !lab::undecided(now, old, level, 0.05))) break;
+        }
+        double ratio = 0, lo = 0, hi = 0;
+        lab::pairedRatio(now, old, ratio, lo, hi, level);
+        return std::string(lab::verdictOf(ratio, lo, hi, 0.05));
+    };
+    int runsWithAFalseCall = 0;
+    const int runs = 100;
+    for (int run = 0; run < runs; ++run) {
+        int called = 0;
+        for (int cell = 0; cell < 400; ++cell) called += verdict(0) != "same";
+        runsWithAFalseCall += called > 0;
+    }
+    EXPECT_LE(runsWithAFalseCall, 5) << "of " << runs << " runs of 400 cells of two equal builds";
+    int slower = 0;
+    for (int cell = 0; cell < 400; ++cell) slower += verdict(0.10) == "slower";
+    EXPECT_GE(slower, 340) << "of 400 cells 10% slower";
 }
 
 TEST(LabVerdicts, EachRoundRunsBothBuildsOfACellTogetherInABBAOrder) {
@@ -163,6 +249,8 @@ TEST_F(Baseline, RefusesWhatCannotServeBeforeAnythingRuns) {
         {"--fail-slower 10%", "--fail-slower compares with a baseline: give --baseline"},
         {"--baseline " HULL_LAB_PATH " --baseline-plugin x.so", "--baseline-plugin gives the baseline other builds"},
         {"--baseline " HULL_LAB_PATH " --relative", "it takes no --relative"},
+        {"--baseline " HULL_LAB_PATH " --runs 3 --max-runs 6", "--max-runs bounds the runs that --precision or --baseline adds"},
+        {"--max-runs 6", "--max-runs bounds the runs that --precision or --baseline adds"},
     };
     for (const Bad& c : cases) {
         const LabRun run = lab(c.arguments + " --shapes disc --sizes 1000 --tsv b.tsv");

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "lab.h"
 
@@ -17,7 +18,49 @@ double tQuantile975(int df) {
     return 1.959964 + 2.37 / df;  // within 0.002 of the exact quantile from 31 on
 }
 
-bool logInterval(const std::vector<double>& values, double& lo, double& hi) {
+// The regularized incomplete beta function I_x(a, b), by its continued fraction (modified Lentz),
+// on the side where it converges fast. O(iterations), at most 300.
+static double incompleteBeta(double a, double b, double x) {
+    if (x <= 0) return 0;
+    if (x >= 1) return 1;
+    if (x > (a + 1) / (a + b + 2)) return 1 - incompleteBeta(b, a, 1 - x);
+    const double tiny = 1e-300;
+    auto clamp = [&](double v) { return std::fabs(v) < tiny ? tiny : v; };
+    double c = 1, d = 1 / clamp(1 - (a + b) * x / (a + 1)), h = d;
+    for (int m = 1; m <= 300; ++m) {
+        const double even = m * (b - m) * x / ((a + 2 * m - 1) * (a + 2 * m));
+        d = 1 / clamp(1 + even * d);
+        c = clamp(1 + even / c);
+        h *= d * c;
+        const double odd = -(a + m) * (a + b + m) * x / ((a + 2 * m) * (a + 2 * m + 1));
+        d = 1 / clamp(1 + odd * d);
+        c = clamp(1 + odd / c);
+        h *= d * c;
+        if (std::fabs(d * c - 1) < 1e-15) break;
+    }
+    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) + a * std::log(x) + b * std::log1p(-x));
+    return front * h / a;
+}
+
+double studentCdf(double t, int df) {
+    const double tail = 0.5 * incompleteBeta(df / 2.0, 0.5, df / (df + t * t));
+    return t > 0 ? 1 - tail : tail;
+}
+
+double tQuantile(double p, int df) {
+    if (df < 1 || p >= 1) return INFINITY;
+    if (p == 0.975 && df <= 30) return tQuantile975(df);
+    if (p < 0.5) return -tQuantile(1 - p, df);
+    double lo = 0, hi = 2;
+    while (studentCdf(hi, df) < p && hi < 1e12) hi *= 2;
+    for (int i = 0; i < 200 && hi - lo > 1e-12 * hi; ++i) {
+        const double mid = (lo + hi) / 2;
+        (studentCdf(mid, df) < p ? lo : hi) = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+bool logInterval(const std::vector<double>& values, double& lo, double& hi, double level) {
     const std::size_t k = values.size();
     if (k < 2) return false;
     double sum = 0;
@@ -28,7 +71,8 @@ bool logInterval(const std::vector<double>& values, double& lo, double& hi) {
     const double mean = sum / double(k);
     double squares = 0;
     for (double v : values) squares += (std::log(v) - mean) * (std::log(v) - mean);
-    const double half = tQuantile975(int(k) - 1) * std::sqrt(squares / double(k - 1) / double(k));
+    const double t = level == 0.95 ? tQuantile975(int(k) - 1) : tQuantile((1 + level) / 2, int(k) - 1);
+    const double half = t * std::sqrt(squares / double(k - 1) / double(k));
     lo = std::exp(mean - half);
     hi = std::exp(mean + half);
     return true;
@@ -44,13 +88,14 @@ void summarise(Outcome& outcome) {
     if (!logInterval(times, outcome.lo, outcome.hi)) outcome.lo = outcome.hi = 0;
 }
 
-bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, double& ratio, double& lo, double& hi) {
+bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, double& ratio, double& lo, double& hi,
+                 double level) {
     std::vector<double> ratios;
     for (std::size_t r = 0; r < std::min(a.size(), b.size()); ++r) {
         if (b[r] > 0) ratios.push_back(a[r] / b[r]);
     }
     if (ratios.empty()) return false;
-    if (!logInterval(ratios, lo, hi)) lo = hi = 0;
+    if (!logInterval(ratios, lo, hi, level)) lo = hi = 0;
     std::sort(ratios.begin(), ratios.end());
     const std::size_t m = ratios.size() / 2;
     ratio = ratios.size() % 2 == 1 ? ratios[m] : (ratios[m - 1] + ratios[m]) / 2;
@@ -61,6 +106,32 @@ const char* verdictOf(double ratio, double lo, double hi, double minChange) {
     if (lo > 1 && ratio >= 1 + minChange) return "slower";
     if (hi > 0 && hi < 1 && ratio <= 1 - minChange) return "faster";
     return "same";
+}
+
+double verdictLevel(std::size_t cells, int looks) {
+    return 1 - 0.05 / double(std::max<std::size_t>(cells, 1)) / double(std::max(looks, 1));
+}
+
+double pairedPValue(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> logs;
+    for (std::size_t r = 0; r < std::min(a.size(), b.size()); ++r) {
+        if (a[r] > 0 && b[r] > 0) logs.push_back(std::log(a[r] / b[r]));
+    }
+    const std::size_t k = logs.size();
+    if (k < 2) return 1;
+    double mean = 0, squares = 0;
+    for (double v : logs) mean += v / double(k);
+    for (double v : logs) squares += (v - mean) * (v - mean);
+    if (squares == 0) return mean == 0 ? 1 : 0;
+    const double t = std::fabs(mean) / std::sqrt(squares / double(k - 1) / double(k));
+    return std::min(1.0, 2 * studentCdf(-t, int(k) - 1));
+}
+
+bool undecided(const std::vector<double>& now, const std::vector<double>& old, double level, double minChange) {
+    double ratio = 0, lo = 0, hi = 0;
+    if (!pairedRatio(now, old, ratio, lo, hi, level)) return false;
+    if (std::string(verdictOf(ratio, lo, hi, minChange)) != "same") return false;
+    return std::fabs(std::log(ratio)) >= std::log1p(minChange / 2) && pairedPValue(now, old) < 0.3;
 }
 
 double halfWidth(double centre, double lo, double hi) { return std::max(hi / centre - 1, 1 - lo / centre); }

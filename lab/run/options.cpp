@@ -109,6 +109,15 @@ std::string usage() {
            "first judged on 14 hard inputs, each in a process of its own, and every hull of theirs is checked in\n"
            "either direction and from any start; each failure's input is written to a point file in --failures DIR\n"
            "(default hull-lab-failures). A wrong hull, refusal, crash, hang or overrun ends that cell only.\n"
+           "--baseline OTHER_HULL_LAB: every cell is run by another build of hull-lab too, A B B A within each\n"
+           "round, and given as new / old with the 95% interval of the ratios of the same round; a cell is\n"
+           "called slower or faster when it changed by --min-change (default 5%) or more and the interval at\n"
+           "1 - 0.05 / (C x L) excludes 1 (C: the run's cells, L: the looks at each), so that two equal builds\n"
+           "see any cell called different with a chance of 5% at most. 4 rounds, then more up to --max-runs\n"
+           "(default 20) for the cells off 1 by half --min-change or more whose rounds lean that way (p < 0.3)\n"
+           "and that are not yet called (--runs K: K rounds, no more, one look).\n"
+           "--fail-slower X: exit 1 when a cell is slower by more than X. --baseline-plugin LIST: the\n"
+           "baseline's builds of --plugin's libraries. The copy floor, whose code both builds share, is the control.\n"
            "Every option takes --name value or --name=value; sizes may be written 1000000 or 1e6.\n"
            "The output opens with the run's context (date, version, compiler, CPU, caches, memory, load,\n"
            "libraries); the TSV starts with the same as \"#\" lines and gives every run's figure.\n"
@@ -365,7 +374,10 @@ Options parseOptions(int argc, char** argv) {
     if (has("--runs")) o.runs = int(whole("--runs", 1, 1000));
     if (has("--precision")) o.precision = fraction("--precision", 0.0001, 1);
     if (has("--max-runs")) {
-        if (o.precision == 0) throw BadArgument{"--max-runs bounds the runs that --precision adds; --runs fixes them"};
+        if (o.precision == 0 && !has("--baseline")) {
+            throw BadArgument{"--max-runs bounds the runs that --precision or --baseline adds; --runs fixes them"};
+        }
+        if (has("--runs")) throw BadArgument{"--max-runs bounds the runs that --precision or --baseline adds; --runs fixes them"};
         o.maxRuns = int(whole("--max-runs", 3, 1000));
     }
     if (has("--min-change")) o.minChange = fraction("--min-change", 0, 1);
@@ -387,7 +399,11 @@ Options parseOptions(int argc, char** argv) {
         if (!S_ISREG(info.st_mode) || access(o.baseline.c_str(), X_OK) != 0) {
             throw BadArgument{"--baseline " + o.baseline + " is not a program this user can run", false};
         }
-        if (!has("--runs")) o.runs = 4;  // two A B B A blocks at least
+        if (!has("--runs")) {
+            o.runs = 4;  // two A B B A blocks at least, then more for the cells not yet decided
+            o.moreRounds = !has("--precision");
+            if (!has("--max-runs")) o.maxRuns = 20;
+        }
         // The control: the copy floor, whose code the two builds share.
         if (findAlgorithm("copy") != nullptr && std::find(o.algorithms.begin(), o.algorithms.end(), "copy") == o.algorithms.end()) {
             o.algorithms.push_back("copy");

@@ -114,8 +114,9 @@ void Report::beginShape(const Shape& shape) {
     if (compared_) {
         std::cout << shape.name << ": " << shape.growth << '\n'
                   << "new / old: this build's seconds per call over the baseline's, run by run in the same round (A B B A),\n"
-                  << "the median of the ratios +- their 95% interval; slower, faster: the interval excludes 1 and the\n"
-                  << "change is at least " << format("%g", 100 * minChange_) << "%; h: corners of the first set's hull\n"
+                  << "the median of the ratios +- their 95% interval; slower, faster: the change is at least "
+                  << format("%g", 100 * minChange_) << "% and the\ninterval at 1 - " << format("%.2g", 1 - verdictLevel_)
+                  << " (5% over the run's cells and the looks at each) excludes 1; h: corners of the first set's hull\n"
                   << pad("n", 9) << pad("h", 9);
         for (const std::string& name : algorithms_) std::cout << pad(name, std::max<std::size_t>(name.size(), 22) + 2);
         std::cout << std::endl;
@@ -143,9 +144,10 @@ void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total,
     progressShown_ = true;
 }
 
-void Report::setBaseline(double minChange, std::string control) {
+void Report::setBaseline(double minChange, std::string control, std::size_t cells, int looks) {
     compared_ = true;
     minChange_ = minChange;
+    verdictLevel_ = lab::verdictLevel(cells, looks);
     control_ = std::move(control);
 }
 
@@ -243,7 +245,9 @@ void Report::endComparedRow() {
         const bool both = now->status == Status::Ok && old != nullptr && old->status == Status::Ok &&
                           pairedRatio(now->runs, old->runs, ratio, lo, hi);
         if (both) {
-            verdict = verdictOf(ratio, lo, hi, minChange_);
+            double strictLo = 0, strictHi = 0;  // the verdict's interval, at the run's level
+            pairedRatio(now->runs, old->runs, ratio, strictLo, strictHi, verdictLevel_);
+            verdict = verdictOf(ratio, strictLo, strictHi, minChange_);
             text = withInterval(format("%.3f", ratio), ratio, lo, hi) + (verdict == "same" ? "" : " " + verdict);
             ratioText = format("%.6f", ratio);
             if (lo > 0) loText = format("%.6f", lo), hiText = format("%.6f", hi);
