@@ -131,6 +131,12 @@ const cases = [
     expect(label.includes("new / old"), `baseline: axis "${label}"`);
     const verdicts = await page.$$eval("table.cells tbody tr", (rs) => rs.map((r) => r.className));
     expect(verdicts.length === cells.length && verdicts.every((v) => /verdict-(same|slower|faster|-)/.test(v)), `baseline: row classes ${verdicts.slice(0, 3).join(" ")}`);
+    const slower = cells.filter((c) => c.verdict === "slower").map((c) => c.algorithm);
+    const coloured = await page.$$eval("table.cells tr.verdict-slower td:nth-child(9)", (tds) =>
+      tds.map((td) => [td.closest("tr").cells[0].textContent, getComputedStyle(td).backgroundColor]));
+    expect(slower.length > 0 && slower.every((name) => name === "three-times-slower"), `baseline: the TSV calls ${slower.join(",")} slower`);
+    expect(coloured.length === slower.length && coloured.every(([name, colour]) => name === "three-times-slower" && colour !== "rgba(0, 0, 0, 0)"),
+      `baseline: slower verdicts coloured ${JSON.stringify(coloured)}`);
     const means = await page.$$eval("table.means tr", (rs) => rs.map((r) => r.cells[0].textContent));
     expect(means.includes("every cell") && means.some((m) => m.startsWith("copy")), `baseline: means for ${means.join(", ")}`);
   }],

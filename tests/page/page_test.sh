@@ -1,6 +1,6 @@
 #!/bin/sh
 # The lab's page in a real browser: a small run of hull-lab (one plugin that returns WRONG hulls),
-# a comparison of two builds, the same run's TSV cut to the oldest columns, and a made-up large
+# a comparison of two builds (one entry three times slower), the same run's TSV cut to the oldest columns, and a made-up large
 # run, each made into a page by tools/lab-page and checked in headless Chromium by page_test.mjs.
 # usage: page_test.sh HULL_LAB PLUGINS_DIR SOURCE_DIR WORK_DIR
 set -eu
@@ -14,8 +14,9 @@ small="--shapes square,circle --sizes 1000,4000 --algorithms incremental,qhull-a
 status=0
 "$lab" $small --plugin "$plugins/libmissing-corner.so" --failures failures --tsv run.tsv > run.txt || status=$?
 [ "$status" -eq 1 ] || { echo "hull-lab with a WRONG plugin exited $status, expected 1"; cat run.txt; exit 1; }
-"$lab" --baseline "$lab" --shapes square --sizes 1000,4000 --algorithms incremental,copy --runs 2 --min-seconds 0.02 \
-  --tsv baseline.tsv > baseline.txt
+# Two builds of one plugin, the new one three times slower: its cells are called slower.
+"$lab" --plugin "$plugins/libthree-times-slower.so" --baseline "$lab" --baseline-plugin "$plugins/libright-clockwise.so" \
+  --shapes square --sizes 1000,4000 --algorithms incremental,copy --runs 4 --min-seconds 0.02 --tsv baseline.tsv > baseline.txt
 cut -f1-9 run.tsv > old.tsv
 python3 "$source/tests/page/large_tsv.py" > large.tsv
 for name in run baseline old large; do "$source/tools/lab-page" "$name.tsv" -o "$name.html"; done

@@ -191,8 +191,9 @@
     if (compared.length) line("every cell", compared, "");
     const counts = ["slower", "faster", "same"].map((v) => compared.filter((c) => c.verdict === v).length);
     root.append(el("h2", {}, "Geometric mean of new / old"),
-      el("p", {class: "what"}, `${counts[0]} cells slower, ${counts[1]} faster, ${counts[2]} the same. ` +
-        "A verdict needs the interval to exclude 1 and a change of 5% or more (hull-lab's default --min-change)."),
+      el("p", {class: "what"}, `Cells: ${counts[0]} slower, ${counts[1]} faster, ${counts[2]} the same, as the run called them ` +
+        "(each at the run's strict level, given in its text output). Means: slower or faster where their 95% interval " +
+        "excludes 1 and the change is 5% or more (hull-lab's default --min-change)."),
       table);
   }
 
