@@ -346,7 +346,7 @@
       lines.push(`${e.name} ~ n^${(sxy / sxx).toFixed(2)} (${thousands(Math.min(...ns))} to ${thousands(Math.max(...ns))})`);
     }
     p.growth.replaceChildren(el("p", {class: "growth-title"}, "Growth (least squares of log time on log n):"),
-      lines.length ? el("ul", {}, ...lines.map((l) => el("li", {}, l))) : el("p", {}, "-"));
+      lines.length ? el("ul", {}, ...lines.map((l) => el("li", {}, l))) : el("p", {}, "none: no entry shown was timed at two sizes"));
   }
 
   // ---------------------------------------------------------------- the page
