@@ -32,6 +32,7 @@
     return [Math.exp(mean - half), Math.exp(mean + half)];
   }
 
+  // The median of `values` (not modified). O(k log k).
   function median(values) {
     const s = [...values].sort((a, b) => a - b);
     const m = s.length >> 1;
@@ -52,6 +53,7 @@
     byRow.get(rowKey(c)).set(c.algorithm, c);
   }
 
+  // The y axis' label for the chosen scale.
   function scaleLabel() {
     if (baseline) return "new / old (95% interval)";
     if (state.scale === "ns") return "nanoseconds per point";
@@ -81,6 +83,7 @@
     return {value, lo: interval && interval[0], hi: interval && interval[1], runs: ratios};
   }
 
+  // a[r] / b[r] for the rounds both have. O(rounds).
   function pairRatios(a, b) {
     const out = [];
     for (let r = 0; r < Math.min(a.length, b.length); ++r) if (b[r] > 0) out.push(a[r] / b[r]);
@@ -89,6 +92,7 @@
 
   // ---------------------------------------------------------------- the run's context
 
+  // The title, the warnings and the context lines, once.
   function header() {
     const h1 = el("h1", {}, "hull-lab: " + data.file);
     const warnings = el("div", {class: "warnings"});
@@ -105,6 +109,7 @@
 
   // ---------------------------------------------------------------- switches
 
+  // A box per group and per entry (each redraws every panel), and the scale, once.
   function controls() {
     const box = el("div", {class: "controls"});
     const groups = el("div", {class: "groups"});
@@ -151,6 +156,7 @@
     root.append(box);
   }
 
+  // A group's box: checked when all its entries are shown, indeterminate when some are.
   function syncGroup(head, boxes) {
     const on = boxes.filter((b) => b.checked).length;
     head.checked = on === boxes.length;
@@ -201,6 +207,7 @@
 
   const panels = [];
 
+  // A section per shape or file: its title, plot, growth and table, filled by drawPanel.
   function panelsOnce() {
     for (const shape of shapes) {
       const section = el("section", {class: "panel", "data-shape": shape});
@@ -213,6 +220,7 @@
     }
   }
 
+  // The hover text of a cell: entry, n, h, figure, interval, runs, status and message.
   function tipText(c, f) {
     const lines = [c.algorithm + "  (" + entryOf.get(c.algorithm).group + ")", "n " + thousands(c.n) + ", h " + thousands(c.h)];
     if (f) {
@@ -225,6 +233,7 @@
     return lines.join("\n");
   }
 
+  // Draws one panel and its table from the shown entries in the chosen scale. O(cells of the shape).
   function drawPanel(p) {
     const cells = data.cells.filter((c) => c.shape === p.shape && state.visible.has(c.algorithm));
     const points = [];
@@ -271,12 +280,14 @@
     if (!baseline) drawGrowth(p, cells);
   }
 
+  // Red for slower, green for faster, grey for the same.
   function verdictColour(v) {
     return v === "slower" ? "#d00000" : v === "faster" ? "#1a9850" : "#555";
   }
 
   // ---------------------------------------------------------------- the tables
 
+  // The table's columns: [header, value of a point, optional text of the value].
   function columns() {
     const ratioScale = state.scale.startsWith("x:");
     if (baseline) {
@@ -293,6 +304,7 @@
       ["status", (d) => d.c.status], ["note", (d) => d.c.note]];
   }
 
+  // The shape's table, sorted as its last clicked header says. O(rows log rows).
   function drawTable(p, points) {
     const cols = columns();
     const sort = state.sort[p.shape];
@@ -323,6 +335,7 @@
     p.table.replaceChildren(el("thead", {}, head), body);
   }
 
+  // Order of two table values: numbers by value, text by locale, empty last.
   function compare(a, b) {
     if (a == null || a === "") return b == null || b === "" ? 0 : 1;
     if (b == null || b === "") return -1;
@@ -351,6 +364,7 @@
 
   // ---------------------------------------------------------------- the page
 
+  // A DOM element with attributes and children (text or nodes).
   function el(tag, attributes, ...children) {
     const node = document.createElement(tag);
     for (const [k, v] of Object.entries(attributes)) node.setAttribute(k, v);
@@ -358,6 +372,7 @@
     return node;
   }
 
+  // Every panel again, timed into window.labPage.drawMs (the browser test reports it).
   function draw() {
     const start = performance.now();
     for (const p of panels) drawPanel(p);
