@@ -164,4 +164,108 @@ inline std::string checkHull(const Promise& e, const std::string& name, const st
     return "";
 }
 
+// ---- Quick acceptance, for large inputs ---------------------------------------------------------
+
+// The number of corners of `h` when it is exactly the hull of `points` as `e` promises, else 0:
+// the lowest of the leftmost points first, the promised turn at every vertex (a point strictly
+// inside a hull edge only where allowed), one turn round, every vertex an input point and every
+// input point inside or on the polygon. A convex polygon of input points lies inside their hull,
+// and one that holds every input point holds their hull, so such a polygon is the hull. 0 says
+// nothing about why: checkHull names the fault. Hulls of fewer than two distinct corners are left
+// to it. `points` holds anything with x and y. O(n log h), no copy of the points; exact for every
+// 64-bit coordinate, in 64-bit products while every |coordinate| < 2^30.
+template <class P>
+std::size_t quickCorners(const Promise& e, const std::vector<Pt>& h, const std::vector<P>& points) {
+    if (points.empty() || h.size() < 2) return 0;
+    constexpr std::int64_t kSmall = std::int64_t(1) << 30;
+    auto small = [&](std::int64_t x, std::int64_t y) { return x > -kSmall && x < kSmall && y > -kSmall && y < kSmall; };
+    bool bounded = true;
+    Pt least{points.front().x, points.front().y};
+    for (const P& p : points) {
+        const Pt q{p.x, p.y};
+        if (q < least) least = q;
+        bounded = bounded && small(q.x, q.y);
+    }
+    for (const Pt& q : h) bounded = bounded && small(q.x, q.y);
+    if (h[0] != least) return 0;
+
+    // The polygon's corners, counter-clockwise from the least point; the points on its edges.
+    const std::size_t n = h.size();
+    std::vector<Pt> c, onEdges;
+    if (n == 2) {
+        if (h[1] == h[0]) return 0;
+        c = h;
+    } else {
+        const int want = e.clockwise ? -1 : 1;
+        for (std::size_t i = 0; i < n; ++i) {
+            const Pt a = h[(i + n - 1) % n], b = h[i], d = h[(i + 1) % n];
+            const int sign = turn(a, b, d);
+            if (sign == want) {
+                c.push_back(b);
+            } else if (sign == 0 && !e.strict && i > 0 && dotSign(b, a, d) < 0) {
+                onEdges.push_back(b);
+            } else {
+                return 0;
+            }
+        }
+        if (c.size() < 3 || c[0] != least) return 0;
+        // Turning one way at every corner, the edges' directions go round; they cross the vertical
+        // twice per turn round, so the sign of dx changes twice for a polygon that winds once.
+        std::vector<int> dx;  // the sign of each edge's dx, vertical edges left out
+        for (std::size_t i = 0; i < c.size(); ++i) {
+            const std::int64_t a = c[i].x, b = c[(i + 1) % c.size()].x;
+            if (a != b) dx.push_back(b > a ? 1 : -1);
+        }
+        int changes = 0;
+        for (std::size_t i = 0; i < dx.size(); ++i) changes += dx[i] != dx[(i + 1) % dx.size()];
+        if (changes != 2) return 0;
+        if (e.clockwise) std::reverse(c.begin() + 1, c.end());
+    }
+    std::sort(onEdges.begin(), onEdges.end());
+    if (std::adjacent_find(onEdges.begin(), onEdges.end()) != onEdges.end()) return 0;
+
+    // Every input point inside or on the polygon, and every vertex met among them.
+    const std::size_t m = c.size();
+    std::vector<char> met(m, 0), metOnEdge(onEdges.size(), 0);
+    auto scan = [&](auto side) {  // side(o, a, p) has the sign of turn(o, a, p)
+        for (const P& point : points) {
+            const Pt p{point.x, point.y};
+            if (p == c[0]) {
+                met[0] = 1;
+                continue;
+            }
+            if (m == 2) {  // a segment: every point on it
+                if (side(c[0], c[1], p) != 0 || dotSign(p, c[0], c[1]) > 0) return false;
+                if (p == c[1]) met[1] = 1;
+                continue;
+            }
+            const auto first = side(c[0], c[1], p), last = side(c[0], c[m - 1], p);
+            if (first < 0 || last > 0) return false;
+            std::size_t lo = 1, hi = m - 1;  // the wedge c[0], c[lo], c[lo + 1] that holds p
+            while (hi - lo > 1) {
+                const std::size_t mid = (lo + hi) / 2;
+                if (side(c[0], c[mid], p) >= 0) {
+                    lo = mid;
+                } else {
+                    hi = mid;
+                }
+            }
+            const auto edge = side(c[lo], c[lo + 1], p);
+            if (edge < 0) return false;
+            if (p == c[lo]) met[lo] = 1;
+            if (p == c[lo + 1]) met[lo + 1] = 1;
+            if (!onEdges.empty() && (edge == 0 || first == 0 || last == 0)) {
+                auto at = std::lower_bound(onEdges.begin(), onEdges.end(), p);
+                if (at != onEdges.end() && *at == p) metOnEdge[std::size_t(at - onEdges.begin())] = 1;
+            }
+        }
+        return true;
+    };
+    auto product = [](Pt o, Pt a, Pt p) { return (a.x - o.x) * (p.y - o.y) - (a.y - o.y) * (p.x - o.x); };
+    if (!(bounded ? scan(product) : scan(turn))) return 0;
+    const bool all = std::count(met.begin(), met.end(), 1) == std::ptrdiff_t(m) &&
+                     std::count(metOnEdge.begin(), metOnEdge.end(), 1) == std::ptrdiff_t(onEdges.size());
+    return all ? m : 0;
+}
+
 }  // namespace reference

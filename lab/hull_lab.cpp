@@ -127,7 +127,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             if (!group.input.empty()) hOfRow[row] = group.h;
             if (!hOfRow.count(row)) {
                 std::vector<Point> points = makeShape(shapeName, n, options.seed);
-                hOfRow[row] = (long long)reference::corners(referencePoints(points)).size();
+                hOfRow[row] = (long long)cornerCount(points);
                 std::string path = options.pointsDir + "/" + shapeName + "-" + std::to_string(n) + ".txt";
                 if (!options.pointsDir.empty() && !writePointFile(path, points)) {
                     std::cerr << "hull-lab: cannot write " << path << '\n';
@@ -182,10 +182,10 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                                   availableBytes() / 1e9);
                     outcome.median = predicted;
                     outcome.note = note;
-                } else if (first == nullptr && predicted * (2 * options.runs - 1 + sets) > options.budget) {
-                    // A call longer than the minimum time makes a run alone, every set's first call
-                    // is checked before the timing, and each run after the first is a process of its
-                    // own that may make one call to warm up: 2 runs - 1 + sets calls.
+                } else if (first == nullptr && predicted * (2 * options.runs + 1 + sets) > options.budget) {
+                    // A call longer than the minimum time makes a run alone; the check process makes
+                    // every set's first call and one more, and each run is a process of its own that
+                    // makes one call to warm up: 2 runs + 1 + sets calls.
                     char note[64];
                     std::snprintf(note, sizeof note, "predicted %.1e s per call", predicted);
                     outcome.median = predicted;
@@ -194,20 +194,29 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     running.push_back(i);
                 }
             }
-            // Rounds: round r runs the r-th process of every cell still running, in an order of its
-            // own, so that a slow spell of the machine falls on every cell of the row alike. The
-            // first process checks the hulls and times its run; a later one makes one untimed call
-            // before its timing (a fresh process's first call faults in the heap it grows: qhull on
-            // 1,000,000 square points took 0.49 to 0.66 s as the first call, 0.10 s warm).
+            // First each cell's hulls are checked, in a process of its own whose one call is not
+            // timed. Then rounds: round r runs the r-th process of every cell still running, in an
+            // order of its own, so that a slow spell of the machine falls on every cell of the row
+            // alike. Every timed process is the same: it builds the sets, makes one untimed call
+            // (a fresh process's first call faults in the heap it grows: qhull on 1,000,000 square
+            // points took 0.49 to 0.66 s as the first call, 0.10 s warm), then times its run. A
+            // process that had checked the hulls before timing had a heap shaped by the check: at
+            // 100,000 points the list entry `incremental` took 1.6 times as long there.
             // With a baseline each cell is run by both builds, the new one first in even rounds and
             // the baseline first in odd ones: over two rounds, A B B A.
             std::vector<Outcome> olds = cells;  // the baseline's: skipped where this build's are
+            std::vector<double> checkWall(cells.size() * 2, 0);  // the check processes' time, new and old
             auto runOne = [&](std::size_t i, int round, bool old, std::size_t k) {
                 Outcome& outcome = old ? olds[i] : cells[i];
-                if (round > 0 && outcome.status != Status::Ok && outcome.status != Status::Wrong) return;
+                const bool check = round < 0;
+                if (!check && outcome.status != Status::Ok && outcome.status != Status::Wrong) return;
                 CellPlan plan = plans[i];
-                plan.check = round == 0;
-                plan.warmUp = round > 0;
+                plan.check = check;
+                plan.warmUp = !check;
+                if (check) {  // one call, untimed
+                    plan.runs = 1;
+                    plan.minSeconds = 0;
+                }
                 if (old) {
                     plan.program = options.baseline;
                     if (options.baselineEntries.count(plan.algorithm)) plan.entry = options.baselineEntries.at(plan.algorithm);
@@ -216,8 +225,10 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 Outcome next = runChild(plan, &interrupted);
                 if (interrupted) return;
                 outcome.wall += next.wall;
-                if (round == 0) {
+                if (check) {
+                    checkWall[2 * i + (old ? 1 : 0)] = next.wall;
                     next.wall = outcome.wall;
+                    next.runs.clear();
                     outcome = next;
                     if (old && outcome.note.empty() && outcome.status == Status::Crashed) outcome.note = "in the baseline";
                     return;
@@ -241,13 +252,13 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 const Outcome& o = cells[i];
                 if (!timed(o) || (compared && !timed(olds[i]))) return false;
                 if (int(o.runs.size()) >= options.maxRuns) return false;
-                const double perRun = o.wall / double(o.runs.size()) * (compared ? 2 : 1);
+                const double perRun = (o.wall - checkWall[2 * i]) / double(o.runs.size()) * (compared ? 2 : 1);
                 const double spent = o.wall + (compared ? olds[i].wall : 0);
                 if (spent + perRun > options.budget) return false;
                 if (options.precision > 0) return !precise(o, compared ? &olds[i] : nullptr, options.precision);
                 return compared && options.moreRounds && undecided(o.runs, olds[i].runs, report.verdictLevel(), options.minChange);
             };
-            for (int round = 0; !interrupted; ++round) {
+            for (int round = -1; !interrupted; ++round) {
                 std::vector<std::size_t> now;  // the cells this round runs
                 for (std::size_t i : running) {
                     if (round < options.runs || ((options.precision > 0 || options.moreRounds) && needsMore(i))) now.push_back(i);
@@ -427,7 +438,7 @@ int main(int argc, char** argv) {
                 return 2;
             }
             const auto n = std::int64_t(file.points.size());
-            const long long h = (long long)reference::corners(referencePoints(file.points)).size();
+            const long long h = (long long)cornerCount(file.points);
             // A rate only where the file is long enough for one to mean anything.
             char size[96];
             const double mb = double(file.bytes) / 1e6;

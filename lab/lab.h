@@ -247,8 +247,17 @@ int defaultSets(std::int64_t n);
 // The points as the reference hull takes them. O(n).
 std::vector<reference::Pt> referencePoints(const std::vector<Point>& points);
 
+// From this many points a hull is first checked by reference::quickCorners, O(n log h), which
+// proves a right hull right without sorting the points; the sorted reference check, O(n log n),
+// judges only what it cannot accept. Below, every hull goes to the reference check.
+constexpr std::int64_t kQuickCheckFrom = 100000;
+
+// The number of corners of the points' hull: the fast hull proven by quickCorners from
+// kQuickCheckFrom points, else (or where that fails) the reference hull's. O(n log h) or O(n log n).
+std::size_t cornerCount(const std::vector<Point>& points);
+
 // The verdict on one result: "" when `hull` is a correct hull of `points` under the algorithm's
-// promises, else the first failure. Sets `corners` to the reference hull's corner count.
+// promises, else the first failure. Sets `corners` to the hull's corner count.
 std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
                         std::vector<reference::Pt> hull, std::size_t& corners);
 
@@ -281,14 +290,12 @@ std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<P
 // Builds the plan's point sets (cellPoints), checks the first call's hull on each (a set the
 // library refuses ends the cell untimed) unless the plan says not to, then times `runs` runs, each
 // repeating the call, on the sets in turn, until `minSeconds` of processor time have passed.
-// `checked` is told the verdict before the timing starts. The program's list-based functions from
-// 100,000 points up run with glibc's fast bins and its trimming off, as in the benchmark's timed
+// `checked` is told the verdict before the timing starts. Unless `heapDefaults`, the heap is never
+// given back to the system (glibc's mmap and trimming off): each call's copy and scratch come from
+// memory the first calls faulted in, never from pages mapped afresh, so the figure holds no page
+// faults and does not depend on what the process did before the timing. The program's list-based
+// functions from 100,000 points up run with glibc's fast bins off too, as in the benchmark's timed
 // loops: each copy is then laid out in address order, not more scattered with every call.
-//
-// Array cells whose copy is over 32 MiB (from 2,097,152 points) run with glibc's mmap off and its
-// trimming off, unless `heapDefaults`: glibc maps a block that large afresh for every copy (its
-// threshold stops at 32 MiB) and gives it back on release, so every call would fault the copy's
-// pages in again, a cost of the allocator's and the kernel's, not of the hull.
 //
 // `checking`, where given, is told each set's number before its first hull is made and checked,
 // so that a crash there can be pinned on that set.

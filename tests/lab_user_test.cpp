@@ -167,8 +167,10 @@ TEST_F(UserEntries, EachProgramIsJudgedAndTimedAndItsFailureNamed) {
 }
 
 TEST_F(UserEntries, APythonProgramThatTimesItsRoundsIsRightAndSelfTimed) {
+    // A budget of 10 s: its check process starts python 16 times, 0.35 s each on a machine whose
+    // python3 starts slowly, and the small run's limit (8 s) stopped it on a loaded machine.
     const LabRun run = lab("--program 'python3 " EXAMPLES_SOURCE "/hull.py' --program 'sh " TEST_PROGRAMS_DIR
-                           "/wrong.sh'" + kSmallRun);
+                           "/wrong.sh' --shapes square --sizes 200,3000 --algorithms copy --runs 1 --budget 10 --tsv lab.tsv");
     EXPECT_EQ(run.status, 1) << run.err;  // wrong.sh is wrong
     EXPECT_NE(verdict(run, "hull").find("right on 14 of 14"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("self-timed"), std::string::npos) << run.out;

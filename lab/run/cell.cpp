@@ -27,8 +27,31 @@ std::vector<reference::Pt> referencePoints(const std::vector<Point>& points) {
     return result;
 }
 
+std::size_t cornerCount(const std::vector<Point>& points) {
+    if (std::int64_t(points.size()) >= kQuickCheckFrom) {
+        std::vector<reference::Pt> hull;
+        for (const Point& p : fastHull(points)) hull.push_back({p.x, p.y});
+        const std::size_t corners = reference::quickCorners({false, true, false}, hull, points);
+        if (corners > 0) return corners;
+    }
+    return reference::corners(referencePoints(points)).size();
+}
+
 std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
                         std::vector<reference::Pt> hull, std::size_t& corners) {
+    if (std::int64_t(points.size()) >= kQuickCheckFrom && hull.size() >= 2) {
+        // The quick proof first; only a hull it cannot accept is sorted out against the reference.
+        std::vector<reference::Pt> quick = hull;
+        reference::Promise promise = algorithm.promise;
+        const auto least = std::min_element(points.begin(), points.end(), [](const Point& a, const Point& b) {
+            return reference::Pt{a.x, a.y} < reference::Pt{b.x, b.y};
+        });
+        const auto start = std::find(quick.begin(), quick.end(), reference::Pt{least->x, least->y});
+        if (algorithm.anyStart && start != quick.end()) std::rotate(quick.begin(), start, quick.end());
+        if (algorithm.anyDirection && quick.size() >= 3) promise.clockwise = reference::turn(quick.back(), quick[0], quick[1]) < 0;
+        corners = reference::quickCorners(promise, quick, points);
+        if (corners > 0) return "";
+    }
     const std::vector<reference::Pt> input = referencePoints(points);
     std::vector<reference::Pt> sorted(input);
     std::sort(sorted.begin(), sorted.end());
@@ -94,21 +117,22 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
                    const std::function<void(const CellResult&)>& checked, const std::function<void(int)>& checking) {
     const std::int64_t n = plan.n;
     const int sets = plan.keepOrder ? 1 : std::max(1, plan.sets);
-    // In the benchmark's loops, and measured here in the lab's: with the fast bins on, glibc hands
-    // the nodes a call freed to the next call's copy in an order that grows more scattered with
-    // every call, and the figure drifts with the count of calls (up to 2 times at 1,000,000
-    // points). Without them freed nodes merge and every copy is carved in address order. Trimming
-    // goes off with them, or each released list would be given back and faulted in again. The
-    // vector-based algorithms keep glibc's defaults: freezing the trim threshold also freezes the
-    // mmap threshold, and their large vectors would be mapped and faulted in on every call.
-    if (algorithm.onList && n >= 100000 && !plan.heapDefaults) {
-        mallopt(M_MXFAST, 0);
-        mallopt(M_TRIM_THRESHOLD, -1);
-    }
-    constexpr std::int64_t kLargestMapped = std::int64_t(32) << 20;  // glibc's mmap threshold stops here
-    if (!algorithm.onList && n * std::int64_t(sizeof(Point)) > kLargestMapped && !plan.heapDefaults) {
+    // The heap stays as the first calls grew it. With glibc's defaults a copy of more than its
+    // mmap threshold (128 KiB at first) is mapped afresh and unmapped by each call, or the top of
+    // the heap is given back after each call: the next call faults the same pages in again. How
+    // often depended on what the process had done before (a process that had just checked the
+    // hulls raised the thresholds; one that had not did not): at 10,000 square points five of the
+    // library and array entries took 1.4 to 2 times as long in a process that had not, faulting
+    // 4,000 to 17,000 pages per 0.4 s, and libqhull twice as long in both; with no mapping and no
+    // trimming, every entry faulted nothing and both kinds of process gave the same figure (within
+    // 3%). For the lists from 100,000 points the fast bins go off too: glibc hands the nodes a call
+    // freed to the next call's copy in an order that grows more scattered with every call, and the
+    // figure drifted with the count of calls (up to 2 times at 1,000,000 points); without them
+    // freed nodes merge and every copy is carved in address order.
+    if (!plan.heapDefaults) {
         mallopt(M_MMAP_MAX, 0);
         mallopt(M_TRIM_THRESHOLD, -1);
+        if (algorithm.onList && n >= 100000) mallopt(M_MXFAST, 0);
     }
     std::vector<Point> file;
     if (!plan.input.empty()) file = readPointFile(plan.input, plan.scale, plan.columns).points;
@@ -126,17 +150,17 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
         std::string wrong;
         try {
             if (algorithm.origin == Origin::Floor) {
-                h = reference::corners(referencePoints(points)).size();  // a floor makes no hull to check
+                h = cornerCount(points);  // a floor makes no hull to check
             } else {
                 wrong = checkResult(algorithm, points, runners.back()->hull(), h);
             }
         } catch (const Refused& refused) {
             if (result.refused.empty() && result.wrong.empty()) result.failedSet = set;
             if (result.refused.empty()) result.refused = which + refused.what();
-            h = reference::corners(referencePoints(points)).size();
+            h = cornerCount(points);
         } catch (const WrongResult& notAHull) {
             wrong = notAHull.what();
-            h = reference::corners(referencePoints(points)).size();
+            h = cornerCount(points);
         }
         if (set == 0) result.h = h;
         if (result.wrong.empty() && result.refused.empty() && !wrong.empty()) result.failedSet = set;

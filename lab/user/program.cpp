@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <sstream>
 
 #include "lab.h"
@@ -168,11 +169,24 @@ std::vector<double> roundTimes(const std::string& err) {
     return times;
 }
 
+// What the executions of one command have shown: whether it times its rounds, and how long a
+// round takes. One for every set of a cell: once one set's execution has shown it, the others'
+// first executions ask for as many rounds as a known program's.
+struct Learned {
+    bool selfTimed = false;
+    double roundSeconds = 0;
+};
+
+Learned& learnedFor(const std::string& command) {
+    static std::map<std::string, Learned> learned;
+    return learned[command];
+}
+
 // A program on one point set.
 class ProgramRunner : public Runner {
   public:
     ProgramRunner(std::string command, const std::vector<Point>& points)
-        : command_(std::move(command)), file_(pointFileFor(points)) {}
+        : command_(std::move(command)), file_(pointFileFor(points)), learned_(learnedFor(command_)) {}
 
     void call() override { learn(execute(command_, file_, 1), 1); }
 
@@ -205,10 +219,10 @@ class ProgramRunner : public Runner {
     // last about kExecutionSeconds; else one, timed whole.
     bool timedExecution(double& seconds, long& calls) override {
         constexpr double kExecutionSeconds = 0.1;
-        const int rounds = selfTimed_ ? int(std::clamp(std::ceil(kExecutionSeconds / std::max(roundSeconds_, 1e-9)), 1.0, 1000.0)) : 1;
+        const int rounds = learned_.selfTimed ? int(std::clamp(std::ceil(kExecutionSeconds / std::max(learned_.roundSeconds, 1e-9)), 1.0, 1000.0)) : 1;
         const Execution e = execute(command_, file_, rounds);
         learn(e, rounds);
-        if (selfTimed_) {
+        if (learned_.selfTimed) {
             const std::vector<double> times = roundTimes(e.err);
             seconds = 0;
             for (double t : times) seconds += t;
@@ -221,7 +235,7 @@ class ProgramRunner : public Runner {
     }
 
     std::string timing() const override {
-        return selfTimed_ ? "self-timed: its own rounds, from its time: lines"
+        return learned_.selfTimed ? "self-timed: its own rounds, from its time: lines"
                           : "timed as a whole process: no time: lines, so start-up and reading included";
     }
 
@@ -231,15 +245,14 @@ class ProgramRunner : public Runner {
     void learn(const Execution& e, int rounds) {
         requireSuccess(e);
         const std::vector<double> times = roundTimes(e.err);
-        selfTimed_ = int(times.size()) == rounds;
+        learned_.selfTimed = int(times.size()) == rounds;
         double total = 0;
         for (double t : times) total += t;
-        roundSeconds_ = selfTimed_ ? total / rounds : e.seconds;
+        learned_.roundSeconds = learned_.selfTimed ? total / rounds : e.seconds;
     }
 
     std::string command_, file_;
-    bool selfTimed_ = false;
-    double roundSeconds_ = 0;
+    Learned& learned_;
 };
 
 }  // namespace
