@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -134,13 +135,18 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     status = 1;
                 }
             }
+            const int sets = options.sets > 0 ? options.sets : defaultSets(n);
+            std::string setsFile;  // where the row's processes read their sets, or "": each makes its own
+            if (group.input.empty() && n >= kSharedSetsFrom && !filesDir.empty()) {
+                setsFile = filesDir + "/" + shapeName + "-" + std::to_string(n) + ".points";
+                if (!writeCellSets(setsFile, shapeName, n, options.seed, sets)) setsFile.clear();
+            }
             // Each cell's plan, and what it comes to when it does not run.
             std::vector<CellPlan> plans;
             std::vector<Outcome> cells(options.algorithms.size());
             std::vector<std::size_t> running;  // the cells of the row that run
             for (std::size_t i = 0; i < options.algorithms.size(); ++i) {
                 const std::string& name = options.algorithms[i];
-                const int sets = options.sets > 0 ? options.sets : defaultSets(n);
                 CellPlan plan;
                 plan.shape = shapeName;
                 plan.n = n;
@@ -157,6 +163,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 plan.columns = group.plain ? Columns{} : options.columns;
                 plan.entry = findAlgorithm(name)->entry;
                 plan.filesDir = filesDir;
+                plan.setsFile = setsFile;
                 plans.push_back(plan);
                 const std::string key = cellKey(shapeName, n, name);
                 double predicted = predict(seen[name], n);
@@ -269,6 +276,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     runOne(schedule[k].first, round, schedule[k].second, compared ? k / 2 : k);
                 }
             }
+            if (!setsFile.empty()) std::remove(setsFile.c_str());
             if (interrupted) return status;
             for (std::size_t i = 0; i < options.algorithms.size(); ++i) {
                 const std::string& name = options.algorithms[i];
@@ -418,7 +426,10 @@ int main(int argc, char** argv) {
         // Every point file read and checked whole before any cell runs or any file is written.
         const bool programs = std::any_of(options.entries.begin(), options.entries.end(),
                                           [](const UserEntry& e) { return e.kind == UserEntry::Program; });
-        if (programs || std::count(options.inputs.begin(), options.inputs.end(), "-") > 0) {
+        // The folder also holds the large rows' point sets, made once and read by every process.
+        const bool large = !groups.empty() && std::any_of(options.sizes.begin(), options.sizes.end(),
+                                                          [](std::int64_t n) { return n >= kSharedSetsFrom; });
+        if (programs || large || std::count(options.inputs.begin(), options.inputs.end(), "-") > 0) {
             const char* tmp = std::getenv("TMPDIR");
             std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/hull-lab-XXXXXX";
             if (mkdtemp(pattern.data()) == nullptr) {

@@ -280,12 +280,22 @@ struct CellPlan {
     Columns columns;            // the point file's --columns
     std::string entry;          // a user entry's word (entryWord), or ""
     std::string filesDir;       // where programs find their point files
+    std::string setsFile;       // the shape's sets, written once by the parent (writeCellSets), or ""
     std::string program;        // the hull-lab that runs the cell: "" for this one, else a baseline's path
 };
 
-// The points of a cell's set number `set`: the shape's with the set's seed, or the point file's
-// (`file`, read once by the caller) in the set's shuffled order, or its own order with keepOrder.
+// The points of a cell's set number `set`: the shape's with the set's seed (read from the plan's
+// setsFile where it has one), or the point file's (`file`, read once by the caller) in the set's
+// shuffled order, or its own order with keepOrder.
 std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<Point>& file);
+
+// From this many points a row's sets are made once, by the parent, and written to a file that
+// each of the row's processes reads (0.1 s for 10,000,000 points, where making them took 1 s).
+constexpr std::int64_t kSharedSetsFrom = 1000000;
+
+// Writes the `sets` point sets of (shape, n, seed) to `path`, one after the other as raw Points,
+// for cellPoints to read. Returns false (and leaves no file) when it cannot. O(sets n).
+bool writeCellSets(const std::string& path, const std::string& shape, std::int64_t n, std::uint64_t seed, int sets);
 
 // Builds the plan's point sets (cellPoints), checks the first call's hull on each (a set the
 // library refuses ends the cell untimed) unless the plan says not to, then times `runs` runs, each

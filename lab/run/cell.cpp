@@ -1,10 +1,14 @@
 // One cell of the lab: one shape, one size, one algorithm. The runner starts each cell in a fresh
 // process, so the heap and caches it times have seen nothing but this cell.
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <stdexcept>
 
 #include "lab.h"
 
@@ -108,7 +112,35 @@ int defaultSets(std::int64_t n) {
     return int(std::max<std::int64_t>(1, std::min(kSets, kPoints / std::max<std::int64_t>(n, 1))));
 }
 
+bool writeCellSets(const std::string& path, const std::string& shape, std::int64_t n, std::uint64_t seed, int sets) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    bool written = true;
+    for (int set = 0; set < sets && written; ++set) {
+        const std::vector<Point> points = makeShape(shape, n, setSeed(seed, set));
+        written = std::fwrite(points.data(), sizeof(Point), points.size(), out) == points.size();
+    }
+    written = std::fclose(out) == 0 && written;
+    if (!written) std::remove(path.c_str());
+    return written;
+}
+
 std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<Point>& file) {
+    if (plan.input.empty() && !plan.setsFile.empty()) {
+        std::vector<Point> points(std::size_t(plan.n));
+        const int fd = open(plan.setsFile.c_str(), O_RDONLY | O_CLOEXEC);
+        const std::size_t bytes = points.size() * sizeof(Point);
+        const off_t at = off_t(set) * off_t(bytes);
+        bool whole = fd >= 0;
+        for (std::size_t got = 0; whole && got < bytes;) {
+            const ssize_t r = pread(fd, reinterpret_cast<char*>(points.data()) + got, bytes - got, at + off_t(got));
+            whole = r > 0;
+            if (whole) got += std::size_t(r);
+        }
+        if (fd >= 0) close(fd);
+        if (!whole) throw std::runtime_error("cannot read point set " + std::to_string(set + 1) + " from " + plan.setsFile);
+        return points;
+    }
     if (plan.input.empty()) return makeShape(plan.shape, plan.n, setSeed(plan.seed, set));
     return plan.keepOrder ? file : inputOrder(file, setSeed(plan.seed, set));
 }

@@ -46,7 +46,7 @@ const char* statusWord(Status status) {
 
 int cellMain(int argc, char** argv) {
     // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults] [no-check] [warm-up]
-    //          [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH]
+    //          [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH] [sets-file=PATH]
     if (argc < 9) return kFailed;
     for (int i = 9; i < argc; ++i) {
         const std::string word = argv[i];
@@ -76,6 +76,7 @@ int cellMain(int argc, char** argv) {
         if (word == "keep-order") plan.keepOrder = true;
         if (word.rfind("scale=", 0) == 0) plan.scale = std::strtoll(word.c_str() + 6, nullptr, 10);
         if (word.rfind("input=", 0) == 0) plan.input = word.substr(6);
+        if (word.rfind("sets-file=", 0) == 0) plan.setsFile = word.substr(10);
         if (word.rfind("files=", 0) == 0) setProgramFiles(word.substr(6));
         if (word.rfind("columns=", 0) == 0) {
             const std::size_t comma = word.find(',');
@@ -227,6 +228,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     if (!plan.entry.empty()) words.push_back("entry=" + plan.entry);
     if (!plan.filesDir.empty()) words.push_back("files=" + plan.filesDir);
     if (!plan.input.empty()) words.push_back("input=" + plan.input);
+    if (!plan.setsFile.empty()) words.push_back("sets-file=" + plan.setsFile);
     const ProcessEnd end = runLabProcess(words, plan.deadline, interrupted, plan.program);
     outcome.peakBytes = end.peakBytes;
     outcome.wall = end.seconds;

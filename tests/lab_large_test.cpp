@@ -1,6 +1,7 @@
-// The quick proof of a large hull (reference::quickCorners) against the sorted reference check: it
-// must never accept what the reference rejects, and should accept every right hull; the lab's
-// corner count and verdict on large inputs; and a timed process that faults no page in afresh.
+// What the lab does for large inputs: the quick proof of a hull (reference::quickCorners) against
+// the sorted reference check (it must never accept what the reference rejects, and should accept
+// every right hull); the lab's corner count and verdict; the sets a row's processes share; and a
+// timed process that faults no page in afresh.
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -9,6 +10,8 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <stdexcept>
 #include <random>
 #include <string>
 #include <vector>
@@ -194,6 +197,31 @@ TEST(QuickCheck, ALargeWrongHullStillGetsTheReferencesMessage) {
     std::reverse(rotated.begin(), rotated.end());
     EXPECT_EQ(lab::checkResult(loose, points, rotated, h), "") << "no promised start or direction: rotated, reversed";
     EXPECT_EQ(h, right.size());
+}
+
+// ---- Shared sets ---------------------------------------------------------------------------------
+
+TEST(SharedSets, ARowsSetsReadBackAsTheShapeMakesThem) {
+    const std::string path = testing::TempDir() + "/shared-sets.points";
+    for (const char* shape : {"disc", "lattice"}) {
+        ASSERT_TRUE(lab::writeCellSets(path, shape, 5000, 9, 3)) << shape;
+        lab::CellPlan plan;
+        plan.shape = shape;
+        plan.n = 5000;
+        plan.seed = 9;
+        plan.setsFile = path;
+        for (int set = 0; set < 3; ++set) {
+            const std::vector<Point> read = lab::cellPoints(plan, set, {}),
+                                     made = lab::makeShape(shape, 5000, lab::setSeed(9, set));
+            EXPECT_TRUE(std::equal(read.begin(), read.end(), made.begin(), made.end(),
+                                   [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }))
+                << shape << ", seed 9, set " << set + 1;
+        }
+        lab::CellPlan beyond = plan;
+        EXPECT_THROW(lab::cellPoints(beyond, 3, {}), std::runtime_error) << "a set the file does not hold";
+    }
+    std::remove(path.c_str());
+    EXPECT_FALSE(lab::writeCellSets(testing::TempDir() + "/no-such-folder/sets.points", "disc", 10, 1, 1));
 }
 
 // ---- A timed process's heap ------------------------------------------------------------------------
