@@ -241,14 +241,13 @@ std::size_t quickCorners(const Promise& e, const std::vector<Pt>& h, const std::
             }
             const auto first = side(c[0], c[1], p), last = side(c[0], c[m - 1], p);
             if (first < 0 || last > 0) return false;
-            std::size_t lo = 1, hi = m - 1;  // the wedge c[0], c[lo], c[lo + 1] that holds p
-            while (hi - lo > 1) {
-                const std::size_t mid = (lo + hi) / 2;
-                if (side(c[0], c[mid], p) >= 0) {
-                    lo = mid;
-                } else {
-                    hi = mid;
-                }
+            // The wedge c[0], c[lo], c[lo + 1] that holds p: lo the last of 1 .. m - 2 with p on
+            // or left of c[0] -> c[lo] (a search without branches: p's side is not predictable).
+            std::size_t lo = 1;
+            for (std::size_t count = m - 2; count > 1;) {
+                const std::size_t half = count / 2;
+                lo = side(c[0], c[lo + half], p) >= 0 ? lo + half : lo;
+                count -= half;
             }
             const auto edge = side(c[lo], c[lo + 1], p);
             if (edge < 0) return false;

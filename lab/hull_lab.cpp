@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -26,6 +27,8 @@
 #include <iomanip>
 #include <iostream>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "hull_lab.h"
 
@@ -189,10 +192,10 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                                   availableBytes() / 1e9);
                     outcome.median = predicted;
                     outcome.note = note;
-                } else if (first == nullptr && predicted * (2 * options.runs + 1 + sets) > options.budget) {
+                } else if (first == nullptr && predicted * (2 * options.runs + sets) > options.budget) {
                     // A call longer than the minimum time makes a run alone; the check process makes
-                    // every set's first call and one more, and each run is a process of its own that
-                    // makes one call to warm up: 2 runs + 1 + sets calls.
+                    // every set's first call, and each run is a process of its own that makes one
+                    // call to warm up: 2 runs + sets calls.
                     char note[64];
                     std::snprintf(note, sizeof note, "predicted %.1e s per call", predicted);
                     outcome.median = predicted;
@@ -201,8 +204,8 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     running.push_back(i);
                 }
             }
-            // First each cell's hulls are checked, in a process of its own whose one call is not
-            // timed. Then rounds: round r runs the r-th process of every cell still running, in an
+            // First each cell's hulls are checked, in a process of its own that times nothing.
+            // Then rounds: round r runs the r-th process of every cell still running, in an
             // order of its own, so that a slow spell of the machine falls on every cell of the row
             // alike. Every timed process is the same: it builds the sets, makes one untimed call
             // (a fresh process's first call faults in the heap it grows: qhull on 1,000,000 square
@@ -213,6 +216,8 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             // the baseline first in odd ones: over two rounds, A B B A.
             std::vector<Outcome> olds = cells;  // the baseline's: skipped where this build's are
             std::vector<double> checkWall(cells.size() * 2, 0);  // the check processes' time, new and old
+            std::vector<double> checkPeak(cells.size() * 2, 0);  // and their peak memory
+            std::mutex progressLock;  // the checks run side by side
             auto runOne = [&](std::size_t i, int round, bool old, std::size_t k) {
                 Outcome& outcome = old ? olds[i] : cells[i];
                 const bool check = round < 0;
@@ -220,22 +225,28 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 CellPlan plan = plans[i];
                 plan.check = check;
                 plan.warmUp = !check;
-                if (check) {  // one call, untimed
-                    plan.runs = 1;
-                    plan.minSeconds = 0;
+                if (check) plan.runs = 0;  // the check's calls, no timing
+                const double checkedPeak = checkPeak[2 * i + (old ? 1 : 0)];
+                const Algorithm& algorithm = *findAlgorithm(plan.algorithm);
+                if (!check && options.baseline.empty() && plan.n >= kTouchedHeapFrom && checkedPeak > 0 && !algorithm.onList &&
+                    algorithm.origin != Origin::User) {
+                    plan.heapBytes = checkedPeak;
                 }
                 if (old) {
                     plan.program = options.baseline;
                     if (options.baselineEntries.count(plan.algorithm)) plan.entry = options.baselineEntries.at(plan.algorithm);
                 }
-                report.progress(plan, done + k, total, round, std::max(round + 1, options.runs));
+                {
+                    std::lock_guard<std::mutex> hold(progressLock);
+                    report.progress(plan, done + k, total, round, std::max(round + 1, options.runs));
+                }
                 Outcome next = runChild(plan, &interrupted);
                 if (interrupted) return;
                 outcome.wall += next.wall;
                 if (check) {
                     checkWall[2 * i + (old ? 1 : 0)] = next.wall;
+                    checkPeak[2 * i + (old ? 1 : 0)] = next.peakBytes;
                     next.wall = outcome.wall;
-                    next.runs.clear();
                     outcome = next;
                     if (old && outcome.note.empty() && outcome.status == Status::Crashed) outcome.note = "in the baseline";
                     return;
@@ -272,9 +283,18 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 }
                 if (round >= options.runs && now.empty()) break;
                 const auto schedule = roundSchedule(now, options.seed, row, round, compared);
-                for (std::size_t k = 0; k < schedule.size() && !interrupted; ++k) {
-                    runOne(schedule[k].first, round, schedule[k].second, compared ? k / 2 : k);
-                }
+                std::atomic<std::size_t> next{0};
+                auto work = [&] {
+                    for (std::size_t k = next++; k < schedule.size() && !interrupted; k = next++) {
+                        runOne(schedule[k].first, round, schedule[k].second, compared ? k / 2 : k);
+                    }
+                };
+                // The checks time nothing: one on each core. The timed processes run alone.
+                std::vector<std::thread> helpers;
+                const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+                for (unsigned c = 1; round < 0 && c < cores; ++c) helpers.emplace_back(work);
+                work();
+                for (std::thread& helper : helpers) helper.join();
             }
             if (!setsFile.empty()) std::remove(setsFile.c_str());
             if (interrupted) return status;

@@ -78,7 +78,7 @@ std::string usage() {
            "typical run (Student's t on the runs' logarithms), as +-X%; \"?\" marks an interval wider than\n"
            "+-10%. --precision P (0.05 or 5%): after the K rounds, more rounds for the cells whose interval is\n"
            "wider than +-P, up to --max-runs M (default 8) and within the budget; the run lists those that did not\n"
-           "get there. The first run's process checks the hulls. Successive calls take the cell's point sets in\n"
+           "get there. A process before the rounds checks the hulls, untimed. Successive calls take the cell's point sets in\n"
            "turn (default\n"
            "16 sets up to 10,000 points, fewer above so that they hold 160,000 points at most, one from\n"
            "100,000), so that no branch predictor learns one input; every set's first hull is checked\n"

@@ -46,7 +46,7 @@ const char* statusWord(Status status) {
 
 int cellMain(int argc, char** argv) {
     // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults] [no-check] [warm-up]
-    //          [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH] [sets-file=PATH]
+    //          [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH] [sets-file=PATH] [heap=BYTES]
     if (argc < 9) return kFailed;
     for (int i = 9; i < argc; ++i) {
         const std::string word = argv[i];
@@ -77,6 +77,7 @@ int cellMain(int argc, char** argv) {
         if (word.rfind("scale=", 0) == 0) plan.scale = std::strtoll(word.c_str() + 6, nullptr, 10);
         if (word.rfind("input=", 0) == 0) plan.input = word.substr(6);
         if (word.rfind("sets-file=", 0) == 0) plan.setsFile = word.substr(10);
+        if (word.rfind("heap=", 0) == 0) plan.heapBytes = std::strtod(word.c_str() + 5, nullptr);
         if (word.rfind("files=", 0) == 0) setProgramFiles(word.substr(6));
         if (word.rfind("columns=", 0) == 0) {
             const std::size_t comma = word.find(',');
@@ -229,6 +230,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     if (!plan.filesDir.empty()) words.push_back("files=" + plan.filesDir);
     if (!plan.input.empty()) words.push_back("input=" + plan.input);
     if (!plan.setsFile.empty()) words.push_back("sets-file=" + plan.setsFile);
+    if (plan.heapBytes > 0) words.push_back("heap=" + std::to_string(std::int64_t(plan.heapBytes)));
     const ProcessEnd end = runLabProcess(words, plan.deadline, interrupted, plan.program);
     outcome.peakBytes = end.peakBytes;
     outcome.wall = end.seconds;
@@ -266,6 +268,8 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     } else if (timed && !times.empty()) {
         outcome.runs = times;
         summarise(outcome);
+        outcome.status = outcome.note.empty() ? Status::Ok : Status::Wrong;
+    } else if (timed && plan.runs == 0) {  // a process that only checks
         outcome.status = outcome.note.empty() ? Status::Ok : Status::Wrong;
     } else if (outcome.note.empty()) {
         outcome.note = "exited with status 0 without its figures";
