@@ -146,6 +146,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             }
             // Each cell's plan, and what it comes to when it does not run.
             std::vector<CellPlan> plans;
+            std::vector<double> predictedPeak(options.algorithms.size(), 0);  // bytes, from smaller sizes
             std::vector<Outcome> cells(options.algorithms.size());
             std::vector<std::size_t> running;  // the cells of the row that run
             for (std::size_t i = 0; i < options.algorithms.size(); ++i) {
@@ -176,6 +177,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 const double bytes = peak.count(name) && peak[name].first >= 100000
                                          ? peak[name].second * double(n) / double(peak[name].first)
                                          : 0;
+                predictedPeak[i] = bytes;
                 Outcome& outcome = cells[i];
                 outcome = Outcome{shapeName, n, name, -1, Status::Skipped, 0, 0, 0, {}, 0, ""};
                 if (first != nullptr && first->at(key).status != Status::Ok && first->at(key).status != Status::Wrong) {
@@ -228,9 +230,9 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 if (check) plan.runs = 0;  // the check's calls, no timing
                 const double checkedPeak = checkPeak[2 * i + (old ? 1 : 0)];
                 const Algorithm& algorithm = *findAlgorithm(plan.algorithm);
-                if (!check && options.baseline.empty() && plan.n >= kTouchedHeapFrom && checkedPeak > 0 && !algorithm.onList &&
-                    algorithm.origin != Origin::User) {
-                    plan.heapBytes = checkedPeak;
+                if (options.baseline.empty() && plan.n >= kTouchedHeapFrom) {
+                    plan.heapBytes = check ? predictedPeak[i] : checkedPeak;
+                    if (!check && plan.heapBytes > 0 && !algorithm.onList && algorithm.origin != Origin::User) plan.warmUp = false;
                 }
                 if (old) {
                     plan.program = options.baseline;

@@ -277,7 +277,7 @@ struct CellPlan {
     bool keepOrder = false;     // one set in the file's own order, rather than shuffled orders
     bool check = true;          // check every set's first hull before the timing
     bool warmUp = false;        // without the check, one untimed call before the timing
-    double heapBytes = 0;       // instead of that call: the heap grown to this many bytes and touched
+    double heapBytes = 0;       // before anything: the heap grown to this many bytes, faulted in
     Columns columns;            // the point file's --columns
     std::string entry;          // a user entry's word (entryWord), or ""
     std::string filesDir;       // where programs find their point files
@@ -294,14 +294,15 @@ std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<P
 // each of the row's processes reads (0.1 s for 10,000,000 points, where making them took 1 s).
 constexpr std::int64_t kSharedSetsFrom = 1000000;
 
-// From this many points a timed process of an entry on arrays, instead of making one untimed call
-// before its timing, grows its heap to the check process's peak and touches it
-// (CellPlan::heapBytes): what the call was there for is the faulting in of the memory it grows,
-// and a call here takes up to seconds. Measured at 1,000,000 and 10,000,000 points, three
-// processes each way: the same figures within the processes' spread. Not for the lists: on
-// 10,000,000 points the first copy of a list in a process took 0.66 s against 0.38 to 0.42 s
-// later, with no page fault in either; nor for your own entries, whose untimed call also tells
-// hull-lab how a program times its rounds.
+// From this many points a cell's process first grows its heap to the memory its calls will take
+// and faults it in at once (CellPlan::heapBytes): the check process to the peak predicted from the
+// smaller sizes, a timed one to its check process's peak. And a timed process of an entry on
+// arrays makes no untimed call before its timing: the call was there to fault in the memory the
+// calls grow. Measured at 1,000,000 and 10,000,000 points, three processes each way: the same
+// figures within the processes' spread. The lists keep the call: on 10,000,000 points the first
+// copy of a list in a process took 0.66 s against 0.38 to 0.42 s later, with no page fault in
+// either; and so do your own entries, whose untimed call also tells hull-lab how a program times
+// its rounds.
 constexpr std::int64_t kTouchedHeapFrom = 1000000;
 
 // Writes the `sets` point sets of (shape, n, seed) to `path`, one after the other as raw Points,
