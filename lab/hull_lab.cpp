@@ -129,8 +129,9 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             // these lists.
             const std::string row = shapeName + " " + std::to_string(n);
             if (!group.input.empty()) hOfRow[row] = group.h;
+            std::vector<Point> points;  // the row's first set, where made here
             if (!hOfRow.count(row)) {
-                std::vector<Point> points = makeShape(shapeName, n, options.seed);
+                points = makeShape(shapeName, n, options.seed);
                 hOfRow[row] = (long long)cornerCount(points);
                 std::string path = options.pointsDir + "/" + shapeName + "-" + std::to_string(n) + ".txt";
                 if (!options.pointsDir.empty() && !writePointFile(path, points)) {
@@ -142,8 +143,9 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             std::string setsFile;  // where the row's processes read their sets, or "": each makes its own
             if (group.input.empty() && n >= kSharedSetsFrom && !filesDir.empty()) {
                 setsFile = filesDir + "/" + shapeName + "-" + std::to_string(n) + ".points";
-                if (!writeCellSets(setsFile, shapeName, n, options.seed, sets)) setsFile.clear();
+                if (!writeCellSets(setsFile, shapeName, n, options.seed, sets, points)) setsFile.clear();
             }
+            points = std::vector<Point>();
             // Each cell's plan, and what it comes to when it does not run.
             std::vector<CellPlan> plans;
             std::vector<double> predictedPeak(options.algorithms.size(), 0);  // bytes, from smaller sizes
@@ -194,10 +196,13 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                                   availableBytes() / 1e9);
                     outcome.median = predicted;
                     outcome.note = note;
-                } else if (first == nullptr && predicted * (2 * options.runs + sets) > options.budget) {
+                } else if (first == nullptr && predicted > 0 &&
+                           predicted * (2 * options.runs +
+                                        std::min<double>(sets, 1 + std::ceil(2 * options.minSeconds / predicted))) >
+                               options.budget) {
                     // A call longer than the minimum time makes a run alone; the check process makes
-                    // every set's first call, and each run is a process of its own that makes one
-                    // call to warm up: 2 runs + sets calls.
+                    // the first call on every set the runs will reach (until twice the minimum time),
+                    // and each run is a process of its own that makes one call to warm up.
                     char note[64];
                     std::snprintf(note, sizeof note, "predicted %.1e s per call", predicted);
                     outcome.median = predicted;
@@ -219,6 +224,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             std::vector<Outcome> olds = cells;  // the baseline's: skipped where this build's are
             std::vector<double> checkWall(cells.size() * 2, 0);  // the check processes' time, new and old
             std::vector<double> checkPeak(cells.size() * 2, 0);  // and their peak memory
+            std::vector<int> setsChecked(cells.size() * 2, 0);   // and the sets they checked (0: all)
             std::mutex progressLock;  // the checks run side by side
             auto runOne = [&](std::size_t i, int round, bool old, std::size_t k) {
                 Outcome& outcome = old ? olds[i] : cells[i];
@@ -228,6 +234,12 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 plan.check = check;
                 plan.warmUp = !check;
                 if (check) plan.runs = 0;  // the check's calls, no timing
+                // The timed processes take only the sets their check reached (with a baseline, the
+                // sets both builds' checks reached), which is all the sets their time lets them take.
+                for (int side = 0; !check && side < 2; ++side) {
+                    const int reached = setsChecked[2 * i + std::size_t(side)];
+                    if (reached > 0) plan.sets = std::min(plan.sets, reached);
+                }
                 const double checkedPeak = checkPeak[2 * i + (old ? 1 : 0)];
                 const Algorithm& algorithm = *findAlgorithm(plan.algorithm);
                 if (options.baseline.empty() && plan.n >= kTouchedHeapFrom) {
@@ -248,6 +260,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 if (check) {
                     checkWall[2 * i + (old ? 1 : 0)] = next.wall;
                     checkPeak[2 * i + (old ? 1 : 0)] = next.peakBytes;
+                    setsChecked[2 * i + (old ? 1 : 0)] = next.setsChecked;
                     next.wall = outcome.wall;
                     outcome = next;
                     if (old && outcome.note.empty() && outcome.status == Status::Crashed) outcome.note = "in the baseline";

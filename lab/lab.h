@@ -232,6 +232,7 @@ struct CellResult {
     std::string refused;               // the library's message where it refused a set, or ""
     std::vector<double> secondsPerCall;  // one figure per run
     int failedSet = -1;                // the first set found wrong or refused
+    int setsChecked = 0;               // the sets whose hulls were checked (a check alone may stop early)
 };
 
 // The seed of a cell's point set number `set` (0, 1, ...): set 0 has the cell's own seed, so the
@@ -306,8 +307,10 @@ constexpr std::int64_t kSharedSetsFrom = 1000000;
 constexpr std::int64_t kTouchedHeapFrom = 1000000;
 
 // Writes the `sets` point sets of (shape, n, seed) to `path`, one after the other as raw Points,
-// for cellPoints to read. Returns false (and leaves no file) when it cannot. O(sets n).
-bool writeCellSets(const std::string& path, const std::string& shape, std::int64_t n, std::uint64_t seed, int sets);
+// for cellPoints to read; `first`, where it holds n points, is the first set already made. Returns
+// false (and leaves no file) when it cannot. O(sets n).
+bool writeCellSets(const std::string& path, const std::string& shape, std::int64_t n, std::uint64_t seed, int sets,
+                   const std::vector<Point>& first = {});
 
 // Builds the plan's point sets (cellPoints), checks the first call's hull on each (a set the
 // library refuses ends the cell untimed) unless the plan says not to, then times `runs` runs, each
@@ -347,6 +350,7 @@ struct Outcome {
     int failedSet = -1;  // the point set the failure came on, where known
     double lo = 0, hi = 0;  // the 95% interval of the cell's typical run (logInterval); 0 with one run
     double wall = 0;        // wall seconds of its processes together
+    int setsChecked = 0;    // a check process's: the sets it checked, which the timed ones keep to (0: all)
 };
 
 // How a process of the lab (a cell, a judge's call) ended: what it printed, and how it exited.

@@ -8,8 +8,10 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <stdexcept>
 #include <random>
@@ -213,24 +215,107 @@ TEST(QuickCheck, ALargeWrongHullStillGetsTheReferencesMessage) {
 TEST(SharedSets, ARowsSetsReadBackAsTheShapeMakesThem) {
     const std::string path = testing::TempDir() + "/shared-sets.points";
     for (const char* shape : {"disc", "lattice"}) {
-        ASSERT_TRUE(lab::writeCellSets(path, shape, 5000, 9, 3)) << shape;
-        lab::CellPlan plan;
-        plan.shape = shape;
-        plan.n = 5000;
-        plan.seed = 9;
-        plan.setsFile = path;
-        for (int set = 0; set < 3; ++set) {
-            const std::vector<Point> read = lab::cellPoints(plan, set, {}),
-                                     made = lab::makeShape(shape, 5000, lab::setSeed(9, set));
-            EXPECT_TRUE(std::equal(read.begin(), read.end(), made.begin(), made.end(),
-                                   [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }))
-                << shape << ", seed 9, set " << set + 1;
+        for (bool firstGiven : {false, true}) {  // the first set as the parent made it for the row's h, or not
+            const std::vector<Point> first = firstGiven ? lab::makeShape(shape, 5000, 9) : std::vector<Point>();
+            ASSERT_TRUE(lab::writeCellSets(path, shape, 5000, 9, 3, first)) << shape;
+            lab::CellPlan plan;
+            plan.shape = shape;
+            plan.n = 5000;
+            plan.seed = 9;
+            plan.setsFile = path;
+            for (int set = 0; set < 3; ++set) {
+                const std::vector<Point> read = lab::cellPoints(plan, set, {}),
+                                         made = lab::makeShape(shape, 5000, lab::setSeed(9, set));
+                EXPECT_TRUE(std::equal(read.begin(), read.end(), made.begin(), made.end(),
+                                       [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }))
+                    << shape << ", seed 9, set " << set + 1 << (firstGiven ? ", the first set given" : "");
+            }
+            lab::CellPlan beyond = plan;
+            EXPECT_THROW(lab::cellPoints(beyond, 3, {}), std::runtime_error) << "a set the file does not hold";
         }
-        lab::CellPlan beyond = plan;
-        EXPECT_THROW(lab::cellPoints(beyond, 3, {}), std::runtime_error) << "a set the file does not hold";
     }
     std::remove(path.c_str());
     EXPECT_FALSE(lab::writeCellSets(testing::TempDir() + "/no-such-folder/sets.points", "disc", 10, 1, 1));
+}
+
+// ---- The sets a check reaches -------------------------------------------------------------------
+
+// A real entry whose hull first spends `spin` seconds of processor time, counting its hulls.
+class SlowHull : public lab::Runner {
+  public:
+    SlowHull(std::unique_ptr<lab::Runner> inner, double spin, int& hulls) : inner_(std::move(inner)), spin_(spin), hulls_(hulls) {}
+    void call() override { inner_->call(); }
+    Hull hull() override {
+        ++hulls_;
+        timespec now{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        const double until = double(now.tv_sec) + double(now.tv_nsec) * 1e-9 + spin_;
+        for (double t = 0; t < until;) {
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+            t = double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+        }
+        return inner_->hull();
+    }
+
+  private:
+    std::unique_ptr<lab::Runner> inner_;
+    double spin_;
+    int& hulls_;
+};
+
+// A process that only checks stops once its calls add up to twice the minimum time (at least one
+// set): the timed processes, which take the sets in turn for that time, reach no further.
+TEST(CheckSets, ACheckAloneChecksTheSetsTheTimedRunsReach) {
+    struct Case {
+        const char* name;
+        double spin, minSeconds;
+        int runs, checked;
+    } const cases[] = {
+        {"calls longer than twice the minimum time: the first set alone", 0.005, 0.001, 0, 1},
+        {"3 ms calls, 4 ms the minimum: the sets until 8 ms", 0.003, 0.004, 0, 3},
+        {"fast calls: every set", 0, 0.2, 0, 16},
+        {"a process that also times: every set", 0.005, 0.001, 1, 16},
+    };
+    for (const Case& c : cases) {
+        int hulls = 0;
+        lab::Algorithm slow = *lab::findAlgorithm("incremental-array");
+        const auto prepare = slow.prepare;
+        slow.prepare = [&, prepare](const std::vector<Point>& points) -> std::unique_ptr<lab::Runner> {
+            return std::make_unique<SlowHull>(prepare(points), c.spin, hulls);
+        };
+        lab::CellPlan plan;
+        plan.shape = "disc";
+        plan.n = 200;
+        plan.seed = 3;
+        plan.sets = 16;
+        plan.runs = c.runs;
+        plan.minSeconds = c.minSeconds;
+        const lab::CellResult result = lab::runCell(plan, slow, [](const lab::CellResult&) {});
+        EXPECT_EQ(result.setsChecked, c.checked) << c.name;
+        EXPECT_EQ(hulls, c.checked) << c.name;
+        EXPECT_EQ(result.wrong, "") << c.name;
+    }
+}
+
+// The check process tells the parent how many sets it checked, so that the timed ones keep to them.
+TEST(CheckSets, TheCheckProcessReportsTheSetsItChecked) {
+    struct Case {
+        const char* cell;
+        int checked;
+    } const cases[] = {
+        {"circle 10000 gift_wrapping-array 1 0 0.01 16", 1},  // n h = 10^8 a call
+        {"disc 1000 incremental-array 1 0 0.2 16", 16},
+    };
+    for (const Case& c : cases) {
+        const std::string command = std::string(HULL_LAB_PATH) + " --cell " + c.cell;
+        std::FILE* out = popen(command.c_str(), "r");
+        ASSERT_NE(out, nullptr);
+        std::string report;
+        for (char buffer[256]; std::fgets(buffer, sizeof buffer, out) != nullptr;) report += buffer;
+        EXPECT_EQ(pclose(out), 0) << c.cell;
+        EXPECT_NE(report.find("sets-checked " + std::to_string(c.checked) + "\n"), std::string::npos)
+            << c.cell << ":\n" << report;
+    }
 }
 
 // ---- A timed process's heap ------------------------------------------------------------------------

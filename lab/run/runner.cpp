@@ -89,6 +89,7 @@ int cellMain(int argc, char** argv) {
                                     [&plan](const CellResult& checked) {
                                         if (!plan.check) return;
                                         std::printf("h %zu\n", checked.h);
+                                        if (plan.runs <= 0) std::printf("sets-checked %d\n", checked.setsChecked);
                                         if (checked.failedSet >= 0) std::printf("failed-set %d\n", checked.failedSet);
                                         if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
                                         if (!checked.refused.empty()) {
@@ -243,6 +244,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("set ", 0) == 0) lastSet = std::atoi(line.c_str() + 4);
         if (line.rfind("failed-set ", 0) == 0) outcome.failedSet = std::atoi(line.c_str() + 11);
+        if (line.rfind("sets-checked ", 0) == 0) outcome.setsChecked = std::atoi(line.c_str() + 13);
         if (line.rfind("h ", 0) == 0) {
             outcome.h = std::atoll(line.c_str() + 2);
             checkedAll = true;
