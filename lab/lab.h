@@ -233,6 +233,7 @@ struct CellResult {
     std::vector<double> secondsPerCall;  // one figure per run
     int failedSet = -1;                // the first set found wrong or refused
     int setsChecked = 0;               // the sets whose hulls were checked (a check alone may stop early)
+    double checkCallSeconds = 0;       // their calls' processor time, on average (0: not measured)
 };
 
 // The seed of a cell's point set number `set` (0, 1, ...): set 0 has the cell's own seed, so the
@@ -351,6 +352,7 @@ struct Outcome {
     double lo = 0, hi = 0;  // the 95% interval of the cell's typical run (logInterval); 0 with one run
     double wall = 0;        // wall seconds of its processes together
     int setsChecked = 0;    // a check process's: the sets it checked, which the timed ones keep to (0: all)
+    double checkCall = 0;   // a check process's: the seconds of one of its calls (0: not told)
 };
 
 // How a process of the lab (a cell, a judge's call) ended: what it printed, and how it exited.

@@ -400,6 +400,22 @@ TEST_F(HullLab, ACellOverTheBudgetIsSkippedOrStoppedAndTheRunGoesOn) {
     }
 }
 
+// Nothing predicts the first size; a cell whose own check shows that its runs would take more
+// than three times the budget is checked, then not timed (gift wrapping on 10,000 circle points:
+// about 0.1 s a call, 0.2 s a run), while a fast one beside it is timed.
+TEST_F(HullLab, ACellWhoseCheckShowsItOverTheBudgetIsCheckedButNotTimed) {
+    LabRun run = lab("--shapes circle --sizes 10000 --algorithms gift_wrapping-array,incremental-array"
+                     " --budget 0.02 --min-seconds 0.001 --tsv lab.tsv");
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::map<std::string, std::vector<std::string>> cells;
+    for (const auto& f : tsv("lab.tsv")) cells[f[3]] = f;
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_EQ(cells["gift_wrapping-array"][7], "skipped") << cells["gift_wrapping-array"][8];
+    EXPECT_NE(cells["gift_wrapping-array"][8].find("its check's call took"), std::string::npos)
+        << cells["gift_wrapping-array"][8];
+    EXPECT_EQ(cells["incremental-array"][7], "ok") << cells["incremental-array"][8];
+}
+
 TEST_F(HullLab, BadArgumentsExitWithStatusTwoBeforeAnyCellRuns) {
     fs::create_directory(dir_.path / "tsv-is-a-folder");
     std::ofstream(dir_.path / "a-file") << "not a folder\n";

@@ -237,6 +237,7 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
         if (result.wrong.empty() && !wrong.empty()) result.wrong = which + wrong;
     }  // each runner holds its own copy of its points
     result.setsChecked = plan.check ? int(runners.size()) : 0;
+    if (result.setsChecked > 0) result.checkCallSeconds = callSeconds / double(result.setsChecked);
     file = std::vector<Point>();
     checked(result);
     // A library that gave up on one of the sets has no call to time: its refusal is the finding.

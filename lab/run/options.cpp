@@ -125,7 +125,8 @@ std::string usage() {
            "algorithm not marked (named only) below,\n"
            "sizes 1000,10000,100000,1000000,\n"
            "budget 10 s per cell (a cell predicted from smaller sizes to take longer, its runs and the checks\n"
-           "of its sets together, is skipped; one running past three times the budget and 2 s is stopped),\n"
+           "of its sets together, is skipped; one whose check shows that its runs would take more than three\n"
+           "times the budget is not timed; a process running past three times the budget and 2 s is stopped),\n"
            "seed 1.\n"
            "Shapes:\n";
     for (const Shape& s : shapes()) {

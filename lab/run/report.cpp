@@ -349,7 +349,7 @@ void Report::endShape() {
     }
     if (skipped_) {
         std::cout << "(skip P: not run; predicted P seconds per call, and " << runs_ << " timed calls, " << runs_ - 1
-                  << " untimed and one check per point set are over the budget of " << format("%g", budget_)
+                  << " untimed and the check's calls are over the budget of " << format("%g", budget_)
                   << " s per cell)\n";
     }
     skipped_ = false;

@@ -89,7 +89,10 @@ int cellMain(int argc, char** argv) {
                                     [&plan](const CellResult& checked) {
                                         if (!plan.check) return;
                                         std::printf("h %zu\n", checked.h);
-                                        if (plan.runs <= 0) std::printf("sets-checked %d\n", checked.setsChecked);
+                                        if (plan.runs <= 0) {
+                                            std::printf("sets-checked %d\n", checked.setsChecked);
+                                            std::printf("call-seconds %.6e\n", checked.checkCallSeconds);
+                                        }
                                         if (checked.failedSet >= 0) std::printf("failed-set %d\n", checked.failedSet);
                                         if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
                                         if (!checked.refused.empty()) {
@@ -245,6 +248,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
         if (line.rfind("set ", 0) == 0) lastSet = std::atoi(line.c_str() + 4);
         if (line.rfind("failed-set ", 0) == 0) outcome.failedSet = std::atoi(line.c_str() + 11);
         if (line.rfind("sets-checked ", 0) == 0) outcome.setsChecked = std::atoi(line.c_str() + 13);
+        if (line.rfind("call-seconds ", 0) == 0) outcome.checkCall = std::strtod(line.c_str() + 13, nullptr);
         if (line.rfind("h ", 0) == 0) {
             outcome.h = std::atoll(line.c_str() + 2);
             checkedAll = true;
