@@ -226,6 +226,12 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             std::vector<double> checkPeak(cells.size() * 2, 0);  // and their peak memory
             std::vector<int> setsChecked(cells.size() * 2, 0);   // and the sets they checked (0: all)
             std::mutex progressLock;  // the checks run side by side
+            // Whether a cell's timed processes make their untimed call: all but the entries on
+            // arrays from kTouchedHeapFrom points without a baseline, whose heap is faulted in instead.
+            auto makesUntimedCall = [&](const Algorithm& algorithm) {
+                return !(options.baseline.empty() && n >= kTouchedHeapFrom && !algorithm.onList &&
+                         algorithm.origin != Origin::User);
+            };
             auto runOne = [&](std::size_t i, int round, bool old, std::size_t k) {
                 Outcome& outcome = old ? olds[i] : cells[i];
                 const bool check = round < 0;
@@ -244,7 +250,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 const Algorithm& algorithm = *findAlgorithm(plan.algorithm);
                 if (options.baseline.empty() && plan.n >= kTouchedHeapFrom) {
                     plan.heapBytes = check ? predictedPeak[i] : checkedPeak;
-                    if (!check && plan.heapBytes > 0 && !algorithm.onList && algorithm.origin != Origin::User) plan.warmUp = false;
+                    if (!check && plan.heapBytes > 0 && !makesUntimedCall(algorithm)) plan.warmUp = false;
                 }
                 if (old) {
                     plan.program = options.baseline;
@@ -320,9 +326,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                         Outcome& o = cells[i];
                         const double call = o.checkCall;
                         if (o.status != Status::Ok || call <= 0 || (compared && olds[i].status != Status::Ok)) continue;
-                        const Algorithm& algorithm = *findAlgorithm(o.algorithm);
-                        const bool warms = !(!compared && n >= kTouchedHeapFrom && !algorithm.onList &&
-                                             algorithm.origin != Origin::User);
+                        const bool warms = makesUntimedCall(*findAlgorithm(o.algorithm));
                         auto run = [&](double c) { return std::max(options.minSeconds, c) + (warms ? c : 0); };
                         const double oldCall = olds[i].checkCall > 0 ? olds[i].checkCall : call;
                         const double timing = options.runs * (run(call) + (compared ? run(oldCall) : 0));
