@@ -116,6 +116,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             const std::map<std::string, std::string>& notTimed, const std::string& filesDir,
             std::vector<std::string>& imprecise) {
     int status = 0;
+    std::vector<double> spreads;  // the spread of every timed cell's runs so far (logSpread)
     for (const Group& group : groups) {
         const std::string& shapeName = group.shape.name;
         const std::vector<std::int64_t>& sizes = group.sizes;
@@ -285,6 +286,16 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             };
             const bool compared = !options.baseline.empty();
             auto timed = [](const Outcome& o) { return o.status == Status::Ok || o.status == Status::Wrong; };
+            // The least spread an interval is given: the median spread of the run's cells so far,
+            // this row's included. A cell's few runs may agree by chance; the machine's typical
+            // cell says how far another run of it may land.
+            auto floorSpread = [&] {
+                std::vector<double> all = spreads;
+                for (const Outcome& o : cells) {
+                    if (timed(o) && o.runs.size() > 1) all.push_back(logSpread(o.runs));
+                }
+                return medianOf(all);
+            };
             // Whether a cell has its figure as precise as asked (with a baseline: its ratio), or
             // cannot get there within the runs and the budget it has.
             auto needsMore = [&](std::size_t i) {
@@ -294,7 +305,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 const double perRun = (o.wall - checkWall[2 * i]) / double(o.runs.size()) * (compared ? 2 : 1);
                 const double spent = o.wall + (compared ? olds[i].wall : 0);
                 if (spent + perRun > options.budget) return false;
-                if (options.precision > 0) return !precise(o, compared ? &olds[i] : nullptr, options.precision);
+                if (options.precision > 0) return !precise(o, compared ? &olds[i] : nullptr, options.precision, floorSpread());
                 return compared && options.moreRounds && undecided(o.runs, olds[i].runs, report.verdictLevel(), options.minChange);
             };
             for (int round = -1; !interrupted; ++round) {
@@ -346,15 +357,19 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             }
             if (!setsFile.empty()) std::remove(setsFile.c_str());
             if (interrupted) return status;
+            const double floor = floorSpread();
+            for (const Outcome& o : cells) {
+                if (timed(o) && o.runs.size() > 1) spreads.push_back(logSpread(o.runs));
+            }
             for (std::size_t i = 0; i < options.algorithms.size(); ++i) {
                 const std::string& name = options.algorithms[i];
                 Outcome& outcome = cells[i];
                 if ((outcome.status == Status::Ok || outcome.status == Status::Wrong) && !outcome.runs.empty()) {
-                    summarise(outcome);
+                    summarise(outcome, floor);
                     seen[name].push_back({n, outcome.min});  // the least noisy of the runs
                 }
                 Outcome& old = olds[i];
-                if (compared && (old.status == Status::Ok || old.status == Status::Wrong) && !old.runs.empty()) summarise(old);
+                if (compared && (old.status == Status::Ok || old.status == Status::Wrong) && !old.runs.empty()) summarise(old, floor);
                 if (compared && outcome.status == Status::Ok && old.status != Status::Ok && !old.algorithm.empty()) {
                     // The baseline's failure is the cell's: its figure cannot be compared.
                     outcome.status = old.status;
@@ -379,7 +394,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     status = 1;
                 }
                 if (options.precision > 0 && outcome.status == Status::Ok && (!compared || old.status == Status::Ok) &&
-                    !precise(outcome, compared ? &old : nullptr, options.precision)) {
+                    !precise(outcome, compared ? &old : nullptr, options.precision, floor)) {
                     double centre = outcome.median, lo = outcome.lo, hi = outcome.hi;
                     if (compared) pairedRatio(outcome.runs, old.runs, centre, lo, hi);
                     char text[64];

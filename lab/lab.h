@@ -349,7 +349,7 @@ struct Outcome {
     std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the library's
                        // message of a refused one, the signal
     int failedSet = -1;  // the point set the failure came on, where known
-    double lo = 0, hi = 0;  // the 95% interval of the cell's typical run (logInterval); 0 with one run
+    double lo = 0, hi = 0;  // the 95% interval of another run's figure (rerunInterval); 0 with one run
     double wall = 0;        // wall seconds of its processes together
     int setsChecked = 0;    // a check process's: the sets it checked, which the timed ones keep to (0: all)
     double checkCall = 0;   // a check process's: the seconds of one of its calls (0: not told)
@@ -383,9 +383,23 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted);
 
 // ---- Figures from runs (run/figures.cpp) ----------------------------------------------------------
 
-// Sets the outcome's median, least and largest seconds per call and its interval from its runs
-// (at least one). O(runs log runs).
-void summarise(Outcome& outcome);
+// Sets the outcome's median, least and largest seconds per call and its interval (rerunInterval,
+// with `floorSpread`) from its runs (at least one). O(runs log runs).
+void summarise(Outcome& outcome, double floorSpread = 0);
+
+// The spread of `values` (all above 0) as the standard deviation of their logarithms; 0 for fewer
+// than 2 values or any value not above 0. O(k).
+double logSpread(const std::vector<double>& values);
+
+// The median of `values`, 0 for none. O(k).
+double medianOf(std::vector<double> values);
+
+// The 95% interval in which another run of the lab, with as many runs, would put this figure:
+// exp(mean +- t(0.975, k - 1) s sqrt(2 / k)) on the logarithms of k values, the sqrt(2) because
+// the other run's figure is as uncertain as this one, and s at least `floorSpread` (the spread of
+// the run's typical cell): three processes that happen to agree do not make a figure surer than
+// the machine repeats it. False for fewer than 2 values or any value not above 0. O(k).
+bool rerunInterval(const std::vector<double>& values, double floorSpread, double& lo, double& hi);
 
 // The 95% interval of the typical value of `values` (all above 0): Student's t on their
 // logarithms, exp(mean +- t(0.975, k - 1) s / sqrt(k)) for k values. Timing noise is multiplicative
@@ -402,9 +416,9 @@ bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, dou
                  double level = 0.95);
 
 // Whether a figure is within `precision` (0.05: +-5%) of its centre: its interval's wider side. A
-// cell's own runs, or with `old` the ratios of its runs to those of the same round of `old`.
-// False where there is no interval. O(runs log runs).
-bool precise(const Outcome& outcome, const Outcome* old, double precision);
+// cell's own runs (rerunInterval with `floorSpread`), or with `old` the ratios of its runs to those
+// of the same round of `old`. False where there is no interval. O(runs log runs).
+bool precise(const Outcome& outcome, const Outcome* old, double precision, double floorSpread = 0);
 
 // The verdict on a ratio new/old with its interval: "slower" or "faster" where the interval
 // excludes 1 and the change is at least `minChange` (0.05: 5%), else "same". O(1).

@@ -57,6 +57,8 @@ TEST(LabVerdicts, RatiosPairTheRunsOfOneRoundNotTheSortedRuns) {
     EXPECT_TRUE(lab::precise(tight, nullptr, 0.05));
     EXPECT_FALSE(lab::precise(loose, nullptr, 0.05));
     EXPECT_TRUE(lab::precise(loose, &loose, 0.05)) << "a cell against itself: every ratio 1";
+    EXPECT_FALSE(lab::precise(tight, nullptr, 0.05, 0.05)) << "the run's typical spread of 5% floors the interval";
+    EXPECT_TRUE(lab::precise(tight, &tight, 0.05, 0.05)) << "a ratio's interval is its rounds' own";
 }
 
 TEST(LabVerdicts, StudentsTQuantilesMatchTheTablesAtEveryLevel) {

@@ -331,6 +331,34 @@ class HullLab : public testing::Test {
             }
             rows.push_back(fields);
         }
+        // No interval is narrower than the spread of the run's median cell so far (its row
+        // included) allows: the runs of a cell that happen to agree do not make it surer.
+        std::vector<double> spreads;
+        for (std::size_t i = 0; i < rows.size();) {
+            std::size_t end = i;
+            while (end < rows.size() && rows[end][0] == rows[i][0] && rows[end][1] == rows[i][1]) ++end;
+            std::vector<std::pair<std::size_t, int>> timed;  // row, runs
+            for (std::size_t j = i; j < end; ++j) {
+                if (rows[j][7] != "ok" || rows[j][10] == "-") continue;
+                std::vector<double> logs;
+                std::stringstream list(rows[j][9]);
+                for (std::string figure; std::getline(list, figure, ',');) logs.push_back(std::log(std::stod(figure)));
+                double mean = 0, squares = 0;
+                for (double v : logs) mean += v / double(logs.size());
+                for (double v : logs) squares += (v - mean) * (v - mean);
+                spreads.push_back(std::sqrt(squares / double(logs.size() - 1)));
+                timed.push_back({j, int(logs.size())});
+            }
+            std::vector<double> sorted = spreads;
+            std::sort(sorted.begin(), sorted.end());
+            const double floor = sorted.empty() ? 0 : sorted[(sorted.size() - 1) / 2];  // the lower median
+            for (auto [j, runs] : timed) {
+                const double half = std::log(std::stod(rows[j][11]) / std::stod(rows[j][10])) / 2;
+                EXPECT_GE(half, lab::tQuantile975(runs - 1) * floor * std::sqrt(2.0 / runs) * 0.999)
+                    << rows[j][0] << " " << rows[j][1] << " " << rows[j][3] << ": an interval narrower than the run's spread";
+            }
+            i = end;
+        }
         return rows;
     }
     testfiles::TempDir dir_{"hull-lab"};

@@ -1,5 +1,5 @@
-// A cell's figures from its runs: the median and the 95% interval of its typical run, and the
-// order in which a row's cells run each round.
+// A cell's figures from its runs: the median and the 95% interval in which another run of the
+// lab would put its median, and the order in which a row's cells run each round.
 
 #include <algorithm>
 #include <cmath>
@@ -78,14 +78,50 @@ bool logInterval(const std::vector<double>& values, double& lo, double& hi, doub
     return true;
 }
 
-void summarise(Outcome& outcome) {
+double logSpread(const std::vector<double>& values) {
+    const std::size_t k = values.size();
+    if (k < 2) return 0;
+    double mean = 0;
+    for (double v : values) {
+        if (!(v > 0)) return 0;
+        mean += std::log(v) / double(k);
+    }
+    double squares = 0;
+    for (double v : values) squares += (std::log(v) - mean) * (std::log(v) - mean);
+    return std::sqrt(squares / double(k - 1));
+}
+
+bool rerunInterval(const std::vector<double>& values, double floorSpread, double& lo, double& hi) {
+    const std::size_t k = values.size();
+    if (k < 2) return false;
+    double mean = 0;
+    for (double v : values) {
+        if (!(v > 0)) return false;
+        mean += std::log(v) / double(k);
+    }
+    const double spread = std::max(logSpread(values), floorSpread);
+    const double half = tQuantile975(int(k) - 1) * spread * std::sqrt(2.0 / double(k));
+    lo = std::exp(mean - half);
+    hi = std::exp(mean + half);
+    return true;
+}
+
+double medianOf(std::vector<double> values) {
+    if (values.empty()) return 0;
+    const std::size_t m = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(m), values.end());
+    if (values.size() % 2 == 1) return values[m];
+    return (values[m] + *std::max_element(values.begin(), values.begin() + std::ptrdiff_t(m))) / 2;
+}
+
+void summarise(Outcome& outcome, double floorSpread) {
     std::vector<double> times = outcome.runs;
     std::sort(times.begin(), times.end());
     outcome.min = times.front();
     outcome.max = times.back();
     const std::size_t m = times.size() / 2;
     outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
-    if (!logInterval(times, outcome.lo, outcome.hi)) outcome.lo = outcome.hi = 0;
+    if (!rerunInterval(times, floorSpread, outcome.lo, outcome.hi)) outcome.lo = outcome.hi = 0;
 }
 
 bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, double& ratio, double& lo, double& hi,
@@ -136,14 +172,11 @@ bool undecided(const std::vector<double>& now, const std::vector<double>& old, d
 
 double halfWidth(double centre, double lo, double hi) { return std::max(hi / centre - 1, 1 - lo / centre); }
 
-bool precise(const Outcome& outcome, const Outcome* old, double precision) {
+bool precise(const Outcome& outcome, const Outcome* old, double precision, double floorSpread) {
     double centre = outcome.median, lo = 0, hi = 0;
     if (old == nullptr) {
-        if (!logInterval(outcome.runs, lo, hi)) return false;
-        std::vector<double> sorted = outcome.runs;
-        std::sort(sorted.begin(), sorted.end());
-        const std::size_t m = sorted.size() / 2;
-        centre = sorted.size() % 2 == 1 ? sorted[m] : (sorted[m - 1] + sorted[m]) / 2;
+        if (!rerunInterval(outcome.runs, floorSpread, lo, hi)) return false;
+        centre = medianOf(outcome.runs);
     } else if (!pairedRatio(outcome.runs, old->runs, centre, lo, hi) || lo <= 0) {
         return false;
     }

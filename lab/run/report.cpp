@@ -127,8 +127,9 @@ void Report::beginShape(const Shape& shape) {
                                            ": seconds per call), median of "
                                      : std::string("seconds per call, median of "))
               << runs_ << (runs_ == 1 ? " run, " : " runs, ") << sets_ << "; h: corners of the first set's hull\n"
-              << (runs_ > 1 ? "+-X%: the 95% interval of the cell's typical run (Student's t on the logarithms of its runs" +
-                                  std::string(relative_.empty() ? "" : ", or of their ratios round by round") +
+              << (runs_ > 1 ? "+-X%: 95% interval of another run's figure (Student's t on the logarithms of the runs, "
+                              "sqrt(2) wider, their spread at least the run's median cell's" +
+                                  std::string(relative_.empty() ? "" : "; of a ratio: the interval of the ratios round by round") +
                                   "); ?: wider than +-10%\n"
                             : "")
               << pad("n", 9) << pad("h", 9);

@@ -103,7 +103,7 @@
     }
     const what = baseline
       ? "Two builds compared in one run: each cell's new / old with the 95% interval of the round-paired ratios."
-      : "Each entry's median per cell with its 95% interval (bars). Hover a point for its runs; click a table's header to sort.";
+      : "Each entry's median per cell with the 95% interval of another run's figure (bars). Hover a point for its runs; click a table's header to sort.";
     root.append(h1, el("p", {class: "what"}, what), warnings, context);
   }
 
