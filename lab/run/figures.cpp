@@ -60,24 +60,6 @@ double tQuantile(double p, int df) {
     return (lo + hi) / 2;
 }
 
-bool logInterval(const std::vector<double>& values, double& lo, double& hi, double level) {
-    const std::size_t k = values.size();
-    if (k < 2) return false;
-    double sum = 0;
-    for (double v : values) {
-        if (!(v > 0)) return false;
-        sum += std::log(v);
-    }
-    const double mean = sum / double(k);
-    double squares = 0;
-    for (double v : values) squares += (std::log(v) - mean) * (std::log(v) - mean);
-    const double t = level == 0.95 ? tQuantile975(int(k) - 1) : tQuantile((1 + level) / 2, int(k) - 1);
-    const double half = t * std::sqrt(squares / double(k - 1) / double(k));
-    lo = std::exp(mean - half);
-    hi = std::exp(mean + half);
-    return true;
-}
-
 double logSpread(const std::vector<double>& values) {
     const std::size_t k = values.size();
     if (k < 2) return 0;
@@ -91,16 +73,28 @@ double logSpread(const std::vector<double>& values) {
     return std::sqrt(squares / double(k - 1));
 }
 
-bool rerunInterval(const std::vector<double>& values, double floorSpread, double& lo, double& hi) {
+bool logInterval(const std::vector<double>& values, double& lo, double& hi, double level) {
     const std::size_t k = values.size();
     if (k < 2) return false;
-    double mean = 0;
+    double sum = 0;
     for (double v : values) {
         if (!(v > 0)) return false;
-        mean += std::log(v) / double(k);
+        sum += std::log(v);
     }
-    const double spread = std::max(logSpread(values), floorSpread);
-    const double half = tQuantile975(int(k) - 1) * spread * std::sqrt(2.0 / double(k));
+    const double mean = sum / double(k);
+    const double t = level == 0.95 ? tQuantile975(int(k) - 1) : tQuantile((1 + level) / 2, int(k) - 1);
+    const double half = t * logSpread(values) / std::sqrt(double(k));
+    lo = std::exp(mean - half);
+    hi = std::exp(mean + half);
+    return true;
+}
+
+bool rerunInterval(const std::vector<double>& values, double floorSpread, double& lo, double& hi) {
+    if (!logInterval(values, lo, hi)) return false;
+    // The typical run's interval, sqrt(2) wider, and at least as wide as the floor makes it.
+    const double k = double(values.size()), mean = (std::log(lo) + std::log(hi)) / 2;
+    const double half = std::max(std::sqrt(2.0) * (std::log(hi) - std::log(lo)) / 2,
+                                 tQuantile975(int(k) - 1) * floorSpread * std::sqrt(2 / k));
     lo = std::exp(mean - half);
     hi = std::exp(mean + half);
     return true;
