@@ -305,6 +305,15 @@ TEST(LabCompare, GivesRatiosVerdictsMeansAndTheCellsOfOneRunOnly) {
         << same.out;
     EXPECT_EQ(same.out.find("warning"), std::string::npos) << "one machine: " << same.out;
 
+    // The machine ran 10% faster for the second file: the floor says so (above, its 2% did not).
+    std::vector<std::vector<std::string>> faster = before;
+    faster[3][4] = "0.90,0.901,0.899";  // copy
+    std::ofstream(dir.path / "faster.tsv") << labTsv("AMD EPYC", faster);
+    Outcome drift = run(tool + old + "'" + (dir.path / "faster.tsv").string() + "'", dir.path);
+    EXPECT_NE(drift.out.find("warning: the floors (copy), whose code no change to a hull touches, moved by 0.900 over 1 cells"),
+              std::string::npos)
+        << drift.out;
+
     Outcome machines = run(tool + old + "'" + (dir.path / "other.tsv").string() + "'", dir.path);
     EXPECT_NE(machines.out.find("warning: the runs differ in cpu: \"AMD EPYC\" against \"Intel Xeon\""), std::string::npos)
         << machines.out;
