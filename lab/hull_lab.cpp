@@ -289,13 +289,14 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             // The least spread an interval is given: the median spread of the run's cells so far,
             // this row's included. A cell's few runs may agree by chance; the machine's typical
             // cell says how far another run of it may land.
-            auto floorSpread = [&] {
+            auto withRow = [&] {
                 std::vector<double> all = spreads;
                 for (const Outcome& o : cells) {
                     if (timed(o) && o.runs.size() > 1) all.push_back(logSpread(o.runs));
                 }
-                return medianOf(all);
+                return all;
             };
+            auto floorSpread = [&] { return medianOf(withRow()); };
             // Whether a cell has its figure as precise as asked (with a baseline: its ratio), or
             // cannot get there within the runs and the budget it has.
             auto needsMore = [&](std::size_t i) {
@@ -357,10 +358,8 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             }
             if (!setsFile.empty()) std::remove(setsFile.c_str());
             if (interrupted) return status;
-            const double floor = floorSpread();
-            for (const Outcome& o : cells) {
-                if (timed(o) && o.runs.size() > 1) spreads.push_back(logSpread(o.runs));
-            }
+            spreads = withRow();
+            const double floor = medianOf(spreads);
             for (std::size_t i = 0; i < options.algorithms.size(); ++i) {
                 const std::string& name = options.algorithms[i];
                 Outcome& outcome = cells[i];

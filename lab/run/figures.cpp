@@ -109,13 +109,11 @@ double medianOf(std::vector<double> values) {
 }
 
 void summarise(Outcome& outcome, double floorSpread) {
-    std::vector<double> times = outcome.runs;
-    std::sort(times.begin(), times.end());
-    outcome.min = times.front();
-    outcome.max = times.back();
-    const std::size_t m = times.size() / 2;
-    outcome.median = times.size() % 2 == 1 ? times[m] : (times[m - 1] + times[m]) / 2;
-    if (!rerunInterval(times, floorSpread, outcome.lo, outcome.hi)) outcome.lo = outcome.hi = 0;
+    const auto [least, most] = std::minmax_element(outcome.runs.begin(), outcome.runs.end());
+    outcome.min = *least;
+    outcome.max = *most;
+    outcome.median = medianOf(outcome.runs);
+    if (!rerunInterval(outcome.runs, floorSpread, outcome.lo, outcome.hi)) outcome.lo = outcome.hi = 0;
 }
 
 bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, double& ratio, double& lo, double& hi,
@@ -126,9 +124,7 @@ bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, dou
     }
     if (ratios.empty()) return false;
     if (!logInterval(ratios, lo, hi, level)) lo = hi = 0;
-    std::sort(ratios.begin(), ratios.end());
-    const std::size_t m = ratios.size() / 2;
-    ratio = ratios.size() % 2 == 1 ? ratios[m] : (ratios[m - 1] + ratios[m]) / 2;
+    ratio = medianOf(ratios);
     return true;
 }
 
