@@ -122,7 +122,11 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
         const std::vector<std::int64_t>& sizes = group.sizes;
         report.beginShape(group.shape);
         std::map<std::string, std::vector<std::pair<std::int64_t, double>>> seen;  // by algorithm
-        std::map<std::string, std::pair<std::int64_t, double>> peak;               // by algorithm: n, bytes
+        struct Peak {
+            std::int64_t n = 0;
+            double bytes = 0, start = 0;  // at its largest, and before the cell began
+        };
+        std::map<std::string, Peak> peak;  // by algorithm: the largest size run so far
         std::map<std::string, std::int64_t> stoppedAt;                            // by algorithm
         for (std::int64_t n : sizes) {
             // The row's h, for every cell, those that do not run included: the first point set's.
@@ -174,12 +178,8 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 plans.push_back(plan);
                 const std::string key = cellKey(shapeName, n, name);
                 double predicted = predict(seen[name], n);
-                // Memory grows with n: the peak of the largest size run so far, scaled, once that
-                // size is large enough (100,000 points) for the points to outweigh the process's
-                // own few tens of megabytes.
-                const double bytes = peak.count(name) && peak[name].first >= 100000
-                                         ? peak[name].second * double(n) / double(peak[name].first)
-                                         : 0;
+                // Memory grows with n: predicted from the largest size run so far.
+                const double bytes = peak.count(name) ? predictedPeakBytes(n, peak[name].n, peak[name].bytes, peak[name].start) : 0;
                 predictedPeak[i] = bytes;
                 Outcome& outcome = cells[i];
                 outcome = Outcome{shapeName, n, name, -1, Status::Skipped, 0, 0, 0, {}, 0, ""};
@@ -227,11 +227,16 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
             std::vector<double> checkPeak(cells.size() * 2, 0);  // and their peak memory
             std::vector<int> setsChecked(cells.size() * 2, 0);   // and the sets they checked (0: all)
             std::mutex progressLock;  // the checks run side by side
-            // Whether a cell's timed processes make their untimed call: all but the entries on
-            // arrays from kTouchedHeapFrom points without a baseline, whose heap is faulted in instead.
+            // What a cell's timed processes do before their timing. From kTouchedHeapFrom points
+            // without a baseline their heap is grown and faulted in first: then the entries on
+            // arrays go straight to their timing, those on lists make their copy once (warm()),
+            // and only the user's entries make an untimed call. Elsewhere every entry makes one.
+            const bool heapTouched = options.baseline.empty() && n >= kTouchedHeapFrom;
+            auto warmsUp = [&](const Algorithm& algorithm) {
+                return !heapTouched || algorithm.onList || algorithm.origin == Origin::User;
+            };
             auto makesUntimedCall = [&](const Algorithm& algorithm) {
-                return !(options.baseline.empty() && n >= kTouchedHeapFrom && !algorithm.onList &&
-                         algorithm.origin != Origin::User);
+                return !heapTouched || algorithm.origin == Origin::User;
             };
             auto runOne = [&](std::size_t i, int round, bool old, std::size_t k) {
                 Outcome& outcome = old ? olds[i] : cells[i];
@@ -249,9 +254,9 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                 }
                 const double checkedPeak = checkPeak[2 * i + (old ? 1 : 0)];
                 const Algorithm& algorithm = *findAlgorithm(plan.algorithm);
-                if (options.baseline.empty() && plan.n >= kTouchedHeapFrom) {
+                if (heapTouched) {
                     plan.heapBytes = check ? predictedPeak[i] : checkedPeak;
-                    if (!check && plan.heapBytes > 0 && !makesUntimedCall(algorithm)) plan.warmUp = false;
+                    if (!check && plan.heapBytes > 0 && !warmsUp(algorithm)) plan.warmUp = false;
                 }
                 if (old) {
                     plan.program = options.baseline;
@@ -374,7 +379,7 @@ int runPass(const Options& options, const std::vector<Group>& groups, Report& re
                     outcome.status = old.status;
                     outcome.note = "the baseline: " + old.note;
                 }
-                if (outcome.peakBytes > 0) peak[name] = {n, outcome.peakBytes};
+                if (outcome.peakBytes > 0) peak[name] = {n, outcome.peakBytes, outcome.startBytes};
                 if (outcome.status == Status::Stopped && !stoppedAt.count(name)) stoppedAt[name] = n;
                 const bool failed = outcome.status == Status::Wrong || outcome.status == Status::Refused ||
                                     outcome.status == Status::Crashed || outcome.status == Status::Stopped;

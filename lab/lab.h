@@ -123,6 +123,10 @@ class Runner {
     // Throws Refused when the library gives up on the points, WrongResult when what came back is
     // not a point list at all.
     virtual std::vector<reference::Pt> hull() = 0;
+    // What a timed process does once before its timing, in a heap already grown and touched to
+    // what its calls take: by default one call. The program's functions on their PointList make
+    // only the call's copy and release it (below).
+    virtual void warm() { call(); }
     // A runner whose calls the caller cannot time (a program in a process of its own) times one
     // execution itself: the seconds it took and the calls they cover. False for the others.
     virtual bool timedExecution(double& seconds, long& calls) { return (void)seconds, (void)calls, false; }
@@ -301,11 +305,17 @@ constexpr std::int64_t kSharedSetsFrom = 1000000;
 // smaller sizes, a timed one to its check process's peak. And a timed process of an entry on
 // arrays makes no untimed call before its timing: the call was there to fault in the memory the
 // calls grow. Measured at 1,000,000 and 10,000,000 points, three processes each way: the same
-// figures within the processes' spread. The lists keep the call: on 10,000,000 points the first
-// copy of a list in a process took 0.66 s against 0.38 to 0.42 s later, with no page fault in
-// either; and so do your own entries, whose untimed call also tells hull-lab how a program times
-// its rounds.
+// figures within the processes' spread. The lists make their copy once instead (Runner::warm()):
+// on 10,000,000 points the first copy of a list in a process took 0.66 s against 0.38 to 0.42 s
+// later on one machine, with no page fault in either. Your own entries keep the call, which also
+// tells hull-lab how a program times its rounds.
 constexpr std::int64_t kTouchedHeapFrom = 1000000;
+
+// The peak resident bytes of a cell's process on n points, predicted from a size m it ran at
+// (`peak` at its largest, `start` before the cell began: the program and its libraries): the
+// growth beyond the start, scaled by n/m, plus the start. 0 where m is under 100,000 points,
+// too few for the points to show beside the program's own megabytes.
+double predictedPeakBytes(std::int64_t n, std::int64_t m, double peak, double start);
 
 // Writes the `sets` point sets of (shape, n, seed) to `path`, one after the other as raw Points,
 // for cellPoints to read; `first`, where it holds n points, is the first set already made. Returns
@@ -353,6 +363,7 @@ struct Outcome {
     double wall = 0;        // wall seconds of its processes together
     int setsChecked = 0;    // a check process's: the sets it checked, which the timed ones keep to (0: all)
     double checkCall = 0;   // a check process's: the seconds of one of its calls (0: not told)
+    double startBytes = 0;  // a check process's: resident before the cell began (the program, its libraries)
 };
 
 // How a process of the lab (a cell, a judge's call) ended: what it printed, and how it exited.

@@ -84,6 +84,9 @@ int cellMain(int argc, char** argv) {
             plan.columns = {word.substr(8, comma - 8), word.substr(comma + 1)};
         }
     }
+    rusage start{};  // the program and its libraries, before the cell: what does not grow with n
+    getrusage(RUSAGE_SELF, &start);
+    std::printf("start-bytes %ld\n", start.ru_maxrss * 1024);
     try {
         CellResult result = runCell(plan, *algorithm,
                                     [&plan](const CellResult& checked) {
@@ -249,6 +252,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
         if (line.rfind("failed-set ", 0) == 0) outcome.failedSet = std::atoi(line.c_str() + 11);
         if (line.rfind("sets-checked ", 0) == 0) outcome.setsChecked = std::atoi(line.c_str() + 13);
         if (line.rfind("call-seconds ", 0) == 0) outcome.checkCall = std::strtod(line.c_str() + 13, nullptr);
+        if (line.rfind("start-bytes ", 0) == 0) outcome.startBytes = std::strtod(line.c_str() + 12, nullptr);
         if (line.rfind("h ", 0) == 0) {
             outcome.h = std::atoll(line.c_str() + 2);
             checkedAll = true;
