@@ -92,7 +92,7 @@ lab-exactness:
 	$(call lab-run,lab-exactness,$(LAB_EXACTNESS))
 
 # 10,000,000 points on every shape that can make them, after the smaller sizes that predict each
-# cell (21 minutes here); a cell predicted to take more than 20 s with its checks, or more memory
+# cell (15 minutes here); a cell predicted to take more than 20 s with its checks, or more memory
 # than the machine has, is skipped.
 LAB_LARGE := --shapes square,disc,normal,circle,lattice,line,sliver --sizes 10000,100000,1000000,10000000 --budget 20
 lab-large:
