@@ -25,11 +25,13 @@ RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev
+# Student's t for tools/lab-compare and the page (tools/lab-page), from SciPy.
+STATS_PACKAGES := python3-scipy
 # The example of a Python caller (examples/scipy_hull.py), run by the tests where it is installed.
 EXAMPLE_PACKAGES := python3-scipy
 # The page's browser test runs Debian's Chromium.
 BROWSER_PACKAGES := chromium
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(EXAMPLE_PACKAGES) $(BROWSER_PACKAGES)
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(BROWSER_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
 .PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples page-libraries build build-lab build-sanitize clean
@@ -73,7 +75,7 @@ docs-pictures: run
 # stop here. $(call lab-run,NAME,ARGUMENTS) writes out/NAME.txt, out/NAME.tsv, out/NAME.png and
 # out/NAME.html.
 define lab-run
-	$(call need,$(RUN_PACKAGES) $(PLOT_PACKAGES) $(LAB_PACKAGES))
+	$(call need,$(RUN_PACKAGES) $(PLOT_PACKAGES) $(LAB_PACKAGES) $(STATS_PACKAGES))
 	@$(MAKE) --no-print-directory build-lab page-libraries
 	mkdir -p out
 	{ $(BUILD)/hull-lab $(2) --tsv out/$(1).tsv; echo $$? > out/$(1).status; } | tee out/$(1).txt

@@ -438,13 +438,9 @@ const char* verdictOf(double ratio, double lo, double hi, double minChange);
 // The wider side of [lo, hi] around `centre`, as a fraction of it (0.03: +-3%). O(1).
 double halfWidth(double centre, double lo, double hi);
 
-// Student's t quantile t(0.975, df) for df >= 1: a table to 30, then the normal's 1.96 plus its
-// first correction. O(1).
+// Student's t distribution with df degrees of freedom, from Boost.Math: its 97.5% quantile, P(T <= t),
+// and its quantile t(p, df) (infinite for df < 1 or p >= 1). O(1) each, a few microseconds.
 double tQuantile975(int df);
-
-// Student's t distribution: P(T <= t) with df degrees of freedom (the incomplete beta function,
-// to about 1e-14), and its quantile t(p, df) by bisection (0.975 to df 30: the table above).
-// O(300) and O(300 * 100).
 double studentCdf(double t, int df);
 double tQuantile(double p, int df);
 

@@ -22,8 +22,8 @@ struct Known {
 
 TEST(LabFigures, TheIntervalOfMadeUpRunsIsStudentsTOnTheirLogarithms) {
     const double e = std::exp(1.0);
-    const double half3 = 4.303 / std::sqrt(3.0);            // s = 1, k = 3
-    const double half2 = 12.706 * std::log(4.0) / 2;        // s = ln 4 / sqrt 2, k = 2
+    const double half3 = 4.302653 / std::sqrt(3.0);         // s = 1, k = 3
+    const double half2 = 12.706205 * std::log(4.0) / 2;     // s = ln 4 / sqrt 2, k = 2
     const std::vector<Known> cases = {
         {"logarithms 0, 1, 2", {1, e, e * e}, true, std::exp(1 - half3), std::exp(1 + half3)},
         {"the same order of runs, shuffled", {e * e, 1, e}, true, std::exp(1 - half3), std::exp(1 + half3)},
@@ -43,11 +43,14 @@ TEST(LabFigures, TheIntervalOfMadeUpRunsIsStudentsTOnTheirLogarithms) {
         EXPECT_NEAR(lo, c.lo, 1e-9 * c.hi + 1e-4 * c.lo) << c.name;
         EXPECT_NEAR(hi, c.hi, 1e-4 * c.hi) << c.name;
     }
-    EXPECT_DOUBLE_EQ(lab::tQuantile975(1), 12.706);
-    EXPECT_DOUBLE_EQ(lab::tQuantile975(30), 2.042);
-    EXPECT_NEAR(lab::tQuantile975(60), 2.000, 0.002);
-    EXPECT_NEAR(lab::tQuantile975(120), 1.980, 0.002);
-    EXPECT_NEAR(lab::tQuantile975(100000), 1.960, 0.001);
+    // Published quantiles of Student's t at 97.5%.
+    EXPECT_NEAR(lab::tQuantile975(1), 12.7062, 1e-4);
+    EXPECT_NEAR(lab::tQuantile975(2), 4.3027, 1e-4);
+    EXPECT_NEAR(lab::tQuantile975(30), 2.0423, 1e-4);
+    EXPECT_NEAR(lab::tQuantile975(60), 2.0003, 1e-4);
+    EXPECT_NEAR(lab::tQuantile975(120), 1.9799, 1e-4);
+    EXPECT_NEAR(lab::tQuantile975(100000), 1.9600, 1e-4);
+    EXPECT_EQ(lab::tQuantile975(0), INFINITY) << "no degree of freedom: no interval";
 }
 
 // Runs with multiplicative noise around a known typical time: the interval holds it in about 95%
@@ -79,8 +82,8 @@ struct Rerun {
 
 TEST(LabFigures, TheRerunIntervalIsSqrt2WiderAndNeverNarrowerThanTheRunsSpread) {
     const double e = std::exp(1.0);
-    const double half3 = 4.303 * std::sqrt(2.0 / 3);  // s = 1, k = 3
-    const double half4 = 3.182 * 0.1 * std::sqrt(2.0 / 4);  // s floored to 0.1, k = 4
+    const double half3 = 4.302653 * std::sqrt(2.0 / 3);  // s = 1, k = 3
+    const double half4 = 3.182446 * 0.1 * std::sqrt(2.0 / 4);  // s floored to 0.1, k = 4
     const std::vector<Rerun> cases = {
         {"logarithms 0, 1, 2", {1, e, e * e}, 0, true, std::exp(1 - half3), std::exp(1 + half3)},
         {"a floor below the runs' own spread changes nothing", {e, e * e, 1}, 0.5, true, std::exp(1 - half3),

@@ -1,6 +1,8 @@
 // A cell's figures from its runs: the median and the 95% interval in which another run of the
 // lab would put its median, and the order in which a row's cells run each round.
 
+#include <boost/math/distributions/students_t.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -9,55 +11,18 @@
 
 namespace lab {
 
-double tQuantile975(int df) {
-    static const double table[] = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228,
-                                   2.201,  2.179, 2.160, 2.145, 2.131, 2.120, 2.110, 2.101, 2.093, 2.086,
-                                   2.080,  2.074, 2.069, 2.064, 2.060, 2.056, 2.052, 2.048, 2.045, 2.042};
-    if (df < 1) return INFINITY;
-    if (df <= 30) return table[df - 1];
-    return 1.959964 + 2.37 / df;  // within 0.002 of the exact quantile from 31 on
-}
-
-// The regularized incomplete beta function I_x(a, b), by its continued fraction (modified Lentz),
-// on the side where it converges fast. O(iterations), at most 300.
-static double incompleteBeta(double a, double b, double x) {
-    if (x <= 0) return 0;
-    if (x >= 1) return 1;
-    if (x > (a + 1) / (a + b + 2)) return 1 - incompleteBeta(b, a, 1 - x);
-    const double tiny = 1e-300;
-    auto clamp = [&](double v) { return std::fabs(v) < tiny ? tiny : v; };
-    double c = 1, d = 1 / clamp(1 - (a + b) * x / (a + 1)), h = d;
-    for (int m = 1; m <= 300; ++m) {
-        const double even = m * (b - m) * x / ((a + 2 * m - 1) * (a + 2 * m));
-        d = 1 / clamp(1 + even * d);
-        c = clamp(1 + even / c);
-        h *= d * c;
-        const double odd = -(a + m) * (a + b + m) * x / ((a + 2 * m) * (a + 2 * m + 1));
-        d = 1 / clamp(1 + odd * d);
-        c = clamp(1 + odd / c);
-        h *= d * c;
-        if (std::fabs(d * c - 1) < 1e-15) break;
-    }
-    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) + a * std::log(x) + b * std::log1p(-x));
-    return front * h / a;
-}
+// Student's t from Boost.Math: its quantiles and distribution function to double precision.
+double tQuantile975(int df) { return tQuantile(0.975, df); }
 
 double studentCdf(double t, int df) {
-    const double tail = 0.5 * incompleteBeta(df / 2.0, 0.5, df / (df + t * t));
-    return t > 0 ? 1 - tail : tail;
+    if (df < 1) return t > 0 ? 1 : t < 0 ? 0 : 0.5;
+    return boost::math::cdf(boost::math::students_t(df), t);
 }
 
 double tQuantile(double p, int df) {
     if (df < 1 || p >= 1) return INFINITY;
-    if (p == 0.975 && df <= 30) return tQuantile975(df);
-    if (p < 0.5) return -tQuantile(1 - p, df);
-    double lo = 0, hi = 2;
-    while (studentCdf(hi, df) < p && hi < 1e12) hi *= 2;
-    for (int i = 0; i < 200 && hi - lo > 1e-12 * hi; ++i) {
-        const double mid = (lo + hi) / 2;
-        (studentCdf(mid, df) < p ? lo : hi) = mid;
-    }
-    return (lo + hi) / 2;
+    if (p <= 0) return -INFINITY;
+    return boost::math::quantile(boost::math::students_t(df), p);
 }
 
 double logSpread(const std::vector<double>& values) {
@@ -82,7 +47,7 @@ bool logInterval(const std::vector<double>& values, double& lo, double& hi, doub
         sum += std::log(v);
     }
     const double mean = sum / double(k);
-    const double t = level == 0.95 ? tQuantile975(int(k) - 1) : tQuantile((1 + level) / 2, int(k) - 1);
+    const double t = tQuantile((1 + level) / 2, int(k) - 1);
     const double half = t * logSpread(values) / std::sqrt(double(k));
     lo = std::exp(mean - half);
     hi = std::exp(mean + half);

@@ -13,13 +13,9 @@
 
   // ---------------------------------------------------------------- numbers
 
-  // Student's t at 97.5% for df degrees of freedom: the lab's own table.
+  // Student's t at 97.5% for df degrees of freedom, as lab-page computed it (SciPy) for the runs here.
   function tQuantile975(df) {
-    const table = [12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228, 2.201, 2.179, 2.160, 2.145,
-                   2.131, 2.120, 2.110, 2.101, 2.093, 2.086, 2.080, 2.074, 2.069, 2.064, 2.060, 2.056, 2.052, 2.048,
-                   2.045, 2.042];
-    if (df < 1) return Infinity;
-    return df <= 30 ? table[df - 1] : 1.959964 + 2.37 / df;
+    return df < 1 || df > data.t975.length ? Infinity : data.t975[df - 1];
   }
 
   // The 95% interval of the typical value (t on the logarithms), as the lab computes it; null under 2.
