@@ -29,9 +29,11 @@ LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqh
 STATS_PACKAGES := python3-scipy
 # The example of a Python caller (examples/scipy_hull.py), run by the tests where it is installed.
 EXAMPLE_PACKAGES := python3-scipy
+# The install test builds a plugin with pkg-config.
+INSTALL_TEST_PACKAGES := pkgconf
 # The page's browser test runs Debian's Chromium.
 BROWSER_PACKAGES := chromium
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(BROWSER_PACKAGES)
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(BROWSER_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
 .PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples page-libraries build build-lab build-sanitize clean
