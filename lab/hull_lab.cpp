@@ -505,6 +505,10 @@ int main(int argc, char** argv) {
             std::cout << versionLine() << '\n';
             return 0;
         }
+        if (options.list) {
+            std::cout << listing() << '\n';
+            return 0;
+        }
         for (const std::string& name : options.shapes) {
             for (const Shape& s : shapes()) {
                 if (s.name == name) groups.push_back({s, options.sizes, "", -1, false});
@@ -562,7 +566,7 @@ int main(int argc, char** argv) {
         }
     } catch (const BadArgument& bad) {
         std::cerr << "hull-lab: " << bad.message << '\n';
-        if (bad.withUsage) std::cerr << usage() << '\n';
+        if (bad.withUsage) std::cerr << "hull-lab --help lists the options, hull-lab --list the shapes and entries\n";
         if (!filesDir.empty()) std::filesystem::remove_all(filesDir);
         return 2;
     }

@@ -31,7 +31,7 @@ struct Options {
     std::string tsv;
     std::string pointsDir;
     double minSeconds = 0.2;
-    bool help = false, version = false;
+    bool help = false, version = false, list = false;
     std::vector<UserEntry> entries;  // the user's plugins' functions and programs, in the order given
     Columns columns;                 // --columns X,Y of the point files
     std::string failuresDir = "hull-lab-failures";  // where a user entry's failures are written
@@ -47,7 +47,7 @@ struct Options {
 // What an argument got wrong; nothing has been run or written.
 struct BadArgument {
     std::string message;
-    bool withUsage = true;  // print the usage after it (not for a plugin that cannot be loaded)
+    bool withUsage = true;  // point to --help after it (not for a plugin that cannot be loaded)
 };
 
 // The options of a command line, every value checked (the outputs too, without touching them).
@@ -57,8 +57,11 @@ Options parseOptions(int argc, char** argv);
 // Why `path` cannot be written as a file, or "": found without creating or emptying anything.
 std::string cannotWriteFile(const std::string& path);
 
-// The text of --help.
+// The text of --help: the options in groups, one line each with its default (CLI11 formats it).
 std::string usage();
+
+// The text of --list: the shapes and this build's entries (the user's included), each with a line.
+std::string listing();
 
 // A count as people type it: "1000000", "1e6", "2.5e6"; false when it is not a whole number from
 // 0 to 10^18. O(length).

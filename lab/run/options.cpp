@@ -58,83 +58,108 @@ void checkOutputs(const Options& o) {
     if (!why.empty()) throw BadArgument{"cannot make the points folder " + dir + ": " + why};
 }
 
+// ---- The options, declared once: the parser and --help are both made from them --------------------
+
+// What the command line gave, as typed: each value is checked by the steps of parseOptions.
+struct Given {
+    std::map<std::string, std::string> values;  // by option name
+    std::vector<std::string> plugins, programs;  // each option may be given again
+    bool samePoints = false, heapDefaults = false, help = false, version = false, list = false;
+    std::string relative;
+    const CLI::App* app = nullptr;
+    bool has(const char* name) const { return app->count(name) > 0; }
+    const std::string& operator[](const std::string& name) { return values[name]; }
+};
+
+// One option that takes a value: its name, the word for the value, its default as help shows it
+// ("" for none) and one line on what it does.
+CLI::Option* valueOption(CLI::App& app, Given& given, const char* group, const char* name, const char* value,
+                         const char* byDefault, const char* what) {
+    CLI::Option* option = app.add_option(name, given.values[name], what)->group(group)->type_name(value);
+    if (*byDefault != '\0') option->default_str(byDefault);
+    return option;
+}
+
+// Declares every option, group by group, in the order help lists them.
+void declareOptions(CLI::App& app, Given& g) {
+    const char* run = "What to run";
+    valueOption(app, g, run, "--shapes", "LIST", "", "shapes to run (--list); default: all but those named only");
+    valueOption(app, g, run, "--sizes", "LIST", "", "points per cell, 1e6 or 1000000; default: 1e3,1e4,1e5,1e6");
+    valueOption(app, g, run, "--algorithms", "LIST", "", "entries to run (--list), or all; default: all but those named only");
+    valueOption(app, g, run, "--input", "FILES", "", "your point files (- : standard input), a table each, instead of shapes");
+    valueOption(app, g, run, "--scale", "K", "", "decimal coordinates of --input times K, each then whole");
+    valueOption(app, g, run, "--columns", "X,Y", "", "x and y are these fields of --input's lines (numbers from 1 or names)");
+    app.add_flag("--list", g.list, "list the shapes and this build's entries, and exit")->group(run);
+    const char* yours = "Your hull";
+    app.add_option("--plugin", g.plugins, "your hull in a shared library (hull_lab_plugin.h); again for more")
+        ->group(yours)->option_text("LIB[:SYMBOL],...")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--program", g.programs, "your hull as a program: a point file in, its corners out; again for more")
+        ->group(yours)->option_text("'COMMAND'")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    valueOption(app, g, yours, "--failures", "DIR", "hull-lab-failures", "where the points your entries failed on are written");
+    const char* measure = "How to measure";
+    valueOption(app, g, measure, "--runs", "K", "3", "rounds: a process per cell and round (with --baseline: 4, then more)");
+    valueOption(app, g, measure, "--precision", "P", "", "more rounds until each interval is within +-P (0.05 or 5%)");
+    valueOption(app, g, measure, "--max-runs", "M", "8", "most runs a cell gets from --precision (with --baseline: 20)");
+    valueOption(app, g, measure, "--budget", "SECONDS", "10", "a cell predicted to take longer is skipped");
+    valueOption(app, g, measure, "--min-seconds", "S", "0.2", "each run repeats its call for at least S seconds");
+    valueOption(app, g, measure, "--seed", "S", "1", "the shapes' points and the rounds' orders");
+    valueOption(app, g, measure, "--sets", "N", "", "point sets a cell's calls take in turn (1 to 256); default: 16 to 1");
+    app.add_flag("--same-points", g.samePoints, "every call on the same points; a file's in its own order")->group(measure);
+    app.add_flag("--heap-defaults", g.heapDefaults, "glibc's heap settings in every cell (default: memory kept)")->group(measure);
+    valueOption(app, g, measure, "--repeat-report", "R", "", "run every cell R times and print the spread of its medians");
+    const char* compare = "Comparing";
+    app.add_option("--relative", g.relative, "every figure as a multiple of ENTRY's in its row and round")
+        ->group(compare)->type_name("[ENTRY]")->default_str("copy")->expected(0, 1);
+    valueOption(app, g, compare, "--baseline", "HULL_LAB", "", "another build of hull-lab: each cell as new / old, A B B A");
+    valueOption(app, g, compare, "--baseline-plugin", "LIST", "", "the baseline's builds of --plugin's libraries, one for one");
+    valueOption(app, g, compare, "--min-change", "X", "5%", "the least change a verdict calls slower or faster");
+    valueOption(app, g, compare, "--fail-slower", "X", "", "exit 1 when a cell is slower than the baseline by more than X");
+    const char* output = "Output";
+    valueOption(app, g, output, "--tsv", "FILE", "", "every cell and run as tab-separated values");
+    valueOption(app, g, output, "--write-points", "DIR", "", "each row's first point set as a point file");
+    app.add_flag("--help,-h", g.help, "this help, and exit")->group(output);
+    app.add_flag("--version", g.version, "the build (commit, type, compiler), and exit")->group(output);
+}
+
+// The parser of hull-lab's command line, with its help's texts around the options.
+void describe(CLI::App& app) {
+    app.description(
+        "hull-lab: checks and times convex hulls (the program's, the lab's own, the libraries', yours)\n"
+        "on shapes of points or your point files; each run of a cell (shape, size, entry) in a process of\n"
+        "its own. Prints the median time per call and, as +-X%, where another run would put it.");
+    app.footer(
+        "Every option takes --name value or --name=value; LISTs are comma-separated.\n"
+        "Exit status: 0 every hull right; 1 a WRONG hull, a refused point set, a crashed cell, an entry of\n"
+        "yours that failed a hard input, or --fail-slower; 2 bad arguments or a bad point file (nothing run).\n"
+        "The guide, with every option explained: docs/guide/ in hull-lab's source.");
+    app.get_formatter()->column_width(36);
+    app.set_help_flag();
+    app.allow_extras();
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 }  // namespace
 
 std::string usage() {
+    CLI::App app{"", "hull-lab"};
+    Given given;
+    describe(app);
+    declareOptions(app, given);
+    // One blank line between groups, where CLI11 puts two.
+    std::string text = app.help();
+    for (std::size_t at; (at = text.find("\n\n\n")) != std::string::npos;) text.erase(at, 1);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+std::string listing() {
     std::ostringstream out;
-    out << "usage: hull-lab [--shapes LIST] [--sizes LIST] [--algorithms LIST] [--runs K] [--budget SECONDS]\n"
-           "                [--seed S] [--sets N | --same-points] [--tsv FILE] [--write-points DIR]\n"
-           "                [--repeat-report R] [--relative [ENTRY]] [--heap-defaults]\n"
-           "                [--input FILES [--scale K] [--columns X,Y]]\n"
-           "                [--plugin LIBRARY[:SYMBOL],...] [--program 'COMMAND'] [--failures DIR]\n"
-           "                [--precision P [--max-runs M] | --runs K] [--baseline OTHER_HULL_LAB [--baseline-plugin LIST]\n"
-           "                 [--min-change X] [--fail-slower X]] [--min-seconds S]\n"
-           "       hull-lab --version | --help\n"
-           "Times the hull algorithms on shapes of input, each run of a cell (shape, size, algorithm) in a\n"
-           "process of its own: copy + call + release in processor time, repeated for at least 0.2 s, K runs\n"
-           "(default 3) in K rounds: round r runs the r-th process of every cell of a row (shape, size), in an\n"
-           "order shuffled afresh each round from the seed, so that a slow spell of the machine falls on the\n"
-           "whole row. Prints the median seconds per call over the runs and, as +-X%, the 95% interval in\n"
-           "which another run of the lab would put it (Student's t on the runs' logarithms, sqrt(2) wider for\n"
-           "the other run's own noise, their spread at least that of the run's median cell); \"?\" marks an\n"
-           "interval wider than +-10%. --precision P (0.05 or 5%): after the K rounds, more rounds for the cells whose interval is\n"
-           "wider than +-P, up to --max-runs M (default 8) and within the budget; the run lists those that did not\n"
-           "get there. A process before the rounds checks the hulls, untimed. Successive calls take the cell's point sets in\n"
-           "turn (default\n"
-           "16 sets up to 10,000 points, fewer above so that they hold 160,000 points at most, one from\n"
-           "100,000), so that no branch predictor learns one input; every set's first hull is checked\n"
-           "against a reference hull, and h is the first set's. --same-points: one set, every call on the\n"
-           "same points. --sets N: N sets (1 to 256). --repeat-report R: runs every cell R times (2 to 100),\n"
-           "each in a fresh process, and prints the spread of each cell's medians (max / min) instead of\n"
-           "the tables. --relative [ENTRY]: the tables give every figure as a multiple of ENTRY's in the same\n"
-           "row (default copy, the floor), with the 95% interval of the ratios of runs made in the same round,\n"
-           "so that what the machine did in a round divides out (the TSV keeps seconds). --heap-defaults: glibc's heap settings in every cell (by default no\n"
-           "cell gives memory back to the system, glibc's mmap and trimming off, so that no call faults its\n"
-           "copy's pages in afresh, and the list cells from 100,000 points run without its fast bins).\n"
-           "--input FILE[,FILE...]: the points of each file instead of the shapes (shapes run too when named),\n"
-           "each file a table of its own; a file holds \"x;y\", \"x,y\" or \"x y\" per line (one header line of\n"
-           "names, \"#\" lines and blank lines allowed), whole numbers with |coordinate| < 2^30. --scale K: decimal\n"
-           "coordinates times K, each of which must come out whole (degrees with 6 decimals: --scale 1000000).\n"
-           "The calls take copies of the file's points in shuffled orders, as many as the sets of a shape of\n"
-           "that size, every one of them checked; --same-points: the file's own order, every call.\n"
-           "--input -: the points of standard input. --columns X,Y: x and y are these two fields of each line\n"
-           "(numbers from 1, or names of the header line), the others ignored (a CSV of lon,lat,name: --columns 1,2).\n"
-           "--plugin LIBRARY: your own hull in a shared library (include/hull_lab_plugin.h): an entry for each of\n"
-           "hull_lab_hull and hull_lab_hull_f64 it exports, named after the file (libgraham.so: graham,\n"
-           "graham-f64); LIBRARY:SYMBOL for a function of another name (one ending in _f64 takes doubles).\n"
-           "--program 'COMMAND': your own hull as a program in any language, run through the shell with a point\n"
-           "file's path (\"x;y\" lines) appended; it prints the corners (\"x;y\", \"x,y\" or \"x y\" lines). It may\n"
-           "compute the hull $HULL_LAB_ROUNDS times and print \"time: SECONDS\" for each round on standard error\n"
-           "(self-timed); else it is timed as a whole process, start-up and reading included; it refuses an\n"
-           "input with \"refused: REASON\" on standard error and a status other than 0. Your entries are\n"
-           "first judged on 14 hard inputs, each in a process of its own, and every hull of theirs is checked in\n"
-           "either direction and from any start; each failure's input is written to a point file in --failures DIR\n"
-           "(default hull-lab-failures). A wrong hull, refusal, crash, hang or overrun ends that cell only.\n"
-           "--baseline OTHER_HULL_LAB: every cell is run by another build of hull-lab too, A B B A within each\n"
-           "round, and given as new / old with the 95% interval of the ratios of the same round; a cell is\n"
-           "called slower or faster when it changed by --min-change (default 5%) or more and the interval at\n"
-           "1 - 0.05 / (C x L) excludes 1 (C: the run's cells, L: the looks at each), so that two equal builds\n"
-           "see any cell called different with a chance of 5% at most. 4 rounds, then more up to --max-runs\n"
-           "(default 20) for the cells off 1 by half --min-change or more whose rounds lean that way (p < 0.3)\n"
-           "and that are not yet called (--runs K: K rounds, no more, one look).\n"
-           "--fail-slower X: exit 1 when a cell is slower by more than X. --baseline-plugin LIST: the\n"
-           "baseline's builds of --plugin's libraries. The copy floor, whose code both builds share, is the control.\n"
-           "Every option takes --name value or --name=value; sizes may be written 1000000 or 1e6.\n"
-           "The output opens with the run's context (date, version, compiler, CPU, caches, memory, load,\n"
-           "libraries); the TSV starts with the same as \"#\" lines and gives every run's figure.\n"
-           "LISTs are comma-separated; --algorithms all: every algorithm below. Defaults: every shape and\n"
-           "algorithm not marked (named only) below,\n"
-           "sizes 1000,10000,100000,1000000,\n"
-           "budget 10 s per cell (a cell predicted from smaller sizes to take longer, its runs and the checks\n"
-           "of its sets together, is skipped; one whose check shows that its runs would take more than three\n"
-           "times the budget is not timed; a process running past three times the budget and 2 s is stopped),\n"
-           "seed 1.\n"
-           "Shapes:\n";
+    out << "Shapes (--shapes):\n";
     for (const Shape& s : shapes()) {
         out << "  " << s.name << std::string(10 - s.name.size(), ' ') << s.growth << (s.byDefault ? "" : " (named only)")
             << '\n';
     }
-    out << "Algorithms in this build (each of the program's beside its array form and the peers of its method):\n";
+    out << "Entries of this build (--algorithms): each of the program's beside its array form and the peers of its method\n";
     for (const Algorithm& a : algorithms()) {
         const char* origin = a.origin == Origin::Program     ? " (the program's own, on a PointList)"
                              : a.origin == Origin::ArrayForm ? " (the program's, on a std::vector: same result)"
@@ -144,13 +169,8 @@ std::string usage() {
         out << "  " << std::left << std::setw(34) << a.name << ' ' << a.method << calls
             << (a.byDefault ? "" : " (named only)") << '\n';
     }
-    out << "Each peer's call first copies the points into the form its library takes (GEOS: a MultiPoint\n"
-           "geometry, a Point each; Qhull: an array of doubles; the others a std::vector), and that copy is\n"
-           "timed, as a caller pays for it. A library that gives up on a point set shows as refused, with its\n"
-           "message; one whose hull is not right, as WRONG.\n"
-           "Exit status: 0 every hull right, 1 a WRONG hull, a refused point set or a crashed cell (each named\n"
-           "on standard error) or an entry of yours that failed a hard input, 2 bad arguments, a bad point file\n"
-           "or a plugin that cannot be loaded (nothing run, no file touched).";
+    out << "A peer's call first copies the points into the form its library takes, and that copy is timed,\n"
+           "as a caller pays for it. A library that gives up on a point set shows as refused; a wrong hull, as WRONG.";
     return out.str();
 }
 
@@ -191,36 +211,37 @@ std::string cannotWriteFile(const std::string& path) {
     return access(parent.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
 }
 
-Options parseOptions(int argc, char** argv) {
-    Options o;
-    for (const Shape& s : shapes()) {
-        if (s.byDefault) o.shapes.push_back(s.name);
+namespace {
+
+// A whole number from `least` to `most` given for `flag`, or a BadArgument that names the flag.
+std::uint64_t whole(Given& given, const std::string& flag, std::uint64_t least, std::uint64_t most) {
+    std::uint64_t value = 0;
+    if (!parseCount(given[flag], value) || value < least || value > most) {
+        throw BadArgument{flag + " must be a whole number from " + std::to_string(least) + " to " + std::to_string(most) +
+                          ", not \"" + given[flag] + "\""};
     }
-    for (const Algorithm& a : algorithms()) {
-        if (a.byDefault) o.algorithms.push_back(a.name);
+    return value;
+}
+
+// A fraction given for `flag`, "0.05" or "5%", from `least` to `most`; or a BadArgument.
+double fraction(Given& given, const std::string& flag, double least, double most) {
+    const std::string& text = given[flag];
+    char* end = nullptr;
+    double value = std::strtod(text.c_str(), &end);
+    if (end != nullptr && *end == '%' && end[1] == '\0') value /= 100, ++end;
+    if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(value) || value < least || value > most) {
+        char range[64];
+        std::snprintf(range, sizeof range, " must be a fraction from %g to %g", least, most);
+        throw BadArgument{flag + range + " (0.05 or 5%), not \"" + text + "\""};
     }
-    // CLI11 splits the words (--name value, --name=value); the values are checked below, so that
-    // each message names the option and what it takes.
-    CLI::App app{"hull-lab"};
-    app.set_help_flag();
-    app.allow_extras();
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    std::map<std::string, std::string> given;
-    for (const char* name : {"--shapes", "--sizes", "--algorithms", "--runs", "--budget", "--seed", "--tsv",
-                             "--write-points", "--sets", "--repeat-report", "--input", "--scale", "--columns",
-                             "--failures", "--precision", "--max-runs", "--baseline", "--baseline-plugin", "--min-change",
-                             "--fail-slower", "--min-seconds"}) {
-        app.add_option(name, given[name]);
-    }
-    std::vector<std::string> plugins, programs;  // each may be given again
-    app.add_option("--plugin", plugins)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    app.add_option("--program", programs)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    bool samePoints = false;
-    app.add_flag("--same-points", samePoints);
-    app.add_option("--relative", o.relative)->expected(0, 1);
-    app.add_flag("--heap-defaults", o.heapDefaults);
-    app.add_flag("--help,-h", o.help);
-    app.add_flag("--version", o.version);
+    return value;
+}
+
+// The words of the command line split by CLI11 into `given`; nothing checked yet but the words.
+void splitWords(int argc, char** argv, CLI::App& app, Given& given) {
+    describe(app);
+    declareOptions(app, given);
+    given.app = &app;
     try {
         app.parse(argc, argv);
     } catch (const CLI::ArgumentMismatch& e) {
@@ -230,64 +251,67 @@ Options parseOptions(int argc, char** argv) {
         throw BadArgument{e.what()};
     }
     if (!app.remaining().empty()) throw BadArgument{"unknown argument " + app.remaining().front()};
-    if (o.help || o.version) return o;
-    auto has = [&app](const char* name) { return app.count(name) > 0; };
-    // A whole number from `least` to `most`, or a BadArgument that names the flag.
-    auto whole = [&given](const std::string& flag, std::uint64_t least, std::uint64_t most) {
-        std::uint64_t value = 0;
-        if (!parseCount(given[flag], value) || value < least || value > most) {
-            throw BadArgument{flag + " must be a whole number from " + std::to_string(least) + " to " +
-                              std::to_string(most) + ", not \"" + given[flag] + "\""};
-        }
-        return value;
-    };
-    if (has("--sets") && samePoints) throw BadArgument{"--sets and --same-points cannot be given together"};
-    if (has("--sets")) o.sets = int(whole("--sets", 1, 256));
-    if (samePoints) o.sets = 1;
-    o.samePoints = samePoints;
-    if (has("--repeat-report")) {
-        o.repeat = int(whole("--repeat-report", 2, 100));
-        if (has("--tsv")) throw BadArgument{"--repeat-report prints its own report; it takes no --tsv"};
+}
+
+// --sets, --same-points and --repeat-report.
+void takeSets(Given& g, Options& o) {
+    if (g.has("--sets") && g.samePoints) throw BadArgument{"--sets and --same-points cannot be given together"};
+    if (g.has("--sets")) o.sets = int(whole(g, "--sets", 1, 256));
+    if (g.samePoints) o.sets = 1;
+    o.samePoints = g.samePoints;
+    o.heapDefaults = g.heapDefaults;
+    if (g.has("--repeat-report")) {
+        o.repeat = int(whole(g, "--repeat-report", 2, 100));
+        if (g.has("--tsv")) throw BadArgument{"--repeat-report prints its own report; it takes no --tsv"};
     }
-    if (has("--input")) {
-        o.inputs = split(given["--input"]);
+}
+
+// --input, --columns, --scale and --shapes: what the tables are of.
+void takeInputs(Given& g, Options& o) {
+    if (g.has("--input")) {
+        o.inputs = split(g["--input"]);
         for (const std::string& path : o.inputs) {
             if (path.empty()) throw BadArgument{"--input names an empty file name"};
         }
-        if (!has("--shapes")) {
+        if (!g.has("--shapes")) {
             o.shapes.clear();
-            if (has("--sizes")) throw BadArgument{"--sizes sets the shapes' sizes; with --input name --shapes too"};
+            if (g.has("--sizes")) throw BadArgument{"--sizes sets the shapes' sizes; with --input name --shapes too"};
         }
     }
     if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) throw BadArgument{"--input names standard input (-) twice"};
-    if (has("--columns")) {
-        if (!has("--input")) throw BadArgument{"--columns applies to the points of --input files"};
-        const std::vector<std::string> names = split(given["--columns"]);
+    if (g.has("--columns")) {
+        if (!g.has("--input")) throw BadArgument{"--columns applies to the points of --input files"};
+        const std::vector<std::string> names = split(g["--columns"]);
         if (names.size() != 2 || names[0].empty() || names[1].empty() || names[0] == names[1]) {
             throw BadArgument{"--columns takes two different columns X,Y (numbers from 1, or names of the header line), not \"" +
-                              given["--columns"] + "\""};
+                              g["--columns"] + "\""};
         }
         o.columns = {names[0], names[1]};
     }
-    if (has("--scale")) {
-        if (!has("--input")) throw BadArgument{"--scale applies to the points of --input files"};
-        o.scale = std::int64_t(whole("--scale", 1, 1000000000000000000ull));
+    if (g.has("--scale")) {
+        if (!g.has("--input")) throw BadArgument{"--scale applies to the points of --input files"};
+        o.scale = std::int64_t(whole(g, "--scale", 1, 1000000000000000000ull));
     }
-    if (has("--shapes")) {
-        o.shapes = split(given["--shapes"]);
+    if (g.has("--shapes")) {
+        o.shapes = split(g["--shapes"]);
         for (const std::string& name : o.shapes) {
             bool found = false;
             for (const Shape& s : shapes()) found = found || s.name == name;
             if (!found) throw BadArgument{"unknown shape \"" + name + "\""};
         }
     }
-    // The user's entries, loaded now: a library that cannot be loaded stops the run before it starts.
+}
+
+// --plugin and --program: the user's entries, loaded now (a library that cannot be loaded stops the
+// run before it starts) and added to the build's algorithms. Returns, for each plugin entry, the
+// --plugin item it came from.
+std::vector<std::size_t> takeEntries(Given& g, Options& o) {
     std::vector<std::string> taken;
     for (const Algorithm& a : algorithms()) taken.push_back(a.name);
-    std::vector<std::size_t> pluginItem;  // for each plugin entry, the --plugin item it came from
+    std::vector<std::size_t> pluginItem;
     std::size_t pluginItemCount = 0;
     try {
-        for (const std::string& list : plugins) {
+        for (const std::string& list : g.plugins) {
             for (const std::string& item : split(list)) {
                 if (item.empty()) throw BadEntry("--plugin names an empty file name");
                 for (UserEntry& entry : pluginEntries(item, taken)) {
@@ -301,7 +325,7 @@ Options parseOptions(int argc, char** argv) {
     } catch (const BadEntry& bad) {
         throw BadArgument{bad.what(), false};
     }
-    for (const std::string& command : programs) {
+    for (const std::string& command : g.programs) {
         if (command.find_first_not_of(" \t") == std::string::npos) throw BadArgument{"--program names an empty command"};
         o.entries.push_back(programEntry(command, taken));
         taken.push_back(o.entries.back().name);
@@ -309,14 +333,19 @@ Options parseOptions(int argc, char** argv) {
     std::vector<Algorithm> added;
     for (const UserEntry& entry : o.entries) added.push_back(userAlgorithm(entry));
     addAlgorithms(std::move(added));
-    if (has("--algorithms") && given["--algorithms"] == "all") {
+    return pluginItem;
+}
+
+// --algorithms and --relative: which entries run, in which order.
+void takeAlgorithms(Given& g, Options& o) {
+    if (g.has("--algorithms") && g["--algorithms"] == "all") {
         o.algorithms.clear();
         for (const Algorithm& a : algorithms()) o.algorithms.push_back(a.name);
-    } else if (has("--algorithms")) {
-        o.algorithms = split(given["--algorithms"]);
+    } else if (g.has("--algorithms")) {
+        o.algorithms = split(g["--algorithms"]);
         for (const std::string& name : o.algorithms) {
             if (findAlgorithm(name) == nullptr) {
-                throw BadArgument{"unknown algorithm \"" + name + "\", or not in this build (see --help)"};
+                throw BadArgument{"unknown algorithm \"" + name + "\", or not in this build (see --list)"};
             }
         }
     }
@@ -326,15 +355,20 @@ Options parseOptions(int argc, char** argv) {
             o.algorithms.push_back(entry.name);
         }
     }
-    if (has("--relative") && o.relative.empty()) o.relative = "copy";
+    o.relative = g.relative;
+    if (g.has("--relative") && o.relative.empty()) o.relative = "copy";
     if (!o.relative.empty() && std::find(o.algorithms.begin(), o.algorithms.end(), o.relative) == o.algorithms.end()) {
         throw BadArgument{"--relative shows each figure as a multiple of " + o.relative + "'s in the same round: " +
                           "--algorithms must name " + o.relative};
     }
-    if (has("--sizes")) {
+}
+
+// --sizes, smaller first, each within the machine's memory and what the shapes can make.
+void takeSizes(Given& g, Options& o) {
+    if (g.has("--sizes")) {
         o.sizes.clear();
         const double memory = double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
-        for (const std::string& word : split(given["--sizes"])) {
+        for (const std::string& word : split(g["--sizes"])) {
             std::uint64_t n = 0;
             if (!parseCount(word, n) || n == 0) throw BadArgument{"size \"" + word + "\" is not a positive whole number"};
             if (double(n) * kBytesPerPoint > memory) {
@@ -357,42 +391,36 @@ Options parseOptions(int argc, char** argv) {
             }
         }
     }
-    // A fraction: "0.05" or "5%".
-    auto fraction = [&given](const std::string& flag, double least, double most) {
-        const std::string& text = given[flag];
-        char* end = nullptr;
-        double value = std::strtod(text.c_str(), &end);
-        if (end != nullptr && *end == '%' && end[1] == '\0') value /= 100, ++end;
-        if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(value) || value < least || value > most) {
-            char range[64];
-            std::snprintf(range, sizeof range, " must be a fraction from %g to %g", least, most);
-            throw BadArgument{flag + range + " (0.05 or 5%), not \"" + text + "\""};
-        }
-        return value;
-    };
-    if (has("--runs") && has("--precision")) {
+}
+
+// --runs, --precision, --max-runs, --min-change and --min-seconds.
+void takeRounds(Given& g, Options& o) {
+    if (g.has("--runs") && g.has("--precision")) {
         throw BadArgument{"--runs fixes the count of runs; --precision adds runs until the interval is narrow: give one"};
     }
-    if (has("--runs")) o.runs = int(whole("--runs", 1, 1000));
-    if (has("--precision")) o.precision = fraction("--precision", 0.0001, 1);
-    if (has("--max-runs")) {
-        if (o.precision == 0 && !has("--baseline")) {
+    if (g.has("--runs")) o.runs = int(whole(g, "--runs", 1, 1000));
+    if (g.has("--precision")) o.precision = fraction(g, "--precision", 0.0001, 1);
+    if (g.has("--max-runs")) {
+        if ((o.precision == 0 && !g.has("--baseline")) || g.has("--runs")) {
             throw BadArgument{"--max-runs bounds the runs that --precision or --baseline adds; --runs fixes them"};
         }
-        if (has("--runs")) throw BadArgument{"--max-runs bounds the runs that --precision or --baseline adds; --runs fixes them"};
-        o.maxRuns = int(whole("--max-runs", 3, 1000));
+        o.maxRuns = int(whole(g, "--max-runs", 3, 1000));
     }
-    if (has("--min-change")) o.minChange = fraction("--min-change", 0, 1);
-    if (has("--min-seconds")) {
-        const std::string& text = given["--min-seconds"];
+    if (g.has("--min-change")) o.minChange = fraction(g, "--min-change", 0, 1);
+    if (g.has("--min-seconds")) {
+        const std::string& text = g["--min-seconds"];
         char* end = nullptr;
         o.minSeconds = std::strtod(text.c_str(), &end);
         if (text.empty() || *end != '\0' || !(o.minSeconds >= 0.001 && o.minSeconds <= 60)) {
             throw BadArgument{"--min-seconds must be a number of seconds from 0.001 to 60, not \"" + text + "\""};
         }
     }
-    if (has("--baseline")) {
-        o.baseline = given["--baseline"];
+}
+
+// --baseline and --fail-slower: another build whose figures every cell's are compared with.
+void takeBaseline(Given& g, Options& o) {
+    if (g.has("--baseline")) {
+        o.baseline = g["--baseline"];
         if (o.baseline.empty()) throw BadArgument{"--baseline names an empty file name"};
         if (o.repeat > 0) throw BadArgument{"--repeat-report and --baseline cannot be given together"};
         if (!o.relative.empty()) throw BadArgument{"--baseline gives every figure as new / old already; it takes no --relative"};
@@ -401,72 +429,109 @@ Options parseOptions(int argc, char** argv) {
         if (!S_ISREG(info.st_mode) || access(o.baseline.c_str(), X_OK) != 0) {
             throw BadArgument{"--baseline " + o.baseline + " is not a program this user can run", false};
         }
-        if (!has("--runs")) {
+        if (!g.has("--runs")) {
             o.runs = 4;  // two A B B A blocks at least, then more for the cells not yet decided
-            o.moreRounds = !has("--precision");
-            if (!has("--max-runs")) o.maxRuns = 20;
+            o.moreRounds = !g.has("--precision");
+            if (!g.has("--max-runs")) o.maxRuns = 20;
         }
         // The control: the copy floor, whose code the two builds share.
         if (findAlgorithm("copy") != nullptr && std::find(o.algorithms.begin(), o.algorithms.end(), "copy") == o.algorithms.end()) {
             o.algorithms.push_back("copy");
         }
     }
-    if (has("--fail-slower")) {
-        if (!has("--baseline")) throw BadArgument{"--fail-slower compares with a baseline: give --baseline"};
-        o.failSlower = fraction("--fail-slower", 0, 100);
+    if (g.has("--fail-slower")) {
+        if (!g.has("--baseline")) throw BadArgument{"--fail-slower compares with a baseline: give --baseline"};
+        o.failSlower = fraction(g, "--fail-slower", 0, 100);
     }
-    if (has("--baseline-plugin")) {
-        if (!has("--baseline") || o.entries.empty()) {
-            throw BadArgument{"--baseline-plugin gives the baseline other builds of --plugin's libraries: give both"};
-        }
-        std::vector<std::string> items;
-        for (const std::string& list : plugins) {
-            for (const std::string& item : split(list)) items.push_back(item);
-        }
-        const std::vector<std::string> olds = split(given["--baseline-plugin"]);
-        if (olds.size() != items.size()) {
-            throw BadArgument{"--baseline-plugin names " + std::to_string(olds.size()) + " libraries for the " +
-                              std::to_string(items.size()) + " of --plugin, one for one"};
-        }
-        try {
-            for (std::size_t e = 0; e < o.entries.size(); ++e) {
-                if (o.entries[e].kind != UserEntry::Plugin) continue;
-                // The old library in place of the item the entry came from; the same function of it.
-                std::string path = olds[pluginItem[e]];
-                if (path.empty()) throw BadEntry("an empty file name");
-                UserEntry old = o.entries[e];
-                // An item LIBRARY:SYMBOL is matched by OLD_LIBRARY:SYMBOL; the symbol is the new one's.
-                const bool named = items[pluginItem[e]] != old.path;
-                old.path = named && path.rfind(':') != std::string::npos ? path.substr(0, path.rfind(':')) : path;
-                pluginEntries(old.path + ":" + old.symbol, {});  // loads it: a library that cannot serve fails now
-                o.baselineEntries[old.name] = entryWord(old);
-            }
-        } catch (const BadEntry& bad) {
-            throw BadArgument{std::string("--baseline-plugin: ") + bad.what(), false};
-        }
+}
+
+// --baseline-plugin: the baseline's builds of --plugin's libraries, one for each --plugin item,
+// each loaded now. `pluginItem`: for each plugin entry, the item it came from.
+void takeBaselinePlugins(Given& g, Options& o, const std::vector<std::size_t>& pluginItem) {
+    if (!g.has("--baseline-plugin")) return;
+    if (!g.has("--baseline") || o.entries.empty()) {
+        throw BadArgument{"--baseline-plugin gives the baseline other builds of --plugin's libraries: give both"};
     }
-    if (has("--baseline")) {
-        const std::string why = baselineProblem(o.baseline);
-        if (!why.empty()) throw BadArgument{"--baseline " + o.baseline + " " + why, false};
+    std::vector<std::string> items;
+    for (const std::string& list : g.plugins) {
+        for (const std::string& item : split(list)) items.push_back(item);
     }
-    if (has("--budget")) {
-        const std::string& text = given["--budget"];
+    const std::vector<std::string> olds = split(g["--baseline-plugin"]);
+    if (olds.size() != items.size()) {
+        throw BadArgument{"--baseline-plugin names " + std::to_string(olds.size()) + " libraries for the " +
+                          std::to_string(items.size()) + " of --plugin, one for one"};
+    }
+    try {
+        for (std::size_t e = 0; e < o.entries.size(); ++e) {
+            if (o.entries[e].kind != UserEntry::Plugin) continue;
+            // The old library in place of the item the entry came from; the same function of it.
+            std::string path = olds[pluginItem[e]];
+            if (path.empty()) throw BadEntry("an empty file name");
+            UserEntry old = o.entries[e];
+            // An item LIBRARY:SYMBOL is matched by OLD_LIBRARY:SYMBOL; the symbol is the new one's.
+            const bool named = items[pluginItem[e]] != old.path;
+            old.path = named && path.rfind(':') != std::string::npos ? path.substr(0, path.rfind(':')) : path;
+            pluginEntries(old.path + ":" + old.symbol, {});  // loads it: a library that cannot serve fails now
+            o.baselineEntries[old.name] = entryWord(old);
+        }
+    } catch (const BadEntry& bad) {
+        throw BadArgument{std::string("--baseline-plugin: ") + bad.what(), false};
+    }
+}
+
+// --budget, --seed and the outputs: --tsv, --write-points, --failures, each checked untouched.
+void takeBudgetAndOutputs(Given& g, Options& o) {
+    if (g.has("--budget")) {
+        const std::string& text = g["--budget"];
         char* end = nullptr;
         o.budget = std::strtod(text.c_str(), &end);
         if (text.empty() || *end != '\0' || !std::isfinite(o.budget) || o.budget <= 0) {
             throw BadArgument{"--budget must be a number of seconds above 0, not \"" + text + "\""};
         }
     }
-    if (has("--seed") && !parseWhole(given["--seed"], o.seed)) {
-        throw BadArgument{"--seed must be a whole number, not \"" + given["--seed"] + "\""};
+    if (g.has("--seed") && !parseWhole(g["--seed"], o.seed)) {
+        throw BadArgument{"--seed must be a whole number, not \"" + g["--seed"] + "\""};
     }
-    o.tsv = given["--tsv"];
-    o.pointsDir = given["--write-points"];
-    if (has("--failures")) {
-        o.failuresDir = given["--failures"];
+    o.tsv = g["--tsv"];
+    o.pointsDir = g["--write-points"];
+    if (g.has("--failures")) {
+        o.failuresDir = g["--failures"];
         if (o.failuresDir.empty()) throw BadArgument{"--failures names an empty folder name"};
     }
     checkOutputs(o);
+}
+
+}  // namespace
+
+Options parseOptions(int argc, char** argv) {
+    Options o;
+    for (const Shape& s : shapes()) {
+        if (s.byDefault) o.shapes.push_back(s.name);
+    }
+    for (const Algorithm& a : algorithms()) {
+        if (a.byDefault) o.algorithms.push_back(a.name);
+    }
+    CLI::App app{"", "hull-lab"};
+    Given given;
+    splitWords(argc, argv, app, given);
+    o.help = given.help;
+    o.version = given.version;
+    if (o.help || o.version) return o;
+    takeSets(given, o);
+    takeInputs(given, o);
+    const std::vector<std::size_t> pluginItem = takeEntries(given, o);
+    o.list = given.list;
+    if (o.list) return o;  // the entries of --plugin and --program listed too
+    takeAlgorithms(given, o);
+    takeSizes(given, o);
+    takeRounds(given, o);
+    takeBaseline(given, o);
+    takeBaselinePlugins(given, o, pluginItem);
+    if (given.has("--baseline")) {
+        const std::string why = baselineProblem(o.baseline);
+        if (!why.empty()) throw BadArgument{"--baseline " + o.baseline + " " + why, false};
+    }
+    takeBudgetAndOutputs(given, o);
     return o;
 }
 
