@@ -609,3 +609,53 @@ TEST_F(HullLab, ATerminatedRunLeavesATsvOfWholeLines) {
 }
 
 }  // namespace
+
+namespace {
+
+// A run over every shape and every entry of the build, two of the user's among them (one right,
+// one that drops a corner), gives each cell the status, h and note it was recorded with in
+// tests/data/ (the TSV's columns but the times, and the failures told on standard error), when the
+// lab's outline was split into its steps. A cell of a library this build lacks is passed over.
+TEST(HullLabRecorded, EveryShapeAndEntryEndsAsRecorded) {
+    testfiles::TempDir dir("lab-recorded");
+    const LabRun run = runLab(dir.path,
+                              "--shapes square,disc,normal,circle,lattice,line,sliver,convex --sizes 100,1000 "
+                              "--algorithms all --runs 1 --min-seconds 0.01 --budget 100 --failures FAILURES --tsv cells.tsv "
+                              "--plugin '" TEST_PLUGINS_DIR "/libmissing-corner.so','" EXAMPLES_DIR "/libgraham.so'");
+    ASSERT_EQ(run.status, 1) << run.err;
+    auto split = [](const std::string& line) {
+        std::vector<std::string> fields;
+        std::stringstream in(line);
+        for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+        if (!line.empty() && line.back() == '\t') fields.push_back("");
+        return fields;
+    };
+    auto inBuild = [](const std::string& algorithm) {
+        return lab::findAlgorithm(algorithm) != nullptr || algorithm == "missing-corner" || algorithm == "graham";
+    };
+    // The TSV's shape, n, h, algorithm, status and note of every cell, in the order they were written.
+    std::vector<std::string> expected, got;
+    for (const std::string& line : lines(read(fs::path(PROJECT_SOURCE) / "tests/data/lab-cells.tsv"))) {
+        const std::vector<std::string> fields = split(line);
+        if (fields.size() > 3 && (fields[3] == "algorithm" || inBuild(fields[3]))) expected.push_back(line);
+    }
+    for (const std::string& line : testfiles::tsvLines(read(dir.path / "cells.tsv"))) {
+        const std::vector<std::string> f = split(line);
+        ASSERT_GE(f.size(), 9u) << line;
+        got.push_back(f[0] + "\t" + f[1] + "\t" + f[2] + "\t" + f[3] + "\t" + f[7] + "\t" + f[8]);
+    }
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], expected[i]) << "cell " << i;
+    // The failures told on standard error, the same lines in the same order.
+    std::vector<std::string> told;
+    for (const std::string& line : lines(read(fs::path(PROJECT_SOURCE) / "tests/data/lab-cells.err"))) {
+        const std::size_t at = line.find(" (seed ");
+        const std::size_t name = line.rfind(", ", at);
+        if (at != std::string::npos && name != std::string::npos && inBuild(line.substr(name + 2, at - name - 2))) {
+            told.push_back(line);
+        }
+    }
+    EXPECT_EQ(lines(run.err), told);
+}
+
+}  // namespace

@@ -178,28 +178,100 @@ std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<P
     return plan.keepOrder ? file : inputOrder(file, setSeed(plan.seed, set));
 }
 
+namespace {
+
+// The heap stays as the first calls grow it. With glibc's defaults a copy of more than its mmap
+// threshold (128 KiB at first) is mapped afresh and unmapped by each call, or the top of the heap is
+// given back after each call: the next call faults the same pages in again. How often depended on
+// what the process had done before (a process that had just checked the hulls raised the
+// thresholds; one that had not did not): at 10,000 square points five of the library and array
+// entries took 1.4 to 2 times as long in a process that had not, faulting 4,000 to 17,000 pages per
+// 0.4 s, and libqhull twice as long in both; with no mapping and no trimming, every entry faulted
+// nothing and both kinds of process gave the same figure (within 3%). For the lists from 100,000
+// points the fast bins go off too: glibc hands the nodes a call freed to the next call's copy in an
+// order that grows more scattered with every call, and the figure drifted with the count of calls
+// (up to 2 times at 1,000,000 points); without them freed nodes merge and every copy is carved in
+// address order. Where the plan says so, the heap is then grown and touched to what the calls take.
+void setHeap(const CellPlan& plan, const Algorithm& algorithm) {
+    if (plan.heapDefaults) return;
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, -1);
+    if (algorithm.onList && plan.n >= 100000) mallopt(M_MXFAST, 0);
+    if (plan.heapBytes > 0) touchHeap(plan.heapBytes);
+}
+
+// Checks the hull of set number `set` (`runner` on `points`) into `result`: its h for the first
+// set, the first wrong hull or refusal with the set it came on. Adds the call's processor time to
+// `callSeconds`.
+void checkSet(const CellPlan& plan, const Algorithm& algorithm, int set, const std::vector<Point>& points, Runner& runner,
+              CellResult& result, double& callSeconds) {
+    const std::string which = set == 0 ? "" : (plan.input.empty() ? "point set " : "shuffled order ") +
+                                                  std::to_string(set + 1) + " (seed " +
+                                                  std::to_string(setSeed(plan.seed, set)) + "): ";
+    std::size_t h = 0;
+    std::string wrong;
+    try {
+        if (algorithm.origin == Origin::Floor) {
+            h = cornerCount(points);  // a floor makes no hull to check
+        } else {
+            const double before = processorSeconds();
+            std::vector<reference::Pt> hull = runner.hull();
+            callSeconds += processorSeconds() - before;
+            wrong = checkResult(algorithm, points, std::move(hull), h);
+        }
+    } catch (const Refused& refused) {
+        if (result.refused.empty() && result.wrong.empty()) result.failedSet = set;
+        if (result.refused.empty()) result.refused = which + refused.what();
+        h = cornerCount(points);
+    } catch (const WrongResult& notAHull) {
+        wrong = notAHull.what();
+        h = cornerCount(points);
+    }
+    if (set == 0) result.h = h;
+    if (result.wrong.empty() && result.refused.empty() && !wrong.empty()) result.failedSet = set;
+    if (result.wrong.empty() && !wrong.empty()) result.wrong = which + wrong;
+}
+
+// A program's runs: its executions take the sets in turn, each timed by itself (its own rounds, or
+// its whole process), until they add up to the minimum time. The first execution, already made
+// (`seconds` for `executionCalls` calls), told it how long a round takes.
+void timeExecutions(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runners, double seconds,
+                    long executionCalls, CellResult& result) {
+    const std::size_t sets = runners.size();
+    for (int run = 0; run < plan.runs; ++run) {
+        double total = run == 0 ? seconds : 0;
+        long calls = run == 0 ? executionCalls : 0;
+        for (long execution = run == 0 ? 1 : 0; total < plan.minSeconds; ++execution) {
+            runners[std::size_t(execution) % sets]->timedExecution(seconds, executionCalls);
+            total += seconds;
+            calls += executionCalls;
+        }
+        result.secondsPerCall.push_back(total / double(calls));
+    }
+}
+
+// The timed runs: each repeats calls, taking the sets in turn, until the minimum time has passed.
+void timeCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runners, CellResult& result) {
+    const std::size_t sets = runners.size();
+    for (int run = 0; run < plan.runs; ++run) {
+        long calls = 0;
+        const double start = processorSeconds();
+        double elapsed = 0;
+        do {
+            runners[std::size_t(calls) % sets]->call();
+            ++calls;
+            elapsed = processorSeconds() - start;
+        } while (elapsed < plan.minSeconds);
+        result.secondsPerCall.push_back(elapsed / double(calls));
+    }
+}
+
+}  // namespace
+
 CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
                    const std::function<void(const CellResult&)>& checked, const std::function<void(int)>& checking) {
-    const std::int64_t n = plan.n;
     const int sets = plan.keepOrder ? 1 : std::max(1, plan.sets);
-    // The heap stays as the first calls grew it. With glibc's defaults a copy of more than its
-    // mmap threshold (128 KiB at first) is mapped afresh and unmapped by each call, or the top of
-    // the heap is given back after each call: the next call faults the same pages in again. How
-    // often depended on what the process had done before (a process that had just checked the
-    // hulls raised the thresholds; one that had not did not): at 10,000 square points five of the
-    // library and array entries took 1.4 to 2 times as long in a process that had not, faulting
-    // 4,000 to 17,000 pages per 0.4 s, and libqhull twice as long in both; with no mapping and no
-    // trimming, every entry faulted nothing and both kinds of process gave the same figure (within
-    // 3%). For the lists from 100,000 points the fast bins go off too: glibc hands the nodes a call
-    // freed to the next call's copy in an order that grows more scattered with every call, and the
-    // figure drifted with the count of calls (up to 2 times at 1,000,000 points); without them
-    // freed nodes merge and every copy is carved in address order.
-    if (!plan.heapDefaults) {
-        mallopt(M_MMAP_MAX, 0);
-        mallopt(M_TRIM_THRESHOLD, -1);
-        if (algorithm.onList && n >= 100000) mallopt(M_MXFAST, 0);
-    }
-    if (plan.heapBytes > 0 && !plan.heapDefaults) touchHeap(plan.heapBytes);
+    setHeap(plan, algorithm);
     std::vector<Point> file;
     if (!plan.input.empty()) file = readPointFile(plan.input, plan.scale, plan.columns).points;
     CellResult result;
@@ -215,32 +287,7 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
         std::vector<Point> points = cellPoints(plan, set, file);
         if (plan.check && checking) checking(set);
         runners.push_back(algorithm.prepare(points));
-        if (!plan.check) continue;
-        const std::string which = set == 0 ? "" : (plan.input.empty() ? "point set " : "shuffled order ") +
-                                                      std::to_string(set + 1) + " (seed " +
-                                                      std::to_string(setSeed(plan.seed, set)) + "): ";
-        std::size_t h = 0;
-        std::string wrong;
-        try {
-            if (algorithm.origin == Origin::Floor) {
-                h = cornerCount(points);  // a floor makes no hull to check
-            } else {
-                const double before = processorSeconds();
-                std::vector<reference::Pt> hull = runners.back()->hull();
-                callSeconds += processorSeconds() - before;
-                wrong = checkResult(algorithm, points, std::move(hull), h);
-            }
-        } catch (const Refused& refused) {
-            if (result.refused.empty() && result.wrong.empty()) result.failedSet = set;
-            if (result.refused.empty()) result.refused = which + refused.what();
-            h = cornerCount(points);
-        } catch (const WrongResult& notAHull) {
-            wrong = notAHull.what();
-            h = cornerCount(points);
-        }
-        if (set == 0) result.h = h;
-        if (result.wrong.empty() && result.refused.empty() && !wrong.empty()) result.failedSet = set;
-        if (result.wrong.empty() && !wrong.empty()) result.wrong = which + wrong;
+        if (plan.check) checkSet(plan, algorithm, set, points, *runners.back(), result, callSeconds);
     }  // each runner holds its own copy of its points
     result.setsChecked = plan.check ? int(runners.size()) : 0;
     if (result.setsChecked > 0) result.checkCallSeconds = callSeconds / double(result.setsChecked);
@@ -265,31 +312,9 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
     double seconds = 0;
     long executionCalls = 0;
     if (runners.front()->timedExecution(seconds, executionCalls)) {
-        // A program: its executions take the sets in turn, each timed by itself (its own rounds, or
-        // its whole process), until they add up to the minimum time. The first execution above
-        // told it how long a round takes.
-        for (int run = 0; run < plan.runs; ++run) {
-            double total = run == 0 ? seconds : 0;
-            long calls = run == 0 ? executionCalls : 0;
-            for (long execution = run == 0 ? 1 : 0; total < plan.minSeconds; ++execution) {
-                runners[std::size_t(execution % sets)]->timedExecution(seconds, executionCalls);
-                total += seconds;
-                calls += executionCalls;
-            }
-            result.secondsPerCall.push_back(total / double(calls));
-        }
-        return result;
-    }
-    for (int run = 0; run < plan.runs; ++run) {
-        long calls = 0;
-        const double start = processorSeconds();
-        double elapsed = 0;
-        do {
-            runners[std::size_t(calls % sets)]->call();
-            ++calls;
-            elapsed = processorSeconds() - start;
-        } while (elapsed < plan.minSeconds);
-        result.secondsPerCall.push_back(elapsed / double(calls));
+        timeExecutions(plan, runners, seconds, executionCalls, result);
+    } else {
+        timeCalls(plan, runners, result);
     }
     return result;
 }

@@ -44,22 +44,12 @@ const char* statusWord(Status status) {
 
 
 
-int cellMain(int argc, char** argv) {
-    // hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults] [no-check] [warm-up]
-    //          [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH] [sets-file=PATH] [heap=BYTES]
-    if (argc < 9) return kFailed;
-    for (int i = 9; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word.rfind("entry=", 0) != 0) continue;
-        try {
-            addAlgorithms({userAlgorithm(entryFromWord(word.substr(6)))});
-        } catch (const std::exception& e) {
-            std::printf("error %s\n", e.what());
-            return kFailed;
-        }
-    }
-    const Algorithm* algorithm = findAlgorithm(argv[4]);
-    if (algorithm == nullptr) return kFailed;
+namespace {
+
+// The plan of `hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults] [no-check]
+// [warm-up] [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH] [sets-file=PATH]
+// [heap=BYTES]` (at least 9 words).
+CellPlan planOfWords(int argc, char** argv) {
     CellPlan plan;
     plan.shape = argv[2];
     plan.n = std::strtoll(argv[3], nullptr, 10);
@@ -84,32 +74,56 @@ int cellMain(int argc, char** argv) {
             plan.columns = {word.substr(8, comma - 8), word.substr(comma + 1)};
         }
     }
+    return plan;
+}
+
+// The check's report lines, as soon as the check is done: h, the sets checked and a call's time
+// (a check alone), the failed set, why the hull was wrong or refused.
+void reportCheck(const CellPlan& plan, const CellResult& checked) {
+    if (!plan.check) return;
+    std::printf("h %zu\n", checked.h);
+    if (plan.runs <= 0) {
+        std::printf("sets-checked %d\n", checked.setsChecked);
+        std::printf("call-seconds %.6e\n", checked.checkCallSeconds);
+    }
+    if (checked.failedSet >= 0) std::printf("failed-set %d\n", checked.failedSet);
+    if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
+    if (!checked.refused.empty()) {
+        std::string line = checked.refused;  // one line of the report
+        for (char& c : line) c = c == '\n' || c == '\r' ? ' ' : c;
+        std::printf("refused %s\n", line.c_str());
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int cellMain(int argc, char** argv) {
+    if (argc < 9) return kFailed;
+    for (int i = 9; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.rfind("entry=", 0) != 0) continue;
+        try {
+            addAlgorithms({userAlgorithm(entryFromWord(word.substr(6)))});
+        } catch (const std::exception& e) {
+            std::printf("error %s\n", e.what());
+            return kFailed;
+        }
+    }
+    const Algorithm* algorithm = findAlgorithm(argv[4]);
+    if (algorithm == nullptr) return kFailed;
+    const CellPlan plan = planOfWords(argc, argv);
     rusage start{};  // the program and its libraries, before the cell: what does not grow with n
     getrusage(RUSAGE_SELF, &start);
     std::printf("start-bytes %ld\n", start.ru_maxrss * 1024);
     try {
-        CellResult result = runCell(plan, *algorithm,
-                                    [&plan](const CellResult& checked) {
-                                        if (!plan.check) return;
-                                        std::printf("h %zu\n", checked.h);
-                                        if (plan.runs <= 0) {
-                                            std::printf("sets-checked %d\n", checked.setsChecked);
-                                            std::printf("call-seconds %.6e\n", checked.checkCallSeconds);
-                                        }
-                                        if (checked.failedSet >= 0) std::printf("failed-set %d\n", checked.failedSet);
-                                        if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
-                                        if (!checked.refused.empty()) {
-                                            std::string line = checked.refused;  // one line of the report
-                                            for (char& c : line) c = c == '\n' || c == '\r' ? ' ' : c;
-                                            std::printf("refused %s\n", line.c_str());
-                                        }
-                                        std::fflush(stdout);
-                                    },
-                                    [&plan](int set) {
-                                        if (!plan.check) return;
-                                        std::printf("set %d\n", set);
-                                        std::fflush(stdout);
-                                    });
+        CellResult result = runCell(
+            plan, *algorithm, [&plan](const CellResult& checked) { reportCheck(plan, checked); },
+            [&plan](int set) {
+                if (!plan.check) return;
+                std::printf("set %d\n", set);
+                std::fflush(stdout);
+            });
         std::printf("time");
         for (double seconds : result.secondsPerCall) std::printf(" %.9e", seconds);
         std::printf("\n");

@@ -1,0 +1,519 @@
+// One pass over every cell of a run: for each row (a shape or file at one size) its cells are
+// planned (or skipped from what the smaller sizes predict), checked in processes that time
+// nothing, then timed in rounds, each round running a process of every cell in an order of its own;
+// last the row's figures are summed up and its failures told.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#include "run/pass.h"
+
+namespace lab {
+
+std::string cellKey(const std::string& shape, std::int64_t n, const std::string& algorithm) {
+    return shape + " " + std::to_string(n) + " " + algorithm;
+}
+
+double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::int64_t n) {
+    if (seen.empty()) return 0;
+    auto [n2, t2] = seen.back();
+    double exponent = 2;
+    if (seen.size() >= 2) {
+        auto [n1, t1] = seen[seen.size() - 2];
+        if (t1 > 0 && t2 > 0 && n2 > n1) exponent = std::log(t2 / t1) / std::log(double(n2) / double(n1));
+        exponent = std::min(2.5, std::max(1.0, exponent));
+    }
+    return t2 * std::pow(double(n) / double(n2), exponent);
+}
+
+namespace {
+
+// The memory the system says it can give without swapping (MemAvailable), or all of it.
+double availableBytes() {
+    std::ifstream meminfo("/proc/meminfo");
+    for (std::string name; meminfo >> name;) {
+        double kib = 0;
+        meminfo >> kib;
+        if (name == "MemAvailable:") return kib * 1024;
+        meminfo.ignore(256, '\n');
+    }
+    return double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
+}
+
+bool timed(const Outcome& o) { return o.status == Status::Ok || o.status == Status::Wrong; }
+
+// Writes the point set a user entry's cell failed on into the failures folder; the message that
+// names it, or why it could not.
+std::string writeFailure(const Options& options, const Group& group, const Outcome& outcome) {
+    if (mkdir(options.failuresDir.c_str(), 0755) != 0 && errno != EEXIST) {
+        return "its input could not be written: " + options.failuresDir + ": " + std::strerror(errno);
+    }
+    const int set = std::max(0, outcome.failedSet);
+    CellPlan plan;
+    plan.shape = group.shape.name;
+    plan.n = outcome.n;
+    plan.seed = options.seed;
+    plan.input = group.input;
+    plan.keepOrder = options.samePoints && !group.input.empty();
+    std::vector<Point> file;
+    if (!group.input.empty()) {
+        file = group.plain ? readPointFile(group.input, 0).points
+                           : readPointFile(group.input, options.scale, options.columns).points;
+    }
+    const std::string path = options.failuresDir + "/" + fileNamePart(outcome.algorithm + "-" + group.shape.name) + "-" +
+                             std::to_string(outcome.n) + "-set" + std::to_string(set + 1) + ".txt";
+    if (!writePointFile(path, cellPoints(plan, set, file))) return "its input could not be written to " + path;
+    return std::string("input: ") + path + (outcome.failedSet < 0 ? " (the cell's first point set; the failure came while its sets were timed in turn)" : "");
+}
+
+// What a pass has seen of one table's entries at its smaller sizes: what predicts the larger ones.
+struct History {
+    struct Peak {
+        std::int64_t n = 0;
+        double bytes = 0, start = 0;  // at its largest, and before the cell began
+    };
+    std::map<std::string, std::vector<std::pair<std::int64_t, double>>> seen;  // by algorithm: n, fastest run
+    std::map<std::string, Peak> peak;               // by algorithm: the largest size run so far
+    std::map<std::string, std::int64_t> stoppedAt;  // by algorithm: the size it ran past the deadline at
+};
+
+// One row, a table's cells at one size, and what their processes found. Cell i is the options'
+// algorithm i; the arrays of two hold this build's (2i) and the baseline's (2i + 1).
+struct Row {
+    const Group* group = nullptr;
+    std::int64_t n = 0;
+    std::string key;       // "shape n"
+    std::string setsFile;  // where the row's processes read their sets, or "": each makes its own
+    std::vector<CellPlan> plans;
+    std::vector<double> predictedPeak;  // bytes, from smaller sizes
+    std::vector<Outcome> cells, olds;   // this build's outcomes and the baseline's
+    std::vector<std::size_t> running;   // the cells that run
+    std::vector<double> checkWall, checkPeak;  // the check processes' time and peak memory
+    std::vector<int> setsChecked;              // and the sets they checked (0: all)
+    // From kTouchedHeapFrom points without a baseline the timed processes' heap is grown and
+    // faulted in first: then the entries on arrays go straight to their timing, those on lists make
+    // their copy once (warm()), and only the user's entries make an untimed call. Elsewhere every
+    // entry makes one.
+    bool heapTouched = false;
+    bool warmsUp(const Algorithm& a) const { return !heapTouched || a.onList || a.origin == Origin::User; }
+    bool makesUntimedCall(const Algorithm& a) const { return !heapTouched || a.origin == Origin::User; }
+};
+
+class Pass {
+  public:
+    Pass(const Options& options, Report& report, const std::map<std::string, Outcome>* first,
+         const std::map<std::string, std::string>& notTimed, const std::string& filesDir, const volatile int* interrupted,
+         PassResults& results)
+        : options_(options), report_(report), first_(first), notTimed_(notTimed), filesDir_(filesDir),
+          interrupted_(interrupted), results_(results) {}
+
+    // A table: its rows, smaller sizes first. Returns 1 where a cell failed (as runPass).
+    int table(const Group& group) {
+        int status = 0;
+        report_.beginShape(group.shape);
+        History history;
+        for (std::int64_t n : group.sizes) {
+            Row row;
+            row.group = &group;
+            row.n = n;
+            row.key = group.shape.name + " " + std::to_string(n);
+            status |= prepareSets(row);
+            planCells(row, history);
+            runRounds(row, history);
+            if (!row.setsFile.empty()) std::remove(row.setsFile.c_str());
+            if (*interrupted_) return status;
+            status |= finishRow(row, history);
+            report_.endRow();
+        }
+        report_.endShape();
+        return status;
+    }
+
+  private:
+    int prepareSets(Row& row);
+    void planCells(Row& row, History& history);
+    std::string skipReason(const Row& row, History& history, std::size_t i, double& predicted);
+    void runProcess(Row& row, std::size_t i, int round, bool old, std::size_t k);
+    void runRounds(Row& row, History& history);
+    void skipOverBudget(Row& row, History& history);
+    bool needsMore(const Row& row, std::size_t i) const;
+    std::vector<double> spreadsWithRow(const Row& row) const;
+    int finishRow(Row& row, History& history);
+    int tellFailure(const Row& row, Outcome& outcome);
+    void noteUnsettled(const Row& row, const Outcome& outcome, const Outcome& old, double floor);
+
+    const Options& options_;
+    Report& report_;
+    const std::map<std::string, Outcome>* first_;
+    const std::map<std::string, std::string>& notTimed_;
+    const std::string& filesDir_;
+    const volatile int* interrupted_;
+    PassResults& results_;
+    std::vector<double> spreads_;  // the spread of every timed cell's runs so far (logSpread)
+    std::mutex progressLock_;      // the checks run side by side
+};
+
+// The row's h, for every cell, those that do not run included: the first point set's (the
+// children work this out again on their own, in processes that have not seen these lists); the
+// set written for --write-points; from kSharedSetsFrom points the sets written once for every
+// process. Returns 1 when the points could not be written.
+int Pass::prepareSets(Row& row) {
+    const Group& group = *row.group;
+    const std::string& shapeName = group.shape.name;
+    int status = 0;
+    if (!group.input.empty()) results_.hOfRow[row.key] = group.h;
+    std::vector<Point> points;  // the row's first set, where made here
+    if (!results_.hOfRow.count(row.key)) {
+        points = makeShape(shapeName, row.n, options_.seed);
+        results_.hOfRow[row.key] = (long long)cornerCount(points);
+        std::string path = options_.pointsDir + "/" + shapeName + "-" + std::to_string(row.n) + ".txt";
+        if (!options_.pointsDir.empty() && !writePointFile(path, points)) {
+            std::cerr << "hull-lab: cannot write " << path << '\n';
+            status = 1;
+        }
+    }
+    const int sets = options_.sets > 0 ? options_.sets : defaultSets(row.n);
+    if (group.input.empty() && row.n >= kSharedSetsFrom && !filesDir_.empty()) {
+        row.setsFile = filesDir_ + "/" + shapeName + "-" + std::to_string(row.n) + ".points";
+        if (!writeCellSets(row.setsFile, shapeName, row.n, options_.seed, sets, points)) row.setsFile.clear();
+    }
+    return status;
+}
+
+// Each cell's plan, and what it comes to when it does not run.
+void Pass::planCells(Row& row, History& history) {
+    const Group& group = *row.group;
+    const std::size_t count = options_.algorithms.size();
+    row.predictedPeak.assign(count, 0);
+    row.cells.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& name = options_.algorithms[i];
+        CellPlan plan;
+        plan.shape = group.shape.name;
+        plan.n = row.n;
+        plan.seed = options_.seed;
+        plan.algorithm = name;
+        plan.runs = 1;  // a process per run
+        plan.minSeconds = options_.minSeconds;
+        plan.sets = options_.sets > 0 ? options_.sets : defaultSets(row.n);
+        plan.deadline = 3 * options_.budget + 2;
+        plan.heapDefaults = options_.heapDefaults;
+        plan.input = group.input;
+        plan.scale = group.plain ? 0 : options_.scale;
+        plan.keepOrder = options_.samePoints && !group.input.empty();
+        plan.columns = group.plain ? Columns{} : options_.columns;
+        plan.entry = findAlgorithm(name)->entry;
+        plan.filesDir = filesDir_;
+        plan.setsFile = row.setsFile;
+        row.plans.push_back(plan);
+        // Memory grows with n: predicted from the largest size run so far.
+        const auto peak = history.peak.find(name);
+        row.predictedPeak[i] = peak != history.peak.end()
+                                   ? predictedPeakBytes(row.n, peak->second.n, peak->second.bytes, peak->second.start)
+                                   : 0;
+        Outcome& outcome = row.cells[i];
+        outcome = Outcome{group.shape.name, row.n, name, -1, Status::Skipped, 0, 0, 0, {}, 0, ""};
+        const std::string key = cellKey(group.shape.name, row.n, name);
+        double predicted = 0;
+        if (first_ != nullptr && first_->at(key).status != Status::Ok && first_->at(key).status != Status::Wrong) {
+            outcome = first_->at(key);
+        } else if (notTimed_.count(name)) {
+            outcome.note = notTimed_.at(name);
+        } else {
+            outcome.note = skipReason(row, history, i, predicted);
+            if (outcome.note.empty()) row.running.push_back(i);
+            else if (predicted > 0) outcome.median = predicted;
+        }
+    }
+    row.olds = row.cells;  // the baseline's: skipped where this build's are
+    row.checkWall.assign(2 * count, 0);
+    row.checkPeak.assign(2 * count, 0);
+    row.setsChecked.assign(2 * count, 0);
+    row.heapTouched = options_.baseline.empty() && row.n >= kTouchedHeapFrom;
+}
+
+// Why cell i is skipped on the first pass, or "" when it runs: it ran past the
+// deadline on fewer points, or the smaller sizes predict more memory than the machine has or more
+// time than the budget. Sets `predicted` to the seconds a call is predicted to take, where it says so.
+std::string Pass::skipReason(const Row& row, History& history, std::size_t i, double& predicted) {
+    const std::string& name = options_.algorithms[i];
+    if (history.stoppedAt.count(name)) {
+        // It ran past the deadline on fewer points: on more it would only do so again.
+        return "stopped at " + std::to_string(history.stoppedAt[name]) + " points";
+    }
+    if (first_ != nullptr) return "";
+    const double call = predict(history.seen[name], row.n);
+    const double bytes = row.predictedPeak[i];
+    const int sets = row.plans[i].sets;
+    if (bytes > 0.8 * availableBytes()) {
+        // Skipped rather than killed by the system when it runs out.
+        char note[96];
+        std::snprintf(note, sizeof note, "predicted %.1f GB of memory; %.1f GB available", bytes / 1e9, availableBytes() / 1e9);
+        predicted = call;
+        return note;
+    }
+    // A call longer than the minimum time makes a run alone; the check process makes the first
+    // call on every set the runs will reach (until twice the minimum time), and each run is a
+    // process of its own that makes one call to warm up.
+    if (call > 0 && call * (2 * options_.runs + std::min<double>(sets, 1 + std::ceil(2 * options_.minSeconds / call))) >
+                        options_.budget) {
+        char note[64];
+        std::snprintf(note, sizeof note, "predicted %.1e s per call", call);
+        predicted = call;
+        return note;
+    }
+    return "";
+}
+
+// Runs process number `k` of the round `round` (-1: the check, which times nothing) of cell i, by
+// this build or the baseline (`old`), and adds what it found to the cell's outcome. A timed process
+// takes only the sets its check reached (with a baseline, the sets both builds' checks reached),
+// which is all the sets its time lets it take. The cell ends with the first run that does not end well.
+void Pass::runProcess(Row& row, std::size_t i, int round, bool old, std::size_t k) {
+    Outcome& outcome = old ? row.olds[i] : row.cells[i];
+    const bool check = round < 0;
+    if (!check && outcome.status != Status::Ok && outcome.status != Status::Wrong) return;
+    CellPlan plan = row.plans[i];
+    plan.check = check;
+    plan.warmUp = !check;
+    if (check) plan.runs = 0;  // the check's calls, no timing
+    for (int side = 0; !check && side < 2; ++side) {
+        const int reached = row.setsChecked[2 * i + std::size_t(side)];
+        if (reached > 0) plan.sets = std::min(plan.sets, reached);
+    }
+    const std::size_t mine = 2 * i + (old ? 1 : 0);
+    const Algorithm& algorithm = *findAlgorithm(plan.algorithm);
+    if (row.heapTouched) {
+        plan.heapBytes = check ? row.predictedPeak[i] : row.checkPeak[mine];
+        if (!check && plan.heapBytes > 0 && !row.warmsUp(algorithm)) plan.warmUp = false;
+    }
+    if (old) {
+        plan.program = options_.baseline;
+        if (options_.baselineEntries.count(plan.algorithm)) plan.entry = options_.baselineEntries.at(plan.algorithm);
+    }
+    {
+        std::lock_guard<std::mutex> hold(progressLock_);
+        report_.progress(plan, results_.done + k, results_.total, round, std::max(round + 1, options_.runs));
+    }
+    Outcome next = runChild(plan, interrupted_);
+    if (*interrupted_) return;
+    outcome.wall += next.wall;
+    if (check) {
+        row.checkWall[mine] = next.wall;
+        row.checkPeak[mine] = next.peakBytes;
+        row.setsChecked[mine] = next.setsChecked;
+        next.wall = outcome.wall;
+        outcome = next;
+        if (old && outcome.note.empty() && outcome.status == Status::Crashed) outcome.note = "in the baseline";
+        return;
+    }
+    outcome.peakBytes = std::max(outcome.peakBytes, next.peakBytes);
+    if (next.status != Status::Ok) {
+        next.h = outcome.h;
+        next.peakBytes = outcome.peakBytes;
+        next.runs = outcome.runs;
+        next.wall = outcome.wall;
+        outcome = next;
+        return;
+    }
+    outcome.runs.push_back(next.runs.front());
+}
+
+// First each cell's hulls are checked, in a process of its own that times nothing. Then rounds:
+// round r runs the r-th process of every cell still running, in an order of its own, so that a slow
+// spell of the machine falls on every cell of the row alike. Every timed process is the same: it
+// builds the sets, makes one untimed call (a fresh process's first call faults in the heap it grows:
+// qhull on 1,000,000 square points took 0.49 to 0.66 s as the first call, 0.10 s warm), then times
+// its run. A process that had checked the hulls before timing had a heap shaped by the check: at
+// 100,000 points the list entry `incremental` took 1.6 times as long there. With a baseline each
+// cell is run by both builds, the new one first in even rounds and the baseline first in odd ones:
+// over two rounds, A B B A.
+void Pass::runRounds(Row& row, History& history) {
+    const bool compared = !options_.baseline.empty();
+    for (int round = -1; !*interrupted_; ++round) {
+        std::vector<std::size_t> now;  // the cells this round runs
+        for (std::size_t i : row.running) {
+            if (round < options_.runs || ((options_.precision > 0 || options_.moreRounds) && needsMore(row, i))) {
+                now.push_back(i);
+            }
+        }
+        if (round >= options_.runs && now.empty()) break;
+        const auto schedule = roundSchedule(now, options_.seed, row.key, round, compared);
+        std::atomic<std::size_t> next{0};
+        auto work = [&] {
+            for (std::size_t k = next++; k < schedule.size() && !*interrupted_; k = next++) {
+                runProcess(row, schedule[k].first, round, schedule[k].second, compared ? k / 2 : k);
+            }
+        };
+        // The checks time nothing: one on each core. The timed processes run alone.
+        std::vector<std::thread> helpers;
+        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        for (unsigned c = 1; round < 0 && c < cores; ++c) helpers.emplace_back(work);
+        work();
+        for (std::thread& helper : helpers) helper.join();
+        if (round < 0 && !*interrupted_) skipOverBudget(row, history);
+    }
+}
+
+// A cell whose own check shows that its runs would take more than three times the budget (where a
+// process of it would be stopped) is not timed: its prediction from the smaller sizes was far off
+// (`cgal-gift-wrapping` on 10^7 `line` points: predicted 0.5 s a call, took 28.5 s). Larger sizes
+// predict from the check's call.
+void Pass::skipOverBudget(Row& row, History& history) {
+    const bool compared = !options_.baseline.empty();
+    for (std::size_t i : row.running) {
+        Outcome& o = row.cells[i];
+        const double call = o.checkCall;
+        if (o.status != Status::Ok || call <= 0 || (compared && row.olds[i].status != Status::Ok)) continue;
+        const bool warms = row.makesUntimedCall(*findAlgorithm(o.algorithm));
+        auto run = [&](double c) { return std::max(options_.minSeconds, c) + (warms ? c : 0); };
+        const double oldCall = row.olds[i].checkCall > 0 ? row.olds[i].checkCall : call;
+        const double timing = options_.runs * (run(call) + (compared ? run(oldCall) : 0));
+        if (timing <= 3 * options_.budget) continue;
+        history.seen[o.algorithm].push_back({row.n, call});
+        char note[160];
+        std::snprintf(note, sizeof note,
+                      "its check's call took %.2g s: its %d runs would take %.2g s, over three times the budget of %g s",
+                      call, options_.runs, timing, options_.budget);
+        for (Outcome* side : {&o, &row.olds[i]}) {
+            side->status = Status::Skipped;
+            side->note = note;
+        }
+    }
+}
+
+// The least spread an interval is given: the median spread of the run's cells so far, this row's
+// included. A cell's few runs may agree by chance; the machine's typical cell says how far another
+// run of it may land.
+std::vector<double> Pass::spreadsWithRow(const Row& row) const {
+    std::vector<double> all = spreads_;
+    for (const Outcome& o : row.cells) {
+        if (timed(o) && o.runs.size() > 1) all.push_back(logSpread(o.runs));
+    }
+    return all;
+}
+
+// Whether cell i needs another round to have its figure as precise as asked (with a baseline: its
+// ratio), and can get it within the runs and the budget it has.
+bool Pass::needsMore(const Row& row, std::size_t i) const {
+    const bool compared = !options_.baseline.empty();
+    const Outcome& o = row.cells[i];
+    if (!timed(o) || (compared && !timed(row.olds[i]))) return false;
+    if (int(o.runs.size()) >= options_.maxRuns) return false;
+    const double perRun = (o.wall - row.checkWall[2 * i]) / double(o.runs.size()) * (compared ? 2 : 1);
+    const double spent = o.wall + (compared ? row.olds[i].wall : 0);
+    if (spent + perRun > options_.budget) return false;
+    if (options_.precision > 0) {
+        return !precise(o, compared ? &row.olds[i] : nullptr, options_.precision, medianOf(spreadsWithRow(row)));
+    }
+    return compared && options_.moreRounds && undecided(o.runs, row.olds[i].runs, report_.verdictLevel(), options_.minChange);
+}
+
+// The row's figures, what they teach the larger sizes, its failures told, each cell reported.
+int Pass::finishRow(Row& row, History& history) {
+    const bool compared = !options_.baseline.empty();
+    int status = 0;
+    spreads_ = spreadsWithRow(row);
+    const double floor = medianOf(spreads_);
+    for (std::size_t i = 0; i < options_.algorithms.size(); ++i) {
+        const std::string& name = options_.algorithms[i];
+        Outcome& outcome = row.cells[i];
+        if (timed(outcome) && !outcome.runs.empty()) {
+            summarise(outcome, floor);
+            history.seen[name].push_back({row.n, outcome.min});  // the least noisy of the runs
+        }
+        Outcome& old = row.olds[i];
+        if (compared && timed(old) && !old.runs.empty()) summarise(old, floor);
+        if (compared && outcome.status == Status::Ok && old.status != Status::Ok && !old.algorithm.empty()) {
+            // The baseline's failure is the cell's: its figure cannot be compared.
+            outcome.status = old.status;
+            outcome.note = "the baseline: " + old.note;
+        }
+        if (outcome.peakBytes > 0) history.peak[name] = {row.n, outcome.peakBytes, outcome.startBytes};
+        if (outcome.status == Status::Stopped && !history.stoppedAt.count(name)) history.stoppedAt[name] = row.n;
+        status |= tellFailure(row, outcome);
+        noteUnsettled(row, outcome, old, floor);
+        if (outcome.h < 0) outcome.h = results_.hOfRow[row.key];
+        if (compared) {
+            old.h = outcome.h;
+            report_.baselineCell(old);
+        }
+        report_.cell(outcome);
+        results_.outcomes[cellKey(row.group->shape.name, row.n, name)].push_back(outcome);
+        ++results_.done;
+    }
+    return status;
+}
+
+// A failed cell told on standard error, a user entry's with the point set it failed on written
+// out (first pass only). Returns 1 for a WRONG hull, a refusal, a crash, or any failure of a user's
+// entry; else 0.
+int Pass::tellFailure(const Row& row, Outcome& outcome) {
+    const bool failed = outcome.status == Status::Wrong || outcome.status == Status::Refused ||
+                        outcome.status == Status::Crashed || outcome.status == Status::Stopped;
+    const bool user = findAlgorithm(outcome.algorithm)->origin == Origin::User;
+    if (failed && user && first_ == nullptr) outcome.note += "; " + writeFailure(options_, *row.group, outcome);
+    if (outcome.status != Status::Wrong && outcome.status != Status::Refused && outcome.status != Status::Crashed &&
+        !(failed && user)) {
+        return 0;
+    }
+    const char* what = outcome.status == Status::Wrong     ? "WRONG hull"
+                       : outcome.status == Status::Refused ? "refused"
+                       : outcome.status == Status::Stopped ? "stopped"
+                                                           : "crashed";
+    std::cerr << "hull-lab: " << what << ": " << row.group->shape.name << ", " << row.n << " points, " << outcome.algorithm
+              << " (seed " << options_.seed << "): " << outcome.note << '\n';
+    return 1;
+}
+
+// A cell that --precision's rounds did not bring within it, or whose comparison the extra rounds
+// did not decide, added to the run's list of them.
+void Pass::noteUnsettled(const Row& row, const Outcome& outcome, const Outcome& old, double floor) {
+    const bool compared = !options_.baseline.empty();
+    const std::string cell = row.key + " " + outcome.algorithm;
+    if (options_.precision > 0 && outcome.status == Status::Ok && (!compared || old.status == Status::Ok) &&
+        !precise(outcome, compared ? &old : nullptr, options_.precision, floor)) {
+        double centre = outcome.median, lo = outcome.lo, hi = outcome.hi;
+        if (compared) pairedRatio(outcome.runs, old.runs, centre, lo, hi);
+        char text[64];
+        std::snprintf(text, sizeof text, " (+-%.0f%% after %zu runs)", lo > 0 ? 100 * halfWidth(centre, lo, hi) : 100.0,
+                      outcome.runs.size());
+        results_.imprecise.push_back(cell + text);
+    }
+    if (options_.moreRounds && outcome.status == Status::Ok && old.status == Status::Ok &&
+        undecided(outcome.runs, old.runs, report_.verdictLevel(), options_.minChange)) {
+        double ratio = 0, lo = 0, hi = 0;
+        pairedRatio(outcome.runs, old.runs, ratio, lo, hi);
+        char text[64];
+        std::snprintf(text, sizeof text, " (%.3f after %zu runs)", ratio, outcome.runs.size());
+        results_.imprecise.push_back(cell + text);
+    }
+}
+
+}  // namespace
+
+int runPass(const Options& options, const std::vector<Group>& groups, Report& report,
+            const std::map<std::string, Outcome>* first, const std::map<std::string, std::string>& notTimed,
+            const std::string& filesDir, const volatile int* interrupted, PassResults& results) {
+    Pass pass(options, report, first, notTimed, filesDir, interrupted, results);
+    int status = 0;
+    for (const Group& group : groups) {
+        status |= pass.table(group);
+        if (*interrupted) break;
+    }
+    return status;
+}
+
+}  // namespace lab

@@ -1,0 +1,49 @@
+// One pass over every cell of a run (run/pass.cpp): shape by shape, size by size, each row's cells
+// checked and then timed in rounds of fresh processes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hull_lab.h"
+
+namespace lab {
+
+// What a table of the run holds: a shape at the sizes asked for, or a point file at its own size.
+struct Group {
+    Shape shape;                       // a point file's: its name as given, and what it holds
+    std::vector<std::int64_t> sizes;  // ascending, each once
+    std::string input;                 // the point file, or "" for a shape
+    long long h = -1;                  // a point file's hull corners
+    bool plain = false;                // the file was rewritten as "x;y" lines (standard input)
+};
+
+// "shape n algorithm": a cell's key in PassResults::outcomes.
+std::string cellKey(const std::string& shape, std::int64_t n, const std::string& algorithm);
+
+// What the passes of a run gather.
+struct PassResults {
+    std::map<std::string, std::vector<Outcome>> outcomes;  // by cellKey, a pass each
+    std::map<std::string, long long> hOfRow;               // "shape n": the row's h, kept across passes
+    std::vector<std::string> imprecise;  // cells that the rounds of --precision or a baseline did not settle
+    std::size_t done = 0, total = 0;     // processes run, and to run, for the progress line
+};
+
+// The predicted seconds per call at n, from the same shape and algorithm at smaller sizes (their
+// fastest runs): the power law through the last two, its exponent held between 1 and 2.5; from
+// one size alone, n^2. O(1).
+double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::int64_t n);
+
+// One pass over every cell of the options, each cell in fresh processes. `first`, on the later
+// passes of a repeat report, holds the first pass's outcomes: a cell that was not timed there is
+// not run again. `notTimed`: the user's entries that hung on a hard input, with why (their cells are
+// skipped). Stops early when `*interrupted` is set. Returns 1 when a hull was WRONG, a library
+// refused a point set or a cell crashed, else 0.
+int runPass(const Options& options, const std::vector<Group>& groups, Report& report,
+            const std::map<std::string, Outcome>* first, const std::map<std::string, std::string>& notTimed,
+            const std::string& filesDir, const volatile int* interrupted, PassResults& results);
+
+}  // namespace lab
