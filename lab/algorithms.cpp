@@ -3,6 +3,8 @@
 // this build has.
 
 #include "lab.h"
+#include "own/own.h"
+#include "peers/peers.h"
 
 namespace lab {
 

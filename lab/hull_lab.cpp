@@ -26,6 +26,11 @@
 
 #include "hull_lab.h"
 #include "run/pass.h"
+#include "inputs/inputs.h"
+#include "run/cell.h"
+#include "run/runner.h"
+#include "run/report.h"
+#include "user/user.h"
 
 namespace {
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "lab.h"
+#include "inputs/inputs.h"
+#include "user/user.h"
 
 namespace lab {
 

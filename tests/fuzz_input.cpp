@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "../lab/lab.h"
+#include "../lab/inputs/inputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

@@ -12,6 +12,8 @@
 
 #include "../lab/lab.h"
 #include "lab_run.h"
+#include "run/figures.h"
+#include "user/user.h"
 #include "test_files.h"
 
 namespace {

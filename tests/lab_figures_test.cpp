@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../lab/lab.h"
+#include "../lab/run/figures.h"
 
 namespace {
 

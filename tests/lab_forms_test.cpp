@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "../lab/lab.h"
+#include "../lab/inputs/inputs.h"
+#include "../lab/own/own.h"
+#include "../lab/run/cell.h"
 #include "hull_check.h"
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "lab.h"
 #include "lab_run.h"
+#include "inputs/inputs.h"
 
 namespace {
 

@@ -12,6 +12,9 @@
 
 #include "../lab/lab.h"
 #include "lab_run.h"
+#include "inputs/inputs.h"
+#include "run/cell.h"
+#include "run/report.h"
 #include "test_files.h"
 
 namespace {

@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "../lab/lab.h"
+#include "../lab/inputs/inputs.h"
+#include "../lab/run/cell.h"
 
 extern char** environ;
 

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "../lab/lab.h"
+#include "../lab/inputs/inputs.h"
+#include "../lab/run/cell.h"
 #include "hull_check.h"
 #include "test_files.h"
 

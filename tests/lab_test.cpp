@@ -20,6 +20,9 @@
 #include "../lab/lab.h"
 #include "hull_check.h"
 #include "lab_run.h"
+#include "inputs/inputs.h"
+#include "run/cell.h"
+#include "run/figures.h"
 #include "test_files.h"
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "../lab/lab.h"
 #include "lab_run.h"
+#include "inputs/inputs.h"
 #include "test_files.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "lab.h"
+#include "inputs/inputs.h"
 
 namespace lab {
 

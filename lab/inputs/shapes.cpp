@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "lab.h"
+#include "inputs/inputs.h"
 
 namespace lab {
 

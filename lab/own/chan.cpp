@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "lab.h"
+#include "own/own.h"
 
 namespace lab {
 

@@ -39,6 +39,7 @@
 #endif
 
 #include "lab.h"
+#include "own/own.h"
 
 namespace lab {
 

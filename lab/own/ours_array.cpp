@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "lab.h"
+#include "own/own.h"
 
 namespace lab {
 

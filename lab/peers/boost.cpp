@@ -16,6 +16,7 @@
 
 #include <boost/version.hpp>
 #include "peer.h"
+#include "peers/peers.h"
 
 namespace lab {
 

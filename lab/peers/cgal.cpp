@@ -14,6 +14,7 @@
 
 #include <CGAL/version.h>
 #include "peer.h"
+#include "peers/peers.h"
 
 namespace lab {
 

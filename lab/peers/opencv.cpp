@@ -7,6 +7,7 @@
 
 #include <opencv2/core/version.hpp>
 #include "peer.h"
+#include "peers/peers.h"
 
 namespace lab {
 

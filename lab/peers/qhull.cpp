@@ -12,6 +12,7 @@
 #include <string>
 
 #include "peer.h"
+#include "peers/peers.h"
 
 namespace lab {
 

@@ -14,6 +14,9 @@
 #include <stdexcept>
 
 #include "lab.h"
+#include "inputs/inputs.h"
+#include "own/own.h"
+#include "run/cell.h"
 
 namespace lab {
 

@@ -12,6 +12,8 @@
 #include <sstream>
 
 #include "hull_lab.h"
+#include "peers/peers.h"
+#include "run/runner.h"
 #include "lab_build.h"
 #include "lab_version.h"
 

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "lab.h"
+#include "inputs/inputs.h"
+#include "run/figures.h"
 
 namespace lab {
 

@@ -15,6 +15,8 @@
 #include <sstream>
 
 #include "hull_lab.h"
+#include "inputs/inputs.h"
+#include "user/user.h"
 
 namespace lab {
 

@@ -19,6 +19,11 @@
 #include <thread>
 
 #include "run/pass.h"
+#include "inputs/inputs.h"
+#include "run/cell.h"
+#include "run/runner.h"
+#include "run/figures.h"
+#include "run/report.h"
 
 namespace lab {
 

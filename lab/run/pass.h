@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "hull_lab.h"
+#include "inputs/inputs.h"
+#include "run/report.h"
 
 namespace lab {
 

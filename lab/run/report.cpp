@@ -13,6 +13,10 @@
 #include <map>
 
 #include "lab.h"
+#include "inputs/inputs.h"
+#include "run/cell.h"
+#include "run/figures.h"
+#include "run/report.h"
 
 namespace lab {
 

@@ -20,6 +20,11 @@
 #include <sstream>
 
 #include "lab.h"
+#include "run/cell.h"
+#include "run/runner.h"
+#include "run/figures.h"
+#include "run/report.h"
+#include "user/user.h"
 
 namespace lab {
 

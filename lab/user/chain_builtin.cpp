@@ -3,6 +3,7 @@
 // plugin costs beyond its code. Only in a build configured with -DHULL_LAB_CHAIN_BUILTIN=ON.
 
 #include "lab.h"
+#include "peers/peers.h"
 #include "monotone_chain.h"
 
 namespace lab {

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "lab.h"
+#include "user/user.h"
 
 namespace lab {
 

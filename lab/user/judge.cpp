@@ -10,6 +10,10 @@
 #include <sstream>
 
 #include "lab.h"
+#include "inputs/inputs.h"
+#include "run/cell.h"
+#include "run/runner.h"
+#include "user/user.h"
 
 namespace lab {
 

@@ -15,6 +15,7 @@
 
 #include "hull_lab_plugin.h"
 #include "lab.h"
+#include "user/user.h"
 
 namespace lab {
 

@@ -21,6 +21,9 @@
 #include <sstream>
 
 #include "lab.h"
+#include "inputs/inputs.h"
+#include "run/report.h"
+#include "user/user.h"
 
 namespace lab {
 

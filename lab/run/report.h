@@ -1,0 +1,86 @@
+// What the user sees (run/report.cpp): the tables, the TSV and the progress line.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "inputs/inputs.h"
+#include "lab.h"
+#include "run/figures.h"
+#include "run/cell.h"
+
+namespace lab {
+
+// What the user sees: a table per shape on standard output, row by row; a TSV line per cell;
+// progress on standard error when it is a terminal.
+class Report {
+  public:
+    // `sets` says how the calls take the point sets; without `tables` only the progress and the
+    // TSV are written (the repeat report prints its own).
+    // With `relative`, the tables give each figure as a multiple of that entry's in the same row,
+    // with the interval of the ratios of the runs of one round.
+    Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
+           std::string relative = "");
+    // The run's context, on standard output and as the TSV's "#" lines, then the TSV's header.
+    // The judge's verdicts on the user's entries follow, a line each (a TSV "# judge:" line each).
+    void begin(const std::vector<std::pair<std::string, std::string>>& context, const std::vector<std::string>& warnings,
+               const std::vector<std::string>& verdicts = {});
+    void beginShape(const Shape& shape);
+    // The running process: its cell, the cells done, the round.
+    void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds);
+    void cell(const Outcome& outcome);  // the TSV line, at once (with a baseline: at the row's end)
+    // With a baseline, the tables and the TSV compare each cell's runs with the baseline's of the
+    // same round; the end of the run gives the geometric means and the control's word.
+    void setBaseline(double minChange, std::string control, std::size_t cells, int looks);
+    // The confidence each cell's verdict is given at (verdictLevel of the run's cells).
+    double verdictLevel() const { return verdictLevel_; }
+    void baselineCell(const Outcome& old);  // the baseline's outcome of the cell given next
+    double slowestRatio() const { return slowest_; }  // the largest ratio of a cell called slower, or 0
+    void endRow();                      // the row of the cells given since the last one
+    void endShape();
+    void finish();
+
+  private:
+    void clearProgress();
+    void printGrowth();  // under a table: each algorithm's fitted growth exponent
+    void endComparedRow();
+    void printMeans();
+    struct Compared {
+        std::string algorithm;
+        double ratio;
+        std::vector<double> roundRatios;  // new / old, round by round
+    };
+    bool compared_ = false;
+    double minChange_ = 0.05;
+    double verdictLevel_ = 0.95;
+    std::string control_;
+    std::vector<Outcome> oldRow_;
+    std::vector<Compared> comparedCells_;
+    double slowest_ = 0;
+    int verdicts_[3] = {0, 0, 0};  // faster, same, slower
+    std::vector<std::string> algorithms_;
+    int runs_;
+    double budget_;
+    std::string sets_;
+    bool tables_;
+    std::string relative_;
+    bool skipped_ = false;
+    int tsvFd_;
+    bool terminal_;
+    bool progressShown_ = false;
+    double started_;
+    std::vector<Outcome> row_;
+    std::vector<std::string> notes_;
+    std::map<std::string, std::vector<std::pair<std::int64_t, double>>> growth_;  // by algorithm: n, median
+};
+
+// The exponent b of the power law t = a n^b that fits the figures (n, seconds per call) best: least
+// squares of log t on log n. False when fewer than two distinct sizes have a figure above 0.
+bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent);
+
+double wallSeconds();
+
+}  // namespace lab

@@ -1,0 +1,41 @@
+// The parent's side of a cell (run/runner.cpp): a cell, or a judge's call, in a child process.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "lab.h"
+#include "run/cell.h"
+
+namespace lab {
+
+// How a process of the lab (a cell, a judge's call) ended: what it printed, and how it exited.
+struct ProcessEnd {
+    std::string report;  // its standard output
+    int status = 0;      // as waitpid gives it
+    bool stopped = false;  // killed at the deadline
+    double seconds = 0;    // wall time
+    double peakBytes = 0;  // resident at its largest
+};
+
+// Runs `hull-lab WORDS...` as a fresh process in a process group of its own, reads what it prints,
+// and kills the group (programs it started included) at `deadline` wall seconds or when
+// `*interrupted` is set.
+// `program`: another hull-lab (a baseline build) instead of this one.
+ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted,
+                         const std::string& program = "");
+
+// The status and note of a process that did not end well (a signal, a deadline, an exit status
+// of the lab's own), or Ok when it exited with 0 and said nothing of that kind.
+Status endStatus(const ProcessEnd& end, std::string& note);
+
+// Runs one cell as a fresh process of this program (`hull-lab --cell ...`) and waits for it, at
+// most until the plan's deadline, or until `*interrupted` is set by a signal (then the child is
+// killed and the outcome does not count).
+Outcome runChild(const CellPlan& plan, const volatile int* interrupted);
+
+// The hidden `--cell` mode of hull-lab: runs the cell and reports to standard output. Returns the
+// exit status.
+int cellMain(int argc, char** argv);
+
+}  // namespace lab

@@ -1,0 +1,83 @@
+// The user's own entries (user/): plugins, programs and their judge.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "lab.h"
+
+namespace lab {
+
+// ---- The user's own entries (user/): plugins, programs and their judge ---------------------------
+
+// A hull the user brings: a function of a plugin (a shared library that include/hull_lab_plugin.h
+// describes) or a program run through the shell on a point file.
+struct UserEntry {
+    enum Kind { Plugin, Program } kind = Plugin;
+    std::string name;     // "graham", "graham-f64", "hull"
+    std::string path;     // the plugin's library, as given
+    std::string symbol;   // the plugin's function
+    bool f64 = false;     // it takes doubles
+    std::string command;  // the program's command
+};
+
+// An entry that cannot be taken (a library that cannot be loaded, a symbol it lacks): one line.
+struct BadEntry : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The entries of a --plugin item "PATH" (each of hull_lab_hull and hull_lab_hull_f64 that the
+// library exports) or "PATH:SYMBOL". Loads the library to see. Throws BadEntry. `taken`: names in
+// use, which an entry's name must not repeat.
+std::vector<UserEntry> pluginEntries(const std::string& item, const std::vector<std::string>& taken);
+
+// The entry of a --program command, named after the program or its script ("python3 hull.py":
+// hull), with -2, -3 ... where that name is taken.
+UserEntry programEntry(const std::string& command, const std::vector<std::string>& taken);
+
+// The entry as an algorithm of the lab: its hull is checked in whichever direction it runs and
+// from any start; its runner loads the library, or runs the program, in the process it runs in.
+Algorithm userAlgorithm(const UserEntry& entry);
+
+// An entry as one word of a process's command line, and back (std::invalid_argument on a word
+// that is not one). O(length).
+std::string entryWord(const UserEntry& entry);
+UserEntry entryFromWord(const std::string& word);
+
+// The folder where programs find the point files they are run on, one file per point set, named
+// by a hash of its points and shared by every program, round and cell that takes that set.
+void setProgramFiles(const std::string& dir);
+
+// The hard inputs every user entry is judged on before any cell: no points, one point, copies,
+// lines, edge points, the extremes of the exact range, a small sliver and lattice.
+struct HardInput {
+    std::string name;  // "one-line-shuffled", a file name too
+    std::string what;  // "points on one line, shuffled"
+    std::vector<Point> points;
+};
+const std::vector<HardInput>& hardInputs();
+
+// One hard input's verdict on an entry.
+struct Verdict {
+    const HardInput* input;
+    Status status;     // Ok, Wrong, Refused, Crashed, Stopped
+    std::string note;  // what was wrong
+    std::string file;  // where the input was written, for a failure
+    std::string timing;  // a program's: self-timed or timed as a whole process
+};
+
+// Runs the entry on every hard input, each in a process of its own stopped after `deadline` s;
+// after a hang, the inputs left are not tried. Each failure's input is written into
+// `failuresDir` (made when first needed). O(hard inputs) processes.
+std::vector<Verdict> judge(const UserEntry& entry, double deadline, const std::string& filesDir,
+                           const std::string& failuresDir, const volatile int* interrupted);
+
+// The one line of an entry's verdicts: "graham: right on 14 of 14 hard inputs", or the count and
+// the first failure; then a line for each other failure.
+std::string verdictLines(const UserEntry& entry, const std::vector<Verdict>& verdicts);
+
+// The hidden `--judge WORD INDEX FILES` mode: the entry on one hard input. Returns the exit status.
+int judgeMain(int argc, char** argv);
+
+}  // namespace lab
