@@ -5,7 +5,7 @@
 # make fuzz   fuzz the hull functions, then hull-lab's point-file reader, for FUZZ_SECONDS each (default 600)
 # make check  check the hull files that `make run` left in out/
 # make plots  draw out/times.png and out/hulls.png from them
-# make docs-pictures  a fresh run, drawn into docs/ (the README's pictures)
+# make docs-pictures  a fresh run, drawn into docs/ (the guide's pictures)
 # make lab    the default hull-lab (six shapes, 1,000 to 1,000,000 points, the floors, the lab's
 #             own hulls and every library of the build) into out/lab.txt, out/lab.tsv, out/lab.png
 #             and out/lab.html (the page: open it in a browser)

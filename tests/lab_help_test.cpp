@@ -60,4 +60,25 @@ TEST_F(HullLabHelp, ListNamesEveryShapeAndEveryEntryOfTheBuildAndYours) {
     EXPECT_FALSE(fs::exists(dir_.path / "hull-lab-failures")) << "--list judged the plugin";
 }
 
+// The guide's reference of every option opens with --help itself, word for word, and explains each
+// option the help lists under a heading of its own.
+TEST_F(HullLabHelp, TheGuidesOptionReferenceIsTheHelpAndExplainsEveryOption) {
+    const LabRun help = lab("--help");
+    ASSERT_EQ(help.status, 0) << help.err;
+    const std::string page = testfiles::read(fs::path(PROJECT_SOURCE) / "docs/guide/options.md");
+    const std::string open = "<!-- hull-lab --help -->\n```text\n", close = "```\n<!-- end of hull-lab --help -->";
+    const std::size_t from = page.find(open), to = page.find(close);
+    ASSERT_NE(from, std::string::npos) << "docs/guide/options.md has no help block";
+    ASSERT_NE(to, std::string::npos) << "docs/guide/options.md: the help block has no end";
+    EXPECT_EQ(page.substr(from + open.size(), to - from - open.size()), help.out)
+        << "docs/guide/options.md's help block is not `hull-lab --help`: paste the new help there";
+    const std::regex option("^  (-h,)?(--[a-z-]+)");
+    for (const std::string& line : lines(help.out)) {
+        std::smatch match;
+        if (!std::regex_search(line, match, option)) continue;
+        EXPECT_NE(page.find("\n### `" + match[2].str()), std::string::npos)
+            << match[2] << " has no section of its own in docs/guide/options.md";
+    }
+}
+
 }  // namespace

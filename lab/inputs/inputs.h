@@ -35,7 +35,7 @@ struct SplitMix64 {  // the shapes' points, the shuffled orders of a point file
 
 struct Shape {
     std::string name;    // "square"
-    std::string growth;  // how its hull size grows, for --help and the README
+    std::string growth;  // how its hull size grows, for --list and the guide
     bool byDefault = true;  // in a run that names no shapes
 };
 
