@@ -2,6 +2,10 @@
 // them (on a fresh PointList copy each time), their array forms, Chan's algorithm, and the peers
 // this build has.
 
+#include <algorithm>
+#include <cctype>
+#include <map>
+
 #include "lab.h"
 #include "own/own.h"
 #include "peers/peers.h"
@@ -171,7 +175,11 @@ std::vector<Algorithm> buildList() {
          "no hull: a PointList copy, one read of it, its release"},
     };
     for (Algorithm& a : list) a.onList = a.origin == Origin::Program || a.name == "copy-list";
-    for (const PeerLibrary& library : peerLibraries()) library.add(list);
+    for (const PeerLibrary& library : peerLibraries()) {
+        const std::size_t before = list.size();
+        library.add(list);
+        for (std::size_t i = before; i < list.size(); ++i) list[i].library = library.name;
+    }
 #ifdef HULL_LAB_CHAIN_BUILTIN
     // As the lab's array entries: a copy of the points per call, sorted in place.
     list.push_back({"chain-builtin", "monotone chain", Origin::Lab, {false, true, false}, false, prepareArray<chainBuiltin>,
@@ -219,6 +227,40 @@ const Algorithm* findAlgorithm(const std::string& name) {
         if (a.name == name) return &a;
     }
     return nullptr;
+}
+
+const std::vector<std::pair<std::string, std::string>>& entryGroups() {
+    static const std::vector<std::pair<std::string, std::string>> groups = {
+        {"cgal", "CGAL's entries"},
+        {"boost", "Boost.Geometry's entries"},
+        {"geos", "GEOS's entries"},
+        {"opencv", "OpenCV's entries"},
+        {"qhull", "Qhull's entries"},
+        {"libraries", "every library's entries"},
+        {"lists", "the program's own functions on its PointList"},
+        {"arrays", "their array forms: the same decisions on a std::vector"},
+        {"ours", "the lab's own hulls"},
+        {"floors", "no hull: what a call pays before any hull"},
+        {"yours", "your plugins' and programs' entries"},
+    };
+    return groups;
+}
+
+bool groupEntries(const std::string& word, std::vector<std::string>& names) {
+    static const std::map<std::string, Origin> origins = {{"libraries", Origin::Peer}, {"lists", Origin::Program},
+                                                          {"arrays", Origin::ArrayForm}, {"ours", Origin::Lab},
+                                                          {"floors", Origin::Floor}, {"yours", Origin::User}};
+    const auto group = std::find_if(entryGroups().begin(), entryGroups().end(),
+                                    [&](const std::pair<std::string, std::string>& g) { return g.first == word; });
+    if (group == entryGroups().end()) return false;
+    names.clear();
+    for (const Algorithm& a : algorithms()) {
+        std::string library = a.library;
+        for (char& c : library) c = char(std::tolower(static_cast<unsigned char>(c)));
+        const bool in = origins.count(word) ? a.origin == origins.at(word) : library == word;
+        if (in) names.push_back(a.name);
+    }
+    return true;
 }
 
 std::vector<std::pair<std::string, std::string>> libraries() {

@@ -8,7 +8,9 @@
 // point sets of the shape in turn; a cell predicted to take longer than the budget is skipped, and
 // one that runs far past it is stopped. --repeat-report runs every cell R times and prints each
 // cell's spread. Exit status: 0 every hull right, 1 a hull was WRONG, a library refused a point set
-// or a cell crashed, 2 bad arguments or a bad point file (nothing was run and no file was touched).
+// or a cell crashed (in a run with entries of the user's and no --strict: one of theirs failed), 2 bad
+// arguments, a bad point file, or a plugin or program that cannot start (nothing was run and no file
+// was touched).
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -349,6 +351,11 @@ int main(int argc, char** argv) {
     report.finish();
     if (options.repeat > 0 && !interrupted) printSpreads(options, run.groups, results.outcomes);
     if (!interrupted) printUnsettled(options, results.imprecise);
+    if (results.findings > 0 && !interrupted) {
+        std::cerr << "hull-lab: " << results.findings << (results.findings == 1 ? " failure" : " failures")
+                  << " of entries not yours (named above) are findings: the exit status judges your entries"
+                  << (status == 0 ? ", which were right on every input" : "") << " (--strict counts every failure)\n";
+    }
     status |= closeRun(run, report);
     if (interrupted) {
         std::signal(interrupted, SIG_DFL);

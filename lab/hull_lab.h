@@ -37,6 +37,8 @@ struct Options {
     std::vector<UserEntry> entries;  // the user's plugins' functions and programs, in the order given
     Columns columns;                 // --columns X,Y of the point files
     std::string failuresDir = "hull-lab-failures";  // where a user entry's failures are written
+    bool strict = false;  // every WRONG, refused or crashed cell makes the status 1, not only the user's entries'
+
     double precision = 0;     // more rounds until a cell's interval is within this of its median; 0: --runs fixes them
     int maxRuns = 8;          // with a precision (or a baseline, 20 by default): the most runs of a cell
     bool moreRounds = false;  // with a baseline and no --runs: more rounds for the cells not yet decided

@@ -79,6 +79,7 @@ struct Algorithm {
     std::size_t refusesBelow = 0;  // refuses points whose hull has fewer corners than this
     bool anyDirection = false;     // promises no direction: checked in the direction it runs
     std::string entry = {};        // a user entry's word for its cell's process (see entryWord)
+    std::string library = {};      // a peer's library, as libraries() names it ("CGAL"), or ""
 };
 
 // The algorithms of this build: each of the program's three, then its array form and the peers
@@ -89,6 +90,15 @@ const Algorithm* findAlgorithm(const std::string& name);
 // Adds the user's entries after the build's (user/entries.cpp): call before taking pointers into
 // algorithms().
 void addAlgorithms(std::vector<Algorithm> entries);
+
+// The words --algorithms takes for groups of entries, each with what it selects: one per library a
+// build can have (cgal, boost, geos, opencv, qhull), then libraries, lists, arrays, ours, floors
+// and yours.
+const std::vector<std::pair<std::string, std::string>>& entryGroups();
+
+// The entries of this build (the user's included) that the group `word` selects, in the build's
+// order; false when `word` is no group's. O(entries).
+bool groupEntries(const std::string& word, std::vector<std::string>& names);
 
 // ---- A cell's outcome, as the parent sees it -----------------------------------------------------
 

@@ -400,15 +400,15 @@ TEST_F(HullLab, WritesTablesATsvThatParsesPointFilesAndAPlot) {
 }
 
 // Gift wrapping on points in convex position takes seconds a call from 50,000 points up: with a
-// 1 s budget it is skipped when a smaller size predicts it, stopped when nothing does (at 100,000,
-// ten seconds a call or more, far past the 5 s at which a 1 s cell is stopped), and the run ends
-// either way.
+// 1 s budget it is skipped when two smaller sizes predict it (10,000 after 2,000), stopped when
+// fewer do (at 100,000, ten seconds a call or more, far past the 5 s at which a 1 s cell is
+// stopped), and the run ends either way.
 TEST_F(HullLab, ACellOverTheBudgetIsSkippedOrStoppedAndTheRunGoesOn) {
     struct Case {
         const char* sizes;
         const char* n;
         const char* status;
-    } cases[] = {{"2000,50000", "50000", "skipped"}, {"100000", "100000", "stopped"}};
+    } cases[] = {{"2000,10000,50000", "50000", "skipped"}, {"100000", "100000", "stopped"}};
     for (const Case& c : cases) {
         LabRun run = lab(std::string("--shapes convex --sizes ") + c.sizes +
                       " --algorithms gift_wrapping,incremental --budget 1 --runs 1 --tsv lab.tsv");
@@ -658,7 +658,15 @@ TEST(HullLabRecorded, EveryShapeAndEntryEndsAsRecorded) {
             told.push_back(line);
         }
     }
-    EXPECT_EQ(lines(run.err), told);
+    // The last line, since the exit status judges the user's entries: the others' failures are findings.
+    std::vector<std::string> err = lines(run.err);
+    if (told.size() > 14) {  // 14 of the lines are missing-corner's
+        ASSERT_FALSE(err.empty());
+        EXPECT_EQ(err.back().rfind("hull-lab: " + std::to_string(told.size() - 14) + " failure", 0), 0u) << err.back();
+        EXPECT_NE(err.back().find("of entries not yours (named above) are findings"), std::string::npos) << err.back();
+        err.pop_back();
+    }
+    EXPECT_EQ(err, told);
 }
 
 }  // namespace

@@ -161,4 +161,26 @@ std::vector<std::pair<std::size_t, bool>> roundSchedule(const std::vector<std::s
     return schedule;
 }
 
+Fastest fastestOf(const std::vector<Outcome>& row, const std::function<bool(const Outcome&)>& eligible) {
+    Fastest f;
+    auto counts = [&](const Outcome& o) { return o.status == Status::Ok && o.median > 0 && eligible(o); };
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (!counts(row[i])) continue;
+        if (f.index < 0 || row[i].median < row[std::size_t(f.index)].median) {
+            f.rival = f.index;
+            f.index = int(i);
+        } else if (f.rival < 0 || row[i].median < row[std::size_t(f.rival)].median) {
+            f.rival = int(i);
+        }
+    }
+    if (f.index < 0) return f;
+    const Outcome& best = row[std::size_t(f.index)];
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (int(i) == f.index || !counts(row[i])) continue;
+        const bool apart = best.hi > 0 && row[i].lo > 0 && row[i].lo > best.hi;
+        if (!apart) f.sure = false;
+    }
+    return f;
+}
+
 }  // namespace lab

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,6 +78,16 @@ double pairedPValue(const std::vector<double>& a, const std::vector<double>& b);
 // ratio is off 1 by half the smallest change that counts or more and the rounds so far lean that
 // way (p below 0.3), so that more rounds may decide it. Cells plainly the same stop. O(rounds log rounds).
 bool undecided(const std::vector<double>& now, const std::vector<double>& old, double level, double minChange);
+
+// The fastest of a row's outcomes among those `eligible` accepts that were timed right (status
+// Ok, a median above 0): its index in `row` (-1 for none), the runner-up's, and whether the call is
+// sure: every other eligible outcome's interval lies wholly above the fastest's (an outcome without
+// an interval, from one run, leaves it unsure). Ties go to the first. O(row).
+struct Fastest {
+    int index = -1, rival = -1;
+    bool sure = true;
+};
+Fastest fastestOf(const std::vector<Outcome>& row, const std::function<bool(const Outcome&)>& eligible);
 
 // The order in which round `round` of a row runs its `entries` cells: a shuffle seeded by the
 // run's seed, the row and the round, the same on every machine. Each entry once. O(entries).

@@ -66,7 +66,7 @@ void checkOutputs(const Options& o) {
 struct Given {
     std::map<std::string, std::string> values;  // by option name
     std::vector<std::string> plugins, programs;  // each option may be given again
-    bool samePoints = false, heapDefaults = false, help = false, version = false, list = false;
+    bool samePoints = false, heapDefaults = false, help = false, version = false, list = false, strict = false;
     std::string relative;
     const CLI::App* app = nullptr;
     bool has(const char* name) const { return app->count(name) > 0; }
@@ -87,7 +87,7 @@ void declareOptions(CLI::App& app, Given& g) {
     const char* run = "What to run";
     valueOption(app, g, run, "--shapes", "LIST", "", "shapes to run (--list); default: all but those named only");
     valueOption(app, g, run, "--sizes", "LIST", "", "points per cell, 1e6 or 1000000; default: 1e3,1e4,1e5,1e6");
-    valueOption(app, g, run, "--algorithms", "LIST", "", "entries to run (--list), or all; default: all but those named only");
+    valueOption(app, g, run, "--algorithms", "LIST", "", "entries or groups (--list: cgal, libraries, yours...), or all");
     valueOption(app, g, run, "--input", "FILES", "", "your point files (- : standard input), a table each, instead of shapes");
     valueOption(app, g, run, "--scale", "K", "", "decimal coordinates of --input times K, each then whole");
     valueOption(app, g, run, "--columns", "X,Y", "", "x and y are these fields of --input's lines (numbers from 1 or names)");
@@ -98,6 +98,7 @@ void declareOptions(CLI::App& app, Given& g) {
     app.add_option("--program", g.programs, "your hull as a program: a point file in, its corners out; again for more")
         ->group(yours)->option_text("'COMMAND'")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     valueOption(app, g, yours, "--failures", "DIR", "hull-lab-failures", "where the points your entries failed on are written");
+    app.add_flag("--strict", g.strict, "exit 1 on any WRONG, refused or crashed cell, not only your entries'")->group(yours);
     const char* measure = "How to measure";
     valueOption(app, g, measure, "--runs", "K", "3", "rounds: a process per cell and round (with --baseline: 4, then more)");
     valueOption(app, g, measure, "--precision", "P", "", "more rounds until each interval is within +-P (0.05 or 5%)");
@@ -131,8 +132,10 @@ void describe(CLI::App& app) {
         "its own. Prints the median time per call and, as +-X%, where another run would put it.");
     app.footer(
         "Every option takes --name value or --name=value; LISTs are comma-separated.\n"
-        "Exit status: 0 every hull right; 1 a WRONG hull, a refused point set, a crashed cell, an entry of\n"
-        "yours that failed a hard input, or --fail-slower; 2 bad arguments or a bad point file (nothing run).\n"
+        "Exit status: 0 every hull right; 1 a WRONG hull, a refused point set or a crashed cell, or --fail-slower.\n"
+        "With entries of yours the status judges theirs (the judge's inputs and the cells); others' failures\n"
+        "are findings (--strict: every failure counts). 2: bad arguments, a bad point file, or a plugin or\n"
+        "program that cannot start (nothing run).\n"
         "The guide, with every option explained: docs/guide/ in hull-lab's source.");
     app.get_formatter()->column_width(36);
     app.set_help_flag();
@@ -170,6 +173,15 @@ std::string listing() {
         const std::string calls = *a.calls != '\0' ? std::string(" (") + a.calls + ")" : origin;
         out << "  " << std::left << std::setw(34) << a.name << ' ' << a.method << calls
             << (a.byDefault ? "" : " (named only)") << '\n';
+    }
+    out << "Groups (--algorithms takes them beside names: cgal,filter-radix-chain):\n";
+    for (const auto& [word, what] : entryGroups()) {
+        std::vector<std::string> names;
+        groupEntries(word, names);
+        std::string list;
+        for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+        out << "  " << std::left << std::setw(10) << word << ' ' << what << ": " << (!list.empty() ? list : word == "yours" ? "none; give --plugin or --program" : "none in this build")
+            << '\n';
     }
     out << "A peer's call first copies the points into the form its library takes, and that copy is timed,\n"
            "as a caller pays for it. A library that gives up on a point set shows as refused; a wrong hull, as WRONG.";
@@ -262,6 +274,7 @@ void takeSets(Given& g, Options& o) {
     if (g.samePoints) o.sets = 1;
     o.samePoints = g.samePoints;
     o.heapDefaults = g.heapDefaults;
+    o.strict = g.strict;
     if (g.has("--repeat-report")) {
         o.repeat = int(whole(g, "--repeat-report", 2, 100));
         if (g.has("--tsv")) throw BadArgument{"--repeat-report prints its own report; it takes no --tsv"};
@@ -329,6 +342,8 @@ std::vector<std::size_t> takeEntries(Given& g, Options& o) {
     }
     for (const std::string& command : g.programs) {
         if (command.find_first_not_of(" \t") == std::string::npos) throw BadArgument{"--program names an empty command"};
+        const std::string why = programProblem(command);
+        if (!why.empty()) throw BadArgument{"--program '" + command + "' cannot start: " + why, false};
         o.entries.push_back(programEntry(command, taken));
         taken.push_back(o.entries.back().name);
     }
@@ -338,18 +353,32 @@ std::vector<std::size_t> takeEntries(Given& g, Options& o) {
     return pluginItem;
 }
 
-// --algorithms and --relative: which entries run, in which order.
+// --algorithms and --relative: which entries run, in which order. --algorithms takes names, group
+// words (cgal, libraries, yours, ...: entryGroups()) and all, in any mix; each entry runs once, where
+// it is first named.
 void takeAlgorithms(Given& g, Options& o) {
-    if (g.has("--algorithms") && g["--algorithms"] == "all") {
-        o.algorithms.clear();
-        for (const Algorithm& a : algorithms()) o.algorithms.push_back(a.name);
-    } else if (g.has("--algorithms")) {
-        o.algorithms = split(g["--algorithms"]);
-        for (const std::string& name : o.algorithms) {
-            if (findAlgorithm(name) == nullptr) {
-                throw BadArgument{"unknown algorithm \"" + name + "\", or not in this build (see --list)"};
+    if (g.has("--algorithms")) {
+        std::vector<std::string> chosen;
+        auto add = [&chosen](const std::string& name) {
+            if (std::find(chosen.begin(), chosen.end(), name) == chosen.end()) chosen.push_back(name);
+        };
+        for (const std::string& word : split(g["--algorithms"])) {
+            std::vector<std::string> names;
+            if (word == "all") {
+                for (const Algorithm& a : algorithms()) add(a.name);
+            } else if (findAlgorithm(word) != nullptr) {
+                add(word);
+            } else if (!groupEntries(word, names)) {
+                throw BadArgument{"unknown algorithm \"" + word + "\", or not in this build (see --list)"};
+            } else if (names.empty()) {
+                throw BadArgument{"--algorithms " + word + ": " +
+                                  (word == "yours" ? std::string("no entry of yours; give --plugin or --program")
+                                                   : "this build has no such entry (its library was not found when hull-lab was built)")};
+            } else {
+                for (const std::string& name : names) add(name);
             }
         }
+        o.algorithms = chosen;
     }
     // The user's entries run whether or not --algorithms names them; naming them places them.
     for (const UserEntry& entry : o.entries) {

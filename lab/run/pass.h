@@ -32,6 +32,7 @@ struct PassResults {
     std::map<std::string, long long> hOfRow;               // "shape n": the row's h, kept across passes
     std::vector<std::string> imprecise;  // cells that the rounds of --precision or a baseline did not settle
     std::size_t done = 0, total = 0;     // processes run, and to run, for the progress line
+    std::size_t findings = 0;  // failures of entries not the user's, where the status judges the user's alone
 };
 
 // The predicted seconds per call at n, from the same shape and algorithm at smaller sizes (their
@@ -43,7 +44,8 @@ double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::in
 // passes of a repeat report, holds the first pass's outcomes: a cell that was not timed there is
 // not run again. `notTimed`: the user's entries that hung on a hard input, with why (their cells are
 // skipped). Stops early when `*interrupted` is set. Returns 1 when a hull was WRONG, a library
-// refused a point set or a cell crashed, else 0.
+// refused a point set or a cell crashed (with entries of the user's and without --strict: when one
+// of theirs failed), else 0.
 int runPass(const Options& options, const std::vector<Group>& groups, Report& report,
             const std::map<std::string, Outcome>* first, const std::map<std::string, std::string>& notTimed,
             const std::string& filesDir, const volatile int* interrupted, PassResults& results);

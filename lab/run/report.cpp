@@ -44,6 +44,38 @@ std::string withInterval(const std::string& figure, double centre, double lo, do
     return figure + text;
 }
 
+// Seconds as people read them: "0.742 ms", "3.98 us", "1.20 s".
+std::string humanSeconds(double seconds) {
+    if (seconds >= 1) return format("%.3g s", seconds);
+    if (seconds >= 1e-3) return format("%.3g ms", seconds * 1e3);
+    return format("%.3g us", seconds * 1e6);
+}
+
+// "filter-radix-chain 0.742 ms +-9%": an outcome's median with its interval, where it has one.
+std::string named(const Outcome& o) {
+    return o.algorithm + " " + withInterval(humanSeconds(o.median), o.median, o.lo, o.hi);
+}
+
+// What the line under a table says of a row: its fastest entry (floors aside), whether the call is
+// sure, and its fastest library; "" where nothing was timed right.
+std::string fastestLine(const std::vector<Outcome>& row) {
+    const Fastest any = fastestOf(row, [](const Outcome& o) { return findAlgorithm(o.algorithm)->origin != Origin::Floor; });
+    if (any.index < 0) return "";
+    std::string line = "fastest at " + std::to_string(row.front().n) + ": " + named(row[std::size_t(any.index)]);
+    const Outcome& best = row[std::size_t(any.index)];
+    if (!any.sure && !(best.lo > 0)) {
+        line += " (one run: no interval to be sure by)";
+    } else if (!any.sure && any.rival >= 0) {
+        line += " (not sure: " + row[std::size_t(any.rival)].algorithm + " " +
+                humanSeconds(row[std::size_t(any.rival)].median) + ", their intervals overlap)";
+    } else if (!any.sure) {
+        line += " (not sure: another entry's interval overlaps)";
+    }
+    const Fastest library = fastestOf(row, [](const Outcome& o) { return findAlgorithm(o.algorithm)->origin == Origin::Peer; });
+    if (library.index >= 0 && library.index != any.index) line += "; fastest library: " + named(row[std::size_t(library.index)]);
+    return line;
+}
+
 // Writes all of `line` with as few write calls as it takes; a signal cannot cut it short.
 void writeWhole(int fd, const std::string& line) {
     std::size_t done = 0;
@@ -136,6 +168,7 @@ void Report::beginShape(const Shape& shape) {
                                   std::string(relative_.empty() ? "" : "; of a ratio: the interval of the ratios round by round") +
                                   "); ?: wider than +-10%\n"
                             : "")
+              << "*: the row's fastest, floors aside (named under the table, with the fastest library)\n"
               << pad("n", 9) << pad("h", 9);
     for (const std::string& name : algorithms_) std::cout << pad(name, columnWidth(name));
     std::cout << std::endl;
@@ -195,6 +228,10 @@ void Report::endRow() {
         h = o.h >= 0 ? o.h : h;
         if (!relative_.empty() && o.algorithm == relative_ && o.status == Status::Ok) base = &o;
     }
+    const int fastest =
+        fastestOf(row_, [](const Outcome& o) { return findAlgorithm(o.algorithm)->origin != Origin::Floor; }).index;
+    const std::string line = fastestLine(row_);
+    if (!line.empty()) fastest_.push_back(line);
     std::cout << pad(std::to_string(row_.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
     for (const std::string& name : algorithms_) {
         std::string text = "";
@@ -228,6 +265,7 @@ void Report::endRow() {
             }
             if (o.status != Status::Ok && o.status != Status::Skipped) notes_.push_back(o.algorithm + " at " +
                                                                                    std::to_string(o.n) + ": " + o.note);
+            if (fastest >= 0 && &o == &row_[std::size_t(fastest)]) text += "*";
         }
         std::cout << pad(text, columnWidth(name));
     }
@@ -326,9 +364,9 @@ void Report::printMeans() {
     }
     double point = 0, lo = 0, hi = 0;
     std::size_t cells = 0;
+    // Every cell's mean is not a verdict on any entry: it says how the run moved as a whole.
     if (mean("", point, lo, hi, cells)) {
-        std::cout << "  " << std::left << std::setw(36) << "every cell" << std::right
-                  << withInterval(format("%.3f", point), point, lo, hi) << "  " << verdictOf(point, lo, hi, minChange_) << " ("
+        std::cout << "all cells together: " << withInterval(format("%.3f", point), point, lo, hi) << ", no single verdict ("
                   << cells << " cells: " << verdicts_[2] << " slower, " << verdicts_[0] << " faster, " << verdicts_[1]
                   << " the same)\n";
     }
@@ -358,6 +396,8 @@ void Report::endShape() {
                   << " s per cell)\n";
     }
     skipped_ = false;
+    for (const std::string& line : fastest_) std::cout << line << '\n';
+    fastest_.clear();
     printGrowth();
     for (const std::string& note : notes_) std::cout << "  " << note << '\n';
     std::cout << std::endl;

@@ -74,6 +74,7 @@ class Report {
     double started_;
     std::vector<Outcome> row_;
     std::vector<std::string> notes_;
+    std::vector<std::string> fastest_;  // the lines under the table: each row's fastest
     std::map<std::string, std::vector<std::pair<std::int64_t, double>>> growth_;  // by algorithm: n, median
 };
 

@@ -262,6 +262,32 @@ class ProgramRunner : public Runner {
 
 void setProgramFiles(const std::string& dir) { programFiles() = dir; }
 
+std::string programProblem(const std::string& command) {
+    std::istringstream words(command);
+    std::string word;
+    while (words >> word && word.find('=') != std::string::npos && word.find('=') > 0 &&
+           word.find_first_of("'\"$`\\") == std::string::npos) {
+    }  // past the NAME=value words before the program
+    if (word.empty() || word.find_first_of("'\"$`\\(){}<>|;&*?[]~") != std::string::npos) return "";  // the shell's to tell
+    if (word.find('/') != std::string::npos) {
+        struct stat info {};
+        if (stat(word.c_str(), &info) != 0) return word + ": " + std::strerror(errno);
+        if (!S_ISREG(info.st_mode) || access(word.c_str(), X_OK) != 0) return word + ": not a program this user can run";
+        return "";
+    }
+    // A builtin, a function or a program on PATH, as the shell that runs the command finds it.
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, 1), dup2(null, 2);
+        execl("/bin/sh", "sh", "-c", "command -v -- \"$0\"", word.c_str(), static_cast<char*>(nullptr));
+        _exit(126);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return "";  // not known: the cells will tell
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : word + ": not found";
+}
+
 UserEntry programEntry(const std::string& command, const std::vector<std::string>& taken) {
     // The program's or its script's name: the first word that is not an interpreter, an option or
     // a variable, without its folder and its extension.

@@ -36,6 +36,11 @@ std::vector<UserEntry> pluginEntries(const std::string& item, const std::vector<
 // hull), with -2, -3 ... where that name is taken.
 UserEntry programEntry(const std::string& command, const std::vector<std::string>& taken);
 
+// Why the program of a --program command cannot start, or "": its first word (after NAME=value
+// words) is a path that is not a file this user can run, or a name the shell does not find. A word
+// the shell would expand is not judged here. O(one shell process).
+std::string programProblem(const std::string& command);
+
 // The entry as an algorithm of the lab: its hull is checked in whichever direction it runs and
 // from any start; its runner loads the library, or runs the program, in the process it runs in.
 Algorithm userAlgorithm(const UserEntry& entry);

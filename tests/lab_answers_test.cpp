@@ -1,0 +1,243 @@
+// The answers a run gives at a glance: each row's fastest named, entries chosen by library or
+// group, an exit status about the user's own entries, cells tried rather than skipped on a guess.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../lab/lab.h"
+#include "../lab/run/figures.h"
+#include "lab_run.h"
+#include "test_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testfiles::lines;
+
+class Answers : public testing::Test {
+  protected:
+    LabRun lab(const std::string& arguments) { return runLab(dir_.path, arguments); }
+    // The TSV's cells: (algorithm, "shape n") -> (status, note).
+    std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> cells() {
+        std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> result;
+        for (const std::string& line : testfiles::tsvLines(testfiles::read(dir_.path / "lab.tsv"))) {
+            std::vector<std::string> f;
+            std::stringstream in(line);
+            for (std::string field; std::getline(in, field, '\t');) f.push_back(field);
+            if (f.size() >= 9 && f[0] != "shape") result[{f[3], f[0] + " " + f[1]}] = {f[7], f[8]};
+        }
+        return result;
+    }
+    testfiles::TempDir dir_{"hull-lab-answers"};
+};
+
+// ---- The fastest of a row ----------------------------------------------------------------------
+
+lab::Outcome cell(const char* name, double median, double lo, double hi, lab::Status status = lab::Status::Ok) {
+    lab::Outcome o;
+    o.algorithm = name;
+    o.median = median, o.lo = lo, o.hi = hi, o.status = status;
+    return o;
+}
+
+TEST(LabFastest, TheFastestRightCellWinsAndIsSureOnlyWhenNoIntervalReachesIt) {
+    auto all = [](const lab::Outcome&) { return true; };
+    struct Case {
+        const char* name;
+        std::vector<lab::Outcome> row;
+        int index, rival;
+        bool sure;
+    } cases[] = {
+        {"apart", {cell("a", 2, 1.9, 2.1), cell("b", 1, 0.9, 1.1)}, 1, 0, true},
+        {"overlapping intervals", {cell("a", 1.2, 1.0, 1.4), cell("b", 1, 0.9, 1.1)}, 1, 0, false},
+        {"a tie goes to the first", {cell("a", 1, 0.9, 1.1), cell("b", 1, 0.9, 1.1)}, 0, 1, false},
+        {"a WRONG hull is never the fastest", {cell("a", 0.1, 0.09, 0.11, lab::Status::Wrong), cell("b", 1, 0.9, 1.1)}, 1, -1, true},
+        {"a skipped cell is not in the race", {cell("a", 0.1, 0, 0, lab::Status::Skipped), cell("b", 1, 0.9, 1.1)}, 1, -1, true},
+        {"one run: no interval, not sure", {cell("a", 2, 0, 0), cell("b", 1, 0, 0)}, 1, 0, false},
+        {"nothing timed", {cell("a", 0, 0, 0, lab::Status::Crashed)}, -1, -1, true},
+        {"the runner-up is the second fastest", {cell("a", 3, 2.9, 3.1), cell("b", 1, 0.9, 1.1), cell("c", 2, 1.9, 2.1)}, 1, 2, true},
+    };
+    for (const Case& c : cases) {
+        const lab::Fastest f = lab::fastestOf(c.row, all);
+        EXPECT_EQ(f.index, c.index) << c.name;
+        EXPECT_EQ(f.rival, c.rival) << c.name;
+        if (c.index >= 0) {
+            EXPECT_EQ(f.sure, c.sure) << c.name;
+        }
+    }
+    // Only what `eligible` accepts: the floors aside, a slower entry wins.
+    const std::vector<lab::Outcome> row = {cell("copy", 0.1, 0.09, 0.11), cell("b", 1, 0.9, 1.1)};
+    EXPECT_EQ(lab::fastestOf(row, [](const lab::Outcome& o) { return o.algorithm != "copy"; }).index, 1);
+}
+
+TEST_F(Answers, EachTableMarksAndNamesItsRowsFastestAndFastestLibrary) {
+    const LabRun run = lab("--shapes disc --sizes 1000,3000 --algorithms copy,qhull-array,cgal-akl-toussaint,incremental --runs 3 "
+                           "--min-seconds 0.02 --tsv lab.tsv");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The fastest of every row by the TSV's medians, floors aside.
+    std::map<std::string, std::pair<double, std::string>> fastest;  // n -> (median, entry)
+    for (const std::string& line : testfiles::tsvLines(testfiles::read(dir_.path / "lab.tsv"))) {
+        std::vector<std::string> f;
+        std::stringstream in(line);
+        for (std::string field; std::getline(in, field, '\t');) f.push_back(field);
+        if (f[0] == "shape" || f[3] == "copy" || f[7] != "ok") continue;
+        const double median = std::stod(f[4]);
+        if (!fastest.count(f[1]) || median < fastest[f[1]].first) fastest[f[1]] = {median, f[3]};
+    }
+    ASSERT_EQ(fastest.size(), 2u);
+    for (const auto& [n, best] : fastest) {
+        const std::string said = "fastest at " + n + ": " + best.second + " ";
+        EXPECT_NE(run.out.find(said), std::string::npos) << said << "\n" << run.out;
+        // Its figure marked in the row: one mark a row.
+        for (const std::string& row : lines(run.out)) {
+            if (row.rfind(std::string(9 - n.size(), ' ') + n, 0) == 0) {
+                EXPECT_EQ(std::count(row.begin(), row.end(), '*'), 1) << row;
+            }
+        }
+    }
+    EXPECT_NE(run.out.find("; fastest library: cgal-akl-toussaint "), std::string::npos) << run.out;
+}
+
+// ---- Entries by library and group ---------------------------------------------------------------
+
+TEST(LabGroups, EachGroupSelectsWhatItSays) {
+    for (const auto& [word, what] : lab::entryGroups()) {
+        std::vector<std::string> names;
+        ASSERT_TRUE(lab::groupEntries(word, names)) << word;
+        for (const std::string& name : names) {
+            const lab::Algorithm& a = *lab::findAlgorithm(name);
+            static const std::map<std::string, lab::Origin> origin = {
+                {"libraries", lab::Origin::Peer}, {"lists", lab::Origin::Program}, {"arrays", lab::Origin::ArrayForm},
+                {"ours", lab::Origin::Lab},       {"floors", lab::Origin::Floor},  {"yours", lab::Origin::User}};
+            const auto kind = origin.find(word);
+            if (kind != origin.end()) {
+                EXPECT_EQ(a.origin, kind->second) << word << ": " << name;
+            } else {
+                EXPECT_EQ(a.origin, lab::Origin::Peer) << word << ": " << name;
+                EXPECT_EQ(name.rfind(word == "qhull" ? "libqhull-" : word + "-", 0), 0u) << word << ": " << name;
+            }
+        }
+        // Every entry of its kind, none left out.
+        std::size_t kind = 0;
+        for (const lab::Algorithm& a : lab::algorithms()) {
+            kind += (word == "lists" && a.origin == lab::Origin::Program) || (word == "floors" && a.origin == lab::Origin::Floor) ||
+                    (word == "libraries" && a.origin == lab::Origin::Peer) || (word == "cgal" && a.library == "CGAL");
+        }
+        if (word == "lists" || word == "floors" || word == "libraries" || word == "cgal") {
+            EXPECT_EQ(names.size(), kind) << word;
+        }
+    }
+    std::vector<std::string> names;
+    EXPECT_FALSE(lab::groupEntries("cgal2", names));
+    ASSERT_TRUE(lab::groupEntries("lists", names));
+    EXPECT_EQ(names, (std::vector<std::string>{"incremental", "gift_wrapping", "qhull"}));
+}
+
+TEST_F(Answers, GroupWordsAndNamesMixAndAnEmptyOrUnknownWordIsRefused) {
+    std::vector<std::string> cgal;
+    lab::groupEntries("cgal", cgal);
+    if (cgal.empty()) GTEST_SKIP() << "this build has no CGAL";
+    const LabRun run = lab("--algorithms cgal,filter-radix-chain,cgal-akl-toussaint --shapes square --sizes 200 --runs 1 "
+                           "--min-seconds 0.01 --tsv lab.tsv");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> ran;
+    for (const auto& [key, value] : cells()) ran.push_back(key.first);
+    std::vector<std::string> expected = cgal;
+    expected.push_back("filter-radix-chain");  // cgal-akl-toussaint once, where cgal put it
+    std::sort(ran.begin(), ran.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ran, expected);
+    const struct {
+        const char* word;
+        const char* message;
+    } refused[] = {{"cgall", "unknown algorithm \"cgall\""}, {"yours", "no entry of yours; give --plugin or --program"}};
+    for (const auto& c : refused) {
+        const LabRun bad = lab(std::string("--algorithms ") + c.word + " --sizes 200");
+        EXPECT_EQ(bad.status, 2) << c.word;
+        EXPECT_NE(bad.err.find(c.message), std::string::npos) << c.word << ": " << bad.err;
+        EXPECT_EQ(bad.out, "") << c.word;
+    }
+}
+
+// ---- The exit status -----------------------------------------------------------------------------
+
+TEST_F(Answers, WithYourEntriesTheStatusJudgesThemAndStrictJudgesEveryone) {
+    // boost-monotone-chain is WRONG on sliver: a library's finding.
+    if (lab::findAlgorithm("boost-monotone-chain") == nullptr) GTEST_SKIP() << "this build has no Boost.Geometry";
+    const std::string run = " --shapes sliver --sizes 1000 --algorithms boost-monotone-chain --runs 1 --min-seconds 0.01";
+    const struct {
+        const char* name;
+        std::string arguments;
+        int status;
+    } cases[] = {
+        {"no entry of yours: the library's WRONG hull counts", run, 1},
+        {"your right plugin: the library's WRONG hull is a finding", "--plugin " TEST_PLUGINS_DIR "/libright-clockwise.so" + run, 0},
+        {"--strict: every failure counts", "--strict --plugin " TEST_PLUGINS_DIR "/libright-clockwise.so" + run, 1},
+        {"your wrong plugin", "--plugin " TEST_PLUGINS_DIR "/libmissing-corner.so" + run, 1},
+        {"your plugin fails a hard input only", "--plugin " TEST_PLUGINS_DIR "/librefuses.so" + run, 1},
+    };
+    for (const auto& c : cases) {
+        const LabRun r = lab(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.err;
+        // The library's failure is told whatever the status.
+        EXPECT_NE(r.err.find("WRONG hull: sliver, 1000 points, boost-monotone-chain"), std::string::npos) << c.name << "\n" << r.err;
+    }
+}
+
+TEST_F(Answers, AProgramThatCannotStartIsRefusedBeforeAnythingRuns) {
+    fs::create_directory(dir_.path / "folder");
+    for (const char* command : {"/no/such/cmd", "no-such-program-here x.py", "./folder"}) {
+        const LabRun run = lab(std::string("--program '") + command + "' --sizes 200 --tsv lab.tsv");
+        EXPECT_EQ(run.status, 2) << command;
+        EXPECT_EQ(lines(run.err).size(), 1u) << command << ": " << run.err;
+        EXPECT_NE(run.err.find("cannot start"), std::string::npos) << command << ": " << run.err;
+        EXPECT_EQ(run.out, "") << command;
+        EXPECT_FALSE(fs::exists(dir_.path / "lab.tsv")) << command;
+        EXPECT_FALSE(fs::exists(dir_.path / "hull-lab-failures")) << command;
+    }
+}
+
+// ---- Tried, not skipped, on a guess ---------------------------------------------------------------
+
+TEST_F(Answers, ACellPredictedFromOneSizeIsTriedAndStoppedWhenSlowFromTwoItIsSkipped) {
+    // gift wrapping on convex points is n^2: at 100,000 points a call takes seconds. From 1,000
+    // points alone the prediction (n^2) is over a budget of 0.05 s: tried, its check stopped at the
+    // deadline (3 x 0.05 + 2 s). qhull-array, also predicted over it from one size, runs in
+    // milliseconds: tried and timed. At 300,000 its prediction comes from two sizes: skipped.
+    const LabRun run = lab("--shapes convex --sizes 1000,100000,300000 --algorithms gift_wrapping-array,qhull-array "
+                           "--runs 1 --min-seconds 0.01 --budget 0.05 --tsv lab.tsv");
+    EXPECT_EQ(run.status, 0) << run.err;
+    auto c = cells();
+    auto status = [&c](const char* entry, const char* n) { return c[{entry, n}]; };
+    EXPECT_EQ(status("gift_wrapping-array", "convex 100000").first, "stopped") << status("gift_wrapping-array", "convex 100000").second;
+    EXPECT_NE(status("gift_wrapping-array", "convex 100000").second.find("stopped after"), std::string::npos);
+    EXPECT_EQ(status("gift_wrapping-array", "convex 300000").first, "skipped");
+    EXPECT_EQ(status("qhull-array", "convex 100000").first, "ok") << status("qhull-array", "convex 100000").second;
+    EXPECT_EQ(status("qhull-array", "convex 300000").first, "skipped") << status("qhull-array", "convex 300000").second;
+    EXPECT_NE(status("qhull-array", "convex 300000").second.find("predicted"), std::string::npos) << status("qhull-array", "convex 300000").second;
+}
+
+// ---- The hull a web page calls ----------------------------------------------------------------------
+
+TEST_F(Answers, D3sPolygonHullIsWrongOnSliverAndTimedAtOneHundredThousandAfterASmallerSize) {
+    if (std::system("command -v node >/dev/null 2>&1") != 0 || !fs::exists(EXAMPLES_SOURCE "/../tools/page/node_modules/d3")) {
+        GTEST_SKIP() << "no node, or no d3 (make page-libraries)";
+    }
+    const LabRun run = lab("--program 'node " EXAMPLES_SOURCE "/d3_hull.js' --shapes sliver,square --sizes 200,100000 "
+                           "--algorithms copy --runs 1 --min-seconds 0.05 --tsv lab.tsv");
+    EXPECT_EQ(run.status, 1) << run.err;
+    auto c = cells();
+    auto status = [&c](const char* entry, const char* n) { return c[{entry, n}]; };
+    EXPECT_EQ(status("d3_hull", "sliver 200").first, "WRONG") << status("d3_hull", "sliver 200").second;
+    // Judged: it refuses fewer than 3 points, and a WRONG hull of copies of one point.
+    EXPECT_NE(run.out.find("refused on no-points"), std::string::npos) << run.out;
+    // From one size the lab tries the larger cell: square at 100,000 points is timed.
+    EXPECT_EQ(status("d3_hull", "square 100000").first, "ok") << status("d3_hull", "square 100000").second;
+}
+
+}  // namespace
