@@ -90,8 +90,9 @@ endef
 lab:
 	$(call lab-run,lab,)
 
-# The two shapes that test exactness, with every algorithm of the build.
-LAB_EXACTNESS := --shapes line,sliver --algorithms all
+# The two shapes that test exactness, with every algorithm of the build, and d3's polygonHull (the
+# hull a web page calls: examples/d3_hull.js) where node is installed.
+LAB_EXACTNESS := --shapes line,sliver --algorithms all $(if $(shell command -v node),--program 'node examples/d3_hull.js')
 lab-exactness:
 	$(call lab-run,lab-exactness,$(LAB_EXACTNESS))
 

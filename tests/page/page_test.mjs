@@ -103,6 +103,7 @@ const cases = [
   ["run: hovering a point shows its entry, n, median, interval and runs", "run", async (page) => {
     const box = await page.$eval(".panel svg", (s) => {
       const dot = s.querySelector('g[aria-label="dot"] circle');
+      dot.scrollIntoView({ block: "center" });  // the summary above the panels may push it below the window
       const r = dot.getBoundingClientRect();
       return { x: r.x + r.width / 2, y: r.y + r.height / 2 };
     });
@@ -124,6 +125,61 @@ const cases = [
     expect(cpu.includes("cpu") && cpu.includes("libraries"), `run: context keys ${cpu.join(",")}`);
     expect(growth.length === shapesOf(cells).length && growth.every((g) => /incremental ~ n\^\d\.\d\d \(1,000 to 4,000\)/.test(g)), `run: growth "${growth[0]}"`);
   }],
+  ["run: the summary names each row's fastest entry and fastest library", "run", async (page, cells) => {
+    const rows = await page.$$eval("table.summary tr[data-shape]", (rs) =>
+      rs.map((r) => [r.dataset.shape, Number(r.dataset.n), r.querySelector("td.fastest").textContent, r.querySelector("td.library").textContent]));
+    const fastest = (pick) => {
+      const out = new Map();
+      for (const c of cells.filter((c) => c.status === "ok" && pick(c))) {
+        const key = c.shape + " " + c.n;
+        if (!out.has(key) || Number(c.median_s) < Number(out.get(key).median_s)) out.set(key, c);
+      }
+      return out;
+    };
+    const any = fastest((c) => c.algorithm !== "copy"), library = fastest((c) => c.algorithm.startsWith("cgal-"));
+    expect(rows.length === any.size && rows.length > 0, `run: ${rows.length} summary rows for ${any.size} rows of the TSV`);
+    for (const [shape, n, entry, lib] of rows) {
+      expect(entry === any.get(shape + " " + n).algorithm, `run: summary ${shape} ${n}: fastest ${entry}, the TSV's ${any.get(shape + " " + n).algorithm}`);
+      expect(lib === (library.get(shape + " " + n)?.algorithm ?? "-"), `run: summary ${shape} ${n}: fastest library ${lib}`);
+    }
+  }],
+  ["run: tables open sorted by the figure, fastest first, and whole", "run", async (page, cells) => {
+    for (const shape of shapesOf(cells)) {
+      const table = `.panel[data-shape="${shape}"] table.cells`;
+      const figures = await page.$$eval(`${table} tbody tr`, (rs) => rs.map((r) => parseFloat(r.cells[6].textContent)).filter((v) => !isNaN(v)));
+      expect(figures.length > 1 && figures.every((v, i) => i === 0 || figures[i - 1] <= v), `run: ${shape}: the table opens by its figure: ${figures.join(" ")}`);
+      const scrolls = await page.$eval(`.panel[data-shape="${shape}"] .table-box`, (b) => b.scrollHeight > b.clientHeight + 1);
+      expect(!scrolls, `run: ${shape}: the table is shown whole, not in a scroll box`);
+    }
+  }],
+  ["run: no two lines of a panel look alike, and each is labelled with its entry", "run", async (page, cells) => {
+    for (const shape of shapesOf(cells)) {
+      const styles = await page.$$eval(`.panel[data-shape="${shape}"] g.entry-line`, (gs) =>
+        gs.map((g) => (g.getAttribute("stroke") || g.querySelector("path").getAttribute("stroke")) + " " +
+          (g.getAttribute("stroke-dasharray") || g.querySelector("path").getAttribute("stroke-dasharray") || "solid")));
+      expect(new Set(styles).size === styles.length && styles.length === linesOf(cells, shape), `run: ${shape}: line styles ${styles.join(" | ")}`);
+      const labels = await page.$$eval(`.panel[data-shape="${shape}"] g.entry-label text`, (ts) => ts.map((t) => t.textContent).sort());
+      const drawn = (await drawnEntries(page, shape)).sort();
+      expect(JSON.stringify(labels) === JSON.stringify(drawn), `run: ${shape}: labels ${labels.join(",")}, lines ${drawn.join(",")}`);
+    }
+  }],
+  ["run: switching the slowest entry off rescales the panel", "run", async (page, cells) => {
+    const shape = shapesOf(cells)[0];
+    const ok = cells.filter((c) => c.shape === shape && timed(c));
+    // The entry whose line or interval bar reaches highest sets the top of the axis.
+    const top = (c) => Math.max(Number(c.median_s), c.hi_s === "-" ? 0 : Number(c.hi_s)) / c.n;
+    const slowest = ok.reduce((a, b) => (top(b) > top(a) ? b : a)).algorithm;
+    const fastest = ok.reduce((a, b) => (Number(b.median_s) / b.n < Number(a.median_s) / a.n ? b : a)).algorithm;
+    // Where the fastest entry's line is drawn: it moves when the y axis is scaled anew.
+    const line = () => page.$eval(`.panel[data-shape="${shape}"] g.entry-line[aria-description="${fastest}"] path`, (p) => p.getAttribute("d"));
+    const labels = () => page.$$eval(`.panel[data-shape="${shape}"] g.entry-label text`, (ts) => ts.map((t) => t.textContent));
+    const before = await line();
+    await page.click(`input[data-entry="${slowest}"]`);
+    const after = await line();
+    expect(before !== after && !(await labels()).includes(slowest), `run: ${slowest} off: ${fastest}'s line moved as the axis was scaled to the entries shown`);
+    await page.click(`input[data-entry="${slowest}"]`);
+    expect((await line()) === before, `run: ${slowest} on again: ${fastest}'s line is back where it was`);
+  }],
   ["baseline: ratios per cell, verdicts, geometric means", "baseline", async (page, cells) => {
     const shown = await panelLines(page);
     expect(shown.length === shapesOf(cells).length && shown.every(([s, l]) => l === linesOf(cells, s)), `baseline: panels and lines ${JSON.stringify(shown)}`);
@@ -138,7 +194,9 @@ const cases = [
     expect(coloured.length === slower.length && coloured.every(([name, colour]) => name === "three-times-slower" && colour !== "rgba(0, 0, 0, 0)"),
       `baseline: slower verdicts coloured ${JSON.stringify(coloured)}`);
     const means = await page.$$eval("table.means tr", (rs) => rs.map((r) => r.cells[0].textContent));
-    expect(means.includes("every cell") && means.some((m) => m.startsWith("copy")), `baseline: means for ${means.join(", ")}`);
+    expect(means.includes("all cells together") && means.some((m) => m.startsWith("copy")), `baseline: means for ${means.join(", ")}`);
+    const together = await page.$$eval("table.means tr", (rs) => rs.filter((r) => r.cells[0].textContent === "all cells together").map((r) => r.cells[3].textContent));
+    expect(together.length === 1 && together[0] === "no single verdict", `baseline: the mean of all cells is no verdict: ${together}`);
   }],
   ["old: a TSV without runs or intervals still draws", "old", async (page, cells) => {
     const shown = await panelLines(page);

@@ -9,7 +9,7 @@ for need in node "${CHROMIUM:-/usr/bin/chromium}" "$source/tools/page/node_modul
   command -v "$need" >/dev/null || [ -e "$need" ] || { echo "missing $need: make page-libraries and the chromium package (make test installs both)"; exit 1; }
 done
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
-small="--shapes square,circle --sizes 1000,4000 --algorithms incremental,qhull-array,cgal-quickhull,chan,copy --runs 3 --min-seconds 0.02"
+small="--shapes square,circle --sizes 1000,4000 --algorithms incremental,qhull-array,cgal-quickhull,cgal-eddy-quickhull,chan,copy --runs 3 --min-seconds 0.02"
 # A plugin that misses a corner: hull-lab exits 1 after timing its cells as WRONG.
 status=0
 "$lab" $small --plugin "$plugins/libmissing-corner.so" --failures failures --tsv run.tsv > run.txt || status=$?

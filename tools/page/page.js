@@ -103,6 +103,46 @@
     root.append(h1, el("p", {class: "what"}, what), warnings, context);
   }
 
+  // ---------------------------------------------------------------- the fastest, per shape and size
+
+  // The fastest of `cells` (timed right, a figure above 0) and whether the call is sure: every other
+  // cell's interval lies above the fastest's. null for none. O(cells).
+  function fastestOf(cells) {
+    const right = cells.filter((c) => c.status === "ok" && c.median_s > 0);
+    if (!right.length) return null;
+    const best = right.reduce((a, b) => (b.median_s < a.median_s ? b : a));
+    const sure = right.every((c) => c === best || (best.hi_s > 0 && c.lo_s > best.hi_s));
+    return {cell: best, sure};
+  }
+
+  // "0.742 ms +-9%": seconds as people read them, with the interval's wider side.
+  function human(c) {
+    const s = c.median_s;
+    const text = s >= 1 ? s.toPrecision(3) + " s" : s >= 1e-3 ? (s * 1e3).toPrecision(3) + " ms" : (s * 1e6).toPrecision(3) + " us";
+    return text + (c.lo_s > 0 ? " " + percent(s, c.lo_s, c.hi_s) : "");
+  }
+
+  // The page's first answer: for each shape and size, the fastest entry (floors aside) and the
+  // fastest library, with their figures; "not sure" where another entry's interval overlaps.
+  function summary() {
+    const table = el("table", {class: "summary"});
+    table.append(el("tr", {}, ...["shape", "n", "fastest", "its time per call", "fastest library", "its time per call"].map((t) => el("th", {}, t))));
+    for (const shape of shapes) {
+      const sizes = [...new Set(data.cells.filter((c) => c.shape === shape).map((c) => c.n))].sort((a, b) => a - b);
+      for (const n of sizes) {
+        const row = data.cells.filter((c) => c.shape === shape && c.n === n);
+        const any = fastestOf(row.filter((c) => entryOf.get(c.algorithm).group !== "the floors"));
+        if (!any) continue;
+        const library = fastestOf(row.filter((c) => entryOf.get(c.algorithm).group === "the libraries"));
+        table.append(el("tr", {"data-shape": shape, "data-n": String(n)}, el("td", {}, shape), el("td", {}, thousands(n)),
+          el("td", {class: "fastest"}, any.cell.algorithm), el("td", {}, human(any.cell) + (any.sure ? "" : " (not sure: intervals overlap)")),
+          el("td", {class: "library"}, library ? library.cell.algorithm : "-"), el("td", {}, library ? human(library.cell) : "-")));
+      }
+    }
+    root.append(el("h2", {}, "Fastest, per shape and size"),
+      el("p", {class: "what"}, "Right hulls only, floors aside. Not sure: another entry's 95% interval reaches the fastest's."), table);
+  }
+
   // ---------------------------------------------------------------- switches
 
   // A box per group and per entry (each redraws every panel), and the scale, once.
@@ -179,9 +219,9 @@
     };
     const table = el("table", {class: "means"});
     table.append(el("tr", {}, ...["", "new / old", "95% interval", "verdict", "cells"].map((t) => el("th", {}, t))));
-    const line = (name, cells, note) => {
+    const line = (name, cells, note, judged = true) => {
       const m = mean(cells);
-      const verdict = verdictOf(m.point, m.lo, m.hi);
+      const verdict = judged ? verdictOf(m.point, m.lo, m.hi) : "no single verdict";
       table.append(el("tr", {class: "verdict-" + verdict}, el("td", {}, name + note), el("td", {}, fmtRatio(m.point)),
         el("td", {}, m.lo == null ? "-" : fmtRatio(m.lo) + " to " + fmtRatio(m.hi)), el("td", {class: "verdict"}, verdict),
         el("td", {}, String(cells.length))));
@@ -190,7 +230,8 @@
       const cells = compared.filter((c) => c.algorithm === e.name);
       if (cells.length) line(e.name, cells, e.name === "copy" ? " (the control)" : "");
     }
-    if (compared.length) line("every cell", compared, "");
+    // The mean of every cell is not a verdict on any entry: it says how the run moved as a whole.
+    if (compared.length) line("all cells together", compared, "", false);
     const counts = ["slower", "faster", "same"].map((v) => compared.filter((c) => c.verdict === v).length);
     root.append(el("h2", {}, "Geometric mean of new / old"),
       el("p", {class: "what"}, `Cells: ${counts[0]} slower, ${counts[1]} faster, ${counts[2]} the same, as the run called them ` +
@@ -253,6 +294,24 @@
       marks.push(Plot.line(mine, {x: "n", y: "y", stroke: e.colour, strokeWidth: e.width, strokeDasharray: e.dash || null,
         className: "entry-line", ariaDescription: e.name}));
     }
+    // Each line's name at its right end, moved apart where two would overlap (12 px of the plot's height).
+    const ends = [];
+    for (const e of data.entries) {
+      const mine = drawn.filter((d) => d.c.algorithm === e.name).sort((a, b) => a.n - b.n);
+      if (mine.length) ends.push({name: e.name, n: mine[mine.length - 1].n, y: mine[mine.length - 1].y, colour: e.colour});
+    }
+    const floorY = failed => (failed ? bottom / 1.25 : lowest / 1.1);
+    const gap = Math.log((highest * 1.1) / floorY(points.some((d) => !d.f))) * 12 / 360;
+    ends.sort((a, b) => a.y - b.y);
+    let previous = -Infinity;
+    for (const d of ends) {
+      const at = Math.max(Math.log(d.y), previous + gap);
+      d.labelY = Math.exp(at);
+      previous = at;
+    }
+    const top = Math.max(highest * 1.1, ...ends.map((d) => d.labelY * 1.05));
+    marks.push(Plot.text(ends, {x: "n", y: "labelY", text: "name", fill: "colour", dx: 6, textAnchor: "start", fontSize: 10,
+      className: "entry-label"}));
     marks.push(Plot.dot(drawn, {x: "n", y: "y", r: 2.5, fill: (d) => baseline ? verdictColour(d.c.verdict) : entryOf.get(d.c.algorithm).colour}));
     marks.push(Plot.dot(drawn.filter((d) => d.c.status === "WRONG"), {x: "n", y: "y", symbol: "times", r: 8, stroke: "#d00000",
       strokeWidth: 3, className: "wrong-mark"}));
@@ -264,9 +323,9 @@
       width: Math.min(1100, Math.max(640, root.clientWidth - 20)),
       height: 420,
       marginLeft: 70,
-      marginRight: 20,
+      marginRight: 190,
       x: {type: "log", label: "points (n)", tickFormat: "~s", grid: true},
-      y: {type: "log", label: scaleLabel(), domain: [failed.length ? bottom / 1.25 : lowest / 1.1, highest * 1.1], grid: true,
+      y: {type: "log", label: scaleLabel(), domain: [floorY(failed.length > 0), top], grid: true,
           tickFormat: state.scale === "s" ? (v) => v.toExponential(0) : ratioScale ? (v) => String(+v.toPrecision(2)) : undefined},
       marks,
     });
@@ -303,7 +362,8 @@
   // The shape's table, sorted as its last clicked header says. O(rows log rows).
   function drawTable(p, points) {
     const cols = columns();
-    const sort = state.sort[p.shape];
+    // By the figure, fastest first, until a header is clicked.
+    const sort = state.sort[p.shape] || (baseline ? null : {column: 6, direction: 1});
     const rows = [...points];
     if (sort && sort.column < cols.length) {
       const get = cols[sort.column][1];
@@ -313,7 +373,7 @@
     cols.forEach(([name], i) => {
       const th = el("th", {title: "sort by " + name}, name + (sort && sort.column === i ? (sort.direction > 0 ? " \u25B2" : " \u25BC") : ""));
       th.addEventListener("click", () => {
-        const now = state.sort[p.shape];
+        const now = sort;
         state.sort[p.shape] = {column: i, direction: now && now.column === i ? -now.direction : 1};
         drawPanel(p);
       });
@@ -378,6 +438,7 @@
 
   window.labPage = {drawMs: null, draws: 0, firstDrawMs: null};
   header();
+  if (!baseline) summary();
   controls();
   if (baseline) means();
   panelsOnce();
