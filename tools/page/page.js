@@ -2,7 +2,8 @@
 // table per shape, and redraws when an entry is switched or the scale changes.
 "use strict";
 
-(function () {
+// A block of its own: the page's names stay out of the window's (only window.labPage is set).
+{
   const data = JSON.parse(document.getElementById("lab-data").textContent);
   const root = document.getElementById("page");
   const baseline = data.kind === "baseline";
@@ -157,8 +158,18 @@
       for (const e of members) {
         const one = el("input", {type: "checkbox", "data-entry": e.name, checked: ""});
         boxes.push(one);
-        const swatch = el("span", {class: "swatch"});
-        swatch.style.borderTop = `${Math.max(2, e.width)}px ${e.dash ? "dashed" : "solid"} ${e.colour}`;
+        // The entry's line as the panels draw it: its colour, width and dash pattern.
+        const svg = "http://www.w3.org/2000/svg";
+        const swatch = document.createElementNS(svg, "svg");
+        swatch.setAttribute("class", "swatch");
+        swatch.setAttribute("width", "26");
+        swatch.setAttribute("height", "8");
+        const stroke = document.createElementNS(svg, "line");
+        for (const [k, v] of Object.entries({x1: 0, y1: 4, x2: 26, y2: 4, stroke: e.colour, "stroke-width": Math.max(1.5, e.width)})) {
+          stroke.setAttribute(k, String(v));
+        }
+        if (e.dash) stroke.setAttribute("stroke-dasharray", e.dash);
+        swatch.append(stroke);
         fieldset.append(el("label", {class: "entry"}, one, swatch, e.name));
         one.addEventListener("change", () => {
           if (one.checked) state.visible.add(e.name);
@@ -445,4 +456,4 @@
   draw();
   window.labPage.firstDrawMs = window.labPage.drawMs;
   document.body.dataset.drawn = "yes";
-})();
+}
