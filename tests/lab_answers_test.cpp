@@ -205,21 +205,24 @@ TEST_F(Answers, AProgramThatCannotStartIsRefusedBeforeAnythingRuns) {
 // ---- Tried, not skipped, on a guess ---------------------------------------------------------------
 
 TEST_F(Answers, ACellPredictedFromOneSizeIsTriedAndStoppedWhenSlowFromTwoItIsSkipped) {
-    // gift wrapping on convex points is n^2: at 100,000 points a call takes seconds. From 1,000
-    // points alone the prediction (n^2) is over a budget of 0.05 s: tried, its check stopped at the
-    // deadline (3 x 0.05 + 2 s). qhull-array, also predicted over it from one size, runs in
-    // milliseconds: tried and timed. At 300,000 its prediction comes from two sizes: skipped.
-    const LabRun run = lab("--shapes convex --sizes 1000,100000,300000 --algorithms gift_wrapping-array,qhull-array "
-                           "--runs 1 --min-seconds 0.01 --budget 0.05 --tsv lab.tsv");
+    // gift wrapping on convex points is n^2: at 100,000 points a call takes seconds (15 s here).
+    // From 1,000 points alone the prediction (n^2) is over a budget of 0.5 s: tried, its check
+    // stopped at the deadline (3 x 0.5 + 2 s). qhull-array, also predicted over it from one size
+    // (1.3 s a call), takes some 20 ms at 100,000 points (a sanitizer's build 0.3 s, still under
+    // 3 x 0.5 s for a run of two calls): tried and timed. At 1,000,000 its prediction comes from two
+    // sizes (0.2 s a call, seven calls with the check's): skipped.
+    const LabRun run = lab("--shapes convex --sizes 1000,100000,1000000 --algorithms gift_wrapping-array,qhull-array "
+                           "--runs 1 --min-seconds 0.01 --budget 0.5 --tsv lab.tsv");
     EXPECT_EQ(run.status, 0) << run.err;
     auto c = cells();
     auto status = [&c](const char* entry, const char* n) { return c[{entry, n}]; };
     EXPECT_EQ(status("gift_wrapping-array", "convex 100000").first, "stopped") << status("gift_wrapping-array", "convex 100000").second;
     EXPECT_NE(status("gift_wrapping-array", "convex 100000").second.find("stopped after"), std::string::npos);
-    EXPECT_EQ(status("gift_wrapping-array", "convex 300000").first, "skipped");
+    EXPECT_EQ(status("gift_wrapping-array", "convex 1000000").first, "skipped");
     EXPECT_EQ(status("qhull-array", "convex 100000").first, "ok") << status("qhull-array", "convex 100000").second;
-    EXPECT_EQ(status("qhull-array", "convex 300000").first, "skipped") << status("qhull-array", "convex 300000").second;
-    EXPECT_NE(status("qhull-array", "convex 300000").second.find("predicted"), std::string::npos) << status("qhull-array", "convex 300000").second;
+    EXPECT_EQ(status("qhull-array", "convex 1000000").first, "skipped") << status("qhull-array", "convex 1000000").second;
+    EXPECT_NE(status("qhull-array", "convex 1000000").second.find("predicted"), std::string::npos)
+        << status("qhull-array", "convex 1000000").second;
 }
 
 // ---- The hull a web page calls ----------------------------------------------------------------------
