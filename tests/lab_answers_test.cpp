@@ -228,6 +228,7 @@ TEST_F(Answers, ACellPredictedFromOneSizeIsTriedAndStoppedWhenSlowFromTwoItIsSki
 // ---- The hull a web page calls ----------------------------------------------------------------------
 
 TEST_F(Answers, D3sPolygonHullIsWrongOnSliverAndTimedAtOneHundredThousandAfterASmallerSize) {
+    if (kSanitized) GTEST_SKIP() << "it tests node's program, which the sanitizers do not reach";
     if (std::system("command -v node >/dev/null 2>&1") != 0 || !fs::exists(EXAMPLES_SOURCE "/../tools/page/node_modules/d3")) {
         GTEST_SKIP() << "no node, or no d3 (make page-libraries)";
     }
