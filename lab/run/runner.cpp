@@ -154,16 +154,21 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
         end.status = kFailed << 8;
         return end;
     }
+    // The child's arguments are made before the fork: between fork and exec the child may call
+    // nothing that allocates, since another thread of the parent (the checks run side by side) may
+    // have held the allocator's lock at the fork. Under AddressSanitizer, whose allocator the fork
+    // does not unlock, such a child hung now and then until its deadline.
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const char* path = program.empty() ? "/proc/self/exe" : program.c_str();
     const double started = wallSeconds();
     pid_t child = fork();
     if (child == 0) {
         // A group of its own, so that a program the process starts is stopped with it.
         setpgid(0, 0);
         dup2(pipeFds[1], STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        execv(program.empty() ? "/proc/self/exe" : program.c_str(), argv.data());
+        execv(path, argv.data());
         _exit(127);
     }
     close(pipeFds[1]);
