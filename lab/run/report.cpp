@@ -56,10 +56,13 @@ std::string named(const Outcome& o) {
     return o.algorithm + " " + withInterval(humanSeconds(o.median), o.median, o.lo, o.hi);
 }
 
-// What the line under a table says of a row: its fastest entry (floors aside), whether the call is
-// sure, and its fastest library; "" where nothing was timed right.
-std::string fastestLine(const std::vector<Outcome>& row) {
-    const Fastest any = fastestOf(row, [](const Outcome& o) { return findAlgorithm(o.algorithm)->origin != Origin::Floor; });
+// Whether an outcome races for a row's fastest: every entry but the floors.
+bool racing(const Outcome& o) { return findAlgorithm(o.algorithm)->origin != Origin::Floor; }
+
+// What the line under a table says of a row whose fastest is `any` (fastestOf with racing):
+// that entry, whether the call is sure, and the row's fastest library; "" where nothing was timed
+// right.
+std::string fastestLine(const std::vector<Outcome>& row, const Fastest& any) {
     if (any.index < 0) return "";
     std::string line = "fastest at " + std::to_string(row.front().n) + ": " + named(row[std::size_t(any.index)]);
     const Outcome& best = row[std::size_t(any.index)];
@@ -228,9 +231,9 @@ void Report::endRow() {
         h = o.h >= 0 ? o.h : h;
         if (!relative_.empty() && o.algorithm == relative_ && o.status == Status::Ok) base = &o;
     }
-    const int fastest =
-        fastestOf(row_, [](const Outcome& o) { return findAlgorithm(o.algorithm)->origin != Origin::Floor; }).index;
-    const std::string line = fastestLine(row_);
+    const Fastest any = fastestOf(row_, racing);
+    const int fastest = any.index;
+    const std::string line = fastestLine(row_, any);
     if (!line.empty()) fastest_.push_back(line);
     std::cout << pad(std::to_string(row_.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
     for (const std::string& name : algorithms_) {
