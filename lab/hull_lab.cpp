@@ -30,6 +30,7 @@
 #include "run/pass.h"
 #include "inputs/inputs.h"
 #include "run/cell.h"
+#include "run/counts.h"
 #include "run/runner.h"
 #include "run/report.h"
 #include "user/user.h"
@@ -52,7 +53,7 @@ struct Run {
 };
 
 // Makes the run's folder of point files, where programs, standard input or the large rows need
-// one. Throws BadArgument.
+// one, or Callgrind's output where the run counts. Throws BadArgument.
 void makeFilesDir(Run& run) {
     const Options& options = run.options;
     const bool programs = std::any_of(options.entries.begin(), options.entries.end(),
@@ -60,7 +61,7 @@ void makeFilesDir(Run& run) {
     // The folder also holds the large rows' point sets, made once and read by every process.
     const bool large = !run.groups.empty() && std::any_of(options.sizes.begin(), options.sizes.end(),
                                                           [](std::int64_t n) { return n >= kSharedSetsFrom; });
-    if (!programs && !large && std::count(options.inputs.begin(), options.inputs.end(), "-") == 0) return;
+    if (!programs && !large && !options.measureCounts && std::count(options.inputs.begin(), options.inputs.end(), "-") == 0) return;
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/hull-lab-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -158,6 +159,30 @@ std::string setsWords(const Options& options) {
                                     : "each call on the next of the cell's point sets (a file's: shuffled orders)";
 }
 
+// With counts: how they are made, the caches Callgrind simulates and the processor it shows the
+// code. Without Valgrind one line on standard error says that nothing is counted.
+void addCountContext(std::vector<std::pair<std::string, std::string>>& context) {
+    const std::string valgrind = valgrindPath();
+    if (valgrind.empty()) {
+        std::cerr << "hull-lab: Valgrind is not installed (no valgrind on PATH): no cell is counted; the times are "
+                     "unaffected (apt-get install valgrind)\n";
+        context.emplace_back("counts", "none: Valgrind is not installed");
+        return;
+    }
+    context.emplace_back("counts", "Callgrind (" + valgrindVersion(valgrind) +
+                                       ") around each call (copy, call, release), one call on each of the cell's sets "
+                                       "after an uncounted one, in a process of its own with fixed addresses; a "
+                                       "program's processes counted whole, start-up included");
+    const CacheModel caches = machineCaches();
+    context.emplace_back("simulated caches", caches.said.empty() ? "Valgrind's own choice (Linux does not say this machine's)" : caches.said);
+    context.emplace_back("est_cycles", kEstCyclesFormula);
+    context.emplace_back("processor under Valgrind",
+                         "Valgrind 3.19 shows the code a processor with AVX2 and without AVX-512: what chooses its path "
+                         "by the processor's features runs its AVX2 (or older) path when counted (glibc's memcpy and "
+                         "memmove, in every entry's copy, where this machine has AVX-512; the fastest hull's "
+                         "throw-away pass takes AVX2 in both)");
+}
+
 // The run's context: the machine and build, the point files, the rounds and the user's entries.
 std::vector<std::pair<std::string, std::string>> contextLines(const Run& run) {
     const Options& options = run.options;
@@ -170,10 +195,11 @@ std::vector<std::pair<std::string, std::string>> contextLines(const Run& run) {
         more = ", then up to " + std::to_string(options.maxRuns) + " for the cells " +
                (options.precision > 0 ? within : "not yet decided");
     }
-    context.emplace_back("rounds", std::to_string(options.runs) + (options.runs == 1 ? " round" : " rounds") +
+    if (options.measureTimes) context.emplace_back("rounds", std::to_string(options.runs) + (options.runs == 1 ? " round" : " rounds") +
                                        " of a process per cell" + more +
                                        ", the cells of a row in an order shuffled each round from seed " +
                                        std::to_string(options.seed));
+    if (options.measureCounts) addCountContext(context);
     for (const UserEntry& e : options.entries) {
         context.emplace_back("entry " + e.name, e.kind == UserEntry::Plugin
                                                     ? "plugin " + e.path + ", " + e.symbol + (e.f64 ? " (doubles)" : " (int64)")
@@ -339,6 +365,7 @@ int main(int argc, char** argv) {
     const Options& options = run.options;
     Report report(options.algorithms, options.runs, options.budget, run.tsvFd, setsWords(options), options.repeat == 0,
                   options.relative);
+    report.setMeasure(options.measureTimes, options.measureCounts, options.countMinChange);
     std::vector<std::pair<std::string, std::string>> context = contextLines(run);
     std::vector<std::string> verdicts;
     std::map<std::string, std::string> notTimed;

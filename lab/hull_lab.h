@@ -45,6 +45,9 @@ struct Options {
     std::string baseline;     // another hull-lab whose figures every cell's are compared with, or ""
     std::map<std::string, std::string> baselineEntries;  // a user entry's word for the baseline (--baseline-plugin)
     double minChange = 0.05;  // the least change a verdict calls slower or faster
+    double countMinChange = 0.01;  // the same for the counts' verdicts: --min-change where given
+    bool measureTimes = true;      // --measure: time the cells (the rounds)
+    bool measureCounts = false;    // and/or count them under Valgrind
     double failSlower = 0;    // exit 1 when a cell is slower than the baseline by more than this; 0: never
 };
 

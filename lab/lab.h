@@ -108,6 +108,18 @@ enum class Status { Ok, Wrong, Refused, Skipped, Stopped, Crashed, OutOfMemory }
 // words.
 const char* statusWord(Status status);
 
+// What Callgrind counted of one call (copy, call, release), its simulated caches and branch
+// predictor on (run/counts.cpp): per call, over the cell's point sets in turn.
+struct Counts {
+    bool have = false;       // counted; else `why` says why not ("" where counting was not asked for)
+    double instructions = 0;  // instructions executed
+    double l1Misses = 0;      // first-level data misses, reads and writes
+    double llMisses = 0;      // last-level misses, instructions and data
+    double branchMisses = 0;  // mispredicted conditional and indirect branches
+    double estCycles = 0;     // L1 hits + 5 x LL hits + 35 x RAM accesses (countsOf)
+    std::string why;          // why a cell asked to be counted has no counts
+};
+
 struct Outcome {
     std::string shape;
     std::int64_t n = 0;
@@ -125,6 +137,7 @@ struct Outcome {
     int setsChecked = 0;    // a check process's: the sets it checked, which the timed ones keep to (0: all)
     double checkCall = 0;   // a check process's: the seconds of one of its calls (0: not told)
     double startBytes = 0;  // a check process's: resident before the cell began (the program, its libraries)
+    Counts counts;          // with --measure counts: what one call executes, per call
 };
 
 // Exit statuses of the lab's processes besides 0: out of memory, failed, a plugin ran past its

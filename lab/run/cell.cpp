@@ -13,8 +13,15 @@
 #include <cstdio>
 #include <stdexcept>
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_TOGGLE_COLLECT
+#endif
+
 #include "lab.h"
 #include "inputs/inputs.h"
+#include "user/user.h"
 #include "own/own.h"
 #include "run/cell.h"
 
@@ -269,6 +276,21 @@ void timeCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runne
     }
 }
 
+// The counted calls: one on each set in turn, after one call that warms the caches and the heap as
+// a timed process's does. Callgrind counts only between the two toggles; its simulated caches run
+// all along. A program's executions are counted whole by the launcher, each a call.
+void countCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runners, CellResult& result) {
+    runners.front()->call();
+    if (!plan.countLauncher.empty()) setProgramLauncher(plan.countLauncher);
+    for (std::unique_ptr<Runner>& runner : runners) {
+        CALLGRIND_TOGGLE_COLLECT;
+        runner->call();
+        CALLGRIND_TOGGLE_COLLECT;
+    }
+    setProgramLauncher("");
+    result.countedCalls = long(runners.size());
+}
+
 }  // namespace
 
 CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
@@ -297,7 +319,12 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
     file = std::vector<Point>();
     checked(result);
     // A library that gave up on one of the sets has no call to time: its refusal is the finding.
-    if (!result.refused.empty() || plan.runs <= 0) return result;  // no runs: the check alone
+    if (!result.refused.empty()) return result;
+    if (plan.count) {
+        countCalls(plan, runners, result);
+        return result;
+    }
+    if (plan.runs <= 0) return result;  // no runs: the check alone
     // No malloc_trim between runs, unlike the benchmark's loops: the pages it gives back are
     // faulted in again by the next call, which here doubled the peers' figures at 1,000,000
     // points and tripled qhull's. The runs measure the steady state of repeated calls.

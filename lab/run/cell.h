@@ -22,6 +22,7 @@ struct CellResult {
     int failedSet = -1;                // the first set found wrong or refused
     int setsChecked = 0;               // the sets whose hulls were checked (a check alone may stop early)
     double checkCallSeconds = 0;       // their calls' processor time, on average (0: not measured)
+    long countedCalls = 0;             // a counting process's: the calls counted
 };
 
 // The seed of a cell's point set number `set` (0, 1, ...): set 0 has the cell's own seed, so the
@@ -73,6 +74,8 @@ struct CellPlan {
     std::string filesDir;       // where programs find their point files
     std::string setsFile;       // the shape's sets, written once by the parent (writeCellSets), or ""
     std::string program;        // the hull-lab that runs the cell: "" for this one, else a baseline's path
+    bool count = false;         // count the calls under Callgrind instead of timing them
+    std::string countLauncher;  // a program's: the shell words that count its processes, or ""
 };
 
 // The points of a cell's set number `set`: the shape's with the set's seed (read from the plan's
@@ -116,6 +119,10 @@ bool writeCellSets(const std::string& path, const std::string& shape, std::int64
 // faults and does not depend on what the process did before the timing. The program's list-based
 // functions from 100,000 points up run with glibc's fast bins off too, as in the benchmark's timed
 // loops: each copy is then laid out in address order, not more scattered with every call.
+//
+// With `count` the process times nothing: it makes one untimed, uncounted call, then one call on each
+// set in turn with Callgrind's counting switched on around it (a program's executions run under
+// `countLauncher` instead, counted whole), and says how many it counted.
 //
 // `checking`, where given, is told each set's number before its first hull is made and checked,
 // so that a crash there can be pinned on that set.

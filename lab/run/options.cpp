@@ -100,6 +100,7 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, yours, "--failures", "DIR", "hull-lab-failures", "where the points your entries failed on are written");
     app.add_flag("--strict", g.strict, "exit 1 on any WRONG, refused or crashed cell, not only your entries'")->group(yours);
     const char* measure = "How to measure";
+    valueOption(app, g, measure, "--measure", "WHAT", "times", "times, counts (Valgrind: instructions, misses) or times,counts");
     valueOption(app, g, measure, "--runs", "K", "3", "rounds: a process per cell and round (with --baseline: 4, then more)");
     valueOption(app, g, measure, "--precision", "P", "", "more rounds until each interval is within +-P (0.05 or 5%)");
     valueOption(app, g, measure, "--max-runs", "M", "8", "most runs a cell gets from --precision (with --baseline: 20)");
@@ -448,6 +449,26 @@ void takeRounds(Given& g, Options& o) {
     }
 }
 
+// --measure: times, counts or both. A run of counts alone takes 10^3 to 10^5 points by default (a
+// counted call runs 20 to 100 times as long as a timed one) and no rounds of timing.
+void takeMeasure(Given& g, Options& o) {
+    if (g.has("--measure")) {
+        o.measureTimes = o.measureCounts = false;
+        for (const std::string& word : split(g["--measure"])) {
+            if (word == "times") o.measureTimes = true;
+            else if (word == "counts") o.measureCounts = true;
+            else throw BadArgument{"--measure takes times, counts or times,counts, not \"" + word + "\""};
+        }
+        if (!o.measureTimes && !o.measureCounts) throw BadArgument{"--measure takes times, counts or times,counts"};
+    }
+    if (g.has("--min-change")) o.countMinChange = o.minChange;
+    if (o.measureTimes) return;
+    if (!g.has("--sizes")) o.sizes = {1000, 10000, 100000};
+    for (const char* timing : {"--runs", "--precision", "--max-runs", "--min-seconds", "--relative", "--repeat-report"}) {
+        if (g.has(timing)) throw BadArgument{std::string(timing) + " is for times; --measure counts times nothing: give --measure times,counts"};
+    }
+}
+
 // --baseline and --fail-slower: another build whose figures every cell's are compared with.
 void takeBaseline(Given& g, Options& o) {
     if (g.has("--baseline")) {
@@ -462,7 +483,7 @@ void takeBaseline(Given& g, Options& o) {
         }
         if (!g.has("--runs")) {
             o.runs = 4;  // two A B B A blocks at least, then more for the cells not yet decided
-            o.moreRounds = !g.has("--precision");
+            o.moreRounds = !g.has("--precision") && o.measureTimes;
             if (!g.has("--max-runs")) o.maxRuns = 20;
         }
         // The control: the copy floor, whose code the two builds share.
@@ -556,6 +577,7 @@ Options parseOptions(int argc, char** argv) {
     takeAlgorithms(given, o);
     takeSizes(given, o);
     takeRounds(given, o);
+    takeMeasure(given, o);
     takeBaseline(given, o);
     takeBaselinePlugins(given, o, pluginItem);
     if (given.has("--baseline")) {

@@ -21,6 +21,7 @@
 #include "run/pass.h"
 #include "inputs/inputs.h"
 #include "run/cell.h"
+#include "run/counts.h"
 #include "run/runner.h"
 #include "run/figures.h"
 #include "run/report.h"
@@ -92,6 +93,8 @@ struct History {
     std::map<std::string, std::vector<std::pair<std::int64_t, double>>> seen;  // by algorithm: n, fastest run
     std::map<std::string, Peak> peak;               // by algorithm: the largest size run so far
     std::map<std::string, std::int64_t> stoppedAt;  // by algorithm: the size it ran past the deadline at
+    std::map<std::string, std::vector<std::pair<std::int64_t, double>>> counted;  // by algorithm: n, counting seconds a call
+    std::map<std::string, std::int64_t> countStoppedAt;  // by algorithm: the size its counting ran past the deadline at
 };
 
 // One row, a table's cells at one size, and what their processes found. Cell i is the options'
@@ -107,6 +110,8 @@ struct Row {
     std::vector<std::size_t> running;   // the cells that run
     std::vector<double> checkWall, checkPeak;  // the check processes' time and peak memory
     std::vector<int> setsChecked;              // and the sets they checked (0: all)
+    std::vector<Counts> recounts;              // the cells counted a second time, for the counts' noise
+    std::vector<double> countWall;             // this build's counting processes' seconds
     // From kTouchedHeapFrom points without a baseline the timed processes' heap is grown and
     // faulted in first: then the entries on arrays go straight to their timing, those on lists make
     // their copy once (warm()), and only the user's entries make an untimed call. Elsewhere every
@@ -122,7 +127,9 @@ class Pass {
          const std::map<std::string, std::string>& notTimed, const std::string& filesDir, const volatile int* interrupted,
          PassResults& results)
         : options_(options), report_(report), first_(first), notTimed_(notTimed), filesDir_(filesDir),
-          interrupted_(interrupted), results_(results) {}
+          interrupted_(interrupted), results_(results) {
+        if (options.measureCounts) countSetup_ = CountSetup{valgrindPath(), machineCaches(), filesDir};
+    }
 
     // A table: its rows, smaller sizes first. Returns 1 where a cell failed (as runPass).
     int table(const Group& group) {
@@ -137,6 +144,7 @@ class Pass {
             status |= prepareSets(row);
             planCells(row, history);
             runRounds(row, history);
+            countCells(row, history);
             if (!row.setsFile.empty()) std::remove(row.setsFile.c_str());
             if (*interrupted_) return status;
             status |= finishRow(row, history);
@@ -153,6 +161,9 @@ class Pass {
     void runProcess(Row& row, std::size_t i, int round, bool old, std::size_t k);
     void runRounds(Row& row, History& history);
     void skipOverBudget(Row& row, History& history);
+    void countCells(Row& row, History& history);
+    std::string countSkipReason(const Row& row, History& history, std::size_t i) const;
+    void countProcess(Row& row, std::size_t i, int side, std::size_t k);
     bool needsMore(const Row& row, std::size_t i) const;
     std::vector<double> spreadsWithRow(const Row& row) const;
     int finishRow(Row& row, History& history);
@@ -168,6 +179,7 @@ class Pass {
     PassResults& results_;
     std::vector<double> spreads_;  // the spread of every timed cell's runs so far (logSpread)
     std::mutex progressLock_;      // the checks run side by side
+    CountSetup countSetup_;        // with --measure counts
 };
 
 // The row's h, for every cell, those that do not run included: the first point set's (the
@@ -229,7 +241,11 @@ void Pass::planCells(Row& row, History& history) {
                                    ? predictedPeakBytes(row.n, peak->second.n, peak->second.bytes, peak->second.start)
                                    : 0;
         Outcome& outcome = row.cells[i];
-        outcome = Outcome{group.shape.name, row.n, name, -1, Status::Skipped, 0, 0, 0, {}, 0, ""};
+        outcome = Outcome{};
+        outcome.shape = group.shape.name;
+        outcome.n = row.n;
+        outcome.algorithm = name;
+        outcome.status = Status::Skipped;
         const std::string key = cellKey(group.shape.name, row.n, name);
         double predicted = 0;
         if (first_ != nullptr && first_->at(key).status != Status::Ok && first_->at(key).status != Status::Wrong) {
@@ -358,6 +374,7 @@ void Pass::runRounds(Row& row, History& history) {
             }
         }
         if (round >= options_.runs && now.empty()) break;
+        if (round >= 0 && !options_.measureTimes) break;  // counts alone: the check, then the counting
         const auto schedule = roundSchedule(now, options_.seed, row.key, round, compared);
         std::atomic<std::size_t> next{0};
         auto work = [&] {
@@ -402,6 +419,93 @@ void Pass::skipOverBudget(Row& row, History& history) {
     }
 }
 
+// Why cell i is not counted, or "": its counting ran past the deadline on fewer points, or the
+// smaller sizes' counting processes predict more than the budget.
+std::string Pass::countSkipReason(const Row& row, History& history, std::size_t i) const {
+    const std::string& name = options_.algorithms[i];
+    if (history.countStoppedAt.count(name)) {
+        return "its counting stopped at " + std::to_string(history.countStoppedAt[name]) + " points";
+    }
+    // The process makes one call more than it counts, each on n points: its seconds per call
+    // (Valgrind's start-up shared among them) grow with n as a call does.
+    const auto& seen = history.counted[name];
+    const double predicted = predict(seen, row.n) * (row.plans[i].sets + 1);
+    if (seen.size() < 2 || predicted <= options_.budget) return "";
+    char note[96];
+    std::snprintf(note, sizeof note, "predicted %.0f s under Valgrind, over the budget of %g s", predicted,
+                  options_.budget);
+    return note;
+}
+
+// Counting process number `k` of cell i: side 0 this build, 1 the baseline, 2 this build again
+// (the counts' noise).
+void Pass::countProcess(Row& row, std::size_t i, int side, std::size_t k) {
+    CellPlan plan = row.plans[i];
+    for (int s = 0; s < 2; ++s) {
+        const int reached = row.setsChecked[2 * i + std::size_t(s)];
+        if (reached > 0) plan.sets = std::min(plan.sets, reached);
+    }
+    if (side == 1) {
+        plan.program = options_.baseline;
+        if (options_.baselineEntries.count(plan.algorithm)) plan.entry = options_.baselineEntries.at(plan.algorithm);
+    }
+    {
+        std::lock_guard<std::mutex> hold(progressLock_);
+        report_.progress(plan, results_.done + k, results_.total, -2, 0);
+    }
+    double wall = 0;
+    const std::string tag = std::to_string(i) + "-" + std::to_string(side);
+    Counts counts = runCounted(plan, countSetup_, tag, interrupted_, wall);
+    if (side == 2) {
+        row.recounts[i] = counts;
+        return;
+    }
+    Outcome& outcome = side == 1 ? row.olds[i] : row.cells[i];
+    outcome.counts = counts;
+    outcome.wall += wall;
+    if (side == 0) row.countWall[i] = wall;
+}
+
+// The row's cells that ran right counted under Callgrind, two processes at a time (a count does
+// not depend on what else the machine runs): with a baseline each by both builds, and the cells of
+// a table's first size by this build twice, which measures the counts' own noise.
+void Pass::countCells(Row& row, History& history) {
+    if (!options_.measureCounts || *interrupted_) return;
+    const bool compared = !options_.baseline.empty();
+    const bool twice = compared && row.n == row.group->sizes.front();
+    std::vector<std::pair<std::size_t, int>> jobs;  // cell, side
+    row.recounts.assign(row.cells.size(), Counts{});
+    row.countWall.assign(row.cells.size(), 0);
+    for (std::size_t i : row.running) {
+        Outcome& o = row.cells[i];
+        if (o.status != Status::Ok || (compared && row.olds[i].status != Status::Ok)) continue;
+        o.counts.why = countSkipReason(row, history, i);
+        if (!o.counts.why.empty()) continue;
+        jobs.push_back({i, 0});
+        if (compared) jobs.push_back({i, 1});
+        if (twice) jobs.push_back({i, 2});
+    }
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t k = next++; k < jobs.size() && !*interrupted_; k = next++) {
+            countProcess(row, jobs[k].first, jobs[k].second, compared ? k / (twice ? 3 : 2) : k);
+        }
+    };
+    std::vector<std::thread> helpers;
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    for (unsigned c = 1; c < cores; ++c) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+    for (std::size_t i = 0; i < row.cells.size(); ++i) {
+        const Counts& counts = row.cells[i].counts;
+        if (counts.have) history.counted[options_.algorithms[i]].push_back({row.n, row.countWall[i] / double(row.plans[i].sets + 1)});
+        if (!counts.have && counts.why.rfind("its counting process stopped", 0) == 0) {
+            history.countStoppedAt.emplace(options_.algorithms[i], row.n);
+        }
+        if (counts.have && row.recounts[i].have) report_.countNoise(countDifference(counts, row.recounts[i]));
+    }
+}
+
 // The least spread an interval is given: the median spread of the run's cells so far, this row's
 // included. A cell's few runs may agree by chance; the machine's typical cell says how far another
 // run of it may land.
@@ -441,6 +545,8 @@ int Pass::finishRow(Row& row, History& history) {
         if (timed(outcome) && !outcome.runs.empty()) {
             summarise(outcome, floor);
             history.seen[name].push_back({row.n, outcome.min});  // the least noisy of the runs
+        } else if (!options_.measureTimes && outcome.checkCall > 0) {
+            history.seen[name].push_back({row.n, outcome.checkCall});  // counts alone: the check's calls predict
         }
         Outcome& old = row.olds[i];
         if (compared && timed(old) && !old.runs.empty()) summarise(old, floor);

@@ -15,6 +15,7 @@
 #include "lab.h"
 #include "inputs/inputs.h"
 #include "run/cell.h"
+#include "run/counts.h"
 #include "run/figures.h"
 #include "run/report.h"
 
@@ -30,6 +31,11 @@ std::string format(const char* pattern, double value) {
 
 std::string pad(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+// A compared column: wide enough for "1.023 +-12%? slower | C 1.0213 slower".
+std::size_t comparedWidth(const std::string& name, bool counts) {
+    return std::max<std::size_t>(name.size(), 22) + 2 + (counts ? 17 : 0);
 }
 
 // Wide enough for "2.01e-03 +-12%?".
@@ -118,9 +124,10 @@ void Report::begin(const std::vector<std::pair<std::string, std::string>>& conte
     std::cout << std::endl;
     if (tsvFd_ >= 0 && compared_) {
         writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tnew_median_s\told_median_s\tratio\tratio_lo\tratio_hi\tverdict\t"
-                                 "status\tnote\tnew_runs_s\told_runs_s\n");
+                                 "status\tnote\tnew_runs_s\told_runs_s\tcount_new\tcount_old\tcount_ratio\tcount_verdict\n");
     } else if (tsvFd_ >= 0) {
-        writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s\n");
+        writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s\t"
+                                 "instructions\tl1_misses\tll_misses\tbranch_misses\test_cycles\n");
     }
 }
 
@@ -150,15 +157,32 @@ void Report::clearProgress() {
 void Report::beginShape(const Shape& shape) {
     clearProgress();
     if (!tables_) return;
+    if (compared_ && !measureTimes_) {
+        std::cout << shape.name << ": " << shape.growth << '\n'
+                  << "C: est_cycles of a call, this build's over the baseline's, one counting process each (Callgrind);\n"
+                  << "slower, faster: the change is at least " << format("%g", 100 * countMinChange_)
+                  << "% and beyond the counts' noise; h: corners of the first set's hull\n"
+                  << pad("n", 9) << pad("h", 9);
+        for (const std::string& name : algorithms_) std::cout << pad(name, columnWidth(name) + 8);
+        std::cout << std::endl;
+        return;
+    }
     if (compared_) {
         std::cout << shape.name << ": " << shape.growth << '\n'
                   << "new / old: this build's seconds per call over the baseline's, run by run in the same round (A B B A),\n"
                   << "the median of the ratios +- their 95% interval; slower, faster: the change is at least "
                   << format("%g", 100 * minChange_) << "% and the\ninterval at 1 - " << format("%.2g", 1 - verdictLevel_)
                   << " (5% over the run's cells and the looks at each) excludes 1; h: corners of the first set's hull\n"
+                  << (measureCounts_ ? "| C: est_cycles new / old, one count each; slower, faster: the change is at least " +
+                                           format("%g", 100 * countMinChange_) + "% and beyond the counts' noise\n"
+                                     : "")
                   << pad("n", 9) << pad("h", 9);
-        for (const std::string& name : algorithms_) std::cout << pad(name, std::max<std::size_t>(name.size(), 22) + 2);
+        for (const std::string& name : algorithms_) std::cout << pad(name, comparedWidth(name, measureCounts_));
         std::cout << std::endl;
+        return;
+    }
+    if (!measureTimes_) {
+        std::cout << shape.name << ": " << shape.growth << std::endl;
         return;
     }
     std::cout << shape.name << ": " << shape.growth << '\n'
@@ -195,15 +219,128 @@ void Report::setBaseline(double minChange, std::string control, std::size_t cell
 
 void Report::baselineCell(const Outcome& old) { oldRow_.push_back(old); }
 
+void Report::setMeasure(bool times, bool counts, double countMinChange) {
+    measureTimes_ = times;
+    measureCounts_ = counts;
+    countMinChange_ = countMinChange;
+}
+
+// A shape's counts under its times (or alone): est_cycles and instructions per point, a table each.
+// Estimated cycles track the time best of the counts; instructions are what a change to the code
+// changes, whatever the caches do. The misses are in the TSV and on the page.
+void Report::printCountTables() {
+    if (!measureCounts_ || countRows_.empty()) return;
+    const std::pair<const char*, double Counts::*> tables[] = {
+        {"estimated cycles per point (Callgrind's counts of a call / n; est_cycles: L1 hits + 5 x LL hits + 35 x RAM accesses)",
+         &Counts::estCycles},
+        {"instructions per point (Callgrind: instructions executed by a call / n)", &Counts::instructions}};
+    for (const auto& [title, field] : tables) {
+        std::cout << title << '\n' << pad("n", 9) << pad("h", 9);
+        for (const std::string& name : algorithms_) std::cout << pad(name, columnWidth(name));
+        std::cout << '\n';
+        for (const std::vector<Outcome>& row : countRows_) {
+            long long h = -1;
+            for (const Outcome& o : row) h = o.h >= 0 ? o.h : h;
+            std::cout << pad(std::to_string(row.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
+            for (const std::string& name : algorithms_) {
+                std::string text;
+                for (const Outcome& o : row) {
+                    if (o.algorithm != name) continue;
+                    text = o.counts.have ? format("%.4g", o.counts.*field / double(std::max<std::int64_t>(o.n, 1)))
+                           : o.status == Status::Ok ? "-" : o.status == Status::Skipped ? "not run" : statusWord(o.status);
+                }
+                std::cout << pad(text, columnWidth(name));
+            }
+            std::cout << '\n';
+        }
+    }
+    for (const std::vector<Outcome>& row : countRows_) {
+        for (const Outcome& o : row) {
+            const std::string where = o.algorithm + " at " + std::to_string(o.n) + ": ";
+            if (!o.counts.why.empty()) notes_.push_back(where + "not counted, " + o.counts.why);
+            if (!measureTimes_ && o.status != Status::Ok && !o.note.empty()) notes_.push_back(where + o.note);
+        }
+    }
+    countRows_.clear();
+}
+
+// "| C 1.0213 slower": a compared cell's counts, est_cycles new / old with its verdict; sets the TSV's
+// ratio and verdict ("-" where either build has no counts).
+std::string Report::countText(const Outcome& now, const Outcome* old, std::string& ratioText, std::string& verdict) {
+    ratioText = verdict = "-";
+    if (!measureCounts_) return "";
+    if (old == nullptr || !now.counts.have || !old->counts.have || !(old->counts.estCycles > 0)) {
+        const std::string& why = !now.counts.why.empty() ? now.counts.why : old != nullptr ? old->counts.why : "";
+        if (!why.empty() && now.status == Status::Ok) notes_.push_back(now.algorithm + " at " + std::to_string(now.n) + ": not counted, " + why);
+        return now.status == Status::Ok ? "| C -" : "";
+    }
+    const double ratio = now.counts.estCycles / old->counts.estCycles;
+    verdict = countVerdict(ratio, countMinChange_, countNoise_);
+    ratioText = format("%.6f", ratio);
+    ++countVerdicts_[verdict == "faster" ? 0 : verdict == "same" ? 1 : 2];
+    if (verdict == "slower") slowest_ = std::max(slowest_, ratio);
+    return "| C " + format("%.4f", ratio) + (verdict == "same" ? "" : " " + verdict);
+}
+
+// The count verdicts of a compared run, together, with the noise they were judged against.
+void Report::printCountVerdicts() {
+    const int cells = countVerdicts_[0] + countVerdicts_[1] + countVerdicts_[2];
+    std::cout << "Counts (est_cycles, new / old, one counting process each): " << cells << " cells: " << countVerdicts_[2]
+              << " slower, " << countVerdicts_[0] << " faster, " << countVerdicts_[1] << " the same; a verdict needs a change of "
+              << format("%g", 100 * countMinChange_) << "% and more than the counts' noise, "
+              << format("%.2g", 100 * countNoise_) << "% (the largest difference between two counts of one cell of this build,"
+              << " each table's first size counted twice)\n"
+              << std::flush;
+}
+
+// How well the counts track the times on this machine: the rank correlation of est_cycles per
+// point and nanoseconds per point over the cells that have both, and the cells where the two part
+// most (the most and the fewest nanoseconds per estimated cycle).
+void Report::printCountsAgainstTimes() {
+    if (paired_.size() < 3) return;
+    std::vector<double> cycles, ns;
+    for (const Paired& p : paired_) cycles.push_back(p.cyclesPerPoint), ns.push_back(p.nsPerPoint);
+    std::cout << "Counts against times: Spearman's rank correlation of est_cycles per point and ns per point, "
+              << format("%.3f", rankCorrelation(cycles, ns)) << " over " << paired_.size() << " cells\n";
+    std::vector<Paired> order = paired_;
+    std::sort(order.begin(), order.end(), [](const Paired& a, const Paired& b) {
+        return a.nsPerPoint / a.cyclesPerPoint > b.nsPerPoint / b.cyclesPerPoint;
+    });
+    std::vector<double> perCycle;
+    for (const Paired& p : order) perCycle.push_back(p.nsPerPoint / p.cyclesPerPoint);
+    const double typical = medianOf(perCycle);
+    std::cout << "ns per estimated cycle: median " << format("%.3g", typical) << "; where times and counts part most:\n";
+    const std::size_t shown = std::min<std::size_t>(3, order.size() / 2);
+    auto line = [&](const Paired& p) {
+        std::cout << "  " << std::left << std::setw(44) << p.cell << std::right << format("%8.3g", p.nsPerPoint) << " ns, "
+                  << format("%8.3g", p.cyclesPerPoint) << " est. cycles a point: " << format("%.2f", p.nsPerPoint / p.cyclesPerPoint / typical)
+                  << "x the median\n";
+    };
+    for (std::size_t i = 0; i < shown; ++i) line(order[i]);
+    for (std::size_t i = 0; i < shown; ++i) line(order[order.size() - shown + i]);
+    std::cout << std::flush;
+}
+
 void Report::cell(const Outcome& o) {
     row_.push_back(o);
     if (compared_) return;  // its line, with the baseline's, at the row's end
-    if (o.status == Status::Ok) growth_[o.algorithm].push_back({o.n, o.median});
+    if (o.status == Status::Ok && measureTimes_) growth_[o.algorithm].push_back({o.n, o.median});
+    if (o.status == Status::Ok && measureTimes_ && o.counts.have && o.n > 0) {
+        paired_.push_back({o.shape + " " + std::to_string(o.n) + " " + o.algorithm, o.counts.estCycles / double(o.n),
+                           o.median * 1e9 / double(o.n)});
+    }
     if (tsvFd_ < 0) return;
     bool timed = o.status == Status::Ok || o.status == Status::Wrong;
     auto value = [&](double v) { return timed ? format("%.6e", v) : std::string("-"); };
     std::string note = o.note;
+    if (!o.counts.why.empty()) note += (note.empty() ? "" : "; ") + ("not counted: " + o.counts.why);
     for (char& c : note) c = c == '\t' || c == '\n' ? ' ' : c;
+    const Counts& c = o.counts;
+    const std::string counts = !c.have ? "\t\t\t\t"
+                                       : format("%.1f", c.instructions) + '\t' + format("%.1f", c.l1Misses) + '\t' +
+                                             format("%.1f", c.llMisses) + '\t' + format("%.1f", c.branchMisses) + '\t' +
+                                             format("%.1f", c.estCycles);
+    if (!measureTimes_) timed = false;
     std::string runs;  // every run's figure, in the order they ran
     for (double seconds : timed ? o.runs : std::vector<double>()) runs += (runs.empty() ? "" : ",") + format("%.6e", seconds);
     if (runs.empty()) runs = "-";
@@ -211,7 +348,8 @@ void Report::cell(const Outcome& o) {
     writeWhole(tsvFd_, o.shape + '\t' + std::to_string(o.n) + '\t' + (o.h >= 0 ? std::to_string(o.h) : "-") + '\t' +
                            o.algorithm + '\t' + value(o.median) + '\t' + value(o.min) + '\t' + value(o.max) + '\t' +
                            statusWord(o.status) + '\t' + note + '\t' + runs + '\t' +
-                           (interval ? format("%.6e", o.lo) : "-") + '\t' + (interval ? format("%.6e", o.hi) : "-") + '\n');
+                           (interval ? format("%.6e", o.lo) : "-") + '\t' + (interval ? format("%.6e", o.hi) : "-") + '\t' +
+                           counts + '\n');
 }
 
 void Report::endRow() {
@@ -221,7 +359,8 @@ void Report::endRow() {
         endComparedRow();
         return;
     }
-    if (!tables_) {
+    if (measureCounts_) countRows_.push_back(row_);
+    if (!tables_ || !measureTimes_) {
         row_.clear();
         return;
     }
@@ -303,11 +442,14 @@ void Report::endComparedRow() {
             std::vector<double> rounds;
             for (std::size_t r = 0; r < std::min(now->runs.size(), old->runs.size()); ++r) rounds.push_back(now->runs[r] / old->runs[r]);
             comparedCells_.push_back({name, ratio, rounds});
-        } else {
+        } else if (now->status != Status::Ok || measureTimes_) {
             text = now->status == Status::Skipped ? "not run" : statusWord(now->status);
             if (now->status != Status::Skipped || now->median == 0) notes_.push_back(name + " at " + std::to_string(now->n) + ": " + now->note);
         }
-        if (tables_) std::cout << pad(text, std::max<std::size_t>(name.size(), 22) + 2);
+        std::string countRatio, countVerdictWord;
+        const std::string counted = countText(*now, old, countRatio, countVerdictWord);
+        text = text.empty() ? counted.substr(std::min<std::size_t>(2, counted.size())) : text + (counted.empty() ? "" : " " + counted);
+        if (tables_) std::cout << pad(text, measureTimes_ ? comparedWidth(name, measureCounts_) : columnWidth(name) + 8);
         if (tsvFd_ < 0) continue;
         auto seconds = [&](const Outcome* o) { return o != nullptr && o->status == Status::Ok ? format("%.6e", o->median) : std::string("-"); };
         auto runs = [&](const Outcome* o) {
@@ -322,7 +464,9 @@ void Report::endComparedRow() {
         writeWhole(tsvFd_, now->shape + '\t' + std::to_string(now->n) + '\t' + (h >= 0 ? std::to_string(h) : "-") + '\t' + name +
                                '\t' + seconds(now) + '\t' + seconds(old) + '\t' + ratioText + '\t' + loText + '\t' + hiText +
                                '\t' + verdict + '\t' + statusWord(now->status) + '\t' + note + '\t' + runs(now) + '\t' +
-                               runs(old) + '\n');
+                               runs(old) + '\t' + (now->counts.have ? format("%.1f", now->counts.estCycles) : "-") + '\t' +
+                               (old != nullptr && old->counts.have ? format("%.1f", old->counts.estCycles) : "-") + '\t' +
+                               countRatio + '\t' + countVerdictWord + '\n');
     }
     if (tables_) std::cout << std::endl;
     row_.clear();
@@ -355,6 +499,7 @@ void Report::printMeans() {
         if (!logInterval(byRound, lo, hi)) lo = hi = 0;
         return true;
     };
+    if (!measureTimes_) return;
     std::cout << "Geometric mean of new / old (+- the 95% interval of the rounds' geometric means):\n";
     for (const std::string& name : algorithms_) {
         double point = 0, lo = 0, hi = 0;
@@ -402,6 +547,7 @@ void Report::endShape() {
     for (const std::string& line : fastest_) std::cout << line << '\n';
     fastest_.clear();
     printGrowth();
+    printCountTables();
     for (const std::string& note : notes_) std::cout << "  " << note << '\n';
     std::cout << std::endl;
     notes_.clear();
@@ -450,6 +596,8 @@ void Report::printGrowth() {
 void Report::finish() {
     clearProgress();
     if (compared_ && tables_) printMeans();
+    if (compared_ && tables_ && measureCounts_) printCountVerdicts();
+    if (!compared_ && tables_ && measureCounts_ && measureTimes_) printCountsAgainstTimes();
 }
 
 }  // namespace lab

@@ -1,6 +1,7 @@
 // What the user sees (run/report.cpp): the tables, the TSV and the progress line.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -35,6 +36,12 @@ class Report {
     // With a baseline, the tables and the TSV compare each cell's runs with the baseline's of the
     // same round; the end of the run gives the geometric means and the control's word.
     void setBaseline(double minChange, std::string control, std::size_t cells, int looks);
+    // What the run measures: times (the rounds), counts (Callgrind's), or both; the least change
+    // a count's verdict calls. Before begin().
+    void setMeasure(bool times, bool counts, double countMinChange);
+    // The largest relative difference seen between two countings of one cell so far: no count
+    // verdict is called on a change within it.
+    void countNoise(double difference) { countNoise_ = std::max(countNoise_, difference); }
     // The confidence each cell's verdict is given at (verdictLevel of the run's cells).
     double verdictLevel() const { return verdictLevel_; }
     void baselineCell(const Outcome& old);  // the baseline's outcome of the cell given next
@@ -48,6 +55,19 @@ class Report {
     void printGrowth();  // under a table: each algorithm's fitted growth exponent
     void endComparedRow();
     void printMeans();
+    void printCountTables();
+    void printCountVerdicts();
+    void printCountsAgainstTimes();
+    std::string countText(const Outcome& now, const Outcome* old, std::string& ratioText, std::string& verdict);
+    bool measureTimes_ = true, measureCounts_ = false;
+    double countMinChange_ = 0.01, countNoise_ = 0;
+    int countVerdicts_[3] = {0, 0, 0};  // faster, same, slower
+    std::vector<std::vector<Outcome>> countRows_;  // the shape's rows, for its tables of counts
+    struct Paired {
+        std::string cell;                  // "square 100000 qhull-array"
+        double cyclesPerPoint, nsPerPoint;  // est_cycles / n and the median's nanoseconds / n
+    };
+    std::vector<Paired> paired_;  // the cells both timed and counted
     struct Compared {
         std::string algorithm;
         double ratio;

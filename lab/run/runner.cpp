@@ -2,9 +2,11 @@
 // even the parent's heap carries over), reads what it reports through a pipe, and stops it at the
 // deadline. The child's side is cellMain.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/personality.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -21,10 +23,13 @@
 
 #include "lab.h"
 #include "run/cell.h"
+#include "run/counts.h"
 #include "run/runner.h"
 #include "run/figures.h"
 #include "run/report.h"
 #include "user/user.h"
+
+#include <fstream>
 
 namespace lab {
 
@@ -69,6 +74,8 @@ CellPlan planOfWords(int argc, char** argv) {
         if (word == "no-check") plan.check = false;
         if (word == "warm-up") plan.warmUp = true;
         if (word == "keep-order") plan.keepOrder = true;
+        if (word == "count") plan.count = true;
+        if (word.rfind("count-launcher=", 0) == 0) plan.countLauncher = word.substr(15);
         if (word.rfind("scale=", 0) == 0) plan.scale = std::strtoll(word.c_str() + 6, nullptr, 10);
         if (word.rfind("input=", 0) == 0) plan.input = word.substr(6);
         if (word.rfind("sets-file=", 0) == 0) plan.setsFile = word.substr(10);
@@ -129,9 +136,13 @@ int cellMain(int argc, char** argv) {
                 std::printf("set %d\n", set);
                 std::fflush(stdout);
             });
-        std::printf("time");
-        for (double seconds : result.secondsPerCall) std::printf(" %.9e", seconds);
-        std::printf("\n");
+        if (plan.count) {
+            std::printf("counted-calls %ld\n", result.countedCalls);
+        } else {
+            std::printf("time");
+            for (double seconds : result.secondsPerCall) std::printf(" %.9e", seconds);
+            std::printf("\n");
+        }
         return std::fflush(stdout) == 0 ? 0 : kFailed;
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
@@ -146,7 +157,7 @@ int cellMain(int argc, char** argv) {
 }
 
 ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted,
-                         const std::string& program) {
+                         const std::string& program, const std::vector<std::string>& launcher, bool fixedAddresses) {
     ProcessEnd end;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -158,17 +169,27 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
     // nothing that allocates, since another thread of the parent (the checks run side by side) may
     // have held the allocator's lock at the fork. Under AddressSanitizer, whose allocator the fork
     // does not unlock, such a child hung now and then until its deadline.
+    std::string path = program.empty() ? "/proc/self/exe" : program;
+    if (!launcher.empty()) {
+        // The launcher runs the lab as its program, by its real path.
+        char self[4096];
+        const ssize_t length = program.empty() ? readlink("/proc/self/exe", self, sizeof self - 1) : -1;
+        if (length > 0) path.assign(self, std::size_t(length));
+        words.front() = path;
+        words.insert(words.begin(), launcher.begin(), launcher.end());
+        path = launcher.front();
+    }
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    const char* path = program.empty() ? "/proc/self/exe" : program.c_str();
     const double started = wallSeconds();
     pid_t child = fork();
     if (child == 0) {
         // A group of its own, so that a program the process starts is stopped with it.
         setpgid(0, 0);
         dup2(pipeFds[1], STDOUT_FILENO);
-        execv(path, argv.data());
+        if (fixedAddresses) personality(ADDR_NO_RANDOMIZE);
+        execv(path.c_str(), argv.data());
         _exit(127);
     }
     close(pipeFds[1]);
@@ -246,8 +267,10 @@ Status endStatus(const ProcessEnd& end, std::string& note) {
     return Status::Crashed;
 }
 
-Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
-    Outcome outcome{plan.shape, plan.n, plan.algorithm, -1, Status::Crashed, 0, 0, 0, {}, 0, "", -1};
+namespace {
+
+// The words of the cell's process: `hull-lab --cell ...` with the plan's.
+std::vector<std::string> cellWords(const CellPlan& plan) {
     std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), plan.algorithm,
                                       std::to_string(plan.seed), std::to_string(plan.runs),
                                       std::to_string(plan.minSeconds), std::to_string(plan.sets)};
@@ -262,6 +285,20 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     if (!plan.input.empty()) words.push_back("input=" + plan.input);
     if (!plan.setsFile.empty()) words.push_back("sets-file=" + plan.setsFile);
     if (plan.heapBytes > 0) words.push_back("heap=" + std::to_string(std::int64_t(plan.heapBytes)));
+    if (plan.count) words.push_back("count");
+    if (!plan.countLauncher.empty()) words.push_back("count-launcher=" + plan.countLauncher);
+    return words;
+}
+
+}  // namespace
+
+Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
+    Outcome outcome;
+    outcome.shape = plan.shape;
+    outcome.n = plan.n;
+    outcome.algorithm = plan.algorithm;
+    outcome.status = Status::Crashed;
+    const std::vector<std::string> words = cellWords(plan);
     const ProcessEnd end = runLabProcess(words, plan.deadline, interrupted, plan.program);
     outcome.peakBytes = end.peakBytes;
     outcome.wall = end.seconds;
@@ -309,6 +346,92 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
         outcome.note = "exited with status 0 without its figures";
     }
     return outcome;
+}
+
+namespace {
+
+// Sums Callgrind's totals over the files in `dir` whose names start with `prefix` (one per
+// process counted), and removes them. False where none could be read.
+bool sumCallgrindFiles(const std::string& dir, const std::string& prefix, std::map<std::string, double>& totals) {
+    bool any = false;
+    DIR* folder = opendir(dir.c_str());
+    if (folder == nullptr) return false;
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name.rfind(prefix, 0) == 0) names.push_back(name);
+    }
+    closedir(folder);
+    for (const std::string& name : names) {
+        const std::string path = dir + "/" + name;
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".log") != 0) any |= readCallgrindTotals(path, totals);
+        std::remove(path.c_str());
+    }
+    return any;
+}
+
+// Why a counting process gave no counts: Valgrind's own words where it could not run an
+// instruction, else how the process ended.
+std::string countFailure(const ProcessEnd& end, const std::string& log) {
+    std::ifstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t at = line.find("unhandled instruction bytes");
+        if (at != std::string::npos) return "Valgrind cannot run an instruction of it (" + line.substr(at) + ")";
+    }
+    std::string note;
+    const Status status = endStatus(end, note);
+    return "its counting process " + (status == Status::Ok ? std::string("reported no counts") : note);
+}
+
+std::string shellWords(const std::vector<std::string>& words) {
+    std::string line;
+    for (const std::string& word : words) {
+        line += line.empty() ? "'" : " '";
+        for (char c : word) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += "'";
+    }
+    return line;
+}
+
+}  // namespace
+
+Counts runCounted(CellPlan plan, const CountSetup& setup, const std::string& tag, const volatile int* interrupted,
+                  double& wall) {
+    Counts counts;
+    wall = 0;
+    if (setup.valgrind.empty()) {
+        counts.why = "Valgrind is not installed";
+        return counts;
+    }
+    const std::string prefix = "count-" + tag + ".";
+    const std::string log = setup.dir + "/" + prefix + "log";
+    plan.count = true;
+    plan.check = false;
+    plan.runs = 0;
+    plan.warmUp = false;
+    plan.heapBytes = 0;
+    const Algorithm* algorithm = findAlgorithm(plan.algorithm);
+    const bool whole = algorithm != nullptr && algorithm->origin == Origin::User &&
+                       !plan.entry.empty() && entryFromWord(plan.entry).kind == UserEntry::Program;
+    const std::vector<std::string> words =
+        countingWords(setup.valgrind, setup.caches, setup.dir + "/" + prefix + "%p", log, whole);
+    if (whole) plan.countLauncher = shellWords(words);
+    const ProcessEnd end =
+        runLabProcess(cellWords(plan), plan.deadline, interrupted, plan.program, whole ? std::vector<std::string>{} : words, true);
+    wall = end.seconds;
+    long calls = 0;
+    std::istringstream lines(end.report);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("counted-calls ", 0) == 0) calls = std::atol(line.c_str() + 14);
+    }
+    std::string note;
+    const bool ended = endStatus(end, note) == Status::Ok;
+    const std::string why = countFailure(end, log);  // read before the log is removed
+    std::map<std::string, double> totals;
+    const bool read = sumCallgrindFiles(setup.dir, prefix, totals);
+    if (ended && read && calls > 0) return countsOf(totals, calls);
+    counts.why = why;
+    return counts;
 }
 
 }  // namespace lab

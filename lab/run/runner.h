@@ -6,6 +6,7 @@
 
 #include "lab.h"
 #include "run/cell.h"
+#include "run/counts.h"
 
 namespace lab {
 
@@ -21,9 +22,12 @@ struct ProcessEnd {
 // Runs `hull-lab WORDS...` as a fresh process in a process group of its own, reads what it prints,
 // and kills the group (programs it started included) at `deadline` wall seconds or when
 // `*interrupted` is set.
-// `program`: another hull-lab (a baseline build) instead of this one.
+// `program`: another hull-lab (a baseline build) instead of this one. `launcher`: words that run the
+// lab as their program (Valgrind's). `fixedAddresses`: the address space's randomisation off, so
+// that the heap and the stack lie where they lay in the last such process.
 ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted,
-                         const std::string& program = "");
+                         const std::string& program = "", const std::vector<std::string>& launcher = {},
+                         bool fixedAddresses = false);
 
 // The status and note of a process that did not end well (a signal, a deadline, an exit status
 // of the lab's own), or Ok when it exited with 0 and said nothing of that kind.
@@ -33,6 +37,21 @@ Status endStatus(const ProcessEnd& end, std::string& note);
 // most until the plan's deadline, or until `*interrupted` is set by a signal (then the child is
 // killed and the outcome does not count).
 Outcome runChild(const CellPlan& plan, const volatile int* interrupted);
+
+// Where and how a run counts its cells.
+struct CountSetup {
+    std::string valgrind;  // its path, or "" where it is not installed
+    CacheModel caches;     // what Callgrind simulates
+    std::string dir;       // where Callgrind's output is written, read back and removed
+};
+
+// Counts one cell (the plan's shape, size, entry, sets and build) under Callgrind, in a process of
+// its own with fixed addresses, at most until the plan's deadline: an entry's calls alone, a
+// program's processes whole (start-up included). `tag` names its files in the setup's folder (one
+// per process counting at once). Counts::why says why there are none (Valgrind missing, a process
+// that Valgrind could not run, with its message). Sets `wall` to the process's seconds.
+Counts runCounted(CellPlan plan, const CountSetup& setup, const std::string& tag, const volatile int* interrupted,
+                  double& wall);
 
 // The hidden `--cell` mode of hull-lab: runs the cell and reports to standard output. Returns the
 // exit status.

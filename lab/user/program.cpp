@@ -34,6 +34,12 @@ std::string& programFiles() {
     return dir;
 }
 
+// The shell words before every execution (setProgramLauncher), or "".
+std::string& programLauncher() {
+    static std::string words;
+    return words;
+}
+
 // A point set's file in the run's folder, named by a 64-bit FNV-1a hash of its points, and written
 // (to a temporary name, then renamed) only when no program of the run has written it yet.
 std::string pointFileFor(const std::vector<Point>& points) {
@@ -83,7 +89,9 @@ Execution execute(const std::string& command, const std::string& file, int round
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
-    const std::string line = command + " " + shellQuoted(file);
+    const std::string& launcher = programLauncher();
+    const std::string line = launcher.empty() ? command + " " + shellQuoted(file)
+                                              : launcher + " /bin/sh -c " + shellQuoted(command + " " + shellQuoted(file));
     const std::string roundsText = std::to_string(rounds);
     Execution result;
     const double started = wallSeconds();
@@ -261,6 +269,8 @@ class ProgramRunner : public Runner {
 }  // namespace
 
 void setProgramFiles(const std::string& dir) { programFiles() = dir; }
+
+void setProgramLauncher(const std::string& words) { programLauncher() = words; }
 
 std::string programProblem(const std::string& command) {
     std::istringstream words(command);

@@ -54,6 +54,10 @@ UserEntry entryFromWord(const std::string& word);
 // by a hash of its points and shared by every program, round and cell that takes that set.
 void setProgramFiles(const std::string& dir);
 
+// Shell words put before every execution of a program from now on ("" for none): the counting
+// process runs each under Valgrind this way, the program's whole process tree counted.
+void setProgramLauncher(const std::string& words);
+
 // The hard inputs every user entry is judged on before any cell: no points, one point, copies,
 // lines, edge points, the extremes of the exact range, a small sliver and lattice.
 struct HardInput {

@@ -9,8 +9,17 @@
   const baseline = data.kind === "baseline";
   const entryOf = new Map(data.entries.map((e) => [e.name, e]));
   const shapes = [...new Set(data.cells.map((c) => c.shape))];
-  const state = {visible: new Set(data.entries.map((e) => e.name)), scale: baseline ? "ratio" : "ns", sort: {}};
-  const timed = (c) => (c.status === "ok" || c.status === "WRONG") && (baseline ? c.ratio > 0 : c.median_s > 0);
+  // Counts (--measure counts): Callgrind's per call, shown per point; the scales they give.
+  const COUNT_SCALES = [["c:est_cycles", "estimated cycles per point"], ["c:instructions", "instructions per point"],
+    ["c:l1_misses", "L1 data misses per point"], ["c:ll_misses", "last-level misses per point"],
+    ["c:branch_misses", "branch mispredictions per point"]];
+  const counted = data.cells.some((c) => c.est_cycles != null || c.count_ratio != null);
+  const anyTimed = data.cells.some((c) => c.median_s > 0 || c.ratio > 0);
+  const state = {visible: new Set(data.entries.map((e) => e.name)), scale: baseline ? "ratio" : anyTimed ? "ns" : "c:est_cycles", sort: {}};
+  // With a baseline, the figure is the time's new / old, or the counts' where the run only counted.
+  const ratioOf = (c) => (anyTimed ? c.ratio : c.count_ratio);
+  const timed = (c) => (c.status === "ok" || c.status === "WRONG") &&
+    (baseline ? ratioOf(c) > 0 : state.scale.startsWith("c:") ? c[state.scale.slice(2)] != null : c.median_s > 0);
 
   // ---------------------------------------------------------------- numbers
 
@@ -52,7 +61,8 @@
 
   // The y axis' label for the chosen scale.
   function scaleLabel() {
-    if (baseline) return "new / old (95% interval)";
+    if (baseline) return anyTimed ? "new / old (95% interval)" : "est_cycles new / old (Callgrind)";
+    if (state.scale.startsWith("c:")) return COUNT_SCALES.find(([v]) => v === state.scale)[1] + " (Callgrind)";
     if (state.scale === "ns") return "nanoseconds per point";
     if (state.scale === "s") return "seconds per call";
     return "multiple of " + state.scale.slice(2);
@@ -62,7 +72,9 @@
   // (not timed, or the reference entry has no figure in this row).
   function figure(c) {
     if (!timed(c)) return null;
+    if (baseline && !anyTimed) return {value: c.count_ratio, lo: null, hi: null, runs: []};
     if (baseline) return {value: c.ratio, lo: c.ratio_lo || null, hi: c.ratio_hi || null, runs: pairRatios(c.new_runs_s, c.old_runs_s)};
+    if (state.scale.startsWith("c:")) return {value: c[state.scale.slice(2)] / c.n, lo: null, hi: null, runs: []};
     const runs = c.runs_s || [];
     let lo = c.lo_s > 0 ? c.lo_s : null, hi = c.hi_s > 0 ? c.hi_s : null;
     if (lo == null && runs.length >= 2) [lo, hi] = logInterval(runs) || [null, null];
@@ -192,8 +204,11 @@
     box.append(groups);
     if (!baseline) {
       const select = el("select", {id: "scale"});
-      select.append(el("option", {value: "ns"}, "nanoseconds per point"), el("option", {value: "s"}, "seconds per call"));
-      for (const e of data.entries) select.append(el("option", {value: "x:" + e.name}, "multiple of " + e.name));
+      if (anyTimed) {
+        select.append(el("option", {value: "ns"}, "nanoseconds per point"), el("option", {value: "s"}, "seconds per call"));
+        for (const e of data.entries) select.append(el("option", {value: "x:" + e.name}, "multiple of " + e.name));
+      }
+      if (counted) for (const [value, label] of COUNT_SCALES) select.append(el("option", {value}, label + " (Callgrind)"));
       select.addEventListener("change", () => {
         state.scale = select.value;
         draw();
@@ -323,7 +338,7 @@
     const top = Math.max(highest * 1.1, ...ends.map((d) => d.labelY * 1.05));
     marks.push(Plot.text(ends, {x: "n", y: "labelY", text: "name", fill: "colour", dx: 6, textAnchor: "start", fontSize: 10,
       className: "entry-label"}));
-    marks.push(Plot.dot(drawn, {x: "n", y: "y", r: 2.5, fill: (d) => baseline ? verdictColour(d.c.verdict) : entryOf.get(d.c.algorithm).colour}));
+    marks.push(Plot.dot(drawn, {x: "n", y: "y", r: 2.5, fill: (d) => baseline ? verdictColour(anyTimed ? d.c.verdict : d.c.count_verdict) : entryOf.get(d.c.algorithm).colour}));
     marks.push(Plot.dot(drawn.filter((d) => d.c.status === "WRONG"), {x: "n", y: "y", symbol: "times", r: 8, stroke: "#d00000",
       strokeWidth: 3, className: "wrong-mark"}));
     const failed = points.filter((d) => !d.f);
@@ -337,7 +352,7 @@
       marginRight: 190,
       x: {type: "log", label: "points (n)", tickFormat: "~s", grid: true},
       y: {type: "log", label: scaleLabel(), domain: [floorY(failed.length > 0), top], grid: true,
-          tickFormat: state.scale === "s" ? (v) => v.toExponential(0) : ratioScale ? (v) => String(+v.toPrecision(2)) : undefined},
+          tickFormat: state.scale === "s" ? (v) => v.toExponential(0) : ratioScale ? (v) => String(+v.toPrecision(anyTimed ? 2 : 3)) : undefined},
       marks,
     });
     p.plot.replaceChildren(svg);
@@ -356,11 +371,21 @@
   // The table's columns: [header, value of a point, optional text of the value].
   function columns() {
     const ratioScale = state.scale.startsWith("x:");
+    const count = (v) => (v == null ? "-" : Math.round(v).toLocaleString("en-US"));
+    if (baseline && !anyTimed) {
+      return [["entry", (d) => d.c.algorithm], ["group", (d) => entryOf.get(d.c.algorithm).group], ["n", (d) => d.c.n, thousands],
+        ["h", (d) => d.c.h, thousands], ["new est_cycles a call", (d) => d.c.count_new, count], ["old est_cycles a call", (d) => d.c.count_old, count],
+        ["counts new / old", (d) => d.c.count_ratio, (v) => (v == null ? "-" : v.toFixed(4))], ["count verdict", (d) => d.c.count_verdict],
+        ["status", (d) => d.c.status], ["note", (d) => d.c.note]];
+    }
     if (baseline) {
       return [["entry", (d) => d.c.algorithm], ["group", (d) => entryOf.get(d.c.algorithm).group], ["n", (d) => d.c.n, thousands],
         ["h", (d) => d.c.h, thousands], ["new median (s)", (d) => d.c.new_median_s, fmt], ["old median (s)", (d) => d.c.old_median_s, fmt],
         ["new / old", (d) => d.c.ratio, fmtRatio], ["95% interval", (d) => d.c.ratio_lo, (v, d) => v ? fmtRatio(v) + " to " + fmtRatio(d.c.ratio_hi) : "-"],
-        ["verdict", (d) => d.c.verdict], ["status", (d) => d.c.status], ["note", (d) => d.c.note]];
+        ["verdict", (d) => d.c.verdict],
+        ...(counted ? [["counts new / old", (d) => d.c.count_ratio, (v) => (v == null ? "-" : v.toFixed(4))],
+          ["count verdict", (d) => d.c.count_verdict]] : []),
+        ["status", (d) => d.c.status], ["note", (d) => d.c.note]];
     }
     return [["entry", (d) => d.c.algorithm], ["group", (d) => entryOf.get(d.c.algorithm).group], ["n", (d) => d.c.n, thousands],
       ["h", (d) => d.c.h, thousands], ["median (s)", (d) => (timed(d.c) ? d.c.median_s : null), fmt],
@@ -449,9 +474,9 @@
 
   window.labPage = {drawMs: null, draws: 0, firstDrawMs: null};
   header();
-  if (!baseline) summary();
+  if (!baseline && anyTimed) summary();
   controls();
-  if (baseline) means();
+  if (baseline && anyTimed) means();
   panelsOnce();
   draw();
   window.labPage.firstDrawMs = window.labPage.drawMs;
