@@ -176,13 +176,13 @@ class Baseline : public testing::Test {
         EXPECT_FALSE(lines.empty());
         if (lines.empty()) return result;
         EXPECT_EQ(lines[0], "shape\tn\th\talgorithm\tnew_median_s\told_median_s\tratio\tratio_lo\tratio_hi\tverdict\tstatus\t"
-                            "note\tnew_runs_s\told_runs_s");
+                            "note\tnew_runs_s\told_runs_s\tcount_new\tcount_old\tcount_ratio\tcount_verdict");
         for (std::size_t i = 1; i < lines.size(); ++i) {
             std::vector<std::string> f;
             std::stringstream in(lines[i]);
             for (std::string field; std::getline(in, field, '\t');) f.push_back(field);
-            EXPECT_EQ(f.size(), 14u) << lines[i];
-            if (f.size() != 14) continue;
+            EXPECT_EQ(f.size(), 18u) << lines[i];
+            if (f.size() != 18) continue;
             EXPECT_EQ(f[10], "ok") << lines[i];
             // The ratio within its interval, and the paired runs: one of each build per round.
             EXPECT_LT(std::stod(f[7]), std::stod(f[6])) << lines[i];
@@ -232,7 +232,7 @@ TEST_F(Baseline, PrecisionAddsRoundsUpToTheMostAndNamesTheCellsThatFellShort) {
         std::vector<std::string> f;
         std::stringstream in(line);
         for (std::string field; std::getline(in, field, '\t');) f.push_back(field);
-        ASSERT_EQ(f.size(), 12u) << line;
+        ASSERT_EQ(std::count(line.begin(), line.end(), '\t'), 16) << line;
         EXPECT_EQ(std::count(f[9].begin(), f[9].end(), ','), 3) << "4 runs: " << line;
     }
 }

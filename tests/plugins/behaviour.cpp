@@ -25,7 +25,7 @@ size_t rightHull(int64_t* xy, size_t n, int64_t* out) {
 }  // namespace
 
 #if BEHAVIOUR != 99  // 99: a library with neither function, only one of another name
-#if BEHAVIOUR == 11 || BEHAVIOUR == 12  // right, with an extra pass that costs about an eighth of the whole
+#if BEHAVIOUR == 11 || BEHAVIOUR == 12 || BEHAVIOUR == 13  // right, with an extra pass that costs about an eighth of the whole
 #include <algorithm>
 #include <vector>
 [[maybe_unused]] volatile int64_t sink;
@@ -42,6 +42,13 @@ extern "C" int64_t hull_lab_hull(int64_t* xy, size_t n, int64_t* out) {
     std::vector<XY> part(reinterpret_cast<XY*>(xy), reinterpret_cast<XY*>(xy) + n / 6);
     std::sort(part.begin(), part.end(), [](const XY& a, const XY& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); });
     sink = part.empty() ? 0 : part.front().x;
+#endif
+#if BEHAVIOUR == 13  // right, with one extra linear pass over the points: a few per cent more instructions
+    int64_t sum = 0;
+    for (size_t i = 0; i < 2 * n; ++i) sum += xy[i] ^ int64_t(i);
+    sink = sum;
+#elif BEHAVIOUR == 14  // right, after an AVX-512 instruction, which Valgrind 3.19 does not know
+    __asm__ volatile("vpxord %%zmm0, %%zmm0, %%zmm0" ::: "xmm0");
 #endif
     size_t h = rightHull(xy, n, out);
 #if BEHAVIOUR == 0  // right, but clockwise and from the second corner
