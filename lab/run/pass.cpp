@@ -93,7 +93,12 @@ struct History {
     std::map<std::string, std::vector<std::pair<std::int64_t, double>>> seen;  // by algorithm: n, fastest run
     std::map<std::string, Peak> peak;               // by algorithm: the largest size run so far
     std::map<std::string, std::int64_t> stoppedAt;  // by algorithm: the size it ran past the deadline at
-    std::map<std::string, std::vector<std::pair<std::int64_t, double>>> counted;  // by algorithm: n, counting seconds a call
+    struct Counted {
+        std::int64_t n = 0;
+        double wall = 0, check = 0;  // the counting process's seconds, the check's call
+        int calls = 1;               // the calls it made
+    };
+    std::map<std::string, Counted> counted;  // by algorithm: the last size counted
     std::map<std::string, std::int64_t> countStoppedAt;  // by algorithm: the size its counting ran past the deadline at
 };
 
@@ -180,6 +185,7 @@ class Pass {
     std::vector<double> spreads_;  // the spread of every timed cell's runs so far (logSpread)
     std::mutex progressLock_;      // the checks run side by side
     CountSetup countSetup_;        // with --measure counts
+    double startUp_ = 1e9;         // the shortest counting process so far: Valgrind's start-up at most
 };
 
 // The row's h, for every cell, those that do not run included: the first point set's (the
@@ -426,15 +432,21 @@ std::string Pass::countSkipReason(const Row& row, History& history, std::size_t 
     if (history.countStoppedAt.count(name)) {
         return "its counting stopped at " + std::to_string(history.countStoppedAt[name]) + " points";
     }
-    // The process makes one call more than it counts, each on n points: its seconds per call
-    // (Valgrind's start-up shared among them) grow with n as a call does. Without two smaller sizes
-    // counted, the check's call says: Callgrind with its caches and branch predictor ran the calls
-    // of this build's entries 70 to 130 times as long as they run alone (10^5 disc points).
+    // A counting process is Valgrind's start-up (the shortest counting process of the run so far
+    // bounds it) and its calls, one more than it counts. The calls grow from the last size counted
+    // as the check's call grew (a floor's, which the check does not call, as n); with none counted
+    // yet, the check's call says: Callgrind with its caches and branch predictor ran this build's
+    // entries 70 to 130 times as long as they run alone (10^5 disc points).
     constexpr double kCallgrindSlowdown = 100;
-    const auto& seen = history.counted[name];
     const int calls = row.plans[i].sets + 1;
-    const double predicted = seen.size() >= 2 ? predict(seen, row.n) * calls
-                                              : row.cells[i].checkCall * kCallgrindSlowdown * calls;
+    const double check = row.cells[i].checkCall;
+    double predicted = check * kCallgrindSlowdown * calls;
+    const auto last = history.counted.find(name);
+    if (last != history.counted.end()) {
+        const History::Counted& c = last->second;
+        const double growth = check > 0 && c.check > 0 ? check / c.check : double(row.n) / double(c.n);
+        predicted = startUp_ + std::max(0.0, c.wall - startUp_) / c.calls * growth * calls;
+    }
     if (predicted <= options_.budget) return "";
     char note[96];
     std::snprintf(note, sizeof note, "predicted %.0f s under Valgrind, over the budget of %g s", predicted,
@@ -503,7 +515,10 @@ void Pass::countCells(Row& row, History& history) {
     for (std::thread& helper : helpers) helper.join();
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
         const Counts& counts = row.cells[i].counts;
-        if (counts.have) history.counted[options_.algorithms[i]].push_back({row.n, row.countWall[i] / double(row.plans[i].sets + 1)});
+        if (counts.have) {
+            history.counted[options_.algorithms[i]] = {row.n, row.countWall[i], row.cells[i].checkCall, row.plans[i].sets + 1};
+            startUp_ = std::min(startUp_, row.countWall[i]);
+        }
         if (!counts.have && counts.why.rfind("its counting process stopped", 0) == 0) {
             history.countStoppedAt.emplace(options_.algorithms[i], row.n);
         }
