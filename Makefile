@@ -9,6 +9,8 @@
 # make lab    the default hull-lab (six shapes, 1,000 to 1,000,000 points, the floors, the lab's
 #             own hulls and every library of the build) into out/lab.txt, out/lab.tsv, out/lab.png
 #             and out/lab.html (the page: open it in a browser)
+# make lab-counts     the default run counted under Valgrind (instructions, cache misses,
+#                     mispredictions, estimated cycles per call): out/lab-counts.*
 # make lab-exactness  the shapes line and sliver, every algorithm: out/lab-exactness.*
 # make lab-large      10,000,000 points: out/lab-large.*
 # make examples       the example plugins of examples/ into build/examples/ (hull-lab --plugin)
@@ -25,6 +27,8 @@ RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev
+# Counts of instructions, cache misses and mispredictions (hull-lab --measure counts).
+COUNT_PACKAGES := valgrind
 # Student's t for tools/lab-compare and the page (tools/lab-page), from SciPy.
 STATS_PACKAGES := python3-scipy
 # The example of a Python caller (examples/scipy_hull.py), run by the tests where it is installed.
@@ -33,10 +37,10 @@ EXAMPLE_PACKAGES := python3-scipy
 INSTALL_TEST_PACKAGES := pkgconf
 # The page's browser test runs Debian's Chromium.
 BROWSER_PACKAGES := chromium
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(BROWSER_PACKAGES)
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(BROWSER_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-exactness lab-large lab-plugin-cost examples page-libraries build build-lab build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-large lab-plugin-cost examples page-libraries build build-lab build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -77,7 +81,7 @@ docs-pictures: run
 # stop here. $(call lab-run,NAME,ARGUMENTS) writes out/NAME.txt, out/NAME.tsv, out/NAME.png and
 # out/NAME.html.
 define lab-run
-	$(call need,$(RUN_PACKAGES) $(PLOT_PACKAGES) $(LAB_PACKAGES) $(STATS_PACKAGES))
+	$(call need,$(RUN_PACKAGES) $(PLOT_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES))
 	@$(MAKE) --no-print-directory build-lab page-libraries
 	mkdir -p out
 	{ $(BUILD)/hull-lab $(2) --tsv out/$(1).tsv; echo $$? > out/$(1).status; } | tee out/$(1).txt
@@ -89,6 +93,11 @@ endef
 
 lab:
 	$(call lab-run,lab,)
+
+# Counts alone, under Valgrind: six shapes, 1,000 to 100,000 points, every default entry whose
+# counting the budget allows (five minutes here).
+lab-counts:
+	$(call lab-run,lab-counts,--measure counts)
 
 # The two shapes that test exactness, with every algorithm of the build, and d3's polygonHull (the
 # hull a web page calls: examples/d3_hull.js) where node is installed.
