@@ -95,7 +95,7 @@ struct History {
     std::map<std::string, std::int64_t> stoppedAt;  // by algorithm: the size it ran past the deadline at
     struct Counted {
         std::int64_t n = 0;
-        double wall = 0, check = 0;  // the counting process's seconds, the check's call
+        double seconds = 0, check = 0;  // the counting process's processor seconds, the check's call
         int calls = 1;               // the calls it made
     };
     std::map<std::string, Counted> counted;  // by algorithm: the last size counted
@@ -116,7 +116,7 @@ struct Row {
     std::vector<double> checkWall, checkPeak;  // the check processes' time and peak memory
     std::vector<int> setsChecked;              // and the sets they checked (0: all)
     std::vector<Counts> recounts;              // the cells counted a second time, for the counts' noise
-    std::vector<double> countWall;             // this build's counting processes' seconds
+    std::vector<double> countSeconds;          // this build's counting processes' processor seconds
     // From kTouchedHeapFrom points without a baseline the timed processes' heap is grown and
     // faulted in first: then the entries on arrays go straight to their timing, those on lists make
     // their copy once (warm()), and only the user's entries make an untimed call. Elsewhere every
@@ -133,7 +133,7 @@ class Pass {
          PassResults& results)
         : options_(options), report_(report), first_(first), notTimed_(notTimed), filesDir_(filesDir),
           interrupted_(interrupted), results_(results) {
-        if (options.measureCounts) countSetup_ = CountSetup{valgrindPath(), machineCaches(), filesDir};
+        if (options.measureCounts) countSetup_ = countSetup(filesDir, options.baseline);
     }
 
     // A table: its rows, smaller sizes first. Returns 1 where a cell failed (as runPass).
@@ -445,7 +445,7 @@ std::string Pass::countSkipReason(const Row& row, History& history, std::size_t 
     if (last != history.counted.end()) {
         const History::Counted& c = last->second;
         const double growth = check > 0 && c.check > 0 ? check / c.check : double(row.n) / double(c.n);
-        predicted = startUp_ + std::max(0.0, c.wall - startUp_) / c.calls * growth * calls;
+        predicted = startUp_ + std::max(0.0, c.seconds - startUp_) / c.calls * growth * calls;
     }
     if (predicted <= options_.budget) return "";
     char note[96];
@@ -470,17 +470,16 @@ void Pass::countProcess(Row& row, std::size_t i, int side, std::size_t k) {
         std::lock_guard<std::mutex> hold(progressLock_);
         report_.progress(plan, results_.done + k, results_.total, -2, 0);
     }
-    double wall = 0;
+    double seconds = 0;
     const std::string tag = std::to_string(i) + "-" + std::to_string(side);
-    Counts counts = runCounted(plan, countSetup_, tag, interrupted_, wall);
+    Counts counts = runCounted(plan, countSetup_, tag, interrupted_, seconds);
     if (side == 2) {
         row.recounts[i] = counts;
         return;
     }
     Outcome& outcome = side == 1 ? row.olds[i] : row.cells[i];
     outcome.counts = counts;
-    outcome.wall += wall;
-    if (side == 0) row.countWall[i] = wall;
+    if (side == 0) row.countSeconds[i] = seconds;
 }
 
 // The row's cells that ran right counted under Callgrind, two processes at a time (a count does
@@ -492,7 +491,7 @@ void Pass::countCells(Row& row, History& history) {
     const bool twice = compared && row.n == row.group->sizes.front();
     std::vector<std::pair<std::size_t, int>> jobs;  // cell, side
     row.recounts.assign(row.cells.size(), Counts{});
-    row.countWall.assign(row.cells.size(), 0);
+    row.countSeconds.assign(row.cells.size(), 0);
     for (std::size_t i : row.running) {
         Outcome& o = row.cells[i];
         if (o.status != Status::Ok || (compared && row.olds[i].status != Status::Ok)) continue;
@@ -516,8 +515,8 @@ void Pass::countCells(Row& row, History& history) {
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
         const Counts& counts = row.cells[i].counts;
         if (counts.have) {
-            history.counted[options_.algorithms[i]] = {row.n, row.countWall[i], row.cells[i].checkCall, row.plans[i].sets + 1};
-            startUp_ = std::min(startUp_, row.countWall[i]);
+            history.counted[options_.algorithms[i]] = {row.n, row.countSeconds[i], row.cells[i].checkCall, row.plans[i].sets + 1};
+            startUp_ = std::min(startUp_, row.countSeconds[i]);
         }
         if (!counts.have && counts.why.rfind("its counting process stopped", 0) == 0) {
             history.countStoppedAt.emplace(options_.algorithms[i], row.n);

@@ -171,10 +171,9 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
     // does not unlock, such a child hung now and then until its deadline.
     std::string path = program.empty() ? "/proc/self/exe" : program;
     if (!launcher.empty()) {
-        // The launcher runs the lab as its program, by its real path.
-        char self[4096];
-        const ssize_t length = program.empty() ? readlink("/proc/self/exe", self, sizeof self - 1) : -1;
-        if (length > 0) path.assign(self, std::size_t(length));
+        // The launcher runs the lab as its program: this process's own file, even where a new build
+        // has replaced it since it started, as every cell's process runs it.
+        if (program.empty()) path = "/proc/" + std::to_string(getpid()) + "/exe";
         words.front() = path;
         words.insert(words.begin(), launcher.begin(), launcher.end());
         path = launcher.front();
@@ -227,6 +226,7 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
     }
     kill(-child, SIGKILL);  // whatever the process left running in its group
     end.peakBytes = double(usage.ru_maxrss) * 1024;
+    end.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + 1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
     end.seconds = wallSeconds() - started;
     return end;
 }
@@ -395,16 +395,31 @@ std::string shellWords(const std::vector<std::string>& words) {
 
 }  // namespace
 
+CountSetup countSetup(const std::string& dir, const std::string& baseline) {
+    CountSetup setup{valgrindPath(), machineCaches(), dir, dir + "/lab-new", ""};
+    std::remove(setup.self.c_str());
+    std::remove((dir + "/lab-old").c_str());
+    if (symlink(("/proc/" + std::to_string(getpid()) + "/exe").c_str(), setup.self.c_str()) != 0) setup.self.clear();
+    if (!baseline.empty()) {
+        char* absolute = realpath(baseline.c_str(), nullptr);
+        setup.baseline = dir + "/lab-old";
+        if (absolute == nullptr || symlink(absolute, setup.baseline.c_str()) != 0) setup.baseline = baseline;
+        std::free(absolute);
+    }
+    return setup;
+}
+
 Counts runCounted(CellPlan plan, const CountSetup& setup, const std::string& tag, const volatile int* interrupted,
-                  double& wall) {
+                  double& seconds) {
     Counts counts;
-    wall = 0;
+    seconds = 0;
     if (setup.valgrind.empty()) {
         counts.why = "Valgrind is not installed";
         return counts;
     }
     const std::string prefix = "count-" + tag + ".";
     const std::string log = setup.dir + "/" + prefix + "log";
+    plan.program = plan.program.empty() ? setup.self : setup.baseline;
     plan.count = true;
     plan.check = false;
     plan.runs = 0;
@@ -418,7 +433,7 @@ Counts runCounted(CellPlan plan, const CountSetup& setup, const std::string& tag
     if (whole) plan.countLauncher = shellWords(words);
     const ProcessEnd end =
         runLabProcess(cellWords(plan), plan.deadline, interrupted, plan.program, whole ? std::vector<std::string>{} : words, true);
-    wall = end.seconds;
+    seconds = end.cpuSeconds;
     long calls = 0;
     std::istringstream lines(end.report);
     for (std::string line; std::getline(lines, line);) {

@@ -16,6 +16,7 @@ struct ProcessEnd {
     int status = 0;      // as waitpid gives it
     bool stopped = false;  // killed at the deadline
     double seconds = 0;    // wall time
+    double cpuSeconds = 0;  // processor time, user and system (its children that it waited for included)
     double peakBytes = 0;  // resident at its largest
 };
 
@@ -43,15 +44,25 @@ struct CountSetup {
     std::string valgrind;  // its path, or "" where it is not installed
     CacheModel caches;     // what Callgrind simulates
     std::string dir;       // where Callgrind's output is written, read back and removed
+    // The two builds as the counted processes run them: names of one length in `dir` (linked to
+    // this process's file and the baseline's), so that the two builds' processes start with the
+    // same bytes of arguments and environment; a longer path shifted the heap and moved the
+    // copy's counts by 0.02%.
+    std::string self, baseline;
 };
+
+// The setup of a run's counts: Valgrind found on PATH, this machine's caches, the two builds
+// linked into `dir` (`baseline`: its path, or "").
+CountSetup countSetup(const std::string& dir, const std::string& baseline);
 
 // Counts one cell (the plan's shape, size, entry, sets and build) under Callgrind, in a process of
 // its own with fixed addresses, at most until the plan's deadline: an entry's calls alone, a
 // program's processes whole (start-up included). `tag` names its files in the setup's folder (one
 // per process counting at once). Counts::why says why there are none (Valgrind missing, a process
-// that Valgrind could not run, with its message). Sets `wall` to the process's seconds.
+// that Valgrind could not run, with its message). Sets `seconds` to the process's processor time,
+// which, unlike its wall time, another process on the machine does not stretch.
 Counts runCounted(CellPlan plan, const CountSetup& setup, const std::string& tag, const volatile int* interrupted,
-                  double& wall);
+                  double& seconds);
 
 // The hidden `--cell` mode of hull-lab: runs the cell and reports to standard output. Returns the
 // exit status.

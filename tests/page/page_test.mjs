@@ -219,6 +219,37 @@ const cases = [
     // Reported, not asserted: a shared machine's timings are no test.
     console.log(`     large: ${cells.length} cells drawn in ${first.toFixed(0)} ms (page ready ${load.toFixed(0)} ms after it began loading); redrawn without the libraries in ${again.toFixed(0)} ms`);
   }],
+  ["counts: each count is a scale, its figure the TSV's count per call / n", "counts", async (page, cells) => {
+    const scales = await page.$$eval("#scale option", (os) => os.map((o) => o.value));
+    expect(["c:est_cycles", "c:instructions", "c:l1_misses", "c:ll_misses", "c:branch_misses"].every((v) => scales.includes(v)) && scales.includes("ns"),
+      `counts: scales ${scales.join(" ")}`);
+    for (const [scale, column, label] of [["c:est_cycles", "est_cycles", "estimated cycles per point"], ["c:instructions", "instructions", "instructions per point"]]) {
+      await page.selectOption("#scale", scale);
+      const axis = await yLabel(page);
+      const shown = await page.$eval(".panel table.cells", (t) => {
+        const names = [...t.tHead.rows[0].cells].map((c) => c.textContent);
+        const at = names.findIndex((n) => n.includes("per point"));
+        return [...t.tBodies[0].rows].map((r) => [r.cells[0].textContent, r.cells[2].textContent, r.cells[at].textContent]);
+      });
+      expect(axis.includes(label), `counts: ${scale}: axis "${axis}"`);
+      for (const [entry, n, text] of shown) {
+        const cell = cells.find((c) => c.algorithm === entry && Number(c.n) === Number(n.replace(/,/g, "")));
+        const expected = cell[column] === "" ? "-" : Number(cell[column]) / Number(cell.n);
+        expect(expected === "-" ? text === "-" : Math.abs(Number(text) / expected - 1) < 0.01, `counts: ${scale}: ${entry} at ${n} shows ${text}, the TSV ${expected}`);
+      }
+    }
+  }],
+  ["counted baseline: the count verdicts, drawn and in the table", "counted-baseline", async (page, cells) => {
+    expect((await yLabel(page)).includes("est_cycles new / old"), `counted baseline: axis "${await yLabel(page)}"`);
+    const rows = await page.$$eval(".panel table.cells", (ts) => ts.flatMap((t) => {
+      const names = [...t.tHead.rows[0].cells].map((c) => c.textContent);
+      return [...t.tBodies[0].rows].map((r) => [r.cells[0].textContent, r.cells[names.indexOf("count verdict")].textContent]);
+    }));
+    const expected = cells.map((c) => [c.algorithm, c.count_verdict]);
+    expect(rows.length === cells.length && expected.every(([a, v]) => rows.some(([ra, rv]) => ra === a && rv === v)),
+      `counted baseline: table ${JSON.stringify(rows)}, the TSV ${JSON.stringify(expected)}`);
+    expect(expected.some(([a, v]) => a === "three-times-slower" && v === "slower"), `counted baseline: the TSV calls the slower build slower: ${JSON.stringify(expected)}`);
+  }],
 ];
 
 const browser = await chromium.launch({ executablePath: CHROMIUM, args: ["--no-sandbox", "--disable-gpu", "--disable-background-networking"] });

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The lab's page in a real browser: a small run of hull-lab (one plugin that returns WRONG hulls),
-# a comparison of two builds (one entry three times slower), the same run's TSV cut to the oldest columns, and a made-up large
-# run, each made into a page by tools/lab-page and checked in headless Chromium by page_test.mjs.
+# a comparison of two builds (one entry three times slower), the same run's TSV cut to the oldest columns, a made-up large
+# run, a run with counts and a comparison by counts alone
+# each made into a page by tools/lab-page and checked in headless Chromium by page_test.mjs.
 # usage: page_test.sh HULL_LAB PLUGINS_DIR SOURCE_DIR WORK_DIR
 set -eu
 lab=$1 plugins=$2 source=$3 work=$4
@@ -17,7 +18,13 @@ status=0
 # Two builds of one plugin, the new one three times slower: its cells are called slower.
 "$lab" --plugin "$plugins/libthree-times-slower.so" --baseline "$lab" --baseline-plugin "$plugins/libright-clockwise.so" \
   --shapes square --sizes 1000,4000 --algorithms incremental,copy --runs 4 --min-seconds 0.02 --tsv baseline.tsv > baseline.txt
+# Counts beside times, and two builds compared by their counts alone (Valgrind).
+"$lab" --measure times,counts --shapes square --sizes 1000,4000 --algorithms incremental,qhull-array,copy --runs 2 \
+  --min-seconds 0.02 --tsv counts.tsv > counts.txt
+"$lab" --measure counts --plugin "$plugins/libthree-times-slower.so" --baseline "$lab" \
+  --baseline-plugin "$plugins/libright-clockwise.so" --shapes square --sizes 1000,4000 --algorithms copy \
+  --tsv counted-baseline.tsv > counted-baseline.txt
 cut -f1-9 run.tsv > old.tsv
 python3 "$source/tests/page/large_tsv.py" > large.tsv
-for name in run baseline old large; do "$source/tools/lab-page" "$name.tsv" -o "$name.html"; done
+for name in run baseline old large counts counted-baseline; do "$source/tools/lab-page" "$name.tsv" -o "$name.html"; done
 exec node "$source/tests/page/page_test.mjs" "$source" "$work"
