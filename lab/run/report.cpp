@@ -203,7 +203,7 @@ void Report::beginShape(const Shape& shape) {
 
 void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) {
     if (!terminal_) return;
-    const std::string stage = round < 0 ? "checking" : "round " + std::to_string(round + 1) + '/' + std::to_string(rounds);
+    const std::string stage = round == -2 ? "counting under Valgrind" : round < 0 ? "checking" : "round " + std::to_string(round + 1) + '/' + std::to_string(rounds);
     std::cerr << "\r\033[K[" << done + 1 << '/' << total << ", " << stage << "] " << plan.shape
               << ' ' << plan.n << ' ' << plan.algorithm << " (" << format("%.0f", wallSeconds() - started_) << " s elapsed)"
               << std::flush;

@@ -30,7 +30,7 @@ class Report {
     void begin(const std::vector<std::pair<std::string, std::string>>& context, const std::vector<std::string>& warnings,
                const std::vector<std::string>& verdicts = {});
     void beginShape(const Shape& shape);
-    // The running process: its cell, the cells done, the round.
+    // The running process: its cell, the cells done, the round (-1: the check, -2: the count).
     void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds);
     void cell(const Outcome& outcome);  // the TSV line, at once (with a baseline: at the row's end)
     // With a baseline, the tables and the TSV compare each cell's runs with the baseline's of the
