@@ -24,8 +24,9 @@ struct ProcessEnd {
 // and kills the group (programs it started included) at `deadline` wall seconds or when
 // `*interrupted` is set.
 // `program`: another hull-lab (a baseline build) instead of this one. `launcher`: words that run the
-// lab as their program (Valgrind's). `fixedAddresses`: the address space's randomisation off, so
-// that the heap and the stack lie where they lay in the last such process.
+// lab as their program (Valgrind's). `fixedAddresses`: the address space's randomisation off and
+// an environment of PATH, HOME, LANG, LC_ALL and TMPDIR alone, so that the heap and the stack lie
+// where they lay in the last such process.
 ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted,
                          const std::string& program = "", const std::vector<std::string>& launcher = {},
                          bool fixedAddresses = false);
