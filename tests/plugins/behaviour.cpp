@@ -43,9 +43,9 @@ extern "C" int64_t hull_lab_hull(int64_t* xy, size_t n, int64_t* out) {
     std::sort(part.begin(), part.end(), [](const XY& a, const XY& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); });
     sink = part.empty() ? 0 : part.front().x;
 #endif
-#if BEHAVIOUR == 13  // right, with one extra linear pass over the points' x: some 2% more instructions
+#if BEHAVIOUR == 13  // right, with one extra linear pass over every other point's x: some 2% more instructions
     int64_t sum = 0;
-    for (size_t i = 0; i < n; ++i) sum += xy[2 * i] ^ int64_t(i);
+    for (size_t i = 0; i < n; i += 2) sum += xy[2 * i] ^ int64_t(i);
     sink = sum;
 #elif BEHAVIOUR == 14  // right, after an AVX-512 instruction, which Valgrind 3.19 does not know
     __asm__ volatile("vpxord %%zmm0, %%zmm0, %%zmm0" ::: "xmm0");
