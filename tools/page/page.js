@@ -110,8 +110,12 @@
       if (key === "warning") warnings.append(el("p", {class: "warning"}, "warning: " + value));
       else context.append(el("dt", {}, key), el("dd", {}, value));
     }
-    const what = baseline
+    const what = baseline && !anyTimed
+      ? "Two builds compared by their counts: each cell's est_cycles new / old under Callgrind, one counting process each."
+      : baseline
       ? "Two builds compared in one run: each cell's new / old with the 95% interval of the round-paired ratios."
+      : !anyTimed
+      ? "Each entry's counts per call under Callgrind, per point (the scale chooses the count). Hover a point for its cell; click a table's header to sort."
       : "Each entry's median per cell with the 95% interval of another run's figure (bars). Hover a point for its runs; click a table's header to sort.";
     root.append(h1, el("p", {class: "what"}, what), warnings, context);
   }
@@ -342,7 +346,7 @@
     marks.push(Plot.dot(drawn.filter((d) => d.c.status === "WRONG"), {x: "n", y: "y", symbol: "times", r: 8, stroke: "#d00000",
       strokeWidth: 3, className: "wrong-mark"}));
     const failed = points.filter((d) => !d.f);
-    marks.push(Plot.dot(failed, {x: "n", y: "y", symbol: "triangle", r: 6, stroke: (d) => d.c.status === "skipped" || d.c.status === "not run" ? "#888" : "#d00000",
+    marks.push(Plot.dot(failed, {x: "n", y: "y", symbol: "triangle", r: 6, stroke: (d) => ["skipped", "not run", "ok"].includes(d.c.status) ? "#888" : "#d00000",
       strokeWidth: 2, className: "untimed-mark"}));
     marks.push(Plot.tip(points, Plot.pointer({x: "n", y: "y", title: "tip", maxRadius: 30})));
     const svg = Plot.plot({
