@@ -370,7 +370,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> verdicts;
     std::map<std::string, std::string> notTimed;
     int status = judgeEntries(run, verdicts, notTimed);
-    std::vector<std::string> warnings = contextWarnings();
+    std::vector<std::string> warnings = contextWarnings(options.measureTimes);
     if (!options.baseline.empty()) addBaseline(run, report, context, warnings);
     report.begin(context, warnings, verdicts);
     PassResults results;

@@ -81,9 +81,10 @@ bool parseCount(const std::string& text, std::uint64_t& value);
 // version. Read once at the start. O(1).
 std::vector<std::pair<std::string, std::string>> runContext();
 
-// The warnings on that context: a build that is not optimised, a load average that shows other
-// work running. Each a whole sentence.
-std::vector<std::string> contextWarnings();
+// The warnings on that context: a build that is not optimised, and for a run that times (`timed`)
+// a load average that shows other work running or a frequency that may change. Each a whole
+// sentence. A run of counts alone is not moved by either.
+std::vector<std::string> contextWarnings(bool timed = true);
 
 // "hull-lab COMMIT (BUILD TYPE, COMPILER)": the line of --version.
 std::string versionLine();

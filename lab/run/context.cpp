@@ -135,7 +135,7 @@ std::vector<std::pair<std::string, std::string>> runContext() {
     return context;
 }
 
-std::vector<std::string> contextWarnings() {
+std::vector<std::string> contextWarnings(bool timed) {
     std::vector<std::string> warnings;
     if (!optimised() || sanitized()) {
         warnings.push_back(std::string("this hull-lab is a ") + HULL_LAB_BUILD_TYPE +
@@ -144,7 +144,7 @@ std::vector<std::string> contextWarnings() {
     }
     double load[3] = {0, 0, 0};
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-    if (getloadavg(load, 3) == 3 && load[0] >= 0.5) {
+    if (timed && getloadavg(load, 3) == 3 && load[0] >= 0.5) {
         char text[200];
         std::snprintf(text, sizeof text,
                       "the load average over the last minute is %.2f on %ld cores: other work is running (or was, "
@@ -153,7 +153,7 @@ std::vector<std::string> contextWarnings() {
         warnings.push_back(text);
     }
     const std::string governor = firstLine("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor");
-    if (!governor.empty() && governor != "performance") {
+    if (timed && !governor.empty() && governor != "performance") {
         warnings.push_back("the processors' frequency follows the \"" + governor +
                            "\" governor: a run's first cells may be timed at a lower frequency");
     }
