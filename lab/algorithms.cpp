@@ -72,10 +72,13 @@ class ArrayRunner : public Runner {
 
 std::vector<Point> chanFromGroupsOf256(std::vector<Point> points) { return chan(std::move(points)); }
 std::vector<Point> fastHullAuto(std::vector<Point> points) { return fastHull(std::move(points)); }
-std::vector<Point> radixChain(std::vector<Point> points) {
-    FastHullPaths radixOnly;
-    radixOnly.filter = FastHullPaths::Off, radixOnly.radix = FastHullPaths::On, radixOnly.quickhull = FastHullPaths::Off;
-    return fastHull(std::move(points), radixOnly);
+// The fastest hull's sort and chain alone, no sample and no pass: by the radix sort, or by vqsort.
+template <FastHullPaths::Choice vector>
+std::vector<Point> sortChain(std::vector<Point> points) {
+    FastHullPaths sortOnly;
+    sortOnly.filter = FastHullPaths::Off, sortOnly.radix = FastHullPaths::On, sortOnly.quickhull = FastHullPaths::Off;
+    sortOnly.vector = vector;
+    return fastHull(std::move(points), sortOnly);
 }
 
 // The floors: what a call on a fresh copy costs before any hull is computed. The copy is made
@@ -97,6 +100,24 @@ class CopyRunner : public Runner {
   private:
     std::vector<Point> points_;
     volatile std::int64_t sink_ = 0;
+};
+
+// The floor where every point is a corner: the copy, its points made keys and sorted by the
+// fastest hull's sort, no hull.
+class SortKeysRunner : public Runner {
+  public:
+    explicit SortKeysRunner(const std::vector<Point>& points) : points_(points) {}
+    void call() override { sink_ = sortKeys(points_); }
+    std::vector<reference::Pt> hull() override { return {}; }
+
+  private:
+    static std::uint64_t sortKeys(std::vector<Point> copy) {
+        if (copy.empty()) return 0;
+        const std::uint64_t* keys = sortedKeys(copy.data(), copy.size());
+        return keys[0] ^ keys[copy.size() - 1];
+    }
+    std::vector<Point> points_;
+    volatile std::uint64_t sink_ = 0;
 };
 
 class CopyListRunner : public Runner {
@@ -165,15 +186,27 @@ std::vector<Algorithm> buildList() {
         {"qhull-array", "quickhull", Origin::ArrayForm, qhullPromise, false, prepareArray<qhullArray>},
         // Corners only, counter-clockwise from the least point.
         {"chan", "Chan", Origin::Lab, {false, true, false}, false, prepareArray<chanFromGroupsOf256>},
-        {"filter-radix-chain", "fastest", Origin::Lab, {false, true, false}, false, prepareArray<fastHullAuto>,
-         "the lab's own: throw-away pass, then radix or std::sort, monotone chain"},
-        {"radix-chain", "fastest", Origin::Lab, {false, true, false}, false, prepareArray<radixChain>,
+        {kFastestName, "fastest", Origin::Lab, {false, true, false}, false, prepareArray<fastHullAuto>,
+         "the lab's own: throw-away pass, then vqsort, radix or std::sort, monotone chain"},
+        {"radix-chain", "fastest", Origin::Lab, {false, true, false}, false, prepareArray<sortChain<FastHullPaths::Off>>,
          "the lab's own: radix sort of every point, monotone chain"},
         {"copy", "floor", Origin::Floor, {}, false, prepareFloor<CopyRunner>,
          "no hull: a std::vector copy, one read of it, its release"},
+        {"sort-keys", "floor", Origin::Floor, {}, false, prepareFloor<SortKeysRunner>,
+         "no hull: a std::vector copy, its points made keys and sorted by the fastest hull's sort"},
         {"copy-list", "floor", Origin::Floor, {}, false, prepareFloor<CopyListRunner>,
          "no hull: a PointList copy, one read of it, its release"},
     };
+    auto named = [&](const std::string& name) {
+        return std::find_if(list.begin(), list.end(), [&](const Algorithm& a) { return a.name == name; });
+    };
+    if (fastHullHasVectorSort()) {
+        list.insert(std::next(named("radix-chain")), {"vqsort-chain", "fastest", Origin::Lab, {false, true, false}, false,
+                                                      prepareArray<sortChain<FastHullPaths::On>>,
+                                                      "the lab's own: Highway's vqsort of every point, monotone chain"});
+    }
+    named(kFastestName)->formerly = "filter-radix-chain";  // its name until its keys were sorted by vqsort
+    addThreadedEntries(list);
     for (Algorithm& a : list) a.onList = a.origin == Origin::Program || a.name == "copy-list";
     for (const PeerLibrary& library : peerLibraries()) {
         const std::size_t before = list.size();
@@ -185,12 +218,12 @@ std::vector<Algorithm> buildList() {
     list.push_back({"chain-builtin", "monotone chain", Origin::Lab, {false, true, false}, false, prepareArray<chainBuiltin>,
                     "examples/chain.cpp's monotone chain built in: beside --plugin libchain.so, the cost of a plugin"});
 #endif
-    // Run when named (make lab-exactness runs them): the sort of the fastest hull alone, CGAL's
+    // Run when named (make lab-exactness runs them): the sorts of the fastest hull alone, CGAL's
     // second quickhull and Boost's exact remedy, which the default run's shapes tell little from
     // their neighbours. They keep the default run within ten minutes.
     for (Algorithm& a : list) {
-        a.byDefault = a.name != "radix-chain" && a.name != "cgal-eddy-quickhull" && a.name != "boost-long-double-monotone-chain" &&
-                      a.name != "chain-builtin";
+        a.byDefault = a.name != "radix-chain" && a.name != "vqsort-chain" && a.name != "cgal-eddy-quickhull" &&
+                      a.name != "boost-long-double-monotone-chain" && a.name != "chain-builtin";
     }
     // Each of ours, then its array form and the peers that run the same method; the others at
     // the end.
@@ -225,6 +258,9 @@ void addAlgorithms(std::vector<Algorithm> entries) {
 const Algorithm* findAlgorithm(const std::string& name) {
     for (const Algorithm& a : algorithms()) {
         if (a.name == name) return &a;
+    }
+    for (const Algorithm& a : algorithms()) {  // a former name: older runs' and baselines'
+        if (!a.formerly.empty() && a.formerly == name) return &a;
     }
     return nullptr;
 }

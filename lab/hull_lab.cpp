@@ -111,6 +111,7 @@ int prepare(int argc, char** argv, Run& run) {
     try {
         run.options = parseOptions(argc, argv);
         const Options& options = run.options;
+        if (options.threads > 0) setEntryThreads(options.threads);
         if (options.help || options.version || options.list) {
             std::cout << (options.help ? usage() : options.version ? versionLine() : listing()) << '\n';
             return 0;
@@ -200,6 +201,14 @@ std::vector<std::pair<std::string, std::string>> contextLines(const Run& run) {
                                        ", the cells of a row in an order shuffled each round from seed " +
                                        std::to_string(options.seed));
     if (options.measureCounts) addCountContext(context);
+    const bool threaded = std::any_of(options.algorithms.begin(), options.algorithms.end(),
+                                      [](const std::string& name) { return findAlgorithm(name)->threads > 1; });
+    if (threaded) {
+        const unsigned threads = entryThreads();
+        context.emplace_back("threads", std::to_string(threads) + " for the -2t entries" +
+                                            (options.threads == 0 && threads < 2 ? " (this machine has one core)" : "") +
+                                            ", whose calls are timed by the wall clock; every other entry's by the processor's");
+    }
     for (const UserEntry& e : options.entries) {
         context.emplace_back("entry " + e.name, e.kind == UserEntry::Plugin
                                                     ? "plugin " + e.path + ", " + e.symbol + (e.f64 ? " (doubles)" : " (int64)")

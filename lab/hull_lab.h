@@ -49,6 +49,7 @@ struct Options {
     bool measureTimes = true;      // --measure: time the cells (the rounds)
     bool measureCounts = false;    // and/or count them under Valgrind
     double failSlower = 0;    // exit 1 when a cell is slower than the baseline by more than this; 0: never
+    unsigned threads = 0;     // --threads: the -2t entries' threads; 0: the machine's cores, at most 2
 };
 
 // What an argument got wrong; nothing has been run or written.

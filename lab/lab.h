@@ -80,12 +80,22 @@ struct Algorithm {
     bool anyDirection = false;     // promises no direction: checked in the direction it runs
     std::string entry = {};        // a user entry's word for its cell's process (see entryWord)
     std::string library = {};      // a peer's library, as libraries() names it ("CGAL"), or ""
+    unsigned threads = 1;          // threads its calls use (entryThreads()); above one, timed by the wall clock
+    std::string formerly = {};     // the name older builds know it by, or ""
 };
+
+// The lab's fastest exact hull's entry; older builds named it "filter-radix-chain".
+constexpr const char* kFastestName = "filter-vqsort-chain";
 
 // The algorithms of this build: each of the program's three, then its array form and the peers
 // that run the same method; then the others (the lab's own, peers of other methods).
 const std::vector<Algorithm>& algorithms();
 const Algorithm* findAlgorithm(const std::string& name);
+
+// How many threads the lab's two-thread entries use: the machine's cores, at most 2, unless set
+// (--threads; a cell's process is told with its plan). At least 1.
+unsigned entryThreads();
+void setEntryThreads(unsigned threads);
 
 // Adds the user's entries after the build's (user/entries.cpp): call before taking pointers into
 // algorithms().

@@ -89,12 +89,28 @@ struct CornerHull {
 
 void PrintTo(const CornerHull& h, std::ostream* os) { *os << h.name; }
 
-lab::FastHullPaths paths(lab::FastHullPaths::Choice filter, lab::FastHullPaths::Choice radix, bool avx2) {
+constexpr auto kOff = lab::FastHullPaths::Off, kOn = lab::FastHullPaths::On, kAuto = lab::FastHullPaths::Auto;
+
+lab::FastHullPaths paths(lab::FastHullPaths::Choice filter, lab::FastHullPaths::Choice radix, bool avx2,
+                         lab::FastHullPaths::Choice vector = kOff) {
     lab::FastHullPaths p;
-    p.filter = filter, p.radix = radix, p.avx2 = avx2, p.quickhull = lab::FastHullPaths::Off;
+    p.filter = filter, p.radix = radix, p.avx2 = avx2, p.quickhull = lab::FastHullPaths::Off, p.vector = vector;
     return p;
 }
-constexpr auto kOff = lab::FastHullPaths::Off, kOn = lab::FastHullPaths::On;
+
+// The two-thread hull split whatever the size, the pass forced or not, the keys' sort chosen.
+lab::FastHullPaths split(lab::FastHullPaths::Choice filter, lab::FastHullPaths::Choice vector) {
+    lab::FastHullPaths p;
+    p.filter = filter, p.quickhull = kOff, p.vector = vector, p.split = kOn;
+    return p;
+}
+
+// The two-thread hull on a team of `threads` (made once, kept for every call).
+Points onTeam(const Points& input, unsigned threads, lab::FastHullPaths p) {
+    static lab::Team one(1), two(2);
+    const lab::Corners corners = lab::fastHull2t(input.data(), input.size(), threads == 1 ? one : two, p);
+    return Points(corners.points.get(), corners.points.get() + corners.size);
+}
 
 const CornerHull kCornerHulls[] = {
     // chan from its default first round and from Chan's own (groups of 4, then 16, ...), so that
@@ -116,6 +132,16 @@ const CornerHull kCornerHulls[] = {
     {"fast_pass_radix", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, false)); }, false},
     {"fast_avx2_pass_sort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOff, true)); }, true},
     {"fast_avx2_pass_radix", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, true)); }, true},
+    // The keys sorted by vqsort (where the build has it) rather than the radix sort.
+    {"fast_vqsort", [](const Points& p) { return lab::fastHull(p, paths(kOff, kOn, false, kOn)); }, false},
+    {"fast_pass_vqsort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, true, kOn)); }, false},
+    // On two threads: as it chooses, and split in two whatever the size (each half filtered or
+    // not, sorted by either sort, the halves merged and their hulls joined); a team of one.
+    {"two_threads", [](const Points& p) { return onTeam(p, 2, {}); }, false},
+    {"two_threads_split", [](const Points& p) { return onTeam(p, 2, split(kOff, kAuto)); }, false},
+    {"two_threads_split_pass", [](const Points& p) { return onTeam(p, 2, split(kOn, kAuto)); }, false},
+    {"two_threads_split_radix", [](const Points& p) { return onTeam(p, 2, split(kOff, kOff)); }, false},
+    {"team_of_one", [](const Points& p) { return onTeam(p, 1, {}); }, false},
 };
 
 class CornersOnly : public testing::TestWithParam<CornerHull> {

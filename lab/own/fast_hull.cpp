@@ -1,6 +1,6 @@
 // The lab's fastest exact hull: a sample chooses the path; a throw-away pass, then a monotone chain
-// over what survives, sorted by a radix sort when many survive and by std::sort when few do; or,
-// for a small or thin hull of few corners, the array quickhull.
+// over what survives, its points sorted as 62-bit keys by vqsort or a radix sort when many survive
+// and by std::sort when few do; or, for a small or thin hull of few corners, the array quickhull.
 //
 // 0. A sample decides: 64 points spread through the input (below 32,768 points) or 1 in 32 (at
 //    most 1,024). Where its hull has few corners (a quarter of the sample or fewer) and the pass
@@ -17,18 +17,21 @@
 //    the sample says that fewer than half of the points would go (`circle`, `convex`), the pass is
 //    not run.
 // 2. Sort: each survivor becomes one 62-bit key whose unsigned order is the point order, written
-//    over the copy's own memory (8 bytes where the point took 16, so the other half serves as the
-//    radix sort's buffer: no allocation). LSD passes of 8 bits sort by x (and by y first, where x
-//    takes few values); passes whose digit never changes are skipped. Below kFastHullRadixFrom
-//    survivors, std::sort on the points instead.
+//    over the copy's own memory (8 bytes where the point took 16, so the other half is free: the
+//    radix sort's buffer, then the lower chain's room; no allocation). Highway's vqsort sorts the
+//    keys in place with the processor's widest vectors: measured faster than the radix sort at
+//    every count from 256 keys to 10^7 (AVX-512 or AVX2 alike; docs/LAB.md). Where the build has
+//    no Highway, LSD passes of 8 bits sort by x (and by y first, where x takes few values), passes
+//    whose digit never changes skipped. Below kFastHullKeysFrom survivors, std::sort on the points.
 // 3. Andrew's monotone chain, each survivor in one chain only (below or above the line from the
 //    least point to the greatest), the stacks in place; the corners, counter-clockwise from the
 //    lowest of the leftmost points, none on an edge, each once, are written back into the copy,
 //    which is returned: no page is touched that the copy had not.
 //
-// O(n) for the pass and the radix sort, O(m log m) for m survivors sorted by comparison, O(n h) on
+// O(n) for the pass and the radix sort, O(m log m) for m survivors sorted otherwise, O(n h) on
 // the quickhull path; memory: the copy it is handed. Exact while |coordinate| < 2^30: every
-// difference fits 32 bits and every product 62.
+// difference fits 32 bits and every product 62. The pieces are declared in own/fast_hull_parts.h
+// for the two-thread hull (own/fast_hull_2t.cpp).
 
 #include <algorithm>
 #include <limits>
@@ -37,21 +40,19 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
+#ifdef HULL_LAB_VQSORT
+#include <hwy/contrib/sort/vqsort.h>
+#endif
 
 #include "lab.h"
+#include "own/fast_hull_parts.h"
 #include "own/own.h"
 
 namespace lab {
 
+namespace fast {
+
 namespace {
-
-constexpr std::int64_t kBias = std::int64_t(1) << 30;  // |coordinate| < 2^30: x + 2^30 in [0, 2^31)
-constexpr std::uint64_t kLow31 = (std::uint64_t(1) << 31) - 1;
-
-// (a - o) x (b - o): positive when b lies left of o->a (y pointing up). Exact below 2^30.
-inline std::int64_t cross(const Point& o, const Point& a, const Point& b) {
-    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
-}
 
 // ---- The monotone chain -----------------------------------------------------------------------
 
@@ -95,26 +96,17 @@ std::vector<Point> cornersOf(Point* sorted, std::size_t m) {
     return lower;
 }
 
-// ---- The radix sort ---------------------------------------------------------------------------
-
-// A point as a key whose unsigned order is the point order: x + 2^30 in bits 31 to 61, y + 2^30
-// in bits 0 to 30.
-inline std::uint64_t keyOf(const Point& p) {
-    return (std::uint64_t(p.x + kBias) << 31) | std::uint64_t(p.y + kBias);
-}
-inline Point pointOf(std::uint64_t key) {
-    return {std::int64_t(key >> 31) - kBias, std::int64_t(key & kLow31) - kBias};
-}
+// ---- The sorts of keys ------------------------------------------------------------------------
 
 // Sorts the first m points of `points` into keys and returns where the sorted keys are: at the
 // front of the points' own memory, or in its second half; the other half is free. LSD passes of
 // 8 bits over x (31 bits), and over y too where x takes so few values that runs of equal x would be
 // long (on `lattice`, 64); passes whose digit is the same in every key are skipped; a last scan
 // sorts any run of equal x left unsorted by y. O(m).
-std::uint64_t* radixSort(std::vector<Point>& points, std::size_t m) {
+std::uint64_t* radixSort(Point* points, std::size_t m) {
     // Point i's key goes where point i / 2 began: written after point i was read, over bytes that
     // no later point occupies. (uint64_t may alias the points' int64_t coordinates.)
-    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(points.data());
+    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(points);
     std::uint64_t* spare = keys + m;  // the second half of the copy's memory
     constexpr int kDigits = 8;        // y: bits 0-30, x: bits 31-61
     constexpr int kShift[kDigits] = {0, 8, 16, 24, 31, 39, 47, 55}, kBits[kDigits] = {8, 8, 8, 7, 8, 8, 8, 7};
@@ -165,78 +157,20 @@ std::uint64_t* radixSort(std::vector<Point>& points, std::size_t m) {
     return from;
 }
 
-// The corners of the first m points of `points`, by the radix sort and the chains, written back
-// into the points' own memory: the copy the call was handed is its result, and no page is touched
-// that the copy had not. Each point goes to one chain only: the lower chain takes the points below
-// the line from the least point l to the greatest r, the upper chain those above (a point on the
-// segment l-r is no corner), so the chains' pops, which no branch predictor foresees on `circle`,
-// are halved. O(m).
-std::vector<Point> cornersOfKeys(std::vector<Point> points, std::size_t m) {
-    if (m == 0) return {};
-    std::uint64_t* front = reinterpret_cast<std::uint64_t*>(points.data());
-    std::uint64_t* sorted = radixSort(points, m);
-    if (sorted[0] == sorted[m - 1]) {  // copies of one point
-        points.resize(1);
-        points[0] = pointOf(sorted[0]);
-        return points;
-    }
-    std::uint64_t* lower = sorted == front ? front + m : front;  // the other half
-    std::uint64_t* upper = sorted;                                // packed in place
-    const Point l = pointOf(sorted[0]), r = pointOf(sorted[m - 1]);
-    std::size_t kl = 1, ku = 1;  // both lists start with l (upper[0] is l already)
-    lower[0] = sorted[0];
-    for (std::size_t i = 1; i + 1 < m; ++i) {  // no branch: each key is written to both, kept by one
-        const std::uint64_t key = sorted[i];
-        const std::int64_t side = cross(l, r, pointOf(key));
-        lower[kl] = key;
-        upper[ku] = key;  // ku <= i: never ahead of the read
-        kl += side < 0;
-        ku += side > 0;
-    }
-    lower[kl++] = sorted[m - 1];
-    upper[ku++] = sorted[m - 1];
-    // Each chain left to right, its stack in place over its own list: counter-clockwise turns
-    // below, clockwise above.
-    auto chainInPlace = [](std::uint64_t* list, std::size_t count, int keep) {
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::uint64_t key = list[i];
-            const Point p = pointOf(key);
-            while (k >= 2 && cross(pointOf(list[k - 2]), pointOf(list[k - 1]), p) * keep <= 0) --k;
-            list[k++] = key;
-        }
-        return k;
-    };
-    const std::size_t k = chainInPlace(lower, kl, 1), u = chainInPlace(upper, ku, -1);
-    // The hull's keys: the lower chain from l to r, then the upper one back from r, without its
-    // ends, after it (h = k + u - 2 <= m keys fit in the half).
-    for (std::size_t j = 0; j + 2 < u; ++j) lower[k + j] = upper[u - 2 - j];
-    const std::size_t h = k + u - 2;
-    // Keys to points in place: a point takes two keys' room, so keys in the front half are
-    // unpacked from the last, keys in the back half from the first; neither overwrites a key it
-    // has yet to read.
-    Point* out = points.data();
-    if (lower == front) {
-        for (std::size_t i = h; i-- > 0;) out[i] = pointOf(lower[i]);
-    } else {
-        for (std::size_t i = 0; i < h; ++i) out[i] = pointOf(lower[i]);
-    }
-    points.resize(h);
-    return points;
+#ifdef HULL_LAB_VQSORT
+// The keys of points[0, m) at the front of their memory, sorted in place by vqsort: Highway's
+// quicksort in the widest vectors this processor has (AVX-512, AVX2, SSE4), chosen when first
+// called. A sorter per thread, made once: its buffer is a few kilobytes. O(m log m).
+std::uint64_t* vectorSort(Point* points, std::size_t m) {
+    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(points);
+    for (std::size_t i = 0; i < m; ++i) keys[i] = keyOf(points[i]);  // key i over point i / 2: read already
+    static thread_local const hwy::Sorter sorter;
+    sorter(keys, m, hwy::SortAscending());
+    return keys;
 }
+#endif
 
 // ---- The throw-away pass ----------------------------------------------------------------------
-
-// A convex polygon inside the hull of all the points, as its edges: p lies strictly inside when
-// u y - w x > c for every edge, (u, w) the edge's direction and c the value at its start. With
-// |coordinate| < 2^30, u, w and the coordinates fit 32 bits and each product 62: exact in 64
-// bits, and in AVX2's 32 x 32 -> 64-bit multiplies.
-struct Polygon {
-    static constexpr int kMost = 16;
-    int edges = 0;
-    std::int64_t u[kMost], w[kMost], c[kMost];
-    Point corner[kMost];  // each edge's start, counter-clockwise
-};
 
 inline bool strictlyInside(const Polygon& q, std::int64_t x, std::int64_t y) {
     bool inside = true;
@@ -245,10 +179,10 @@ inline bool strictlyInside(const Polygon& q, std::int64_t x, std::int64_t y) {
 }
 
 // The hull's corners of a sample of `count` points evenly spread through the input. O(count log count).
-std::vector<Point> sampleHull(const std::vector<Point>& points, std::size_t count) {
+std::vector<Point> sampleHull(const Point* points, std::size_t n, std::size_t count) {
     std::vector<Point> sample;
     sample.reserve(count);
-    const std::size_t step = points.size() / count;
+    const std::size_t step = n / count;
     for (std::size_t i = 0; i < count; ++i) sample.push_back(points[i * step]);
     std::sort(sample.begin(), sample.end());  // the point order: x, then y
     return cornersOf(sample.data(), sample.size());
@@ -376,13 +310,17 @@ std::size_t possibleCorners(Point* p, std::size_t m, const Polygon& q) {
 // Whether the pass would throw away at least half of the points, judged on 256 of them spread
 // through the input: on `circle` and `convex` it would throw away almost none, and its read
 // would be lost.
-bool worthIt(const std::vector<Point>& points, const Polygon& q) {
+bool worthIt(const Point* points, std::size_t n, const Polygon& q) {
     constexpr std::size_t kProbe = 256;
-    const std::size_t step = points.size() / kProbe;
+    const std::size_t step = n / kProbe;
     std::size_t inside = 0;
     for (std::size_t i = 0; i < kProbe; ++i) inside += strictlyInside(q, points[i * step + step / 2].x, points[i * step + step / 2].y);
     return 2 * inside >= kProbe;
 }
+
+}  // namespace
+
+std::vector<Point> cornersOfSorted(Point* sorted, std::size_t m) { return cornersOf(sorted, m); }
 
 // The corners by the program's quickhull on an array (qhullArray, O(n h): a few passes where the
 // hull has few corners), whose result (counter-clockwise, with any points on edges and copies it
@@ -393,8 +331,117 @@ std::vector<Point> cornersByQuickhull(std::vector<Point> points) {
     return cornersOf(hull.data(), hull.size());
 }
 
+Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare) {
+    std::uint64_t* lower = spare;
+    std::uint64_t* upper = sorted;  // packed in place
+    lower[0] = sorted[0];
+    if (sorted[0] == sorted[m - 1]) return {lower, 1, upper, 1};  // copies of one point
+    const Point l = pointOf(sorted[0]), r = pointOf(sorted[m - 1]);
+    std::size_t kl = 1, ku = 1;  // both lists start with l (upper[0] is l already)
+    for (std::size_t i = 1; i + 1 < m; ++i) {  // no branch: each key is written to both, kept by one
+        const std::uint64_t key = sorted[i];
+        const std::int64_t side = cross(l, r, pointOf(key));
+        lower[kl] = key;
+        upper[ku] = key;  // ku <= i: never ahead of the read
+        kl += side < 0;
+        ku += side > 0;
+    }
+    lower[kl++] = sorted[m - 1];
+    upper[ku++] = sorted[m - 1];
+    // Each chain left to right, its stack in place over its own list: counter-clockwise turns
+    // below, clockwise above. The chains' pops, which no branch predictor foresees on `circle`,
+    // are halved by the split.
+    auto chainInPlace = [](std::uint64_t* list, std::size_t count, int keep) {
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t key = list[i];
+            const Point p = pointOf(key);
+            while (k >= 2 && cross(pointOf(list[k - 2]), pointOf(list[k - 1]), p) * keep <= 0) --k;
+            list[k++] = key;
+        }
+        return k;
+    };
+    return {lower, chainInPlace(lower, kl, 1), upper, chainInPlace(upper, ku, -1)};
+}
+
+namespace {
+
+// The corners of p[0, m), by keys and the chains, written back into the points' own memory
+// p[0, h); returns h. The copy the call was handed is its result, and no page is touched that the
+// copy had not. O(m) beyond the sort.
+std::size_t cornersOfKeys(Point* p, std::size_t m, FastHullPaths::Choice vector) {
+    if (m == 0) return 0;
+    std::uint64_t* front = reinterpret_cast<std::uint64_t*>(p);
+    std::uint64_t* sorted = sortedKeys(p, m, vector == FastHullPaths::On    ? KeySort::Vector
+                                             : vector == FastHullPaths::Off ? KeySort::Radix
+                                                                            : KeySort::Auto);
+    const Chains c = chainsOfKeys(sorted, m, sorted == front ? front + m : front);
+    if (c.k == 1) {  // copies of one point
+        p[0] = pointOf(sorted[0]);
+        return 1;
+    }
+    // The hull's keys: the lower chain from l to r, then the upper one back from r, without its
+    // ends, after it (h = k + u - 2 <= m keys fit in the half).
+    std::uint64_t* hull = c.lower;
+    for (std::size_t j = 0; j + 2 < c.u; ++j) hull[c.k + j] = c.upper[c.u - 2 - j];
+    const std::size_t h = c.k + c.u - 2;
+    // Keys to points in place: a point takes two keys' room, so keys in the front half are
+    // unpacked from the last, keys in the back half from the first; neither overwrites a key it
+    // has yet to read.
+    if (hull == front) {
+        for (std::size_t i = h; i-- > 0;) p[i] = pointOf(hull[i]);
+    } else {
+        for (std::size_t i = 0; i < h; ++i) p[i] = pointOf(hull[i]);
+    }
+    return h;
+}
 
 }  // namespace
+
+Path choosePath(const Point* points, std::size_t m, const FastHullPaths& paths, Polygon& polygon) {
+    const bool decide = paths.filter == FastHullPaths::Auto ? m >= kFastHullDecideFrom : paths.filter == FastHullPaths::On;
+    if (!decide || m < 3) return Path::Plain;
+    // 64 points decide the path; the pass's polygon, from 32,768 points, takes 1 in 32, at most
+    // 1,024. A forced pass on a small input samples half of it.
+    const bool forced = paths.filter == FastHullPaths::On;
+    const std::size_t sample = forced                   ? std::max<std::size_t>(3, m / 2)
+                               : m < kFastHullPassFrom ? 64
+                                                       : std::min<std::size_t>(1024, m / 32);
+    const std::vector<Point> hull = sampleHull(points, m, sample);
+    const bool polygonFound = extremePolygon(hull, polygon);
+    const bool pays = forced || (m >= kFastHullPassFrom && polygonFound && worthIt(points, m, polygon));
+    // A sample whose hull has few corners (a quarter of it or fewer) promises a hull of few
+    // corners, which quickhull finds in a few passes that discard nearly every point at the
+    // first split: taken below 32,768 points, where the pass does not repay its sample, and
+    // where the pass would throw away little (`line`, `sliver`: thin hulls).
+    const bool few = hull.size() * 4 <= sample;
+    if (!forced && paths.quickhull == FastHullPaths::Auto && few && !pays) return Path::Quickhull;
+    return pays && polygonFound ? Path::Filter : Path::Plain;
+}
+
+std::size_t survivorsOf(Point* p, std::size_t n, const Polygon& polygon, bool avx2) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    std::size_t m = avx2 && fastHullHasAvx2() ? throwAwayAvx2(p, n, polygon) : throwAwayPlain(p, n, polygon);
+#else
+    (void)avx2;
+    std::size_t m = throwAwayPlain(p, n, polygon);
+#endif
+    // The survivors again, against the polygon of their own extreme points (on `lattice` it takes
+    // the grid's edges, where the sample's polygon leaves whole rows outside).
+    Polygon extremes;
+    return possibleCorners(p, m, survivorsPolygon(p, m, extremes) ? extremes : polygon);
+}
+
+std::size_t cornersInPlace(Point* p, std::size_t m, const FastHullPaths& paths) {
+    const bool keys = paths.radix == FastHullPaths::Auto ? m >= kFastHullKeysFrom : paths.radix == FastHullPaths::On;
+    if (keys) return cornersOfKeys(p, m, paths.vector);
+    std::sort(p, p + m);
+    const std::vector<Point> corners = cornersOf(p, m);
+    std::copy(corners.begin(), corners.end(), p);
+    return corners.size();
+}
+
+}  // namespace fast
 
 bool fastHullHasAvx2() {
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -405,44 +452,34 @@ bool fastHullHasAvx2() {
 #endif
 }
 
+bool fastHullHasVectorSort() {
+#ifdef HULL_LAB_VQSORT
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::uint64_t* sortedKeys(Point* points, std::size_t m, KeySort how) {
+#ifdef HULL_LAB_VQSORT
+    if (how != KeySort::Radix) return fast::vectorSort(points, m);
+#else
+    (void)how;
+#endif
+    return fast::radixSort(points, m);
+}
 
 std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
+    if (paths.quickhull == FastHullPaths::On) return fast::cornersByQuickhull(std::move(points));
+    fast::Polygon polygon;
     std::size_t m = points.size();
-    if (paths.quickhull == FastHullPaths::On) return cornersByQuickhull(std::move(points));
-    const bool decide = paths.filter == FastHullPaths::Auto ? m >= kFastHullDecideFrom : paths.filter == FastHullPaths::On;
-    if (decide && m >= 3) {
-        Polygon polygon;
-        // 64 points decide the path; the pass's polygon, from 32,768 points, takes 1 in 32, at most
-        // 1,024. A forced pass on a small input samples half of it.
-        const bool forced = paths.filter == FastHullPaths::On;
-        const std::size_t sample = forced                   ? std::max<std::size_t>(3, m / 2)
-                                   : m < kFastHullPassFrom ? 64
-                                                           : std::min<std::size_t>(1024, m / 32);
-        const std::vector<Point> hull = sampleHull(points, sample);
-        const bool polygonFound = extremePolygon(hull, polygon);
-        const bool pays = forced || (m >= kFastHullPassFrom && polygonFound && worthIt(points, polygon));
-        // A sample whose hull has few corners (a quarter of it or fewer) promises a hull of few
-        // corners, which quickhull finds in a few passes that discard nearly every point at the
-        // first split: taken below 32,768 points, where the pass does not repay its sample, and
-        // where the pass would throw away little (`line`, `sliver`: thin hulls).
-        const bool few = hull.size() * 4 <= sample;
-        if (!forced && paths.quickhull == FastHullPaths::Auto && few && !pays) return cornersByQuickhull(std::move(points));
-        if (pays && polygonFound) {
-#if defined(__x86_64__) && defined(__GNUC__)
-            m = paths.avx2 && fastHullHasAvx2() ? throwAwayAvx2(points.data(), m, polygon) : throwAwayPlain(points.data(), m, polygon);
-#else
-            m = throwAwayPlain(points.data(), m, polygon);
-#endif
-            // The survivors again, against the polygon of their own extreme points (on `lattice` it
-            // takes the grid's edges, where the sample's polygon leaves whole rows outside).
-            Polygon extremes;
-            m = possibleCorners(points.data(), m, survivorsPolygon(points.data(), m, extremes) ? extremes : polygon);
-        }
+    switch (fast::choosePath(points.data(), m, paths, polygon)) {
+        case fast::Path::Quickhull: return fast::cornersByQuickhull(std::move(points));
+        case fast::Path::Filter: m = fast::survivorsOf(points.data(), m, polygon, paths.avx2); break;
+        case fast::Path::Plain: break;
     }
-    const bool radix = paths.radix == FastHullPaths::Auto ? m >= kFastHullRadixFrom : paths.radix == FastHullPaths::On;
-    if (radix) return cornersOfKeys(std::move(points), m);
-    std::sort(points.begin(), points.begin() + std::ptrdiff_t(m));
-    return cornersOf(points.data(), m);
+    points.resize(fast::cornersInPlace(points.data(), m, paths));
+    return points;
 }
 
 }  // namespace lab

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "lab.h"
@@ -29,18 +32,70 @@ std::vector<Point> chan(std::vector<Point> points, unsigned firstRound = 3);
 // leftmost points, none on an edge, each once (as chan). A sample of the points chooses the path:
 // where its hull has few corners and the input is small or thin, the array quickhull, reduced to
 // the corners; from kFastHullPassFrom points, a throw-away pass drops the points inside a polygon
-// of the sample hull's corners; what is left, a radix sort (from kFastHullRadixFrom points) or
-// std::sort orders for a monotone chain, and the result is written into the copy it was handed.
-// O(n) but for m survivors sorted by comparison, O(m log m), and the quickhull path's O(n h).
-// Exact for |coordinate| < 2^30. `paths` forces each path for the tests: the quickhull path, the
-// pass, the radix sort, and the pass's AVX2 code where the processor has it.
+// of the sample hull's corners; what is left, sorted as 62-bit keys (from kFastHullKeysFrom
+// points: by vqsort, or a radix sort where the build has no Highway) or by std::sort, goes to a monotone
+// chain, and the result is written into the copy it was handed. O(n) but for m survivors sorted
+// by comparison, O(m log m), and the quickhull path's O(n h). Exact for |coordinate| < 2^30.
+// `paths` forces each path for the tests: the quickhull path, the pass, the sort of keys (and
+// which: vqsort or the radix sort), and the pass's AVX2 code where the processor has it.
 struct FastHullPaths {
     enum Choice { Auto, Off, On };
     Choice filter = Auto, radix = Auto, quickhull = Auto;
+    Choice vector = Auto;  // with keys: On vqsort, Off the radix sort, Auto vqsort where the build has it
+    Choice split = Auto;   // fastHull2t: On splits the work whatever the size, where it can
     bool avx2 = true;
 };
-constexpr std::size_t kFastHullDecideFrom = 512, kFastHullPassFrom = 32768, kFastHullRadixFrom = 4096;
+constexpr std::size_t kFastHullDecideFrom = 512, kFastHullPassFrom = 32768, kFastHullKeysFrom = 512;
 std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths = {});
-bool fastHullHasAvx2();  // whether this processor runs the pass's AVX2 code
+bool fastHullHasAvx2();         // whether this processor runs the pass's AVX2 code
+bool fastHullHasVectorSort();   // whether this build has vqsort (Highway)
+
+// The fastest hull's sort (own/fast_hull.cpp): points[0, m) as 62-bit keys whose unsigned order is
+// the point order (x + 2^30 in bits 31 to 61, y + 2^30 below), written over the points' own memory
+// and sorted; returns where the sorted keys are, the memory's first m words or the next m (the
+// other m are free). Auto and Vector: vqsort where the build has it (else the radix sort).
+// O(m) (radix) or O(m log m) (vqsort). |coordinate| < 2^30.
+enum class KeySort { Auto, Radix, Vector };
+std::uint64_t* sortedKeys(Point* points, std::size_t m, KeySort how = KeySort::Auto);
+
+// The threads of the lab's two-thread entries (own/team.cpp): the caller's and, for two, a helper
+// made with the team that waits between calls, as a thread pool's would (a call pays no thread's
+// start). A team of one runs everything on the caller's thread.
+class Team {
+  public:
+    explicit Team(unsigned threads);
+    ~Team();
+    Team(const Team&) = delete;
+    Team& operator=(const Team&) = delete;
+    unsigned size() const { return threads_; }
+    // Runs work(t) for every t below size(), t = 0 on the calling thread; returns when all have.
+    void run(const std::function<void(unsigned)>& work);
+    // Inside run: waits until every thread of the team has come here.
+    void meet();
+
+  private:
+    struct Shared;
+    unsigned threads_;
+    std::unique_ptr<Shared> shared_;
+};
+
+// The points' corners as the fastest hull gives them, in memory of its own.
+struct Corners {
+    std::unique_ptr<Point[]> points;
+    std::size_t size = 0;
+};
+
+// The fastest hull on a team of threads (own/fast_hull_2t.cpp): the same corners as fastHull, in
+// the same order. The copy of the points is made by both threads, each half by one; each filters
+// and sorts its half; the two sorted halves are merged by both (each writes one half of the
+// order), each makes the chains of its half, and the two hulls are joined at their bridges. Thin
+// hulls (the quickhull path), inputs below kFastHull2tFrom points, and a team of one take the
+// one-thread hull. O(n) work but for the sorts' O(m log m); memory: the copy, and h keys.
+constexpr std::size_t kFastHull2tFrom = 65536;
+Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths paths = {});
+
+// Adds the entries on more than one thread (own/threaded.cpp), their names ending in -2t: the
+// fastest hull's beside the lab's own, copy-2t after copy.
+void addThreadedEntries(std::vector<Algorithm>& list);
 
 }  // namespace lab

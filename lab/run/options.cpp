@@ -107,6 +107,7 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, measure, "--budget", "SECONDS", "10", "a cell predicted to take longer is skipped");
     valueOption(app, g, measure, "--min-seconds", "S", "0.2", "each run repeats its call for at least S seconds");
     valueOption(app, g, measure, "--seed", "S", "1", "the shapes' points and the rounds' orders");
+    valueOption(app, g, measure, "--threads", "T", "", "threads of the -2t entries, 1 or 2; default: the cores, at most 2");
     valueOption(app, g, measure, "--sets", "N", "", "point sets a cell's calls take in turn (1 to 256); default: 16 to 1");
     app.add_flag("--same-points", g.samePoints, "every call on the same points; a file's in its own order")->group(measure);
     app.add_flag("--heap-defaults", g.heapDefaults, "glibc's heap settings in every cell (default: memory kept)")->group(measure);
@@ -368,7 +369,7 @@ void takeAlgorithms(Given& g, Options& o) {
             if (word == "all") {
                 for (const Algorithm& a : algorithms()) add(a.name);
             } else if (findAlgorithm(word) != nullptr) {
-                add(word);
+                add(findAlgorithm(word)->name);  // a former name runs the entry under its name now
             } else if (!groupEntries(word, names)) {
                 throw BadArgument{"unknown algorithm \"" + word + "\", or not in this build (see --list)"};
             } else if (names.empty()) {
@@ -543,6 +544,13 @@ void takeBudgetAndOutputs(Given& g, Options& o) {
     }
     if (g.has("--seed") && !parseWhole(g["--seed"], o.seed)) {
         throw BadArgument{"--seed must be a whole number, not \"" + g["--seed"] + "\""};
+    }
+    if (g.has("--threads")) {
+        std::uint64_t threads = 0;
+        if (!parseWhole(g["--threads"], threads) || threads < 1 || threads > 2) {
+            throw BadArgument{"--threads must be 1 or 2 (the -2t entries split their work in two), not \"" + g["--threads"] + "\""};
+        }
+        o.threads = unsigned(threads);
     }
     o.tsv = g["--tsv"];
     o.pointsDir = g["--write-points"];

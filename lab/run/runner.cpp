@@ -58,7 +58,7 @@ namespace {
 
 // The plan of `hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults] [no-check]
 // [warm-up] [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH] [sets-file=PATH]
-// [heap=BYTES]` (at least 9 words).
+// [heap=BYTES] [threads=T]` (at least 9 words).
 CellPlan planOfWords(int argc, char** argv) {
     CellPlan plan;
     plan.shape = argv[2];
@@ -80,6 +80,7 @@ CellPlan planOfWords(int argc, char** argv) {
         if (word.rfind("input=", 0) == 0) plan.input = word.substr(6);
         if (word.rfind("sets-file=", 0) == 0) plan.setsFile = word.substr(10);
         if (word.rfind("heap=", 0) == 0) plan.heapBytes = std::strtod(word.c_str() + 5, nullptr);
+        if (word.rfind("threads=", 0) == 0) setEntryThreads(unsigned(std::strtoul(word.c_str() + 8, nullptr, 10)));
         if (word.rfind("files=", 0) == 0) setProgramFiles(word.substr(6));
         if (word.rfind("columns=", 0) == 0) {
             const std::size_t comma = word.find(',');
@@ -300,7 +301,11 @@ namespace {
 
 // The words of the cell's process: `hull-lab --cell ...` with the plan's.
 std::vector<std::string> cellWords(const CellPlan& plan) {
-    std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), plan.algorithm,
+    // A baseline knows a renamed entry by its former name, which this build takes too.
+    const Algorithm* algorithm = findAlgorithm(plan.algorithm);
+    const std::string name = !plan.program.empty() && algorithm != nullptr && !algorithm->formerly.empty() ? algorithm->formerly
+                                                                                                          : plan.algorithm;
+    std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), name,
                                       std::to_string(plan.seed), std::to_string(plan.runs),
                                       std::to_string(plan.minSeconds), std::to_string(plan.sets)};
     if (plan.heapDefaults) words.push_back("heap-defaults");
@@ -316,6 +321,7 @@ std::vector<std::string> cellWords(const CellPlan& plan) {
     if (plan.heapBytes > 0) words.push_back("heap=" + std::to_string(std::int64_t(plan.heapBytes)));
     if (plan.count) words.push_back("count");
     if (!plan.countLauncher.empty()) words.push_back("count-launcher=" + plan.countLauncher);
+    if (algorithm != nullptr && algorithm->threads > 1) words.push_back("threads=" + std::to_string(entryThreads()));
     return words;
 }
 

@@ -1,0 +1,75 @@
+// The fastest exact hull's pieces (own/fast_hull.cpp), shared with its two-thread form
+// (own/fast_hull_2t.cpp): the point order as 62-bit keys, the path a sample chooses, the
+// throw-away pass, the chains over sorted keys.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "own/own.h"
+
+namespace lab::fast {
+
+constexpr std::int64_t kBias = std::int64_t(1) << 30;  // |coordinate| < 2^30: x + 2^30 in [0, 2^31)
+constexpr std::uint64_t kLow31 = (std::uint64_t(1) << 31) - 1;
+
+// (a - o) x (b - o): positive when b lies left of o->a (y pointing up). Exact below 2^30.
+inline std::int64_t cross(const Point& o, const Point& a, const Point& b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+// A point as a key whose unsigned order is the point order: x + 2^30 in bits 31 to 61, y + 2^30
+// in bits 0 to 30.
+inline std::uint64_t keyOf(const Point& p) {
+    return (std::uint64_t(p.x + kBias) << 31) | std::uint64_t(p.y + kBias);
+}
+inline Point pointOf(std::uint64_t key) {
+    return {std::int64_t(key >> 31) - kBias, std::int64_t(key & kLow31) - kBias};
+}
+
+// A convex polygon inside the hull of all the points, as its edges: p lies strictly inside when
+// u y - w x > c for every edge, (u, w) the edge's direction and c the value at its start. With
+// |coordinate| < 2^30, u, w and the coordinates fit 32 bits and each product 62: exact in 64
+// bits, and in AVX2's 32 x 32 -> 64-bit multiplies.
+struct Polygon {
+    static constexpr int kMost = 16;
+    int edges = 0;
+    std::int64_t u[kMost], w[kMost], c[kMost];
+    Point corner[kMost];  // each edge's start, counter-clockwise
+};
+
+// What the sample of the points chooses: no pass, the throw-away pass (its polygon set), or the
+// array quickhull. O(s log s) for a sample of s <= 1,024 points.
+enum class Path { Plain, Filter, Quickhull };
+Path choosePath(const Point* points, std::size_t n, const FastHullPaths& paths, Polygon& polygon);
+
+// The throw-away pass over p[0, n): packs the points that can be corners at the front and
+// returns their count; AVX2's code where `avx2` and the processor has it. Every corner of the
+// hull of p[0, n) survives. O(n).
+std::size_t survivorsOf(Point* p, std::size_t n, const Polygon& polygon, bool avx2);
+
+// The corners of p[0, m) (the survivors), by keys or by std::sort as `paths` says, written over
+// p[0, h); returns h. O(m) or O(m log m).
+std::size_t cornersInPlace(Point* p, std::size_t m, const FastHullPaths& paths);
+
+// The corners of the points sorted[0, m), in point order, as a new vector: Andrew's chains, the
+// corners counter-clockwise from the least point, each once. O(m).
+std::vector<Point> cornersOfSorted(Point* sorted, std::size_t m);
+
+// The corners by the program's quickhull on an array, reduced by a chain. O(n h + h log h).
+std::vector<Point> cornersByQuickhull(std::vector<Point> points);
+
+// Andrew's two chains over m >= 1 sorted keys: the lower one from the least point l to the
+// greatest r in spare[0, k) (room for m keys), the upper one from l to r too, packed at the
+// front of `sorted`: u keys. Each point goes to one chain only, by its side of the line l-r; no
+// point on an edge. Copies of one point give k = u = 1. O(m).
+struct Chains {
+    std::uint64_t* lower;
+    std::size_t k;
+    std::uint64_t* upper;
+    std::size_t u;
+};
+Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare);
+
+}  // namespace lab::fast

@@ -1,0 +1,143 @@
+// The lab's entries on more than one thread, whose names end in -2t: the fastest hull on a team of
+// threads, the floor for two threads, and the parallel sort a user would write. Their calls are
+// timed by the wall clock: a process's processor time adds up its threads'.
+
+#include <sched.h>
+
+#include <algorithm>
+#include <thread>
+
+#ifdef HULL_LAB_TBB
+#include <execution>
+#include <tbb/global_control.h>
+#endif
+
+#include "lab.h"
+#include "own/fast_hull_parts.h"
+#include "own/own.h"
+
+namespace lab {
+
+namespace {
+
+// The cores this process may run on. At least 1.
+unsigned machineCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return unsigned(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+unsigned& threadsSetting() {
+    static unsigned threads = std::min(2u, machineCores());
+    return threads;
+}
+
+// The team of the process's -2t entries, made at its first call with the threads set by then.
+Team& entryTeam() {
+    static Team team(entryThreads());
+    return team;
+}
+
+// The floor for two threads: a copy made by both, each of its half, each half read once by the
+// thread that made it, and released.
+Corners copyBoth(const Point* points, std::size_t n, Team& team) {
+    Corners copy;
+    copy.points.reset(new Point[n]);
+    const unsigned parts = team.size();
+    std::int64_t sums[2] = {};
+    team.run([&](unsigned t) {
+        const std::size_t from = n * t / parts, to = n * (t + 1) / parts;
+        std::copy(points + from, points + to, copy.points.get() + from);
+        std::int64_t sum = 0;
+        for (std::size_t i = from; i < to; ++i) sum += copy.points[i].x ^ copy.points[i].y;
+        sums[t] = sum;
+    });
+    volatile std::int64_t kept = sums[0] ^ sums[1];  // no hull: the sums only kept from being dropped
+    (void)kept;
+    return copy;
+}
+
+Corners fastestOnTeam(const Point* points, std::size_t n, Team& team) { return fastHull2t(points, n, team); }
+
+// An entry whose calls run on the process's team: a call copies the points into memory of its own
+// (the copy made by the team's threads), finds the hull there and releases both.
+class TeamRunner : public Runner {
+  public:
+    TeamRunner(Corners (*run)(const Point*, std::size_t, Team&), const std::vector<Point>& points) : run_(run), points_(points) {}
+    void call() override { sink_ = run_(points_.data(), points_.size(), entryTeam()).size; }
+    std::vector<reference::Pt> hull() override {
+        const Corners corners = run_(points_.data(), points_.size(), entryTeam());
+        std::vector<reference::Pt> result;
+        for (std::size_t i = 0; i < corners.size; ++i) result.push_back({corners.points[i].x, corners.points[i].y});
+        return result;
+    }
+
+  private:
+    Corners (*run_)(const Point*, std::size_t, Team&);
+    std::vector<Point> points_;
+    volatile std::size_t sink_ = 0;
+};
+
+template <Corners (*F)(const Point*, std::size_t, Team&)>
+std::unique_ptr<Runner> prepareTeam(const std::vector<Point>& points) {
+    return std::make_unique<TeamRunner>(F, points);
+}
+
+#ifdef HULL_LAB_TBB
+// What a user would write for two threads: a copy, std::sort with the parallel policy (GNU's, on
+// oneTBB, its threads limited to the entries' count), Andrew's monotone chain.
+class ParallelSortRunner : public Runner {
+  public:
+    explicit ParallelSortRunner(const std::vector<Point>& points)
+        : limit_(tbb::global_control::max_allowed_parallelism, entryThreads()), points_(points) {}
+    void call() override { sink_ = sortChain(points_).size(); }
+    std::vector<reference::Pt> hull() override {
+        std::vector<reference::Pt> result;
+        for (const Point& p : sortChain(points_)) result.push_back({p.x, p.y});
+        return result;
+    }
+
+  private:
+    static std::vector<Point> sortChain(std::vector<Point> copy) {
+        std::sort(std::execution::par, copy.begin(), copy.end(), [](const Point& a, const Point& b) {
+            return a.x < b.x || (a.x == b.x && a.y < b.y);
+        });
+        return fast::cornersOfSorted(copy.data(), copy.size());
+    }
+    tbb::global_control limit_;
+    std::vector<Point> points_;
+    volatile std::size_t sink_ = 0;
+};
+
+std::unique_ptr<Runner> prepareParallelSort(const std::vector<Point>& points) {
+    return std::make_unique<ParallelSortRunner>(points);
+}
+#endif
+
+}  // namespace
+
+unsigned entryThreads() { return threadsSetting(); }
+void setEntryThreads(unsigned threads) { threadsSetting() = std::max(1u, threads); }
+
+void addThreadedEntries(std::vector<Algorithm>& list) {
+    const reference::Promise corners{false, true, false};
+    std::vector<Algorithm> threaded = {
+        {std::string(kFastestName) + "-2t", "fastest", Origin::Lab, corners, false, prepareTeam<fastestOnTeam>,
+         "the lab's own on two threads: each copies, filters and sorts half, both merge, the two hulls joined"},
+#ifdef HULL_LAB_TBB
+        {"par-sort-chain-2t", "monotone chain", Origin::Lab, corners, false, prepareParallelSort,
+         "std::sort with the parallel policy (oneTBB) on two threads, then the monotone chain"},
+#endif
+        {"copy-2t", "floor", Origin::Floor, {}, false, prepareTeam<copyBoth>,
+         "no hull: a copy made by two threads, each half read by one, its release"},
+    };
+    for (Algorithm& a : threaded) a.threads = 2;
+    const auto floors = std::find_if(list.begin(), list.end(), [](const Algorithm& a) { return a.origin == Origin::Floor; });
+    const std::size_t at = std::size_t(floors - list.begin());
+    list.insert(list.begin() + std::ptrdiff_t(at), threaded.begin(), threaded.end() - 1);
+    const auto copy = std::find_if(list.begin(), list.end(), [](const Algorithm& a) { return a.name == "copy"; });
+    list.insert(copy == list.end() ? list.end() : std::next(copy), threaded.back());
+}
+
+}  // namespace lab
