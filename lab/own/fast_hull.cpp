@@ -41,7 +41,11 @@
 #include <immintrin.h>
 #endif
 #ifdef HULL_LAB_VQSORT
-#include <hwy/contrib/sort/vqsort.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <string>
 #endif
 
 #include "lab.h"
@@ -158,14 +162,37 @@ std::uint64_t* radixSort(Point* points, std::size_t m) {
 }
 
 #ifdef HULL_LAB_VQSORT
+using VqsortFunction = void (*)(std::uint64_t*, std::size_t);
+
+// vqsort from libhull-lab-vqsort.so (own/vqsort_library.cpp), loaded at the first call: beside
+// this program (a build, or an install's bin/ with the library in ../lib), else where this build
+// made it. Throws when none loads.
+VqsortFunction vqsortFunction() {
+    static const VqsortFunction function = [] {
+        char self[4096] = {};
+        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+        std::string dir = length > 0 ? std::string(self, std::size_t(length)) : "";
+        dir = dir.substr(0, dir.rfind('/') + 1);
+        std::string tried;
+        for (const std::string& path : {dir + "libhull-lab-vqsort.so", dir + "../lib/libhull-lab-vqsort.so",
+                                        std::string(HULL_LAB_VQSORT_LIBRARY)}) {
+            if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+                if (void* symbol = dlsym(library, "hullLabVqsort")) return reinterpret_cast<VqsortFunction>(symbol);
+            }
+            tried += (tried.empty() ? "" : ", ") + path;
+        }
+        throw std::runtime_error("vqsort's library libhull-lab-vqsort.so was not found (tried " + tried + ")");
+    }();
+    return function;
+}
+
 // The keys of points[0, m) at the front of their memory, sorted in place by vqsort: Highway's
 // quicksort in the widest vectors this processor has (AVX-512, AVX2, SSE4), chosen when first
-// called. A sorter per thread, made once: its buffer is a few kilobytes. O(m log m).
+// called; its pivots are drawn at random for each sort. O(m log m).
 std::uint64_t* vectorSort(Point* points, std::size_t m) {
     std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(points);
     for (std::size_t i = 0; i < m; ++i) keys[i] = keyOf(points[i]);  // key i over point i / 2: read already
-    static thread_local const hwy::Sorter sorter;
-    sorter(keys, m, hwy::SortAscending());
+    vqsortFunction()(keys, m);
     return keys;
 }
 #endif

@@ -140,7 +140,7 @@ Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths
         team.meet();
         const std::size_t m0 = half[0].m, m1 = half[1].m;
         if (m0 == 0 || m1 == 0 || (paths.split != FastHullPaths::On && m0 + m1 < kTwoThreadSortFrom)) {
-            alone = true;  // both see the same counts: the caller finishes alone
+            if (t == 0) alone = true;  // both see the same counts and stop: the caller finishes alone
             return;
         }
         me.sorted = sortedKeys(me.p, me.m, keySort(paths));
