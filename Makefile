@@ -12,7 +12,7 @@
 # make lab-counts     the default run counted under Valgrind (instructions, cache misses,
 #                     mispredictions, estimated cycles per call): out/lab-counts.*
 # make lab-exactness  the shapes line and sliver, every algorithm: out/lab-exactness.*
-# make lab-large      10,000,000 points: out/lab-large.*
+# make lab-large      10,000,000 points: out/lab-large.*; 10^8 for the fastest: out/lab-large-1e8.*
 # make examples       the example plugins of examples/ into build/examples/ (hull-lab --plugin)
 # make lab-plugin-cost  the example's monotone chain as a plugin beside the same code built in
 # make page-libraries  the page's plotting library (and its browser test's driver) from npm, at the
@@ -106,11 +106,15 @@ lab-exactness:
 	$(call lab-run,lab-exactness,$(LAB_EXACTNESS))
 
 # 10,000,000 points on every shape that can make them, after the smaller sizes that predict each
-# cell (15 minutes here); a cell predicted to take more than 20 s with its checks, or more memory
-# than the machine has, is skipped.
-LAB_LARGE := --shapes square,disc,normal,circle,lattice,line,sliver --sizes 10000,100000,1000000,10000000 --budget 20
+# cell; a cell predicted to take more than 10 s with its checks, or more memory than the machine
+# has, is skipped. Then 100,000,000 points (1.6 GB a copy) on square and disc for the floors, the
+# fastest entries and qhull-array, predicted from 10^6 and 10^7: out/lab-large-1e8.*
+LAB_LARGE := --shapes square,disc,normal,circle,lattice,line,sliver --sizes 100000,1000000,10000000 --budget 10
+LAB_1E8 := --shapes square,disc --sizes 1000000,10000000,100000000 --runs 2 --budget 60 \
+  --algorithms copy,copy-2t,filter-vqsort-chain,filter-vqsort-chain-2t,qhull-array
 lab-large:
 	$(call lab-run,lab-large,$(LAB_LARGE))
+	$(call lab-run,lab-large-1e8,$(LAB_1E8))
 
 # The example plugins (graham, chain, float-chain) into build/examples/, with hull-lab to run them.
 examples:

@@ -5,8 +5,13 @@ OURS = {"incremental": "monotone chain", "gift_wrapping": "gift wrapping", "qhul
 METHODS = ["monotone chain", "gift wrapping", "quickhull", "Chan", "fastest", "floor", "other"]
 COLOURS = {"monotone chain": "#1b9e77", "gift wrapping": "#d95f02", "quickhull": "#7570b3", "Chan": "#000000",
            "fastest": "#e6ab02", "floor": "#777777", "other": "#e7298a"}
-FASTEST = ("filter-radix-chain", "radix-chain")  # the lab's own fastest exact hull, and its sort alone
-FLOORS = ("copy", "copy-list")  # no hull: copy, one read, release
+# The lab's own fastest exact hull (and its name until 2026-12-09), its sorts alone, on two threads.
+FASTEST = ("filter-vqsort-chain", "filter-radix-chain", "radix-chain", "vqsort-chain", "filter-vqsort-chain-2t")
+# No hull: copy, one read, release (a vector, a list, a vector on two threads); the keys sorted.
+FLOORS = ("copy", "copy-list", "copy-2t", "sort-keys")
+COPIES = FLOORS[:3]  # the floors that only copy: no change to a hull moves them
+PARALLEL = ("par-sort-chain-2t",)
+RENAMED = {"filter-radix-chain": "filter-vqsort-chain"}  # older runs' names of entries renamed since  # std::sort with the parallel policy, then the monotone chain
 
 
 def method(name):
@@ -21,6 +26,8 @@ def method(name):
         return "fastest"
     if name in FLOORS:
         return "floor"
+    if name in PARALLEL:
+        return "monotone chain"
     for m in ("monotone-chain", "gift-wrapping", "quickhull"):
         if name.endswith(m):
             return m.replace("-", " ")
