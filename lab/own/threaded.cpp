@@ -40,19 +40,26 @@ Team& entryTeam() {
 }
 
 // The floor for two threads: a copy made by both, each of its half, each half read once by the
-// thread that made it, and released.
+// thread that made it, and released. Below kFastHull2tFrom points one thread does it all, as the
+// two-thread hull does.
 Corners copyBoth(const Point* points, std::size_t n, Team& team) {
     Corners copy;
     copy.points.reset(new Point[n]);
-    const unsigned parts = team.size();
+    const unsigned parts = n >= kFastHull2tFrom ? team.size() : 1;
     std::int64_t sums[2] = {};
-    team.run([&](unsigned t) {
+    const auto part = [&](unsigned t) {
+        if (t >= parts) return;
         const std::size_t from = n * t / parts, to = n * (t + 1) / parts;
         std::copy(points + from, points + to, copy.points.get() + from);
         std::int64_t sum = 0;
         for (std::size_t i = from; i < to; ++i) sum += copy.points[i].x ^ copy.points[i].y;
         sums[t] = sum;
-    });
+    };
+    if (parts == 1) {
+        part(0);
+    } else {
+        team.run(part);
+    }
     volatile std::int64_t kept = sums[0] ^ sums[1];  // no hull: the sums only kept from being dropped
     (void)kept;
     return copy;
