@@ -37,8 +37,11 @@ bool parseWhole(const std::string& text, std::uint64_t& value) {
     return true;
 }
 
-// About what a cell holds per point at most: the points, a list copy, an algorithm's own lists.
-constexpr double kBytesPerPoint = 400;
+// The least a cell holds per point: its points, the copy a call is handed and the check's sorted
+// copy. A size that cannot hold even that is refused; a cell that holds more (a list copy, an
+// algorithm's own lists: up to 400 bytes a point) is predicted from the smaller sizes and skipped
+// where the machine lacks the memory.
+constexpr double kBytesPerPoint = 48;
 
 // Checks every output the options name, touching none of them: a bad argument must not cost the
 // user an earlier TSV. Throws BadArgument.
