@@ -110,7 +110,7 @@ lab-exactness:
 # more than 10 s with its checks, or more memory than the machine has, is skipped. Then 100,000,000 points (1.6 GB a copy) on square and disc for the floors, the
 # fastest entries and qhull-array, predicted from 10^6 and 10^7: out/lab-large-1e8.*
 LAB_LARGE := --shapes square,disc,normal,circle,lattice --sizes 100000,1000000,10000000 --budget 10
-LAB_1E8 := --shapes square,disc --sizes 1000000,10000000,100000000 --runs 2 --budget 60 \
+LAB_1E8 := --shapes square,disc --sizes 1000000,10000000,100000000 --budget 60 \
   --algorithms copy,copy-2t,filter-vqsort-chain,filter-vqsort-chain-2t,qhull-array
 lab-large:
 	$(call lab-run,lab-large,$(LAB_LARGE))

@@ -103,28 +103,35 @@ void writeHullKeys(const Half (&half)[2], const std::size_t (&join)[4], unsigned
     }
 }
 
-}  // namespace
-
-Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths paths) {
-    fast::Polygon polygon;
-    const fast::Path path = paths.quickhull == FastHullPaths::On ? fast::Path::Quickhull : fast::choosePath(points, n, paths, polygon);
+// The fastest hull on the caller's thread, into memory of its own: the quickhull path's corners
+// copied there, or the copy, its pass and its corners in place.
+Corners oneThread(const Point* points, std::size_t n, fast::Path path, const fast::Polygon& polygon, const FastHullPaths& paths) {
     Corners result;
-    if (path == fast::Path::Quickhull) {  // a thin hull of few corners: one thread's quickhull
+    if (path == fast::Path::Quickhull) {
         const std::vector<Point> corners = fast::cornersByQuickhull(std::vector<Point>(points, points + n));
         result.points.reset(new Point[corners.size()]);
         std::copy(corners.begin(), corners.end(), result.points.get());
         result.size = corners.size();
         return result;
     }
+    result.points.reset(new Point[n]);
+    std::copy(points, points + n, result.points.get());
+    const std::size_t m = path == fast::Path::Filter ? fast::survivorsOf(result.points.get(), n, polygon, paths.avx2) : n;
+    result.size = fast::cornersInPlace(result.points.get(), m, paths);
+    return result;
+}
+
+}  // namespace
+
+Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths paths) {
+    fast::Polygon polygon;
+    const fast::Path path = paths.quickhull == FastHullPaths::On ? fast::Path::Quickhull : fast::choosePath(points, n, paths, polygon);
+    // A thin hull of few corners takes the quickhull path, on one thread.
+    const bool split = team.size() >= 2 && (paths.split == FastHullPaths::On || n >= kFastHull2tFrom);
+    if (path == fast::Path::Quickhull || !split) return oneThread(points, n, path, polygon, paths);
+    Corners result;
     result.points.reset(new Point[n]);  // left unset: each thread writes its half first
     Point* copy = result.points.get();
-    const bool split = team.size() >= 2 && (paths.split == FastHullPaths::On || n >= kFastHull2tFrom);
-    if (!split) {
-        std::copy(points, points + n, copy);
-        const std::size_t m = path == fast::Path::Filter ? fast::survivorsOf(copy, n, polygon, paths.avx2) : n;
-        result.size = fast::cornersInPlace(copy, m, paths);
-        return result;
-    }
     Half half[2];
     half[0].p = copy, half[0].n = n / 2;
     half[1].p = copy + n / 2, half[1].n = n - n / 2;
