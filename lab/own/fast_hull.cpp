@@ -396,12 +396,10 @@ namespace {
 // The corners of p[0, m), by keys and the chains, written back into the points' own memory
 // p[0, h); returns h. The copy the call was handed is its result, and no page is touched that the
 // copy had not. O(m) beyond the sort.
-std::size_t cornersOfKeys(Point* p, std::size_t m, FastHullPaths::Choice vector) {
+std::size_t cornersOfKeys(Point* p, std::size_t m, const FastHullPaths& paths) {
     if (m == 0) return 0;
     std::uint64_t* front = reinterpret_cast<std::uint64_t*>(p);
-    std::uint64_t* sorted = sortedKeys(p, m, vector == FastHullPaths::On    ? KeySort::Vector
-                                             : vector == FastHullPaths::Off ? KeySort::Radix
-                                                                            : KeySort::Auto);
+    std::uint64_t* sorted = sortedKeys(p, m, keySort(paths));
     const Chains c = chainsOfKeys(sorted, m, sorted == front ? front + m : front);
     if (c.k == 1) {  // copies of one point
         p[0] = pointOf(sorted[0]);
@@ -461,7 +459,7 @@ std::size_t survivorsOf(Point* p, std::size_t n, const Polygon& polygon, bool av
 
 std::size_t cornersInPlace(Point* p, std::size_t m, const FastHullPaths& paths) {
     const bool keys = paths.radix == FastHullPaths::Auto ? m >= kFastHullKeysFrom : paths.radix == FastHullPaths::On;
-    if (keys) return cornersOfKeys(p, m, paths.vector);
+    if (keys) return cornersOfKeys(p, m, paths);
     std::sort(p, p + m);
     const std::vector<Point> corners = cornersOf(p, m);
     std::copy(corners.begin(), corners.end(), p);

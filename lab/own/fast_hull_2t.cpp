@@ -81,10 +81,6 @@ void bridge(const std::uint64_t* left, std::size_t kl, const std::uint64_t* righ
     }
 }
 
-KeySort keySort(const FastHullPaths& paths) {
-    return paths.vector == FastHullPaths::On ? KeySort::Vector : paths.vector == FastHullPaths::Off ? KeySort::Radix : KeySort::Auto;
-}
-
 // The hull's keys from the two halves' chains, each thread writing its own half's keys in place:
 // the lower chain, then the upper one back from the greatest point, without its ends. `join` is
 // (a, b, c, d) of the lower and upper bridges. O(h / 2) a thread.
@@ -150,7 +146,7 @@ Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths
             if (t == 0) alone = true;  // both see the same counts and stop: the caller finishes alone
             return;
         }
-        me.sorted = sortedKeys(me.p, me.m, keySort(paths));
+        me.sorted = sortedKeys(me.p, me.m, fast::keySort(paths));
         std::uint64_t* words = reinterpret_cast<std::uint64_t*>(me.p);
         me.spare = me.sorted == words ? words + me.m : words;
         team.meet();

@@ -28,6 +28,12 @@ inline Point pointOf(std::uint64_t key) {
     return {std::int64_t(key >> 31) - kBias, std::int64_t(key & kLow31) - kBias};
 }
 
+// The sort of keys that `paths` asks for: vqsort (On), the radix sort (Off), or as sortedKeys
+// chooses (Auto).
+inline KeySort keySort(const FastHullPaths& paths) {
+    return paths.vector == FastHullPaths::On ? KeySort::Vector : paths.vector == FastHullPaths::Off ? KeySort::Radix : KeySort::Auto;
+}
+
 // A convex polygon inside the hull of all the points, as its edges: p lies strictly inside when
 // u y - w x > c for every edge, (u, w) the edge's direction and c the value at its start. With
 // |coordinate| < 2^30, u, w and the coordinates fit 32 bits and each product 62: exact in 64
