@@ -33,6 +33,8 @@
 #include "run/counts.h"
 #include "run/runner.h"
 #include "run/report.h"
+#include "results/analysis.h"
+#include "out/exports.h"
 #include "user/user.h"
 
 namespace {
@@ -343,6 +345,25 @@ void printUnsettled(const Options& options, const std::vector<std::string>& impr
     std::cout << std::endl;
 }
 
+// Writes the exports the options name (--json, --bmf, --markdown) from the run's results. Returns 1
+// when one could not be written (said on standard error), else 0.
+int writeExports(const Options& options, const RunModel& model, const char* executable) {
+    int status = 0;
+    auto write = [&](const std::string& path, const std::string& text) {
+        if (path.empty()) return;
+        std::FILE* file = std::fopen(path.c_str(), "w");
+        const bool wrote = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        if (file == nullptr || std::fclose(file) != 0 || !wrote) {
+            std::cerr << "hull-lab: cannot write " << path << ": " << std::strerror(errno) << '\n';
+            status = 1;
+        }
+    };
+    if (!options.json.empty()) write(options.json, benchmarkJson(model, machineFacts(executable)));
+    write(options.bmf, options.bmf.empty() ? "" : bencherJson(model));
+    write(options.markdown, options.markdown.empty() ? "" : markdownSummary(model));
+    return status;
+}
+
 // Closes the TSV and applies --fail-slower. Returns 1 when the TSV could not be written or a cell
 // was slower than --fail-slower allows.
 int closeRun(const Run& run, const Report& report) {
@@ -352,10 +373,11 @@ int closeRun(const Run& run, const Report& report) {
         std::cerr << "hull-lab: cannot write " << options.tsv << ": " << std::strerror(errno) << '\n';
         status = 1;
     }
-    if (options.failSlower > 0 && report.slowestRatio() > 1 + options.failSlower) {
+    const double slowest = slowestRatio(report.model());
+    if (options.failSlower > 0 && slowest > 1 + options.failSlower) {
         char line[160];
         std::snprintf(line, sizeof line, "hull-lab: a cell is %.1f%% slower than the baseline, more than --fail-slower %g%%\n",
-                      100 * (report.slowestRatio() - 1), 100 * options.failSlower);
+                      100 * (slowest - 1), 100 * options.failSlower);
         std::cerr << line;
         status = 1;
     }
@@ -392,6 +414,7 @@ int main(int argc, char** argv) {
                   << " of entries not yours (named above) are findings: the exit status judges your entries"
                   << (status == 0 ? ", which were right on every input" : "") << " (--strict counts every failure)\n";
     }
+    status |= writeExports(options, report.model(), argv[0]);
     status |= closeRun(run, report);
     if (interrupted) {
         std::signal(interrupted, SIG_DFL);

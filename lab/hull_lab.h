@@ -31,6 +31,7 @@ struct Options {
     std::string relative;       // tables in multiples of this entry's figure in the same round, or ""
     bool heapDefaults = false;  // glibc's heap settings in every cell
     std::string tsv;
+    std::string json, bmf, markdown;  // the exports: Google Benchmark's JSON, Bencher's metric format, markdown
     std::string pointsDir;
     double minSeconds = 0.2;
     bool help = false, version = false, list = false;

@@ -46,9 +46,10 @@ constexpr double kBytesPerPoint = 48;
 // Checks every output the options name, touching none of them: a bad argument must not cost the
 // user an earlier TSV. Throws BadArgument.
 void checkOutputs(const Options& o) {
-    if (!o.tsv.empty()) {
-        std::string why = cannotWriteFile(o.tsv);
-        if (!why.empty()) throw BadArgument{"cannot write " + o.tsv + ": " + why};
+    for (const std::string* file : {&o.tsv, &o.json, &o.bmf, &o.markdown}) {
+        if (file->empty()) continue;
+        std::string why = cannotWriteFile(*file);
+        if (!why.empty()) throw BadArgument{"cannot write " + *file + ": " + why};
     }
     if (o.pointsDir.empty()) return;
     const std::string& dir = o.pointsDir;
@@ -124,6 +125,9 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, compare, "--fail-slower", "X", "", "exit 1 when a cell is slower than the baseline by more than X");
     const char* output = "Output";
     valueOption(app, g, output, "--tsv", "FILE", "", "every cell and run as tab-separated values");
+    valueOption(app, g, output, "--json", "FILE", "", "every cell and run as Google Benchmark's JSON (compare.py)");
+    valueOption(app, g, output, "--bmf", "FILE", "", "every cell as Bencher's metric format (latency, counts)");
+    valueOption(app, g, output, "--markdown", "FILE", "", "the fastest per row or the verdicts, for a pull request");
     valueOption(app, g, output, "--write-points", "DIR", "", "each row's first point set as a point file");
     app.add_flag("--help,-h", g.help, "this help, and exit")->group(output);
     app.add_flag("--version", g.version, "the build (commit, type, compiler), and exit")->group(output);
@@ -282,7 +286,9 @@ void takeSets(Given& g, Options& o) {
     o.strict = g.strict;
     if (g.has("--repeat-report")) {
         o.repeat = int(whole(g, "--repeat-report", 2, 100));
-        if (g.has("--tsv")) throw BadArgument{"--repeat-report prints its own report; it takes no --tsv"};
+        for (const char* output : {"--tsv", "--json", "--bmf", "--markdown"}) {
+            if (g.has(output)) throw BadArgument{std::string("--repeat-report prints its own report; it takes no ") + output};
+        }
     }
 }
 
@@ -556,6 +562,9 @@ void takeBudgetAndOutputs(Given& g, Options& o) {
         o.threads = unsigned(threads);
     }
     o.tsv = g["--tsv"];
+    o.json = g["--json"];
+    o.bmf = g["--bmf"];
+    o.markdown = g["--markdown"];
     o.pointsDir = g["--write-points"];
     if (g.has("--failures")) {
         o.failuresDir = g["--failures"];

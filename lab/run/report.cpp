@@ -18,6 +18,7 @@
 #include "run/counts.h"
 #include "run/figures.h"
 #include "run/report.h"
+#include "results/analysis.h"
 
 namespace lab {
 
@@ -41,47 +42,18 @@ std::size_t comparedWidth(const std::string& name, bool counts) {
 // Wide enough for "2.01e-03 +-12%?".
 std::size_t columnWidth(const std::string& name) { return std::max<std::size_t>(name.size(), 15) + 2; }
 
-// "2.01e-03 +-3%", "1.52x +-2%"; "?" after an interval wider than +-10%; no interval from one run.
-std::string withInterval(const std::string& figure, double centre, double lo, double hi) {
-    if (!(lo > 0 && hi > 0 && centre > 0)) return figure;
-    const double percent = 100 * halfWidth(centre, lo, hi);
-    char text[32];
-    std::snprintf(text, sizeof text, " +-%.0f%%%s", std::ceil(percent), percent > 10 ? "?" : "");
-    return figure + text;
-}
-
-// Seconds as people read them: "0.742 ms", "3.98 us", "1.20 s".
-std::string humanSeconds(double seconds) {
-    if (seconds >= 1) return format("%.3g s", seconds);
-    if (seconds >= 1e-3) return format("%.3g ms", seconds * 1e3);
-    return format("%.3g us", seconds * 1e6);
-}
-
 // "filter-radix-chain 0.742 ms +-9%": an outcome's median with its interval, where it has one.
 std::string named(const Outcome& o) {
     return o.algorithm + " " + withInterval(humanSeconds(o.median), o.median, o.lo, o.hi);
 }
 
-// Whether an outcome races for a row's fastest: every entry but the floors.
-bool racing(const Outcome& o) { return findAlgorithm(o.algorithm)->origin != Origin::Floor; }
-
-// What the line under a table says of a row whose fastest is `any` (fastestOf with racing):
-// that entry, whether the call is sure, and the row's fastest library; "" where nothing was timed
-// right.
-std::string fastestLine(const std::vector<Outcome>& row, const Fastest& any) {
-    if (any.index < 0) return "";
-    std::string line = "fastest at " + std::to_string(row.front().n) + ": " + named(row[std::size_t(any.index)]);
-    const Outcome& best = row[std::size_t(any.index)];
-    if (!any.sure && !(best.lo > 0)) {
-        line += " (one run: no interval to be sure by)";
-    } else if (!any.sure && any.rival >= 0) {
-        line += " (not sure: " + row[std::size_t(any.rival)].algorithm + " " +
-                humanSeconds(row[std::size_t(any.rival)].median) + ", their intervals overlap)";
-    } else if (!any.sure) {
-        line += " (not sure: another entry's interval overlaps)";
-    }
-    const Fastest library = fastestOf(row, [](const Outcome& o) { return findAlgorithm(o.algorithm)->origin == Origin::Peer; });
-    if (library.index >= 0 && library.index != any.index) line += "; fastest library: " + named(row[std::size_t(library.index)]);
+// What the line under a table says of a row: its fastest entry, floors aside, whether that is
+// sure, and the row's fastest library, as sure or not; "" where nothing was timed right.
+std::string fastestLine(const ResultRow& row, const Leader& any) {
+    if (any.cell == nullptr) return "";
+    std::string line = "fastest at " + std::to_string(row.n) + ": " + named(any.cell->now) + doubtOf(any);
+    const Leader library = leaderOf(row, libraryEntry);
+    if (library.cell != nullptr && library.cell != any.cell) line += "; fastest library: " + named(library.cell->now) + doubtOf(library);
     return line;
 }
 
@@ -101,10 +73,16 @@ void writeWhole(int fd, const std::string& line) {
 Report::Report(std::vector<std::string> algorithms, int runs, double budget, int tsvFd, std::string sets, bool tables,
                std::string relative)
     : algorithms_(std::move(algorithms)), runs_(runs), budget_(budget), sets_(std::move(sets)), tables_(tables),
-      relative_(std::move(relative)), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {}
+      relative_(std::move(relative)), tsvFd_(tsvFd), terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {
+    model_.entries = algorithms_;
+    model_.runs = runs_;
+}
 
 void Report::begin(const std::vector<std::pair<std::string, std::string>>& context,
                    const std::vector<std::string>& warnings, const std::vector<std::string>& verdicts) {
+    model_.context = context;
+    model_.warnings = warnings;
+    model_.judged = verdicts;
     std::string tsv;
     for (const auto& [name, value] : context) {
         std::cout << std::left << std::setw(24) << name + ": " << std::right << value << '\n';
@@ -171,7 +149,7 @@ void Report::beginShape(const Shape& shape) {
         std::cout << shape.name << ": " << shape.growth << '\n'
                   << "new / old: this build's seconds per call over the baseline's, run by run in the same round (A B B A),\n"
                   << "the median of the ratios +- their 95% interval; slower, faster: the change is at least "
-                  << format("%g", 100 * minChange_) << "% and the\ninterval at 1 - " << format("%.2g", 1 - verdictLevel_)
+                  << format("%g", 100 * minChange_) << "% and the\ninterval at 1 - " << format("%.2g", 1 - model_.verdictLevel)
                   << " (5% over the run's cells and the looks at each) excludes 1; h: corners of the first set's hull\n"
                   << (measureCounts_ ? "| C: est_cycles new / old, one count each; slower, faster: the change is at least " +
                                            format("%g", 100 * countMinChange_) + "% and beyond the counts' noise\n"
@@ -211,18 +189,18 @@ void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total,
 }
 
 void Report::setBaseline(double minChange, std::string control, std::size_t cells, int looks) {
-    compared_ = true;
-    minChange_ = minChange;
-    verdictLevel_ = lab::verdictLevel(cells, looks);
-    control_ = std::move(control);
+    compared_ = model_.compared = true;
+    minChange_ = model_.minChange = minChange;
+    model_.verdictLevel = lab::verdictLevel(cells, looks);
+    control_ = model_.control = std::move(control);
 }
 
 void Report::baselineCell(const Outcome& old) { oldRow_.push_back(old); }
 
 void Report::setMeasure(bool times, bool counts, double countMinChange) {
-    measureTimes_ = times;
-    measureCounts_ = counts;
-    countMinChange_ = countMinChange;
+    measureTimes_ = model_.times = times;
+    measureCounts_ = model_.counts = counts;
+    countMinChange_ = model_.countMinChange = countMinChange;
 }
 
 // A shape's counts under its times (or alone): est_cycles and instructions per point, a table each.
@@ -266,29 +244,29 @@ void Report::printCountTables() {
 
 // "| C 1.0213 slower": a compared cell's counts, est_cycles new / old with its verdict; sets the TSV's
 // ratio and verdict ("-" where either build has no counts).
-std::string Report::countText(const Outcome& now, const Outcome* old, std::string& ratioText, std::string& verdict) {
+std::string Report::countText(const CellRecord& cell, std::string& ratioText, std::string& verdict) {
     ratioText = verdict = "-";
     if (!measureCounts_) return "";
-    if (old == nullptr || !now.counts.have || !old->counts.have || !(old->counts.estCycles > 0)) {
-        const std::string& why = !now.counts.why.empty() ? now.counts.why : old != nullptr ? old->counts.why : "";
+    const Outcome& now = cell.now;
+    const CountChange change = countChange(cell, countMinChange_);
+    if (!change.have) {
+        const std::string& why = !now.counts.why.empty() ? now.counts.why : cell.compared ? cell.old.counts.why : "";
         if (!why.empty() && now.status == Status::Ok) notes_.push_back(now.algorithm + " at " + std::to_string(now.n) + ": not counted, " + why);
         return now.status == Status::Ok ? "| C -" : "";
     }
-    const double ratio = now.counts.estCycles / old->counts.estCycles;
-    verdict = countVerdict(ratio, countMinChange_, countNoise_);
-    ratioText = format("%.6f", ratio);
-    ++countVerdicts_[verdict == "faster" ? 0 : verdict == "same" ? 1 : 2];
-    if (verdict == "slower") slowest_ = std::max(slowest_, ratio);
-    return "| C " + format("%.4f", ratio) + (verdict == "same" ? "" : " " + verdict);
+    verdict = change.verdict;
+    ratioText = format("%.6f", change.ratio);
+    return "| C " + format("%.4f", change.ratio) + (verdict == "same" ? "" : " " + verdict);
 }
 
 // The count verdicts of a compared run, together, with the noise they were judged against.
 void Report::printCountVerdicts() {
-    const int cells = countVerdicts_[0] + countVerdicts_[1] + countVerdicts_[2];
-    std::cout << "Counts (est_cycles, new / old, one counting process each): " << cells << " cells: " << countVerdicts_[2]
-              << " slower, " << countVerdicts_[0] << " faster, " << countVerdicts_[1] << " the same; a verdict needs a change of "
+    const VerdictCounts verdicts = countVerdicts(model_);
+    const int cells = verdicts.slower + verdicts.faster + verdicts.same;
+    std::cout << "Counts (est_cycles, new / old, one counting process each): " << cells << " cells: " << verdicts.slower
+              << " slower, " << verdicts.faster << " faster, " << verdicts.same << " the same; a verdict needs a change of "
               << format("%g", 100 * countMinChange_) << "% and more than the counts' noise, "
-              << format("%.2g", 100 * countNoise_) << "% (the largest difference between two counts of one cell of this build,"
+              << format("%.2g", 100 * model_.countNoise) << "% (the largest difference between two counts of one cell of this build,"
               << " each table's first size counted twice)\n"
               << std::flush;
 }
@@ -323,6 +301,14 @@ void Report::printCountsAgainstTimes() {
 
 void Report::cell(const Outcome& o) {
     row_.push_back(o);
+    CellRecord result;
+    result.now = o;
+    if (compared_ && oldRow_.size() == row_.size()) {
+        result.compared = true;
+        result.old = oldRow_.back();
+        result.countNoise = model_.countNoise;
+    }
+    model_.cells.push_back(std::move(result));
     if (compared_) return;  // its line, with the baseline's, at the row's end
     if (o.status == Status::Ok && measureTimes_) growth_[o.algorithm].push_back({o.n, o.median});
     if (o.status == Status::Ok && measureTimes_ && o.counts.have && o.n > 0) {
@@ -370,9 +356,10 @@ void Report::endRow() {
         h = o.h >= 0 ? o.h : h;
         if (!relative_.empty() && o.algorithm == relative_ && o.status == Status::Ok) base = &o;
     }
-    const Fastest any = fastestOf(row_, racing);
-    const int fastest = any.index;
-    const std::string line = fastestLine(row_, any);
+    const ResultRow row = rowsOf(model_).back();
+    const Leader any = leaderOf(row, racing);
+    const Outcome* fastest = any.cell != nullptr ? &any.cell->now : nullptr;
+    const std::string line = fastestLine(row, any);
     if (!line.empty()) fastest_.push_back(line);
     std::cout << pad(std::to_string(row_.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
     for (const std::string& name : algorithms_) {
@@ -407,7 +394,7 @@ void Report::endRow() {
             }
             if (o.status != Status::Ok && o.status != Status::Skipped) notes_.push_back(o.algorithm + " at " +
                                                                                    std::to_string(o.n) + ": " + o.note);
-            if (fastest >= 0 && &o == &row_[std::size_t(fastest)]) text += "*";
+            if (fastest != nullptr && o.algorithm == fastest->algorithm) text += "*";
         }
         std::cout << pad(text, columnWidth(name));
     }
@@ -416,38 +403,29 @@ void Report::endRow() {
 }
 
 void Report::endComparedRow() {
-    long long h = -1;
-    for (const Outcome& o : row_) h = o.h >= 0 ? o.h : h;
-    if (tables_) std::cout << pad(std::to_string(row_.front().n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
+    const ResultRow row = rowsOf(model_).back();
+    const long long h = row.h;
+    if (tables_) std::cout << pad(std::to_string(row.n), 9) << pad(h >= 0 ? std::to_string(h) : "?", 9);
     for (const std::string& name : algorithms_) {
-        const Outcome* now = nullptr;
-        const Outcome* old = nullptr;
-        for (std::size_t i = 0; i < row_.size(); ++i) {
-            if (row_[i].algorithm == name) now = &row_[i], old = i < oldRow_.size() ? &oldRow_[i] : nullptr;
-        }
-        if (now == nullptr) continue;
+        const CellRecord* cell = nullptr;
+        for (const CellRecord* c : row.cells) cell = c->now.algorithm == name ? c : cell;
+        if (cell == nullptr) continue;
+        const Outcome* now = &cell->now;
+        const Outcome* old = cell->compared ? &cell->old : nullptr;
         std::string text, verdict = "-", ratioText = "-", loText = "-", hiText = "-";
-        double ratio = 0, lo = 0, hi = 0;
-        const bool both = now->status == Status::Ok && old != nullptr && old->status == Status::Ok &&
-                          pairedRatio(now->runs, old->runs, ratio, lo, hi);
-        if (both) {
-            double strictLo = 0, strictHi = 0;  // the verdict's interval, at the run's level
-            pairedRatio(now->runs, old->runs, ratio, strictLo, strictHi, verdictLevel_);
-            verdict = verdictOf(ratio, strictLo, strictHi, minChange_);
-            text = withInterval(format("%.3f", ratio), ratio, lo, hi) + (verdict == "same" ? "" : " " + verdict);
-            ratioText = format("%.6f", ratio);
-            if (lo > 0) loText = format("%.6f", lo), hiText = format("%.6f", hi);
-            ++verdicts_[verdict == "faster" ? 0 : verdict == "same" ? 1 : 2];
-            if (verdict == "slower") slowest_ = std::max(slowest_, ratio);
-            std::vector<double> rounds;
-            for (std::size_t r = 0; r < std::min(now->runs.size(), old->runs.size()); ++r) rounds.push_back(now->runs[r] / old->runs[r]);
-            comparedCells_.push_back({name, ratio, rounds});
+        const TimeChange change = timeChange(*cell, model_.verdictLevel, minChange_);
+        if (change.have) {
+            verdict = change.verdict;
+            text = withInterval(format("%.3f", change.ratio), change.ratio, change.lo, change.hi) +
+                   (verdict == "same" ? "" : " " + verdict);
+            ratioText = format("%.6f", change.ratio);
+            if (change.lo > 0) loText = format("%.6f", change.lo), hiText = format("%.6f", change.hi);
         } else if (now->status != Status::Ok || measureTimes_) {
             text = now->status == Status::Skipped ? "not run" : statusWord(now->status);
             if (now->status != Status::Skipped || now->median == 0) notes_.push_back(name + " at " + std::to_string(now->n) + ": " + now->note);
         }
         std::string countRatio, countVerdictWord;
-        const std::string counted = countText(*now, old, countRatio, countVerdictWord);
+        const std::string counted = countText(*cell, countRatio, countVerdictWord);
         text = text.empty() ? counted.substr(std::min<std::size_t>(2, counted.size())) : text + (counted.empty() ? "" : " " + counted);
         if (tables_) std::cout << pad(text, measureTimes_ ? comparedWidth(name, measureCounts_) : columnWidth(name) + 8);
         if (tsvFd_ < 0) continue;
@@ -476,57 +454,32 @@ void Report::endComparedRow() {
 // The geometric mean of new / old per entry and over every compared cell, each with the interval
 // of the round-by-round geometric means; the control's word on the machine.
 void Report::printMeans() {
-    auto mean = [&](const std::string& only, double& point, double& lo, double& hi, std::size_t& cells) {
-        double logs = 0;
-        std::size_t rounds = SIZE_MAX;
-        cells = 0;
-        for (const Compared& c : comparedCells_) {
-            if (!only.empty() && c.algorithm != only) continue;
-            logs += std::log(c.ratio);
-            rounds = std::min(rounds, c.roundRatios.size());
-            ++cells;
-        }
-        if (cells == 0) return false;
-        point = std::exp(logs / double(cells));
-        std::vector<double> byRound;  // the geometric mean of the round's ratios, for the rounds every cell has
-        for (std::size_t r = 0; r < rounds; ++r) {
-            double sum = 0;
-            for (const Compared& c : comparedCells_) {
-                if (only.empty() || c.algorithm == only) sum += std::log(c.roundRatios[r]);
-            }
-            byRound.push_back(std::exp(sum / double(cells)));
-        }
-        if (!logInterval(byRound, lo, hi)) lo = hi = 0;
-        return true;
-    };
     if (!measureTimes_) return;
     std::cout << "Geometric mean of new / old (+- the 95% interval of the rounds' geometric means):\n";
     for (const std::string& name : algorithms_) {
-        double point = 0, lo = 0, hi = 0;
-        std::size_t cells = 0;
-        if (!mean(name, point, lo, hi, cells)) continue;
-        const std::string verdict = verdictOf(point, lo, hi, minChange_);
+        const MeanChange mean = meanChange(model_, name);
+        if (!mean.have) continue;
         std::cout << "  " << std::left << std::setw(36) << name << std::right
-                  << withInterval(format("%.3f", point), point, lo, hi) << "  " << verdict << " (" << cells
-                  << (cells == 1 ? " cell)" : " cells)") << (name == control_ ? ", the control" : "") << '\n';
+                  << withInterval(format("%.3f", mean.ratio), mean.ratio, mean.lo, mean.hi) << "  " << mean.verdict << " ("
+                  << mean.cells << (mean.cells == 1 ? " cell)" : " cells)") << (name == control_ ? ", the control" : "") << '\n';
     }
-    double point = 0, lo = 0, hi = 0;
-    std::size_t cells = 0;
     // Every cell's mean is not a verdict on any entry: it says how the run moved as a whole.
-    if (mean("", point, lo, hi, cells)) {
-        std::cout << "all cells together: " << withInterval(format("%.3f", point), point, lo, hi) << ", no single verdict ("
-                  << cells << " cells: " << verdicts_[2] << " slower, " << verdicts_[0] << " faster, " << verdicts_[1]
-                  << " the same)\n";
+    if (const MeanChange all = meanChange(model_, ""); all.have) {
+        const VerdictCounts verdicts = timeVerdicts(model_);
+        std::cout << "all cells together: " << withInterval(format("%.3f", all.ratio), all.ratio, all.lo, all.hi)
+                  << ", no single verdict (" << all.cells << " cells: " << verdicts.slower << " slower, " << verdicts.faster
+                  << " faster, " << verdicts.same << " the same)\n";
     }
-    double control = 0;
-    if (!control_.empty() && mean(control_, control, lo, hi, cells)) {
-        if (std::fabs(control - 1) >= minChange_) {
+    const MeanChange control = control_.empty() ? MeanChange{} : meanChange(model_, control_);
+    if (control.have) {
+        const double moved = control.ratio - 1;
+        if (std::fabs(moved) >= minChange_) {
             std::cout << "***WARNING*** the control " << control_ << ", whose code the two builds share, moved by "
-                      << format("%+.1f", 100 * (control - 1)) << "% between their runs: the machine moved, and these "
+                      << format("%+.1f", 100 * moved) << "% between their runs: the machine moved, and these "
                       << "verdicts are not to be trusted\n";
         } else {
             std::cout << "the control " << control_ << ", whose code the two builds share, moved by "
-                      << format("%+.1f", 100 * (control - 1)) << "%: within " << format("%g", 100 * minChange_) << "%\n";
+                      << format("%+.1f", 100 * moved) << "%: within " << format("%g", 100 * minChange_) << "%\n";
         }
     }
     std::cout << std::flush;

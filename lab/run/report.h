@@ -12,6 +12,7 @@
 #include "lab.h"
 #include "run/figures.h"
 #include "run/cell.h"
+#include "results/model.h"
 
 namespace lab {
 
@@ -41,11 +42,12 @@ class Report {
     void setMeasure(bool times, bool counts, double countMinChange);
     // The largest relative difference seen between two countings of one cell so far: no count
     // verdict is called on a change within it.
-    void countNoise(double difference) { countNoise_ = std::max(countNoise_, difference); }
+    void countNoise(double difference) { model_.countNoise = std::max(model_.countNoise, difference); }
     // The confidence each cell's verdict is given at (verdictLevel of the run's cells).
-    double verdictLevel() const { return verdictLevel_; }
+    double verdictLevel() const { return model_.verdictLevel; }
     void baselineCell(const Outcome& old);  // the baseline's outcome of the cell given next
-    double slowestRatio() const { return slowest_; }  // the largest ratio of a cell called slower, or 0
+    // Every cell given so far with the run's context and settings: what the exports write.
+    const RunModel& model() const { return model_; }
     void endRow();                      // the row of the cells given since the last one
     void endShape();
     void finish();
@@ -58,29 +60,20 @@ class Report {
     void printCountTables();
     void printCountVerdicts();
     void printCountsAgainstTimes();
-    std::string countText(const Outcome& now, const Outcome* old, std::string& ratioText, std::string& verdict);
+    std::string countText(const CellRecord& cell, std::string& ratioText, std::string& verdict);
+    RunModel model_;
     bool measureTimes_ = true, measureCounts_ = false;
-    double countMinChange_ = 0.01, countNoise_ = 0;
-    int countVerdicts_[3] = {0, 0, 0};  // faster, same, slower
+    double countMinChange_ = 0.01;
     std::vector<std::vector<Outcome>> countRows_;  // the shape's rows, for its tables of counts
     struct Paired {
         std::string cell;                  // "square 100000 qhull-array"
         double cyclesPerPoint, nsPerPoint;  // est_cycles / n and the median's nanoseconds / n
     };
     std::vector<Paired> paired_;  // the cells both timed and counted
-    struct Compared {
-        std::string algorithm;
-        double ratio;
-        std::vector<double> roundRatios;  // new / old, round by round
-    };
     bool compared_ = false;
     double minChange_ = 0.05;
-    double verdictLevel_ = 0.95;
     std::string control_;
     std::vector<Outcome> oldRow_;
-    std::vector<Compared> comparedCells_;
-    double slowest_ = 0;
-    int verdicts_[3] = {0, 0, 0};  // faster, same, slower
     std::vector<std::string> algorithms_;
     int runs_;
     double budget_;

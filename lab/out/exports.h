@@ -1,0 +1,57 @@
+// Files that other tools read, written from a run's results (out/): Google Benchmark's JSON,
+// Bencher's metric format and a markdown summary for a pull request's comment. Each is a plain
+// function of the model (and, for the JSON, of the machine's facts), returning the file's text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "results/model.h"
+
+namespace lab {
+
+// What Google Benchmark's JSON says of the machine in its `context`, read by the application
+// (machineFacts) and passed in, so that the writer itself reads nothing.
+struct MachineFacts {
+    std::string date;        // "2026-12-09T11:17:36+00:00"
+    std::string hostName;
+    std::string executable;  // the hull-lab that ran
+    int cpus = 0;
+    double mhzPerCpu = 0;    // 0: not known (written as 0, as Google Benchmark does)
+    struct Cache {
+        std::string type;  // "Data", "Instruction", "Unified"
+        int level = 0;
+        long long size = 0;  // bytes
+        int sharing = 0;     // processors that share it
+    };
+    std::vector<Cache> caches;  // empty where Linux does not say them
+    double load[3] = {0, 0, 0};
+    std::string buildType;  // "release" or "debug"
+};
+
+// This machine's facts, from uname, sysconf, /proc and /sys, as Google Benchmark reads them.
+MachineFacts machineFacts(const std::string& executable);
+
+// Google Benchmark's JSON: one benchmark per run of each cell ("shape/n/entry", run_type
+// "iteration", a repetition each) and the aggregates mean, median, stddev and cv, as its
+// reporter writes them; a cell that failed or was skipped as one entry with error_occurred. Times
+// are nanoseconds per call. Strict JSON: no NaN or Infinity. O(cells x runs).
+std::string benchmarkJson(const RunModel& model, const MachineFacts& machine);
+
+// Bencher's metric format: per cell timed right, "latency" (nanoseconds per call: the median, and
+// the interval's bounds as lower_value and upper_value) and, where counted, "instructions" and
+// "estimated-cycles" per call. O(cells).
+std::string bencherJson(const RunModel& model);
+
+// A markdown summary for a pull request: per shape, each row's fastest entry and fastest library
+// with their times, then the run's failures; with a baseline, the cells called slower or faster
+// and each entry's geometric mean of new / old instead. O(cells).
+std::string markdownSummary(const RunModel& model);
+
+// `text` as a JSON string, quotes included: ", \ and control characters escaped. O(length).
+std::string jsonString(const std::string& text);
+
+// `value` as a JSON number: finite values only, others as null. O(1).
+std::string jsonNumber(double value);
+
+}  // namespace lab

@@ -1,0 +1,116 @@
+// A markdown summary of a run, to paste into a pull request's comment.
+
+#include <cstdio>
+#include <set>
+
+#include "out/exports.h"
+#include "results/analysis.h"
+
+namespace lab {
+
+namespace {
+
+std::string fixed(const char* pattern, double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+// "`entry` 0.742 ms +-9%" and why it is not sure, or "-" for no leader.
+std::string leaderText(const Leader& leader) {
+    if (leader.cell == nullptr) return "-";
+    const Outcome& o = leader.cell->now;
+    return "`" + o.algorithm + "` " + withInterval(humanSeconds(o.median), o.median, o.lo, o.hi) + doubtOf(leader);
+}
+
+// The context lines a reader of the comment needs to weigh the figures.
+std::string header(const RunModel& model) {
+    std::string text = "## hull-lab\n\n";
+    for (const auto& [name, value] : model.context) {
+        if (name == "version" || name == "cpu" || name == "cores" || name == "date" || name == "baseline" ||
+            name == "baseline version") {
+            text += "- " + name + ": " + value + "\n";
+        }
+    }
+    for (const std::string& warning : model.warnings) text += "- **warning:** " + warning + "\n";
+    return text + "\n";
+}
+
+// Per shape: each row's fastest entry, floors aside, and its fastest library.
+std::string fastestTables(const RunModel& model) {
+    std::string text, shape;
+    for (const ResultRow& row : rowsOf(model)) {
+        if (row.shape != shape) {
+            shape = row.shape;
+            text += (text.empty() ? "" : "\n") + ("### " + shape + "\n\n| n | h | fastest | fastest library |\n|---:|---:|---|---|\n");
+        }
+        const Leader any = leaderOf(row, racing), library = leaderOf(row, libraryEntry);
+        text += "| " + std::to_string(row.n) + " | " + (row.h >= 0 ? std::to_string(row.h) : "?") + " | " + leaderText(any) +
+                " | " + leaderText(library) + " |\n";
+    }
+    return text.empty() ? "" : text + "\n";
+}
+
+// The verdicts of a comparison: each entry's geometric mean, then the cells called slower or faster.
+std::string verdictTables(const RunModel& model) {
+    std::string text = "### New / old, geometric mean per entry\n\n| entry | new / old | verdict | cells |\n|---|---:|---|---:|\n";
+    for (const std::string& entry : model.entries) {
+        const MeanChange mean = meanChange(model, entry);
+        if (!mean.have) continue;
+        text += "| `" + entry + "`" + (entry == model.control ? " (the control)" : "") + " | " +
+                withInterval(fixed("%.3f", mean.ratio), mean.ratio, mean.lo, mean.hi) + " | " + mean.verdict + " | " +
+                std::to_string(mean.cells) + " |\n";
+    }
+    const VerdictCounts times = timeVerdicts(model), counts = countVerdicts(model);
+    text += "\n" + std::to_string(times.slower) + " cells slower, " + std::to_string(times.faster) + " faster, " +
+            std::to_string(times.same) + " the same by time";
+    if (model.counts) {
+        text += "; by counts (est_cycles): " + std::to_string(counts.slower) + " slower, " + std::to_string(counts.faster) +
+                " faster, " + std::to_string(counts.same) + " the same";
+    }
+    text += ".\n\n";
+    std::string cells;
+    for (const CellRecord& cell : model.cells) {
+        const TimeChange time = timeChange(cell, model.verdictLevel, model.minChange);
+        const CountChange count = model.counts ? countChange(cell, model.countMinChange) : CountChange{};
+        const std::string timeWord = time.verdict, countWord = count.verdict;
+        if (timeWord != "slower" && timeWord != "faster" && countWord != "slower" && countWord != "faster") continue;
+        const Outcome& o = cell.now;
+        cells += "| " + o.shape + " | " + std::to_string(o.n) + " | `" + o.algorithm + "` | " +
+                 (time.have ? withInterval(fixed("%.3f", time.ratio), time.ratio, time.lo, time.hi) + " " + timeWord : "-") +
+                 " | " + (count.have ? fixed("%.4f", count.ratio) + " " + countWord : "-") + " |\n";
+    }
+    if (!cells.empty()) {
+        text += "### Cells called slower or faster\n\n| shape | n | entry | time new / old | est_cycles new / old |\n"
+                "|---|---:|---|---|---|\n" + cells + "\n";
+    }
+    return text;
+}
+
+// Every failed cell, a line each; "" when every hull was right.
+std::string failures(const RunModel& model) {
+    std::string text;
+    for (const CellRecord& cell : model.cells) {
+        const Outcome& o = cell.now;
+        if (o.status == Status::Ok || o.status == Status::Skipped) continue;
+        text += "- **" + std::string(statusWord(o.status)) + "** " + o.shape + ", " + std::to_string(o.n) + " points, `" +
+                o.algorithm + "`" + (o.note.empty() ? "" : ": " + o.note) + "\n";
+    }
+    return text.empty() ? "" : "### Failures\n\n" + text + "\n";
+}
+
+}  // namespace
+
+std::string markdownSummary(const RunModel& model) {
+    std::string text = header(model);
+    if (!model.judged.empty()) {
+        text += "### Your entries on the hard inputs\n\n";
+        for (const std::string& verdict : model.judged) text += "```\n" + verdict + "\n```\n";
+        text += "\n";
+    }
+    text += model.compared ? verdictTables(model) : model.times ? fastestTables(model) : "";
+    text += failures(model);
+    return text;
+}
+
+}  // namespace lab
