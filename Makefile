@@ -35,9 +35,11 @@ STATS_PACKAGES := python3-scipy
 EXAMPLE_PACKAGES := python3-scipy
 # The install test builds a plugin with pkg-config.
 INSTALL_TEST_PACKAGES := pkgconf
+# Google Benchmark's compare.py reads the lab's --json in a test.
+EXPORT_TEST_PACKAGES := libbenchmark-tools
 # The page's browser test runs Debian's Chromium.
 BROWSER_PACKAGES := chromium
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(BROWSER_PACKAGES)
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(EXPORT_TEST_PACKAGES) $(BROWSER_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
 .PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-large lab-plugin-cost examples page-libraries build build-lab build-sanitize clean

@@ -207,6 +207,9 @@ std::vector<Algorithm> buildList() {
     }
     named(kFastestName)->formerly = "filter-radix-chain";  // its name until its keys were sorted by vqsort
     addThreadedEntries(list);
+    // The floors that only copy: whatever a change does to a hull, they stay, so a comparison
+    // of two builds takes them as its control (sort-keys runs the fastest hull's sort).
+    for (Algorithm& a : list) a.control = a.origin == Origin::Floor && a.name != "sort-keys";
     for (Algorithm& a : list) a.onList = a.origin == Origin::Program || a.name == "copy-list";
     for (const PeerLibrary& library : peerLibraries()) {
         const std::size_t before = list.size();
@@ -271,7 +274,7 @@ const std::vector<std::pair<std::string, std::string>>& entryGroups() {
         {"boost", "Boost.Geometry's entries"},
         {"geos", "GEOS's entries"},
         {"opencv", "OpenCV's entries"},
-        {"qhull", "Qhull's entries"},
+        {"libqhull", "Qhull's entries"},
         {"libraries", "every library's entries"},
         {"lists", "the program's own functions on its PointList"},
         {"arrays", "their array forms: the same decisions on a std::vector"},
@@ -286,14 +289,15 @@ bool groupEntries(const std::string& word, std::vector<std::string>& names) {
     static const std::map<std::string, Origin> origins = {{"libraries", Origin::Peer}, {"lists", Origin::Program},
                                                           {"arrays", Origin::ArrayForm}, {"ours", Origin::Lab},
                                                           {"floors", Origin::Floor}, {"yours", Origin::User}};
+    // A library's group word, never an entry's name ("qhull" is the program's quickhull).
+    static const std::map<std::string, std::string> libraryOf = {
+        {"cgal", "CGAL"}, {"boost", "Boost"}, {"geos", "GEOS"}, {"opencv", "OpenCV"}, {"libqhull", "Qhull"}};
     const auto group = std::find_if(entryGroups().begin(), entryGroups().end(),
                                     [&](const std::pair<std::string, std::string>& g) { return g.first == word; });
     if (group == entryGroups().end()) return false;
     names.clear();
     for (const Algorithm& a : algorithms()) {
-        std::string library = a.library;
-        for (char& c : library) c = char(std::tolower(static_cast<unsigned char>(c)));
-        const bool in = origins.count(word) ? a.origin == origins.at(word) : library == word;
+        const bool in = origins.count(word) ? a.origin == origins.at(word) : a.library == libraryOf.at(word);
         if (in) names.push_back(a.name);
     }
     return true;
@@ -303,6 +307,33 @@ std::vector<std::pair<std::string, std::string>> libraries() {
     std::vector<std::pair<std::string, std::string>> list;
     for (const PeerLibrary& library : peerLibraries()) list.emplace_back(library.name, library.version());
     return list;
+}
+
+const char* originWord(Origin origin) {
+    switch (origin) {
+        case Origin::Program: return "program";
+        case Origin::ArrayForm: return "array form";
+        case Origin::Lab: return "lab's own";
+        case Origin::Floor: return "floor";
+        case Origin::Peer: return "library";
+        case Origin::User: return "yours";
+    }
+    return "?";
+}
+
+std::string catalogueHeader() {
+    return "entry\tmethod\tlibrary\tversion\torigin\tthreads\tformerly\tby_default\tcontrol\tcalls";
+}
+
+std::string catalogueLine(const Algorithm& entry) {
+    std::string version = "-";
+    for (const auto& [library, itsVersion] : libraries()) version = library == entry.library ? itsVersion : version;
+    std::string calls = entry.calls;
+    for (char& c : calls) c = c == '\t' || c == '\n' ? ' ' : c;
+    auto field = [](const std::string& text) { return text.empty() ? std::string("-") : text; };
+    return entry.name + '\t' + entry.method + '\t' + field(entry.library) + '\t' + version + '\t' + originWord(entry.origin) +
+           '\t' + std::to_string(entry.threads) + '\t' + field(entry.formerly) + '\t' + (entry.byDefault ? "yes" : "no") +
+           '\t' + (entry.control ? "yes" : "no") + '\t' + field(calls);
 }
 
 }  // namespace lab

@@ -82,7 +82,19 @@ struct Algorithm {
     std::string library = {};      // a peer's library, as libraries() names it ("CGAL"), or ""
     unsigned threads = 1;          // threads its calls use (entryThreads()); above one, timed by the wall clock
     std::string formerly = {};     // the name older builds know it by, or ""
+    bool control = false;          // a floor that only copies: no change to a hull moves it
 };
+
+// "program", "array form", "lab's own", "floor", "library", "yours": an origin as the catalogue
+// names it.
+const char* originWord(Origin origin);
+
+// The catalogue of entries, a line each: the header, then an entry's fields, tab-separated: its
+// name, method, library and that library's version ("-" for none), origin, threads, former name,
+// whether it runs by default and whether it is a control, then what it calls. What --list --tsv
+// prints and the TSV's "# catalogue:" lines hold, so that no tool guesses from names. O(1) each.
+std::string catalogueHeader();
+std::string catalogueLine(const Algorithm& entry);
 
 // The lab's fastest exact hull's entry; older builds named it "filter-radix-chain".
 constexpr const char* kFastestName = "filter-vqsort-chain";
@@ -167,5 +179,11 @@ bool writePointFile(const std::string& path, const std::vector<Point>& points);
 
 // A file name made of `text`: letters, digits, '-', '_' and '.', the rest as '_'.
 std::string fileNamePart(const std::string& text);
+
+// ---- The clock -----------------------------------------------------------------------------------
+
+// The wall clock's seconds (CLOCK_MONOTONIC): a process's deadline, and the timing of the entries
+// on more than one thread, whose processor time adds up their threads'. O(1).
+double wallSeconds();
 
 }  // namespace lab

@@ -300,15 +300,15 @@ class HullLab : public testing::Test {
         EXPECT_FALSE(text.empty());
         if (text.empty()) return {};
         EXPECT_EQ(text[0], "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s\t"
-                           "instructions\tl1_misses\tll_misses\tbranch_misses\test_cycles");
+                           "instructions\tl1_misses\tll_misses\tbranch_misses\test_cycles\tfastest\tsure");
         std::vector<std::vector<std::string>> rows;
         for (std::size_t i = 1; i < text.size(); ++i) {
             std::vector<std::string> fields;
             std::stringstream in(text[i]);
             for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
             if (!text[i].empty() && text[i].back() == '\t') fields.push_back("");
-            EXPECT_EQ(fields.size(), 17u) << "line " << i + 1 << ": " << text[i];
-            if (fields.size() != 17) continue;
+            EXPECT_EQ(fields.size(), 19u) << "line " << i + 1 << ": " << text[i];
+            if (fields.size() != 19) continue;
             if (fields[7] == "ok") {
                 std::vector<double> runs;
                 std::stringstream list(fields[9]);

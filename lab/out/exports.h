@@ -1,11 +1,13 @@
-// Files that other tools read, written from a run's results (out/): Google Benchmark's JSON,
-// Bencher's metric format and a markdown summary for a pull request's comment. Each is a plain
-// function of the model (and, for the JSON, of the machine's facts), returning the file's text.
+// Files written from a run's results (out/): the TSV, and for the tools that others use, Google
+// Benchmark's JSON, Bencher's metric format and a markdown summary for a pull request's comment.
+// Each is a plain function of the model (and, for the JSON, of the machine's facts) returning the
+// file's text.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "results/analysis.h"
 #include "results/model.h"
 
 namespace lab {
@@ -47,6 +49,14 @@ std::string bencherJson(const RunModel& model);
 // with their times, then the run's failures; with a baseline, the cells called slower or faster
 // and each entry's geometric mean of new / old instead. O(cells).
 std::string markdownSummary(const RunModel& model);
+
+// The TSV's header: the columns of every run, then with `compared` a baseline's (docs/guide/tsv.md).
+std::string tsvHeader(bool compared);
+
+// A row's lines of the TSV, a cell each, newlines included: the figures of this build, its place in
+// the row (the row's fastest entry, or its fastest library, and whether that is sure), then with a
+// baseline the baseline's figures, the ratio, its interval and the verdicts. O(row x runs).
+std::string tsvRow(const RunModel& model, const ResultRow& row);
 
 // `text` as a JSON string, quotes included: ", \ and control characters escaped. O(length).
 std::string jsonString(const std::string& text);

@@ -20,7 +20,7 @@
 //    over the copy's own memory (8 bytes where the point took 16, so the other half is free: the
 //    radix sort's buffer, then the lower chain's room; no allocation). Highway's vqsort sorts the
 //    keys in place with the processor's widest vectors: measured faster than the radix sort at
-//    every count from 256 keys to 10^7 (AVX-512 or AVX2 alike; docs/LAB.md). Where the build has
+//    every count from 256 keys to 10^7 (AVX-512 or AVX2 alike; docs/FINDINGS.md). Where the build has
 //    no Highway, LSD passes of 8 bits sort by x (and by y first, where x takes few values), passes
 //    whose digit never changes skipped. Below kFastHullKeysFrom survivors, std::sort on the points.
 // 3. Andrew's monotone chain, each survivor in one chain only (below or above the line from the

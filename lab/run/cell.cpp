@@ -260,14 +260,6 @@ void timeExecutions(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& 
     }
 }
 
-// The wall clock's seconds, for the entries on more than one thread: the processor time of a
-// process adds up its threads'.
-double wallSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
 // The timed runs: each repeats calls, taking the sets in turn, until the minimum time has passed;
 // on the processor's clock, or the wall clock where `wall`.
 void timeCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runners, bool wall, CellResult& result) {

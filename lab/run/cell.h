@@ -76,6 +76,7 @@ struct CellPlan {
     std::string program;        // the hull-lab that runs the cell: "" for this one, else a baseline's path
     bool count = false;         // count the calls under Callgrind instead of timing them
     std::string countLauncher;  // a program's: the shell words that count its processes, or ""
+    unsigned threads = 0;       // the -2t entries' threads in this process (0: the machine's default)
 };
 
 // The points of a cell's set number `set`: the shape's with the set's seed (read from the plan's

@@ -24,7 +24,6 @@
 #include "run/counts.h"
 #include "run/runner.h"
 #include "run/figures.h"
-#include "run/report.h"
 
 namespace lab {
 
@@ -128,11 +127,11 @@ struct Row {
 
 class Pass {
   public:
-    Pass(const Options& options, Report& report, const std::map<std::string, Outcome>* first,
+    Pass(const Options& options, PassListener& report, const std::map<std::string, Outcome>* first,
          const std::map<std::string, std::string>& notTimed, const std::string& filesDir, const volatile int* interrupted,
-         PassResults& results)
+         PassResults& results, double verdictLevel)
         : options_(options), report_(report), first_(first), notTimed_(notTimed), filesDir_(filesDir),
-          interrupted_(interrupted), results_(results) {
+          interrupted_(interrupted), results_(results), verdictLevel_(verdictLevel) {
         if (options.measureCounts) countSetup_ = countSetup(filesDir, options.baseline);
     }
 
@@ -176,12 +175,13 @@ class Pass {
     void noteUnsettled(const Row& row, const Outcome& outcome, const Outcome& old, double floor);
 
     const Options& options_;
-    Report& report_;
+    PassListener& report_;
     const std::map<std::string, Outcome>* first_;
     const std::map<std::string, std::string>& notTimed_;
     const std::string& filesDir_;
     const volatile int* interrupted_;
     PassResults& results_;
+    double verdictLevel_;  // of each compared cell's verdict (runVerdictLevel)
     std::vector<double> spreads_;  // the spread of every timed cell's runs so far (logSpread)
     std::mutex progressLock_;      // the checks run side by side
     CountSetup countSetup_;        // with --measure counts
@@ -549,7 +549,7 @@ bool Pass::needsMore(const Row& row, std::size_t i) const {
     if (options_.precision > 0) {
         return !precise(o, compared ? &row.olds[i] : nullptr, options_.precision, medianOf(spreadsWithRow(row)));
     }
-    return compared && options_.moreRounds && undecided(o.runs, row.olds[i].runs, report_.verdictLevel(), options_.minChange);
+    return compared && options_.moreRounds && undecided(o.runs, row.olds[i].runs, verdictLevel_, options_.minChange);
 }
 
 // The row's figures, what they teach the larger sizes, its failures told, each cell reported.
@@ -630,7 +630,7 @@ void Pass::noteUnsettled(const Row& row, const Outcome& outcome, const Outcome& 
         results_.imprecise.push_back(cell + text);
     }
     if (options_.moreRounds && outcome.status == Status::Ok && old.status == Status::Ok &&
-        undecided(outcome.runs, old.runs, report_.verdictLevel(), options_.minChange)) {
+        undecided(outcome.runs, old.runs, verdictLevel_, options_.minChange)) {
         double ratio = 0, lo = 0, hi = 0;
         pairedRatio(outcome.runs, old.runs, ratio, lo, hi);
         char text[64];
@@ -641,10 +641,16 @@ void Pass::noteUnsettled(const Row& row, const Outcome& outcome, const Outcome& 
 
 }  // namespace
 
-int runPass(const Options& options, const std::vector<Group>& groups, Report& report,
+double runVerdictLevel(const Options& options, const std::vector<Group>& groups) {
+    std::size_t cells = 0;
+    for (const Group& group : groups) cells += group.sizes.size() * options.algorithms.size();
+    return verdictLevel(cells, options.moreRounds ? options.maxRuns - options.runs + 1 : 1);
+}
+
+int runPass(const Options& options, const std::vector<Group>& groups, PassListener& report,
             const std::map<std::string, Outcome>* first, const std::map<std::string, std::string>& notTimed,
             const std::string& filesDir, const volatile int* interrupted, PassResults& results) {
-    Pass pass(options, report, first, notTimed, filesDir, interrupted, results);
+    Pass pass(options, report, first, notTimed, filesDir, interrupted, results, runVerdictLevel(options, groups));
     int status = 0;
     for (const Group& group : groups) {
         status |= pass.table(group);

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "hull_lab.h"
 #include "inputs/inputs.h"
-#include "run/report.h"
+#include "run/cell.h"
+#include "run/settings.h"
 
 namespace lab {
 
@@ -22,6 +22,27 @@ struct Group {
     long long h = -1;                  // a point file's hull corners
     bool plain = false;                // the file was rewritten as "x;y" lines (standard input)
 };
+
+// What a pass tells as it goes, for whoever shows it (out/report.h: the tables, the TSV, the
+// progress line). The pass itself prints nothing but a failure's line on standard error.
+class PassListener {
+  public:
+    virtual ~PassListener() = default;
+    virtual void beginShape(const Shape& shape) = 0;
+    // The process about to run: its cell, the processes done and in all, the round (-1: the
+    // check, -2: the count) of `rounds`.
+    virtual void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) = 0;
+    virtual void baselineCell(const Outcome& old) = 0;  // the baseline's outcome of the cell given next
+    virtual void cell(const Outcome& outcome) = 0;      // a cell, finished
+    // The largest relative difference seen so far between two countings of one cell.
+    virtual void countNoise(double difference) = 0;
+    virtual void endRow() = 0;
+    virtual void endShape() = 0;
+};
+
+// The confidence each compared cell's verdict is called at in a run of these settings and tables:
+// 5% over the run's cells and the looks at each (verdictLevel). O(groups).
+double runVerdictLevel(const Options& options, const std::vector<Group>& groups);
 
 // "shape n algorithm": a cell's key in PassResults::outcomes.
 std::string cellKey(const std::string& shape, std::int64_t n, const std::string& algorithm);
@@ -46,7 +67,7 @@ double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::in
 // skipped). Stops early when `*interrupted` is set. Returns 1 when a hull was WRONG, a library
 // refused a point set or a cell crashed (with entries of the user's and without --strict: when one
 // of theirs failed), else 0.
-int runPass(const Options& options, const std::vector<Group>& groups, Report& report,
+int runPass(const Options& options, const std::vector<Group>& groups, PassListener& report,
             const std::map<std::string, Outcome>* first, const std::map<std::string, std::string>& notTimed,
             const std::string& filesDir, const volatile int* interrupted, PassResults& results);
 

@@ -24,136 +24,84 @@
 #include "lab.h"
 #include "run/cell.h"
 #include "run/counts.h"
+#include "run/protocol.h"
 #include "run/runner.h"
 #include "run/figures.h"
-#include "run/report.h"
 #include "user/user.h"
 
 #include <fstream>
 
 namespace lab {
 
-double wallSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-const char* statusWord(Status status) {
-    switch (status) {
-        case Status::Ok: return "ok";
-        case Status::Wrong: return "WRONG";
-        case Status::Refused: return "refused";
-        case Status::Skipped: return "skipped";
-        case Status::Stopped: return "stopped";
-        case Status::Crashed: return "crashed";
-        case Status::OutOfMemory: return "out-of-memory";
-    }
-    return "?";
-}
-
 
 
 namespace {
-
-// The plan of `hull-lab --cell SHAPE N ALGORITHM SEED RUNS MIN_SECONDS SETS [heap-defaults] [no-check]
-// [warm-up] [keep-order] [scale=K] [columns=X,Y] [entry=WORD] [files=DIR] [input=PATH] [sets-file=PATH]
-// [heap=BYTES] [threads=T]` (at least 9 words).
-CellPlan planOfWords(int argc, char** argv) {
-    CellPlan plan;
-    plan.shape = argv[2];
-    plan.n = std::strtoll(argv[3], nullptr, 10);
-    plan.seed = std::strtoull(argv[5], nullptr, 10);
-    plan.algorithm = argv[4];
-    plan.runs = std::atoi(argv[6]);
-    plan.minSeconds = std::strtod(argv[7], nullptr);
-    plan.sets = std::max(1, std::atoi(argv[8]));
-    for (int i = 9; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word == "heap-defaults") plan.heapDefaults = true;
-        if (word == "no-check") plan.check = false;
-        if (word == "warm-up") plan.warmUp = true;
-        if (word == "keep-order") plan.keepOrder = true;
-        if (word == "count") plan.count = true;
-        if (word.rfind("count-launcher=", 0) == 0) plan.countLauncher = word.substr(15);
-        if (word.rfind("scale=", 0) == 0) plan.scale = std::strtoll(word.c_str() + 6, nullptr, 10);
-        if (word.rfind("input=", 0) == 0) plan.input = word.substr(6);
-        if (word.rfind("sets-file=", 0) == 0) plan.setsFile = word.substr(10);
-        if (word.rfind("heap=", 0) == 0) plan.heapBytes = std::strtod(word.c_str() + 5, nullptr);
-        if (word.rfind("threads=", 0) == 0) setEntryThreads(unsigned(std::strtoul(word.c_str() + 8, nullptr, 10)));
-        if (word.rfind("files=", 0) == 0) setProgramFiles(word.substr(6));
-        if (word.rfind("columns=", 0) == 0) {
-            const std::size_t comma = word.find(',');
-            plan.columns = {word.substr(8, comma - 8), word.substr(comma + 1)};
-        }
-    }
-    return plan;
-}
 
 // The check's report lines, as soon as the check is done: h, the sets checked and a call's time
 // (a check alone), the failed set, why the hull was wrong or refused.
 void reportCheck(const CellPlan& plan, const CellResult& checked) {
     if (!plan.check) return;
-    std::printf("h %zu\n", checked.h);
+    std::string report = reportLine(ReportKey::H, std::to_string(checked.h));
     if (plan.runs <= 0) {
-        std::printf("sets-checked %d\n", checked.setsChecked);
-        std::printf("call-seconds %.6e\n", checked.checkCallSeconds);
+        report += reportLine(ReportKey::SetsChecked, std::to_string(checked.setsChecked));
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.6e", checked.checkCallSeconds);
+        report += reportLine(ReportKey::CallSeconds, seconds);
     }
-    if (checked.failedSet >= 0) std::printf("failed-set %d\n", checked.failedSet);
-    if (!checked.wrong.empty()) std::printf("wrong %s\n", checked.wrong.c_str());
-    if (!checked.refused.empty()) {
-        std::string line = checked.refused;  // one line of the report
-        for (char& c : line) c = c == '\n' || c == '\r' ? ' ' : c;
-        std::printf("refused %s\n", line.c_str());
-    }
+    if (checked.failedSet >= 0) report += reportLine(ReportKey::FailedSet, std::to_string(checked.failedSet));
+    if (!checked.wrong.empty()) report += reportLine(ReportKey::Wrong, checked.wrong);
+    if (!checked.refused.empty()) report += reportLine(ReportKey::Refused, checked.refused);
+    std::fputs(report.c_str(), stdout);
     std::fflush(stdout);
 }
 
 }  // namespace
 
 int cellMain(int argc, char** argv) {
-    if (argc < 9) return kFailed;
-    for (int i = 9; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word.rfind("entry=", 0) != 0) continue;
-        try {
-            addAlgorithms({userAlgorithm(entryFromWord(word.substr(6)))});
-        } catch (const std::exception& e) {
-            std::printf("error %s\n", e.what());
-            return kFailed;
-        }
+    CellPlan plan;
+    try {
+        plan = planOfWords(std::vector<std::string>(argv + std::min(argc, 2), argv + argc));
+        if (!plan.entry.empty()) addAlgorithms({userAlgorithm(entryFromWord(plan.entry))});
+    } catch (const std::exception& e) {
+        std::fputs(reportLine(ReportKey::Error, e.what()).c_str(), stdout);
+        return kFailed;
     }
-    const Algorithm* algorithm = findAlgorithm(argv[4]);
+    if (plan.threads > 0) setEntryThreads(plan.threads);
+    if (!plan.filesDir.empty()) setProgramFiles(plan.filesDir);
+    const Algorithm* algorithm = findAlgorithm(plan.algorithm);
     if (algorithm == nullptr) return kFailed;
-    const CellPlan plan = planOfWords(argc, argv);
     rusage start{};  // the program and its libraries, before the cell: what does not grow with n
     getrusage(RUSAGE_SELF, &start);
     // Not in a counted process: the number's digits would vary the work before the counted calls.
-    if (!plan.count) std::printf("start-bytes %ld\n", start.ru_maxrss * 1024);
+    if (!plan.count) std::fputs(reportLine(ReportKey::StartBytes, std::to_string(start.ru_maxrss * 1024)).c_str(), stdout);
     try {
         CellResult result = runCell(
             plan, *algorithm, [&plan](const CellResult& checked) { reportCheck(plan, checked); },
             [&plan](int set) {
                 if (!plan.check) return;
-                std::printf("set %d\n", set);
+                std::fputs(reportLine(ReportKey::Set, std::to_string(set)).c_str(), stdout);
                 std::fflush(stdout);
             });
         if (plan.count) {
-            std::printf("counted-calls %ld\n", result.countedCalls);
+            std::fputs(reportLine(ReportKey::CountedCalls, std::to_string(result.countedCalls)).c_str(), stdout);
         } else {
-            std::printf("time");
-            for (double seconds : result.secondsPerCall) std::printf(" %.9e", seconds);
-            std::printf("\n");
+            std::string times;
+            for (double seconds : result.secondsPerCall) {
+                char figure[32];
+                std::snprintf(figure, sizeof figure, "%s%.9e", times.empty() ? "" : " ", seconds);
+                times += figure;
+            }
+            std::fputs(reportLine(ReportKey::Time, times).c_str(), stdout);
         }
         return std::fflush(stdout) == 0 ? 0 : kFailed;
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
     } catch (const EntryCrashed& e) {
-        std::printf("crashed %s\n", e.what());
+        std::fputs(reportLine(ReportKey::Crashed, e.what()).c_str(), stdout);
         std::fflush(stdout);
         return kEntryCrashed;
     } catch (const std::exception& e) {
-        std::printf("error %s\n", e.what());
+        std::fputs(reportLine(ReportKey::Error, e.what()).c_str(), stdout);
         return kFailed;
     }
 }
@@ -262,13 +210,14 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
 }
 
 Status endStatus(const ProcessEnd& end, std::string& note) {
-    std::istringstream lines(end.report);
-    std::string overran, crashed;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("overran ", 0) == 0) overran = line.substr(8);
-        if (line.rfind("crashed ", 0) == 0) crashed = line.substr(8);
-        if (line.rfind("error ", 0) == 0) note = line.substr(6);
+    ProcessReport report;
+    try {
+        report = parseReport(end.report);
+    } catch (const ProtocolError& bad) {
+        report.error = bad.what();
     }
+    const std::string &overran = report.overran, &crashed = report.crashed;
+    if (!report.error.empty()) note = report.error;
     const int status = end.status;
     char text[64];
     if (end.stopped) {
@@ -299,30 +248,14 @@ Status endStatus(const ProcessEnd& end, std::string& note) {
 
 namespace {
 
-// The words of the cell's process: `hull-lab --cell ...` with the plan's.
-std::vector<std::string> cellWords(const CellPlan& plan) {
-    // A baseline knows a renamed entry by its former name, which this build takes too.
+// The words of the cell's process: `hull-lab --cell ...` with the plan's. A baseline knows a
+// renamed entry by its former name, which this build takes too; the -2t entries are told their
+// threads.
+std::vector<std::string> cellWords(CellPlan plan) {
     const Algorithm* algorithm = findAlgorithm(plan.algorithm);
-    const std::string name = !plan.program.empty() && algorithm != nullptr && !algorithm->formerly.empty() ? algorithm->formerly
-                                                                                                          : plan.algorithm;
-    std::vector<std::string> words = {"hull-lab", "--cell", plan.shape, std::to_string(plan.n), name,
-                                      std::to_string(plan.seed), std::to_string(plan.runs),
-                                      std::to_string(plan.minSeconds), std::to_string(plan.sets)};
-    if (plan.heapDefaults) words.push_back("heap-defaults");
-    if (!plan.check) words.push_back("no-check");
-    if (plan.warmUp) words.push_back("warm-up");
-    if (plan.keepOrder) words.push_back("keep-order");
-    if (plan.scale != 0) words.push_back("scale=" + std::to_string(plan.scale));
-    if (plan.columns.given()) words.push_back("columns=" + plan.columns.x + "," + plan.columns.y);
-    if (!plan.entry.empty()) words.push_back("entry=" + plan.entry);
-    if (!plan.filesDir.empty()) words.push_back("files=" + plan.filesDir);
-    if (!plan.input.empty()) words.push_back("input=" + plan.input);
-    if (!plan.setsFile.empty()) words.push_back("sets-file=" + plan.setsFile);
-    if (plan.heapBytes > 0) words.push_back("heap=" + std::to_string(std::int64_t(plan.heapBytes)));
-    if (plan.count) words.push_back("count");
-    if (!plan.countLauncher.empty()) words.push_back("count-launcher=" + plan.countLauncher);
-    if (algorithm != nullptr && algorithm->threads > 1) words.push_back("threads=" + std::to_string(entryThreads()));
-    return words;
+    if (!plan.program.empty() && algorithm != nullptr && !algorithm->formerly.empty()) plan.algorithm = algorithm->formerly;
+    if (algorithm != nullptr && algorithm->threads > 1) plan.threads = entryThreads();
+    return planWords(plan);
 }
 
 }  // namespace
@@ -338,31 +271,24 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     outcome.peakBytes = end.peakBytes;
     outcome.wall = end.seconds;
 
-    std::istringstream lines(end.report);
-    std::vector<double> times;
-    bool timed = false, checkedAll = false;
-    std::string refused;
-    int lastSet = -1;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("set ", 0) == 0) lastSet = std::atoi(line.c_str() + 4);
-        if (line.rfind("failed-set ", 0) == 0) outcome.failedSet = std::atoi(line.c_str() + 11);
-        if (line.rfind("sets-checked ", 0) == 0) outcome.setsChecked = std::atoi(line.c_str() + 13);
-        if (line.rfind("call-seconds ", 0) == 0) outcome.checkCall = std::strtod(line.c_str() + 13, nullptr);
-        if (line.rfind("start-bytes ", 0) == 0) outcome.startBytes = std::strtod(line.c_str() + 12, nullptr);
-        if (line.rfind("h ", 0) == 0) {
-            outcome.h = std::atoll(line.c_str() + 2);
-            checkedAll = true;
-        }
-        if (line.rfind("wrong ", 0) == 0) outcome.note = line.substr(6);
-        if (line.rfind("refused ", 0) == 0) refused = line.substr(8);
-        if (line.rfind("time", 0) == 0) {
-            timed = true;
-            std::istringstream values(line.substr(4));
-            for (double t; values >> t;) times.push_back(t);
-        }
+    ProcessReport report;
+    try {
+        report = parseReport(end.report);
+    } catch (const ProtocolError& bad) {
+        outcome.note = bad.what();
+        return outcome;  // crashed: its report cannot be read
     }
+    outcome.failedSet = report.failedSet;
+    outcome.setsChecked = report.setsChecked;
+    outcome.checkCall = report.callSeconds;
+    outcome.startBytes = report.startBytes;
+    outcome.h = report.h;
+    outcome.note = report.wrong;
+    const std::string& refused = report.refused;
+    const std::vector<double>& times = report.times;
+    const bool timed = report.timed;
     // A crash while the sets were checked came on the last set named; later, on any of them.
-    if (outcome.failedSet < 0 && !checkedAll) outcome.failedSet = lastSet;
+    if (outcome.failedSet < 0 && report.h < 0) outcome.failedSet = report.lastSet;
     std::string note;
     const Status ended = endStatus(end, note);
     if (ended != Status::Ok) {
@@ -482,9 +408,10 @@ Counts runCounted(CellPlan plan, const CountSetup& setup, const std::string& tag
         runLabProcess(cellWords(plan), plan.deadline, interrupted, plan.program, whole ? std::vector<std::string>{} : words, true);
     seconds = end.cpuSeconds;
     long calls = 0;
-    std::istringstream lines(end.report);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("counted-calls ", 0) == 0) calls = std::atol(line.c_str() + 14);
+    try {
+        calls = parseReport(end.report).countedCalls;
+    } catch (const ProtocolError&) {
+        calls = 0;  // no counts: countFailure says how the process ended
     }
     std::string note;
     const bool ended = endStatus(end, note) == Status::Ok;

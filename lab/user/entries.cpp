@@ -58,33 +58,4 @@ UserEntry entryFromWord(const std::string& word) {
     return e;
 }
 
-bool writePointFile(const std::string& path, const std::vector<Point>& points) {
-    std::ofstream out(path, std::ios::out | std::ios::trunc);
-    std::string text;
-    for (const Point& p : points) {
-        text += std::to_string(p.x);
-        text += ';';
-        text += std::to_string(p.y);
-        text += '\n';
-        if (text.size() > (1u << 20)) {
-            out << text;
-            text.clear();
-        }
-    }
-    out << text;
-    out.close();
-    return bool(out);
-}
-
-std::string fileNamePart(const std::string& text) {
-    std::string name = text;
-    for (char& c : name) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                           c == '_' || c == '.';
-        if (!plain) c = '_';
-    }
-    if (name.empty() || name[0] == '.') name = "_" + name;
-    return name;
-}
-
 }  // namespace lab

@@ -22,7 +22,6 @@
 
 #include "lab.h"
 #include "inputs/inputs.h"
-#include "run/report.h"
 #include "user/user.h"
 
 namespace lab {

@@ -1,4 +1,4 @@
-// The user's own entries (user/): plugins, programs and their judge.
+// The user's own entries (user/): plugins and programs, as entries of the lab.
 #pragma once
 
 #include <stdexcept>
@@ -9,7 +9,7 @@
 
 namespace lab {
 
-// ---- The user's own entries (user/): plugins, programs and their judge ---------------------------
+// ---- The user's own entries (user/): plugins and programs ----------------------------------------
 
 // A hull the user brings: a function of a plugin (a shared library that include/hull_lab_plugin.h
 // describes) or a program run through the shell on a point file.
@@ -57,36 +57,5 @@ void setProgramFiles(const std::string& dir);
 // Shell words put before every execution of a program from now on ("" for none): the counting
 // process runs each under Valgrind this way, the program's whole process tree counted.
 void setProgramLauncher(const std::string& words);
-
-// The hard inputs every user entry is judged on before any cell: no points, one point, copies,
-// lines, edge points, the extremes of the exact range, a small sliver and lattice.
-struct HardInput {
-    std::string name;  // "one-line-shuffled", a file name too
-    std::string what;  // "points on one line, shuffled"
-    std::vector<Point> points;
-};
-const std::vector<HardInput>& hardInputs();
-
-// One hard input's verdict on an entry.
-struct Verdict {
-    const HardInput* input;
-    Status status;     // Ok, Wrong, Refused, Crashed, Stopped
-    std::string note;  // what was wrong
-    std::string file;  // where the input was written, for a failure
-    std::string timing;  // a program's: self-timed or timed as a whole process
-};
-
-// Runs the entry on every hard input, each in a process of its own stopped after `deadline` s;
-// after a hang, the inputs left are not tried. Each failure's input is written into
-// `failuresDir` (made when first needed). O(hard inputs) processes.
-std::vector<Verdict> judge(const UserEntry& entry, double deadline, const std::string& filesDir,
-                           const std::string& failuresDir, const volatile int* interrupted);
-
-// The one line of an entry's verdicts: "graham: right on 14 of 14 hard inputs", or the count and
-// the first failure; then a line for each other failure.
-std::string verdictLines(const UserEntry& entry, const std::vector<Verdict>& verdicts);
-
-// The hidden `--judge WORD INDEX FILES` mode: the entry on one hard input. Returns the exit status.
-int judgeMain(int argc, char** argv);
 
 }  // namespace lab

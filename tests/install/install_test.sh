@@ -8,6 +8,9 @@ build=$1 source=$2 work=$3
 rm -rf "$work"
 mkdir -p "$work"
 prefix=$work/prefix
+# The README's order: hull-lab built alone (as make lab builds it), then the install.
+rm -f "$build/hullcheck"
+cmake --build "$build" --target hull-lab > "$work/build.log"
 cmake --install "$build" --prefix "$prefix" > "$work/install.log"
 for f in bin/hull-lab bin/hullcheck include/hull_lab_plugin.h share/cmake/HullLab/HullLabConfig.cmake \
          share/pkgconfig/hull-lab.pc; do

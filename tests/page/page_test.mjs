@@ -125,7 +125,21 @@ const cases = [
     expect(cpu.includes("cpu") && cpu.includes("libraries"), `run: context keys ${cpu.join(",")}`);
     expect(growth.length === shapesOf(cells).length && growth.every((g) => /incremental ~ n\^\d\.\d\d \(1,000 to 4,000\)/.test(g)), `run: growth "${growth[0]}"`);
   }],
-  ["run: the summary names each row's fastest entry and fastest library", "run", async (page, cells) => {
+  ["run: the summary shows each row's fastest entry and library as the lab marked them, with its doubt", "run", async (page, cells) => {
+    const rows = await page.$$eval("table.summary tr[data-shape]", (rs) =>
+      rs.map((r) => [r.dataset.shape, Number(r.dataset.n), r.querySelector("td.fastest").textContent,
+        r.querySelector("td.fastest-time").textContent]));
+    const marked = new Map(cells.filter((c) => c.fastest === "entry").map((c) => [c.shape + " " + c.n, c]));
+    expect(rows.length === marked.size && rows.length > 0, `run: ${rows.length} summary rows, ${marked.size} marked in the TSV`);
+    for (const [shape, n, entry, time] of rows) {
+      const c = marked.get(shape + " " + n);
+      expect(c && entry === c.algorithm, `run: summary ${shape} ${n}: fastest ${entry}, the TSV's ${c?.algorithm}`);
+      const rival = c && c.sure.startsWith("no: ") && c.sure !== "no: one run" ? c.sure.slice(4) : null;
+      expect(rival ? time.includes("not sure: " + rival) : c?.sure !== "yes" || !time.includes("not sure"),
+        `run: summary ${shape} ${n}: "${time}" for sure = ${c?.sure}`);
+    }
+  }],
+  ["old: the summary names each row's fastest entry and fastest library", "old", async (page, cells) => {
     const rows = await page.$$eval("table.summary tr[data-shape]", (rs) =>
       rs.map((r) => [r.dataset.shape, Number(r.dataset.n), r.querySelector("td.fastest").textContent, r.querySelector("td.library").textContent]));
     const fastest = (pick) => {

@@ -47,7 +47,12 @@
 
   const fmt = (v) => (v == null || !isFinite(v) ? "-" : v.toExponential(2));
   const fmtRatio = (v) => (v == null || !isFinite(v) ? "-" : v.toFixed(3));
-  const percent = (v, lo, hi) => (lo == null ? "" : "+-" + Math.round(100 * Math.max(hi / v - 1, 1 - lo / v)) + "%");
+  // "+-9%" as the lab's tables print it: the wider side, rounded up, "?" past 10%.
+  const percent = (v, lo, hi) => {
+    if (lo == null) return "";
+    const p = 100 * Math.max(hi / v - 1, 1 - lo / v);
+    return "+-" + Math.ceil(p - 1e-9) + "%" + (p > 10 ? "?" : "");
+  };
   const thousands = (n) => (n == null ? "-" : n.toLocaleString("en-US"));
 
   // ---------------------------------------------------------------- figures in the chosen scale
@@ -122,6 +127,24 @@
 
   // ---------------------------------------------------------------- the fastest, per shape and size
 
+  // The row's fastest entry and fastest library as the lab marked them in the TSV (its fastest and
+  // sure columns), each {cell, sure, rival}; a TSV written before them: found here. O(row).
+  function leadersOf(row) {
+    if (!row.some((c) => c.fastest != null)) {
+      const any = fastestOf(row.filter((c) => entryOf.get(c.algorithm).group !== "the floors"));
+      return {any, library: fastestOf(row.filter((c) => entryOf.get(c.algorithm).group === "the libraries"))};
+    }
+    const leader = (c) => c && {cell: c, sure: c.sure === "yes", rival: (c.sure || "").startsWith("no: ") ? c.sure.slice(4) : null};
+    const any = row.find((c) => c.fastest === "entry");
+    const library = row.find((c) => c.fastest === "library") ||
+      (any && entryOf.get(any.algorithm).group === "the libraries" ? any : undefined);
+    return {any: leader(any), library: leader(library)};
+  }
+
+  // " (not sure: E's interval overlaps)", or "" for a sure leader.
+  const doubt = (l) => (l.sure ? "" : l.rival === "one run" ? " (one run: no interval to be sure by)" :
+    " (not sure: " + (l.rival ? l.rival + "'s interval overlaps" : "intervals overlap") + ")");
+
   // The fastest of `cells` (timed right, a figure above 0) and whether the call is sure: every other
   // cell's interval lies above the fastest's. null for none. O(cells).
   function fastestOf(cells) {
@@ -147,13 +170,12 @@
     for (const shape of shapes) {
       const sizes = [...new Set(data.cells.filter((c) => c.shape === shape).map((c) => c.n))].sort((a, b) => a - b);
       for (const n of sizes) {
-        const row = data.cells.filter((c) => c.shape === shape && c.n === n);
-        const any = fastestOf(row.filter((c) => entryOf.get(c.algorithm).group !== "the floors"));
+        const {any, library} = leadersOf(data.cells.filter((c) => c.shape === shape && c.n === n));
         if (!any) continue;
-        const library = fastestOf(row.filter((c) => entryOf.get(c.algorithm).group === "the libraries"));
         table.append(el("tr", {"data-shape": shape, "data-n": String(n)}, el("td", {}, shape), el("td", {}, thousands(n)),
-          el("td", {class: "fastest"}, any.cell.algorithm), el("td", {}, human(any.cell) + (any.sure ? "" : " (not sure: intervals overlap)")),
-          el("td", {class: "library"}, library ? library.cell.algorithm : "-"), el("td", {}, library ? human(library.cell) : "-")));
+          el("td", {class: "fastest"}, any.cell.algorithm), el("td", {class: "fastest-time"}, human(any.cell) + doubt(any)),
+          el("td", {class: "library"}, library ? library.cell.algorithm : "-"),
+          el("td", {class: "library-time"}, library ? human(library.cell) + doubt(library) : "-")));
       }
     }
     root.append(el("h2", {}, "Fastest, per shape and size"),
@@ -258,7 +280,7 @@
     };
     for (const e of data.entries) {
       const cells = compared.filter((c) => c.algorithm === e.name);
-      if (cells.length) line(e.name, cells, e.name === "copy" ? " (the control)" : "");
+      if (cells.length) line(e.name, cells, e.control ? " (the control)" : "");
     }
     // The mean of every cell is not a verdict on any entry: it says how the run moved as a whole.
     if (compared.length) line("all cells together", compared, "", false);

@@ -1,4 +1,5 @@
-// What the user sees (run/report.cpp): the tables, the TSV and the progress line.
+// What the user sees (out/report.cpp): the tables, the TSV and the progress line, as a pass
+// tells its cells.
 #pragma once
 
 #include <algorithm>
@@ -10,15 +11,16 @@
 
 #include "inputs/inputs.h"
 #include "lab.h"
-#include "run/figures.h"
-#include "run/cell.h"
 #include "results/model.h"
+#include "run/cell.h"
+#include "run/figures.h"
+#include "run/pass.h"
 
 namespace lab {
 
 // What the user sees: a table per shape on standard output, row by row; a TSV line per cell;
 // progress on standard error when it is a terminal.
-class Report {
+class Report : public PassListener {
   public:
     // `sets` says how the calls take the point sets; without `tables` only the progress and the
     // TSV are written (the repeat report prints its own).
@@ -30,26 +32,25 @@ class Report {
     // The judge's verdicts on the user's entries follow, a line each (a TSV "# judge:" line each).
     void begin(const std::vector<std::pair<std::string, std::string>>& context, const std::vector<std::string>& warnings,
                const std::vector<std::string>& verdicts = {});
-    void beginShape(const Shape& shape);
+    void beginShape(const Shape& shape) override;
     // The running process: its cell, the cells done, the round (-1: the check, -2: the count).
-    void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds);
-    void cell(const Outcome& outcome);  // the TSV line, at once (with a baseline: at the row's end)
+    void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) override;
+    void cell(const Outcome& outcome) override;  // kept for its row: the TSV's lines come at the row's end
     // With a baseline, the tables and the TSV compare each cell's runs with the baseline's of the
-    // same round; the end of the run gives the geometric means and the control's word.
-    void setBaseline(double minChange, std::string control, std::size_t cells, int looks);
+    // same round, each verdict called at `level` (runVerdictLevel); the end of the run gives the
+    // geometric means and the control's word.
+    void setBaseline(double minChange, std::string control, double level);
     // What the run measures: times (the rounds), counts (Callgrind's), or both; the least change
     // a count's verdict calls. Before begin().
     void setMeasure(bool times, bool counts, double countMinChange);
     // The largest relative difference seen between two countings of one cell so far: no count
     // verdict is called on a change within it.
-    void countNoise(double difference) { model_.countNoise = std::max(model_.countNoise, difference); }
-    // The confidence each cell's verdict is given at (verdictLevel of the run's cells).
-    double verdictLevel() const { return model_.verdictLevel; }
-    void baselineCell(const Outcome& old);  // the baseline's outcome of the cell given next
+    void countNoise(double difference) override { model_.countNoise = std::max(model_.countNoise, difference); }
+    void baselineCell(const Outcome& old) override;  // the baseline's outcome of the cell given next
     // Every cell given so far with the run's context and settings: what the exports write.
     const RunModel& model() const { return model_; }
-    void endRow();                      // the row of the cells given since the last one
-    void endShape();
+    void endRow() override;  // the row of the cells given since the last one
+    void endShape() override;
     void finish();
 
   private:
@@ -60,7 +61,7 @@ class Report {
     void printCountTables();
     void printCountVerdicts();
     void printCountsAgainstTimes();
-    std::string countText(const CellRecord& cell, std::string& ratioText, std::string& verdict);
+    std::string countText(const CellRecord& cell);
     RunModel model_;
     bool measureTimes_ = true, measureCounts_ = false;
     double countMinChange_ = 0.01;
@@ -95,6 +96,5 @@ class Report {
 // squares of log t on log n. False when fewer than two distinct sizes have a figure above 0.
 bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent);
 
-double wallSeconds();
 
 }  // namespace lab

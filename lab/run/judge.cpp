@@ -13,6 +13,8 @@
 #include "inputs/inputs.h"
 #include "run/cell.h"
 #include "run/runner.h"
+#include "run/judge.h"
+#include "run/protocol.h"
 #include "user/user.h"
 
 namespace lab {
@@ -85,23 +87,21 @@ int judgeMain(int argc, char** argv) {
             std::size_t corners = 0;
             std::unique_ptr<Runner> runner = algorithm.prepare(input.points);
             wrong = checkResult(algorithm, input.points, runner->hull(), corners);
-            if (!runner->timing().empty()) std::printf("timing %s\n", runner->timing().c_str());
+            if (!runner->timing().empty()) std::fputs(reportLine(ReportKey::Timing, runner->timing()).c_str(), stdout);
         } catch (const Refused& refused) {
-            std::printf("refused %s\n", refused.what());
-            return 0;
+            std::fputs(reportLine(ReportKey::Refused, refused.what()).c_str(), stdout);
+            return std::fflush(stdout) == 0 ? 0 : kFailed;
         } catch (const WrongResult& notAHull) {
             wrong = notAHull.what();
         }
-        for (char& c : wrong) c = c == '\n' ? ' ' : c;
-        if (wrong.empty()) std::printf("ok\n");
-        else std::printf("wrong %s\n", wrong.c_str());
+        std::fputs((wrong.empty() ? reportLine(ReportKey::Ok) : reportLine(ReportKey::Wrong, wrong)).c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : kFailed;
     } catch (const EntryCrashed& e) {
-        std::printf("crashed %s\n", e.what());
+        std::fputs(reportLine(ReportKey::Crashed, e.what()).c_str(), stdout);
         std::fflush(stdout);
         return kEntryCrashed;
     } catch (const std::exception& e) {
-        std::printf("error %s\n", e.what());
+        std::fputs(reportLine(ReportKey::Error, e.what()).c_str(), stdout);
         return kFailed;
     }
 }
@@ -116,15 +116,16 @@ std::vector<Verdict> judge(const UserEntry& entry, double deadline, const std::s
         if (*interrupted) break;
         Verdict v{&input, Status::Ok, "", "", ""};
         v.status = endStatus(end, v.note);
-        std::istringstream lines(end.report);
-        bool ok = false;
-        for (std::string line; std::getline(lines, line);) {
-            ok = ok || line == "ok";
-            if (line.rfind("wrong ", 0) == 0) v.status = Status::Wrong, v.note = line.substr(6);
-            if (line.rfind("refused ", 0) == 0) v.status = Status::Refused, v.note = line.substr(8);
-            if (line.rfind("timing ", 0) == 0) v.timing = line.substr(7);
+        ProcessReport report;
+        try {
+            report = parseReport(end.report);
+        } catch (const ProtocolError& bad) {
+            v.status = Status::Crashed, v.note = bad.what();
         }
-        if (v.status == Status::Ok && !ok) v.status = Status::Crashed, v.note = "said nothing";
+        if (!report.wrong.empty()) v.status = Status::Wrong, v.note = report.wrong;
+        if (!report.refused.empty()) v.status = Status::Refused, v.note = report.refused;
+        v.timing = report.timing;
+        if (v.status == Status::Ok && !report.ok) v.status = Status::Crashed, v.note = "said nothing";
         if (v.status != Status::Ok) {
             const std::string why = makeFolder(failuresDir);
             const std::string path = failuresDir + "/" + fileNamePart(entry.name) + "-" + input.name + ".txt";

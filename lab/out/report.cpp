@@ -17,8 +17,9 @@
 #include "run/cell.h"
 #include "run/counts.h"
 #include "run/figures.h"
-#include "run/report.h"
+#include "out/report.h"
 #include "results/analysis.h"
+#include "out/exports.h"
 
 namespace lab {
 
@@ -37,6 +38,14 @@ std::string pad(const std::string& text, std::size_t width) {
 // A compared column: wide enough for "1.023 +-12%? slower | C 1.0213 slower".
 std::size_t comparedWidth(const std::string& name, bool counts) {
     return std::max<std::size_t>(name.size(), 22) + 2 + (counts ? 17 : 0);
+}
+
+// A multiple with three significant digits: "1.52x", "0.0123x", "152x". O(1).
+std::string timesText(double ratio) {
+    const int decimals = ratio > 0 ? std::clamp(2 - int(std::floor(std::log10(ratio))), 0, 9) : 2;
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*fx", decimals, ratio);
+    return text;
 }
 
 // Wide enough for "2.01e-03 +-12%?".
@@ -100,13 +109,10 @@ void Report::begin(const std::vector<std::pair<std::string, std::string>>& conte
         tsv += "# judge: " + line + '\n';
     }
     std::cout << std::endl;
-    if (tsvFd_ >= 0 && compared_) {
-        writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tnew_median_s\told_median_s\tratio\tratio_lo\tratio_hi\tverdict\t"
-                                 "status\tnote\tnew_runs_s\told_runs_s\tcount_new\tcount_old\tcount_ratio\tcount_verdict\n");
-    } else if (tsvFd_ >= 0) {
-        writeWhole(tsvFd_, tsv + "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s\t"
-                                 "instructions\tl1_misses\tll_misses\tbranch_misses\test_cycles\n");
-    }
+    // What each entry run is (its method, library, origin, ...), so that no reader guesses from names.
+    tsv += "# catalogue: " + catalogueHeader() + '\n';
+    for (const std::string& name : algorithms_) tsv += "# catalogue: " + catalogueLine(*findAlgorithm(name)) + '\n';
+    if (tsvFd_ >= 0) writeWhole(tsvFd_, tsv + tsvHeader(compared_) + '\n');
 }
 
 bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent) {
@@ -188,10 +194,10 @@ void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total,
     progressShown_ = true;
 }
 
-void Report::setBaseline(double minChange, std::string control, std::size_t cells, int looks) {
+void Report::setBaseline(double minChange, std::string control, double level) {
     compared_ = model_.compared = true;
     minChange_ = model_.minChange = minChange;
-    model_.verdictLevel = lab::verdictLevel(cells, looks);
+    model_.verdictLevel = level;
     control_ = model_.control = std::move(control);
 }
 
@@ -242,10 +248,9 @@ void Report::printCountTables() {
     countRows_.clear();
 }
 
-// "| C 1.0213 slower": a compared cell's counts, est_cycles new / old with its verdict; sets the TSV's
-// ratio and verdict ("-" where either build has no counts).
-std::string Report::countText(const CellRecord& cell, std::string& ratioText, std::string& verdict) {
-    ratioText = verdict = "-";
+// "| C 1.0213 slower": a compared cell's counts, est_cycles new / old with its verdict ("| C -" where
+// either build has no counts).
+std::string Report::countText(const CellRecord& cell) {
     if (!measureCounts_) return "";
     const Outcome& now = cell.now;
     const CountChange change = countChange(cell, countMinChange_);
@@ -254,8 +259,7 @@ std::string Report::countText(const CellRecord& cell, std::string& ratioText, st
         if (!why.empty() && now.status == Status::Ok) notes_.push_back(now.algorithm + " at " + std::to_string(now.n) + ": not counted, " + why);
         return now.status == Status::Ok ? "| C -" : "";
     }
-    verdict = change.verdict;
-    ratioText = format("%.6f", change.ratio);
+    const std::string verdict = change.verdict;
     return "| C " + format("%.4f", change.ratio) + (verdict == "same" ? "" : " " + verdict);
 }
 
@@ -315,27 +319,6 @@ void Report::cell(const Outcome& o) {
         paired_.push_back({o.shape + " " + std::to_string(o.n) + " " + o.algorithm, o.counts.estCycles / double(o.n),
                            o.median * 1e9 / double(o.n)});
     }
-    if (tsvFd_ < 0) return;
-    bool timed = o.status == Status::Ok || o.status == Status::Wrong;
-    auto value = [&](double v) { return timed ? format("%.6e", v) : std::string("-"); };
-    std::string note = o.note;
-    if (!o.counts.why.empty()) note += (note.empty() ? "" : "; ") + ("not counted: " + o.counts.why);
-    for (char& c : note) c = c == '\t' || c == '\n' ? ' ' : c;
-    const Counts& c = o.counts;
-    const std::string counts = !c.have ? "\t\t\t\t"
-                                       : format("%.1f", c.instructions) + '\t' + format("%.1f", c.l1Misses) + '\t' +
-                                             format("%.1f", c.llMisses) + '\t' + format("%.1f", c.branchMisses) + '\t' +
-                                             format("%.1f", c.estCycles);
-    if (!measureTimes_) timed = false;
-    std::string runs;  // every run's figure, in the order they ran
-    for (double seconds : timed ? o.runs : std::vector<double>()) runs += (runs.empty() ? "" : ",") + format("%.6e", seconds);
-    if (runs.empty()) runs = "-";
-    const bool interval = timed && o.lo > 0 && o.hi > 0;
-    writeWhole(tsvFd_, o.shape + '\t' + std::to_string(o.n) + '\t' + (o.h >= 0 ? std::to_string(o.h) : "-") + '\t' +
-                           o.algorithm + '\t' + value(o.median) + '\t' + value(o.min) + '\t' + value(o.max) + '\t' +
-                           statusWord(o.status) + '\t' + note + '\t' + runs + '\t' +
-                           (interval ? format("%.6e", o.lo) : "-") + '\t' + (interval ? format("%.6e", o.hi) : "-") + '\t' +
-                           counts + '\n');
 }
 
 void Report::endRow() {
@@ -345,6 +328,8 @@ void Report::endRow() {
         endComparedRow();
         return;
     }
+    const ResultRow row = rowsOf(model_).back();
+    if (tsvFd_ >= 0) writeWhole(tsvFd_, tsvRow(model_, row));  // the row's lines whole, as it ends
     if (measureCounts_) countRows_.push_back(row_);
     if (!tables_ || !measureTimes_) {
         row_.clear();
@@ -356,7 +341,6 @@ void Report::endRow() {
         h = o.h >= 0 ? o.h : h;
         if (!relative_.empty() && o.algorithm == relative_ && o.status == Status::Ok) base = &o;
     }
-    const ResultRow row = rowsOf(model_).back();
     const Leader any = leaderOf(row, racing);
     const Outcome* fastest = any.cell != nullptr ? &any.cell->now : nullptr;
     const std::string line = fastestLine(row, any);
@@ -372,7 +356,7 @@ void Report::endRow() {
                         // Runs of one round pair up: the ratio of each pair, then their interval.
                         double ratio = o.median / base->median, lo = 0, hi = 0;
                         pairedRatio(o.runs, base->runs, ratio, lo, hi);
-                        text = withInterval(format("%.2fx", ratio), ratio, lo, hi);
+                        text = withInterval(timesText(ratio), ratio, lo, hi);
                     } else {
                         text = withInterval(format("%.2e", o.median), o.median, o.lo, o.hi);
                     }
@@ -411,41 +395,21 @@ void Report::endComparedRow() {
         for (const CellRecord* c : row.cells) cell = c->now.algorithm == name ? c : cell;
         if (cell == nullptr) continue;
         const Outcome* now = &cell->now;
-        const Outcome* old = cell->compared ? &cell->old : nullptr;
-        std::string text, verdict = "-", ratioText = "-", loText = "-", hiText = "-";
+        std::string text;
         const TimeChange change = timeChange(*cell, model_.verdictLevel, minChange_);
         if (change.have) {
-            verdict = change.verdict;
+            const std::string verdict = change.verdict;
             text = withInterval(format("%.3f", change.ratio), change.ratio, change.lo, change.hi) +
                    (verdict == "same" ? "" : " " + verdict);
-            ratioText = format("%.6f", change.ratio);
-            if (change.lo > 0) loText = format("%.6f", change.lo), hiText = format("%.6f", change.hi);
         } else if (now->status != Status::Ok || measureTimes_) {
             text = now->status == Status::Skipped ? "not run" : statusWord(now->status);
             if (now->status != Status::Skipped || now->median == 0) notes_.push_back(name + " at " + std::to_string(now->n) + ": " + now->note);
         }
-        std::string countRatio, countVerdictWord;
-        const std::string counted = countText(*cell, countRatio, countVerdictWord);
+        const std::string counted = countText(*cell);
         text = text.empty() ? counted.substr(std::min<std::size_t>(2, counted.size())) : text + (counted.empty() ? "" : " " + counted);
         if (tables_) std::cout << pad(text, measureTimes_ ? comparedWidth(name, measureCounts_) : columnWidth(name) + 8);
-        if (tsvFd_ < 0) continue;
-        auto seconds = [&](const Outcome* o) { return o != nullptr && o->status == Status::Ok ? format("%.6e", o->median) : std::string("-"); };
-        auto runs = [&](const Outcome* o) {
-            std::string list;
-            for (double r : o != nullptr && o->status == Status::Ok ? o->runs : std::vector<double>()) {
-                list += (list.empty() ? "" : ",") + format("%.6e", r);
-            }
-            return list.empty() ? std::string("-") : list;
-        };
-        std::string note = now->note;
-        for (char& c : note) c = c == '\t' || c == '\n' ? ' ' : c;
-        writeWhole(tsvFd_, now->shape + '\t' + std::to_string(now->n) + '\t' + (h >= 0 ? std::to_string(h) : "-") + '\t' + name +
-                               '\t' + seconds(now) + '\t' + seconds(old) + '\t' + ratioText + '\t' + loText + '\t' + hiText +
-                               '\t' + verdict + '\t' + statusWord(now->status) + '\t' + note + '\t' + runs(now) + '\t' +
-                               runs(old) + '\t' + (now->counts.have ? format("%.1f", now->counts.estCycles) : "-") + '\t' +
-                               (old != nullptr && old->counts.have ? format("%.1f", old->counts.estCycles) : "-") + '\t' +
-                               countRatio + '\t' + countVerdictWord + '\n');
     }
+    if (tsvFd_ >= 0) writeWhole(tsvFd_, tsvRow(model_, row));
     if (tables_) std::cout << std::endl;
     row_.clear();
     oldRow_.clear();

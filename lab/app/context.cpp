@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "hull_lab.h"
+#include "app/hull_lab.h"
 #include "peers/peers.h"
 #include "run/runner.h"
 #include "lab_build.h"

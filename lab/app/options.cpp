@@ -14,7 +14,7 @@
 #include <map>
 #include <sstream>
 
-#include "hull_lab.h"
+#include "app/hull_lab.h"
 #include "inputs/inputs.h"
 #include "user/user.h"
 
@@ -124,7 +124,8 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, compare, "--min-change", "X", "5%", "the least change a verdict calls slower or faster");
     valueOption(app, g, compare, "--fail-slower", "X", "", "exit 1 when a cell is slower than the baseline by more than X");
     const char* output = "Output";
-    valueOption(app, g, output, "--tsv", "FILE", "", "every cell and run as tab-separated values");
+    valueOption(app, g, output, "--tsv", "FILE", "", "every cell and run as tab-separated values (with --list: the entries)")
+        ->expected(0, 1);
     valueOption(app, g, output, "--json", "FILE", "", "every cell and run as Google Benchmark's JSON (compare.py)");
     valueOption(app, g, output, "--bmf", "FILE", "", "every cell as Bencher's metric format (latency, counts)");
     valueOption(app, g, output, "--markdown", "FILE", "", "the fastest per row or the verdicts, for a pull request");
@@ -166,6 +167,12 @@ std::string usage() {
     return text;
 }
 
+std::string catalogue() {
+    std::string text = catalogueHeader();
+    for (const Algorithm& a : algorithms()) text += '\n' + catalogueLine(a);
+    return text;
+}
+
 std::string listing() {
     std::ostringstream out;
     out << "Shapes (--shapes):\n";
@@ -183,7 +190,7 @@ std::string listing() {
         out << "  " << std::left << std::setw(34) << a.name << ' ' << a.method << calls
             << (a.byDefault ? "" : " (named only)") << '\n';
     }
-    out << "Groups (--algorithms takes them beside names: cgal,filter-radix-chain):\n";
+    out << "Groups (--algorithms takes them beside names: cgal,filter-vqsort-chain):\n";
     for (const auto& [word, what] : entryGroups()) {
         std::vector<std::string> names;
         groupEntries(word, names);
@@ -391,12 +398,13 @@ void takeAlgorithms(Given& g, Options& o) {
         }
         o.algorithms = chosen;
     }
-    // The user's entries run whether or not --algorithms names them; naming them places them.
+    // The user's entries run whether or not --algorithms names them, first in every table, in the
+    // order given; naming them places them.
+    std::vector<std::string> yours;
     for (const UserEntry& entry : o.entries) {
-        if (std::find(o.algorithms.begin(), o.algorithms.end(), entry.name) == o.algorithms.end()) {
-            o.algorithms.push_back(entry.name);
-        }
+        if (std::find(o.algorithms.begin(), o.algorithms.end(), entry.name) == o.algorithms.end()) yours.push_back(entry.name);
     }
+    o.algorithms.insert(o.algorithms.begin(), yours.begin(), yours.end());
     o.relative = g.relative;
     if (g.has("--relative") && o.relative.empty()) o.relative = "copy";
     if (!o.relative.empty() && std::find(o.algorithms.begin(), o.algorithms.end(), o.relative) == o.algorithms.end()) {
@@ -562,6 +570,7 @@ void takeBudgetAndOutputs(Given& g, Options& o) {
         o.threads = unsigned(threads);
     }
     o.tsv = g["--tsv"];
+    if (g.has("--tsv") && o.tsv.empty()) throw BadArgument{"--tsv needs a FILE (with --list alone it prints the entries)"};
     o.json = g["--json"];
     o.bmf = g["--bmf"];
     o.markdown = g["--markdown"];
@@ -593,7 +602,12 @@ Options parseOptions(int argc, char** argv) {
     takeInputs(given, o);
     const std::vector<std::size_t> pluginItem = takeEntries(given, o);
     o.list = given.list;
-    if (o.list) return o;  // the entries of --plugin and --program listed too
+    if (o.list) {  // the entries of --plugin and --program listed too
+        o.listTsv = given.has("--tsv");
+        o.tsv = given["--tsv"];
+        if (!o.tsv.empty()) checkOutputs(o);
+        return o;
+    }
     takeAlgorithms(given, o);
     takeSizes(given, o);
     takeRounds(given, o);

@@ -22,17 +22,19 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <map>
 
-#include "hull_lab.h"
+#include "app/hull_lab.h"
+#include "run/judge.h"
 #include "run/pass.h"
 #include "inputs/inputs.h"
 #include "run/cell.h"
 #include "run/counts.h"
 #include "run/runner.h"
-#include "run/report.h"
+#include "out/report.h"
 #include "results/analysis.h"
 #include "out/exports.h"
 #include "user/user.h"
@@ -114,8 +116,14 @@ int prepare(int argc, char** argv, Run& run) {
         run.options = parseOptions(argc, argv);
         const Options& options = run.options;
         if (options.threads > 0) setEntryThreads(options.threads);
+        if (options.list && options.listTsv && !options.tsv.empty()) {
+            std::ofstream file(options.tsv);
+            file << catalogue() << '\n';
+            if (!file.flush()) throw BadArgument{"cannot write " + options.tsv, false};
+            return 0;
+        }
         if (options.help || options.version || options.list) {
-            std::cout << (options.help ? usage() : options.version ? versionLine() : listing()) << '\n';
+            std::cout << (options.help ? usage() : options.version ? versionLine() : options.listTsv ? catalogue() : listing()) << '\n';
             return 0;
         }
         for (const std::string& name : options.shapes) {
@@ -240,10 +248,7 @@ int judgeEntries(const Run& run, std::vector<std::string>& verdicts, std::map<st
 void addBaseline(const Run& run, Report& report, std::vector<std::pair<std::string, std::string>>& context,
                  std::vector<std::string>& warnings) {
     const Options& options = run.options;
-    std::size_t cells = 0;
-    for (const Group& group : run.groups) cells += group.sizes.size() * options.algorithms.size();
-    report.setBaseline(options.minChange, findAlgorithm("copy") != nullptr ? "copy" : "", cells,
-                       options.moreRounds ? options.maxRuns - options.runs + 1 : 1);
+    report.setBaseline(options.minChange, findAlgorithm("copy") != nullptr ? "copy" : "", runVerdictLevel(options, run.groups));
     std::map<std::string, std::string> mine(context.begin(), context.end());
     context.emplace_back("baseline", options.baseline);
     for (const auto& [name, value] : baselineContext(options.baseline)) {
