@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,26 @@ TEST(CellProtocol, APlansWordsReadBackAsThePlanWithEveryFieldSetOrAtItsDefault) 
         EXPECT_EQ(back.threads, plan.threads);
     }
     EXPECT_EQ(planWords(CellPlan{}).size(), 9u) << "a plan at its defaults is its fixed words alone";
+}
+
+TEST(CellProtocol, EveryJobReadsBackAsItselfInTheWordsOlderBuildsKnow) {
+    struct Case {
+        Job job;
+        const char* word;  // a word the job's process must have, or ""
+        const char* runs;  // its RUNS word
+    };
+    for (const Case& c : {Case{Job::Check, "", "0"}, Case{Job::Time, "no-check", "3"}, Case{Job::CheckAndTime, "", "3"},
+                          Case{Job::Count, "count", "0"}}) {
+        CellPlan plan = everyField();
+        setJob(plan, c.job, 3);
+        const std::vector<std::string> words = planWords(plan);
+        EXPECT_EQ(jobOf(planOfWords(afterCell(words))), c.job) << int(c.job);
+        EXPECT_EQ(words[6], c.runs) << int(c.job);
+        if (*c.word != '\0') {
+            EXPECT_NE(std::find(words.begin(), words.end(), c.word), words.end()) << int(c.job) << ": " << c.word;
+        }
+        EXPECT_EQ(std::find(words.begin(), words.end(), "warm-up") != words.end(), c.job == Job::Time) << int(c.job);
+    }
 }
 
 TEST(CellProtocol, AWordThatCannotBeReadIsRefusedByName) {

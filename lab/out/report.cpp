@@ -1,6 +1,7 @@
-// What hull-lab prints: per shape a table of seconds per call (rows: sizes; columns: h, then each
-// algorithm), row by row as the cells finish; one TSV line per cell, written whole; progress on
-// standard error when that is a terminal.
+// What hull-lab prints as a pass tells it: per shape a table of seconds per call (rows: sizes;
+// columns: h, then each entry), row by row as the cells finish; a row's TSV lines (out/tsv.cpp) as
+// it ends; failures, and progress when standard error is a terminal, on standard error. Every cell
+// goes into the run's model (model()), from which the exports are written at the end.
 
 #include <unistd.h>
 
@@ -187,11 +188,19 @@ void Report::beginShape(const Shape& shape) {
 
 void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) {
     if (!terminal_) return;
-    const std::string stage = round == -2 ? "counting under Valgrind" : round < 0 ? "checking" : "round " + std::to_string(round + 1) + '/' + std::to_string(rounds);
+    const Job job = jobOf(plan);
+    const std::string stage = job == Job::Count   ? "counting under Valgrind"
+                              : job == Job::Check ? "checking"
+                                                  : "round " + std::to_string(round + 1) + '/' + std::to_string(rounds);
     std::cerr << "\r\033[K[" << done + 1 << '/' << total << ", " << stage << "] " << plan.shape
               << ' ' << plan.n << ' ' << plan.algorithm << " (" << format("%.0f", wallSeconds() - started_) << " s elapsed)"
               << std::flush;
     progressShown_ = true;
+}
+
+void Report::failure(const std::string& line) {
+    clearProgress();
+    std::cerr << line << '\n';
 }
 
 void Report::setBaseline(double minChange, std::string control, double level) {

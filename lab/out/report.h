@@ -33,8 +33,9 @@ class Report : public PassListener {
     void begin(const std::vector<std::pair<std::string, std::string>>& context, const std::vector<std::string>& warnings,
                const std::vector<std::string>& verdicts = {});
     void beginShape(const Shape& shape) override;
-    // The running process: its cell, the cells done, the round (-1: the check, -2: the count).
+    // The running process: its cell, the cells done, its round.
     void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) override;
+    void failure(const std::string& line) override;  // on standard error, at once
     void cell(const Outcome& outcome) override;  // kept for its row: the TSV's lines come at the row's end
     // With a baseline, the tables and the TSV compare each cell's runs with the baseline's of the
     // same round, each verdict called at `level` (runVerdictLevel); the end of the run gives the

@@ -168,6 +168,19 @@ bool writeCellSets(const std::string& path, const std::string& shape, std::int64
     return written;
 }
 
+Job jobOf(const CellPlan& plan) {
+    if (plan.count) return Job::Count;
+    if (plan.runs <= 0) return Job::Check;
+    return plan.check ? Job::CheckAndTime : Job::Time;
+}
+
+void setJob(CellPlan& plan, Job job, int runs) {
+    plan.check = job == Job::Check || job == Job::CheckAndTime;
+    plan.count = job == Job::Count;
+    plan.warmUp = job == Job::Time;
+    plan.runs = job == Job::Time || job == Job::CheckAndTime ? runs : 0;
+}
+
 std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<Point>& file) {
     if (plan.input.empty() && !plan.setsFile.empty()) {
         std::vector<Point> points(std::size_t(plan.n));
@@ -307,7 +320,7 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
     // sets in turn until the minimum time has passed, so once the calls so far add up to twice
     // that, the sets after them are never timed (a call of 2.6 s on the circle's 10,000 points
     // made 16 sets 42 s of checking for one set timed). The parent hands on the count.
-    const bool checkOnly = plan.check && plan.runs <= 0;
+    const bool checkOnly = jobOf(plan) == Job::Check;
     double callSeconds = 0;
     for (int set = 0; set < sets; ++set) {
         if (checkOnly && set > 0 && callSeconds >= 2 * plan.minSeconds) break;

@@ -79,6 +79,23 @@ struct CellPlan {
     unsigned threads = 0;       // the -2t entries' threads in this process (0: the machine's default)
 };
 
+// What a cell's process is for. Its words say it by flags older builds know (no-check, warm-up,
+// count, RUNS 0), so that a baseline of any build since the cells ran in processes runs them too.
+enum class Job {
+    Check,         // check every set's hull, time nothing: the first process of a cell
+    Time,          // time the calls, check nothing: every round after the check
+    CheckAndTime,  // both in one process: a baseline's probe, a cell run by hand
+    Count,         // count the calls under Callgrind, check and time nothing
+};
+
+// The plan's job, from its flags. O(1).
+Job jobOf(const CellPlan& plan);
+
+// Sets the plan's flags for `job`: a check takes no runs, a timed process makes an untimed call
+// first (warm-up, which the caller may turn off), a count does neither. `runs` for the jobs that
+// time. O(1).
+void setJob(CellPlan& plan, Job job, int runs = 1);
+
 // The points of a cell's set number `set`: the shape's with the set's seed (read from the plan's
 // setsFile where it has one), or the point file's (`file`, read once by the caller) in the set's
 // shuffled order, or its own order with keepOrder.

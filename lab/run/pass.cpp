@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 #include <mutex>
+#include <functional>
 #include <thread>
 
 #include "run/pass.h"
@@ -125,6 +125,21 @@ struct Row {
     bool makesUntimedCall(const Algorithm& a) const { return !heapTouched || a.origin == Origin::User; }
 };
 
+// Runs job(0) .. job(count - 1), each once, on `workers` threads (0: one a core, at most 4; the
+// caller is one of them), until `*interrupted` is set. O(count) jobs.
+void sideBySide(std::size_t count, unsigned workers, const volatile int* interrupted,
+                const std::function<void(std::size_t)>& job) {
+    if (workers == 0) workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t k = next++; k < count && !*interrupted; k = next++) job(k);
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned c = 1; c < workers; ++c) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+}
+
 class Pass {
   public:
     Pass(const Options& options, PassListener& report, const std::map<std::string, Outcome>* first,
@@ -159,6 +174,7 @@ class Pass {
     }
 
   private:
+    CellPlan planOf(const Row& row, std::size_t i, bool old, bool reachedSets) const;
     int prepareSets(Row& row);
     void planCells(Row& row, History& history);
     std::string skipReason(const Row& row, History& history, std::size_t i, double& predicted);
@@ -203,7 +219,7 @@ int Pass::prepareSets(Row& row) {
         results_.hOfRow[row.key] = (long long)cornerCount(points);
         std::string path = options_.pointsDir + "/" + shapeName + "-" + std::to_string(row.n) + ".txt";
         if (!options_.pointsDir.empty() && !writePointFile(path, points)) {
-            std::cerr << "hull-lab: cannot write " << path << '\n';
+            report_.failure("hull-lab: cannot write " + path);
             status = 1;
         }
     }
@@ -307,6 +323,21 @@ std::string Pass::skipReason(const Row& row, History& history, std::size_t i, do
     return "";
 }
 
+// Cell i's plan for a process of this build or the baseline's (`old`: its program, and its build of
+// a plugin of the user's), with `reachedSets` only the sets both builds' checks reached.
+CellPlan Pass::planOf(const Row& row, std::size_t i, bool old, bool reachedSets) const {
+    CellPlan plan = row.plans[i];
+    for (int side = 0; reachedSets && side < 2; ++side) {
+        const int reached = row.setsChecked[2 * i + std::size_t(side)];
+        if (reached > 0) plan.sets = std::min(plan.sets, reached);
+    }
+    if (old) {
+        plan.program = options_.baseline;
+        if (options_.baselineEntries.count(plan.algorithm)) plan.entry = options_.baselineEntries.at(plan.algorithm);
+    }
+    return plan;
+}
+
 // Runs process number `k` of the round `round` (-1: the check, which times nothing) of cell i, by
 // this build or the baseline (`old`), and adds what it found to the cell's outcome. A timed process
 // takes only the sets its check reached (with a baseline, the sets both builds' checks reached),
@@ -315,23 +346,13 @@ void Pass::runProcess(Row& row, std::size_t i, int round, bool old, std::size_t 
     Outcome& outcome = old ? row.olds[i] : row.cells[i];
     const bool check = round < 0;
     if (!check && outcome.status != Status::Ok && outcome.status != Status::Wrong) return;
-    CellPlan plan = row.plans[i];
-    plan.check = check;
-    plan.warmUp = !check;
-    if (check) plan.runs = 0;  // the check's calls, no timing
-    for (int side = 0; !check && side < 2; ++side) {
-        const int reached = row.setsChecked[2 * i + std::size_t(side)];
-        if (reached > 0) plan.sets = std::min(plan.sets, reached);
-    }
+    CellPlan plan = planOf(row, i, old, !check);
+    setJob(plan, check ? Job::Check : Job::Time);
     const std::size_t mine = 2 * i + (old ? 1 : 0);
     const Algorithm& algorithm = *findAlgorithm(plan.algorithm);
     if (row.heapTouched) {
         plan.heapBytes = check ? row.predictedPeak[i] : row.checkPeak[mine];
         if (!check && plan.heapBytes > 0 && !row.warmsUp(algorithm)) plan.warmUp = false;
-    }
-    if (old) {
-        plan.program = options_.baseline;
-        if (options_.baselineEntries.count(plan.algorithm)) plan.entry = options_.baselineEntries.at(plan.algorithm);
     }
     {
         std::lock_guard<std::mutex> hold(progressLock_);
@@ -382,18 +403,10 @@ void Pass::runRounds(Row& row, History& history) {
         if (round >= options_.runs && now.empty()) break;
         if (round >= 0 && !options_.measureTimes) break;  // counts alone: the check, then the counting
         const auto schedule = roundSchedule(now, options_.seed, row.key, round, compared);
-        std::atomic<std::size_t> next{0};
-        auto work = [&] {
-            for (std::size_t k = next++; k < schedule.size() && !*interrupted_; k = next++) {
-                runProcess(row, schedule[k].first, round, schedule[k].second, compared ? k / 2 : k);
-            }
-        };
         // The checks time nothing: one on each core. The timed processes run alone.
-        std::vector<std::thread> helpers;
-        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-        for (unsigned c = 1; round < 0 && c < cores; ++c) helpers.emplace_back(work);
-        work();
-        for (std::thread& helper : helpers) helper.join();
+        sideBySide(schedule.size(), round < 0 ? 0 : 1, interrupted_, [&](std::size_t k) {
+            runProcess(row, schedule[k].first, round, schedule[k].second, compared ? k / 2 : k);
+        });
         if (round < 0 && !*interrupted_) skipOverBudget(row, history);
     }
 }
@@ -457,18 +470,11 @@ std::string Pass::countSkipReason(const Row& row, History& history, std::size_t 
 // Counting process number `k` of cell i: side 0 this build, 1 the baseline, 2 this build again
 // (the counts' noise).
 void Pass::countProcess(Row& row, std::size_t i, int side, std::size_t k) {
-    CellPlan plan = row.plans[i];
-    for (int s = 0; s < 2; ++s) {
-        const int reached = row.setsChecked[2 * i + std::size_t(s)];
-        if (reached > 0) plan.sets = std::min(plan.sets, reached);
-    }
-    if (side == 1) {
-        plan.program = options_.baseline;
-        if (options_.baselineEntries.count(plan.algorithm)) plan.entry = options_.baselineEntries.at(plan.algorithm);
-    }
+    CellPlan plan = planOf(row, i, side == 1, true);
+    setJob(plan, Job::Count);
     {
         std::lock_guard<std::mutex> hold(progressLock_);
-        report_.progress(plan, results_.done + k, results_.total, -2, 0);
+        report_.progress(plan, results_.done + k, results_.total, 0, 0);
     }
     double seconds = 0;
     const std::string tag = std::to_string(i) + "-" + std::to_string(side);
@@ -501,17 +507,9 @@ void Pass::countCells(Row& row, History& history) {
         if (compared) jobs.push_back({i, 1});
         if (twice) jobs.push_back({i, 2});
     }
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t k = next++; k < jobs.size() && !*interrupted_; k = next++) {
-            countProcess(row, jobs[k].first, jobs[k].second, compared ? k / (twice ? 3 : 2) : k);
-        }
-    };
-    std::vector<std::thread> helpers;
-    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-    for (unsigned c = 1; c < cores; ++c) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    sideBySide(jobs.size(), 0, interrupted_, [&](std::size_t k) {
+        countProcess(row, jobs[k].first, jobs[k].second, compared ? k / (twice ? 3 : 2) : k);
+    });
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
         const Counts& counts = row.cells[i].counts;
         if (counts.have) {
@@ -607,8 +605,8 @@ int Pass::tellFailure(const Row& row, Outcome& outcome) {
                        : outcome.status == Status::Refused ? "refused"
                        : outcome.status == Status::Stopped ? "stopped"
                                                            : "crashed";
-    std::cerr << "hull-lab: " << what << ": " << row.group->shape.name << ", " << row.n << " points, " << outcome.algorithm
-              << " (seed " << options_.seed << "): " << outcome.note << '\n';
+    report_.failure("hull-lab: " + std::string(what) + ": " + row.group->shape.name + ", " + std::to_string(row.n) +
+                    " points, " + outcome.algorithm + " (seed " + std::to_string(options_.seed) + "): " + outcome.note);
     // A run with entries of the user's judges those: the others' failures are findings.
     if (user || options_.strict || options_.entries.empty()) return 1;
     ++results_.findings;

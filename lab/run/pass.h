@@ -29,9 +29,12 @@ class PassListener {
   public:
     virtual ~PassListener() = default;
     virtual void beginShape(const Shape& shape) = 0;
-    // The process about to run: its cell, the processes done and in all, the round (-1: the
-    // check, -2: the count) of `rounds`.
+    // The process about to run: its cell (jobOf says whether it checks, times or counts), the
+    // processes done and in all, and for a timed one its round of `rounds`.
     virtual void progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) = 0;
+    // What failed, in one line: a WRONG hull, a refusal, a crash, a stop of an entry of the user's,
+    // a points file that could not be written.
+    virtual void failure(const std::string& line) = 0;
     virtual void baselineCell(const Outcome& old) = 0;  // the baseline's outcome of the cell given next
     virtual void cell(const Outcome& outcome) = 0;      // a cell, finished
     // The largest relative difference seen so far between two countings of one cell.

@@ -42,7 +42,7 @@ namespace {
 void reportCheck(const CellPlan& plan, const CellResult& checked) {
     if (!plan.check) return;
     std::string report = reportLine(ReportKey::H, std::to_string(checked.h));
-    if (plan.runs <= 0) {
+    if (jobOf(plan) == Job::Check) {
         report += reportLine(ReportKey::SetsChecked, std::to_string(checked.setsChecked));
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.6e", checked.checkCallSeconds);
@@ -381,10 +381,7 @@ Counts runCounted(CellPlan plan, const CountSetup& setup, const std::string& tag
     const std::string prefix = "count-" + tag + ".";
     const std::string log = setup.dir + "/" + prefix + "log";
     plan.program = plan.program.empty() ? setup.self : setup.baseline;
-    plan.count = true;
-    plan.check = false;
-    plan.runs = 0;
-    plan.warmUp = false;
+    setJob(plan, Job::Count);
     plan.heapBytes = 0;
     // The process runs in the root folder: the files it reads by their full paths.
     auto absolute = [](const std::string& path) {
