@@ -346,12 +346,21 @@ TEST(LabExports, MarkdownTablesHaveAsManyCellsAsTheirHeaderAndNameTheFindings) {
                                       {timed("disc", 1000, "chan", one), timed("disc", 1000, "copy", one)});
     compared.entries = {"chan", "copy"};
     compared.control = "copy";
+    RunModel counted = comparedModel({timed("disc", 1000, "chan", {})}, {timed("disc", 1000, "chan", {})});
+    counted.times = false;
+    counted.counts = true;
+    counted.cells[0].now.counts = {true, 0, 0, 0, 0, 110, ""};
+    counted.cells[0].old.counts = {true, 0, 0, 0, 0, 100, ""};
     const std::vector<Case> cases = {
         {"a plain run", plainRun(1), {"### disc", "`chan` 100 us +-", "**WRONG** disc, 1000 points, `boost`"}},
+        {"a baseline run of counts alone", counted, {"by counts (est_cycles) 1 slower, 0 faster, 0 the same.", "1.1000 slower"}},
         {"a baseline run", compared, {"| `chan` | 2.000", "| slower | 1 |", "`copy` (the control) | 1.000", "| disc | 1000 | `chan` |"}},
     };
     for (const Case& c : cases) {
         const std::string text = markdownSummary(c.model);
+        if (!c.model.times) {
+            EXPECT_EQ(text.find("by time"), std::string::npos) << c.name << ": no times\n" << text;
+        }
         for (const std::string& said : c.says) EXPECT_NE(text.find(said), std::string::npos) << c.name << ": " << said << "\n" << text;
         std::istringstream lines(text);
         std::size_t columns = 0;

@@ -53,8 +53,9 @@ std::string fastestTables(const RunModel& model) {
 
 // The verdicts of a comparison: each entry's geometric mean, then the cells called slower or faster.
 std::string verdictTables(const RunModel& model) {
-    std::string text = "### New / old, geometric mean per entry\n\n| entry | new / old | verdict | cells |\n|---|---:|---|---:|\n";
-    for (const std::string& entry : model.entries) {
+    std::string text;
+    if (model.times) text += "### New / old, geometric mean per entry\n\n| entry | new / old | verdict | cells |\n|---|---:|---|---:|\n";
+    for (const std::string& entry : model.times ? model.entries : std::vector<std::string>{}) {
         const MeanChange mean = meanChange(model, entry);
         if (!mean.have) continue;
         text += "| `" + entry + "`" + (entry == model.control ? " (the control)" : "") + " | " +
@@ -62,13 +63,17 @@ std::string verdictTables(const RunModel& model) {
                 std::to_string(mean.cells) + " |\n";
     }
     const VerdictCounts times = timeVerdicts(model), counts = countVerdicts(model);
-    text += "\n" + std::to_string(times.slower) + " cells slower, " + std::to_string(times.faster) + " faster, " +
-            std::to_string(times.same) + " the same by time";
-    if (model.counts) {
-        text += "; by counts (est_cycles): " + std::to_string(counts.slower) + " slower, " + std::to_string(counts.faster) +
-                " faster, " + std::to_string(counts.same) + " the same";
+    std::vector<std::string> tallies;
+    if (model.times) {
+        tallies.push_back("by time " + std::to_string(times.slower) + " cells slower, " + std::to_string(times.faster) +
+                          " faster, " + std::to_string(times.same) + " the same");
     }
-    text += ".\n\n";
+    if (model.counts) {
+        tallies.push_back("by counts (est_cycles) " + std::to_string(counts.slower) + " slower, " +
+                          std::to_string(counts.faster) + " faster, " + std::to_string(counts.same) + " the same");
+    }
+    text += (model.times ? "\n" : "") + (tallies.empty() ? std::string() : tallies.front()) +
+            (tallies.size() > 1 ? "; " + tallies.back() : "") + ".\n\n";
     std::string cells;
     for (const CellRecord& cell : model.cells) {
         const TimeChange time = timeChange(cell, model.verdictLevel, model.minChange);
