@@ -47,6 +47,9 @@ class Runner {
     virtual bool timedExecution(double& seconds, long& calls) { return (void)seconds, (void)calls, false; }
     // How such a runner's figures are timed, once it has run: "" for the others.
     virtual std::string timing() const { return ""; }
+    // Shell words that each later execution of such a runner's program runs under (Callgrind's,
+    // for a counted call, its process tree counted whole); "" for none. The others ignore it.
+    virtual void runUnder(const std::string& launcher) { (void)launcher; }
 };
 
 // What an entry returns when it is not a hull at all: a count larger than n, output that is not a

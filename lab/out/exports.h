@@ -58,6 +58,11 @@ std::string tsvHeader(bool compared);
 // baseline the baseline's figures, the ratio, its interval and the verdicts. O(row x runs).
 std::string tsvRow(const RunModel& model, const ResultRow& row);
 
+// With a baseline, the TSV's last lines: "# mean: ENTRY\tRATIO\tLO\tHI\tVERDICT\tCELLS" for each
+// entry with a compared cell, then "all cells" (its verdict "-": no single verdict), each the
+// geometric mean of new / old with the interval of the rounds' means (meanChange). O(cells x rounds).
+std::string tsvMeans(const RunModel& model);
+
 // `text` as a JSON string, quotes included: ", \ and control characters escaped. O(length).
 std::string jsonString(const std::string& text);
 

@@ -521,6 +521,7 @@ void Report::printGrowth() {
 
 void Report::finish() {
     clearProgress();
+    if (compared_ && measureTimes_ && tsvFd_ >= 0) writeWhole(tsvFd_, tsvMeans(model_));
     if (compared_ && tables_) printMeans();
     if (compared_ && tables_ && measureCounts_) printCountVerdicts();
     if (!compared_ && tables_ && measureCounts_ && measureTimes_) printCountsAgainstTimes();

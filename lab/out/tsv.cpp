@@ -74,6 +74,22 @@ std::string tsvLine(const RunModel& model, const CellRecord& cell, const std::st
 
 }  // namespace
 
+std::string tsvMeans(const RunModel& model) {
+    std::string lines;
+    auto line = [&](const std::string& name, const MeanChange& mean, const char* verdict) {
+        if (!mean.have) return;
+        lines += "# mean: " + name + '\t' + format("%.6f", mean.ratio) + '\t' + (mean.lo > 0 ? format("%.6f", mean.lo) : "-") +
+                 '\t' + (mean.lo > 0 ? format("%.6f", mean.hi) : "-") + '\t' + verdict + '\t' +
+                 std::to_string(mean.cells) + '\n';
+    };
+    for (const std::string& entry : model.entries) {
+        const MeanChange mean = meanChange(model, entry);
+        line(entry, mean, mean.verdict);
+    }
+    line("all cells", meanChange(model, ""), "-");
+    return lines;
+}
+
 std::string tsvRow(const RunModel& model, const ResultRow& row) {
     const Leader any = model.times ? leaderOf(row, racing) : Leader{};
     const Leader library = model.times ? leaderOf(row, libraryEntry) : Leader{};

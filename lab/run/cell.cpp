@@ -296,13 +296,13 @@ void timeCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runne
 // all along. A program's executions are counted whole by the launcher, each a call.
 void countCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runners, CellResult& result) {
     runners.front()->call();
-    if (!plan.countLauncher.empty()) setProgramLauncher(plan.countLauncher);
     for (std::unique_ptr<Runner>& runner : runners) {
+        runner->runUnder(plan.countLauncher);
         CALLGRIND_TOGGLE_COLLECT;
         runner->call();
         CALLGRIND_TOGGLE_COLLECT;
+        runner->runUnder("");
     }
-    setProgramLauncher("");
     result.countedCalls = long(runners.size());
 }
 

@@ -79,8 +79,9 @@ int judgeMain(int argc, char** argv) {
     // hull-lab --judge WORD INDEX FILES
     if (argc < 5) return kFailed;
     try {
-        setProgramFiles(argv[4]);
-        const Algorithm algorithm = userAlgorithm(entryFromWord(argv[2]));
+        UserEntry entry = entryFromWord(argv[2]);
+        entry.filesDir = argv[4];
+        const Algorithm algorithm = userAlgorithm(entry);
         const HardInput& input = hardInputs().at(std::size_t(std::atoi(argv[3])));
         std::string wrong;
         try {

@@ -61,13 +61,16 @@ int cellMain(int argc, char** argv) {
     CellPlan plan;
     try {
         plan = planOfWords(std::vector<std::string>(argv + std::min(argc, 2), argv + argc));
-        if (!plan.entry.empty()) addAlgorithms({userAlgorithm(entryFromWord(plan.entry))});
+        if (!plan.entry.empty()) {
+            UserEntry entry = entryFromWord(plan.entry);
+            if (!plan.filesDir.empty()) entry.filesDir = plan.filesDir;
+            addAlgorithms({userAlgorithm(entry)});
+        }
     } catch (const std::exception& e) {
         std::fputs(reportLine(ReportKey::Error, e.what()).c_str(), stdout);
         return kFailed;
     }
     if (plan.threads > 0) setEntryThreads(plan.threads);
-    if (!plan.filesDir.empty()) setProgramFiles(plan.filesDir);
     const Algorithm* algorithm = findAlgorithm(plan.algorithm);
     if (algorithm == nullptr) return kFailed;
     rusage start{};  // the program and its libraries, before the cell: what does not grow with n

@@ -28,20 +28,9 @@ namespace lab {
 
 namespace {
 
-std::string& programFiles() {
-    static std::string dir = "/tmp";
-    return dir;
-}
-
-// The shell words before every execution (setProgramLauncher), or "".
-std::string& programLauncher() {
-    static std::string words;
-    return words;
-}
-
 // A point set's file in the run's folder, named by a 64-bit FNV-1a hash of its points, and written
 // (to a temporary name, then renamed) only when no program of the run has written it yet.
-std::string pointFileFor(const std::vector<Point>& points) {
+std::string pointFileFor(const std::string& dir, const std::vector<Point>& points) {
     std::uint64_t hash = 0xcbf29ce484222325ull;
     for (const Point& p : points) {
         for (std::int64_t v : {p.x, p.y}) {
@@ -50,7 +39,7 @@ std::string pointFileFor(const std::vector<Point>& points) {
     }
     char name[64];
     std::snprintf(name, sizeof name, "/points-%zu-%016llx.txt", points.size(), (unsigned long long)hash);
-    const std::string path = programFiles() + name;
+    const std::string path = dir + name;
     struct stat info {};
     if (stat(path.c_str(), &info) == 0) return path;
     const std::string temporary = path + ".part" + std::to_string(getpid());
@@ -82,13 +71,13 @@ struct Execution {
     double seconds = 0;  // wall time, start to exit
 };
 
-// Runs the command on `file` with HULL_LAB_ROUNDS=rounds; both outputs read as they come.
-Execution execute(const std::string& command, const std::string& file, int rounds) {
+// Runs the command on `file` with HULL_LAB_ROUNDS=rounds, under the `launcher`'s words where
+// there are some; both outputs read as they come.
+Execution execute(const std::string& command, const std::string& file, int rounds, const std::string& launcher) {
     int outPipe[2], errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
-    const std::string& launcher = programLauncher();
     const std::string line = launcher.empty() ? command + " " + shellQuoted(file)
                                               : launcher + " /bin/sh -c " + shellQuoted(command + " " + shellQuoted(file));
     const std::string roundsText = std::to_string(rounds);
@@ -195,13 +184,15 @@ Learned& learnedFor(const std::string& command) {
 // A program on one point set.
 class ProgramRunner : public Runner {
   public:
-    ProgramRunner(std::string command, const std::vector<Point>& points)
-        : command_(std::move(command)), file_(pointFileFor(points)), learned_(learnedFor(command_)) {}
+    ProgramRunner(std::string command, const std::string& filesDir, const std::vector<Point>& points)
+        : command_(std::move(command)), file_(pointFileFor(filesDir, points)), learned_(learnedFor(command_)) {}
 
-    void call() override { learn(execute(command_, file_, 1), 1); }
+    void call() override { learn(execute(command_, file_, 1, launcher_), 1); }
+
+    void runUnder(const std::string& launcher) override { launcher_ = launcher; }
 
     std::vector<reference::Pt> hull() override {
-        const Execution e = execute(command_, file_, 1);
+        const Execution e = execute(command_, file_, 1, launcher_);
         learn(e, 1);
         std::vector<reference::Pt> result;
         // Point lines only (blank and "#" lines aside): no header, nothing else.
@@ -230,7 +221,7 @@ class ProgramRunner : public Runner {
     bool timedExecution(double& seconds, long& calls) override {
         constexpr double kExecutionSeconds = 0.1;
         const int rounds = learned_.selfTimed ? int(std::clamp(std::ceil(kExecutionSeconds / std::max(learned_.roundSeconds, 1e-9)), 1.0, 1000.0)) : 1;
-        const Execution e = execute(command_, file_, rounds);
+        const Execution e = execute(command_, file_, rounds, launcher_);
         learn(e, rounds);
         if (learned_.selfTimed) {
             const std::vector<double> times = roundTimes(e.err);
@@ -262,14 +253,12 @@ class ProgramRunner : public Runner {
     }
 
     std::string command_, file_;
+    std::string launcher_;  // runUnder's words, or ""
     Learned& learned_;
 };
 
 }  // namespace
 
-void setProgramFiles(const std::string& dir) { programFiles() = dir; }
-
-void setProgramLauncher(const std::string& words) { programLauncher() = words; }
 
 std::string programProblem(const std::string& command) {
     std::istringstream words(command);
@@ -317,7 +306,7 @@ UserEntry programEntry(const std::string& command, const std::vector<std::string
 }
 
 std::unique_ptr<Runner> prepareProgram(const UserEntry& entry, const std::vector<Point>& points) {
-    return std::make_unique<ProgramRunner>(entry.command, points);
+    return std::make_unique<ProgramRunner>(entry.command, entry.filesDir, points);
 }
 
 }  // namespace lab

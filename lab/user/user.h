@@ -20,6 +20,10 @@ struct UserEntry {
     std::string symbol;   // the plugin's function
     bool f64 = false;     // it takes doubles
     std::string command;  // the program's command
+    // Where a program finds the point files it is run on: the run's folder, one file per point set,
+    // named by a hash of its points and shared by every program, round and cell that takes that
+    // set. Not part of the entry's word: each process is told it with its plan.
+    std::string filesDir = "/tmp";
 };
 
 // An entry that cannot be taken (a library that cannot be loaded, a symbol it lacks): one line.
@@ -49,13 +53,5 @@ Algorithm userAlgorithm(const UserEntry& entry);
 // that is not one). O(length).
 std::string entryWord(const UserEntry& entry);
 UserEntry entryFromWord(const std::string& word);
-
-// The folder where programs find the point files they are run on, one file per point set, named
-// by a hash of its points and shared by every program, round and cell that takes that set.
-void setProgramFiles(const std::string& dir);
-
-// Shell words put before every execution of a program from now on ("" for none): the counting
-// process runs each under Valgrind this way, the program's whole process tree counted.
-void setProgramLauncher(const std::string& words);
 
 }  // namespace lab

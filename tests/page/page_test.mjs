@@ -211,6 +211,13 @@ const cases = [
     expect(means.includes("all cells together") && means.some((m) => m.startsWith("copy")), `baseline: means for ${means.join(", ")}`);
     const together = await page.$$eval("table.means tr", (rs) => rs.filter((r) => r.cells[0].textContent === "all cells together").map((r) => r.cells[3].textContent));
     expect(together.length === 1 && together[0] === "no single verdict", `baseline: the mean of all cells is no verdict: ${together}`);
+    // The means are the lab's: its "# mean:" lines, verdicts and cells as it called them.
+    const tsvMeans = fs.readFileSync(path.join(work, "baseline.tsv"), "utf8").split("\n").filter((l) => l.startsWith("# mean: "))
+      .map((l) => l.slice(8).split("\t")).filter((m) => m[0] !== "all cells");
+    const shownMeans = await page.$$eval("table.means tr", (rs) => rs.slice(1).map((r) => [r.cells[0].textContent, r.cells[3].textContent, r.cells[4].textContent]));
+    expect(tsvMeans.length > 0 && tsvMeans.every(([name, , , , verdict, n]) =>
+      shownMeans.some(([shown, v, c]) => shown.startsWith(name) && v === verdict && c === n)),
+      `baseline: the page's means ${JSON.stringify(shownMeans)} are the TSV's ${JSON.stringify(tsvMeans)}`);
   }],
   ["old: a TSV without runs or intervals still draws", "old", async (page, cells) => {
     const shown = await panelLines(page);

@@ -278,12 +278,25 @@
         el("td", {}, m.lo == null ? "-" : fmtRatio(m.lo) + " to " + fmtRatio(m.hi)), el("td", {class: "verdict"}, verdict),
         el("td", {}, String(cells.length))));
     };
+    // The lab's own means where the TSV has them ("# mean:" lines); a TSV written before them: here.
+    const lab = new Map((data.means || []).map(([name, point, lo, hi, verdict, cells]) =>
+      [name, {point: Number(point), lo: lo === "-" ? null : Number(lo), hi: hi === "-" ? null : Number(hi), verdict, cells: Number(cells)}]));
+    const row = (name, m, verdict, cells) => table.append(el("tr", {class: "verdict-" + verdict},
+      el("td", {}, name), el("td", {}, fmtRatio(m.point)),
+      el("td", {}, m.lo == null ? "-" : fmtRatio(m.lo) + " to " + fmtRatio(m.hi)), el("td", {class: "verdict"}, verdict),
+      el("td", {}, String(cells))));
     for (const e of data.entries) {
+      const note = e.control ? " (the control)" : "";
+      if (lab.size) {
+        if (lab.has(e.name)) row(e.name + note, lab.get(e.name), lab.get(e.name).verdict, lab.get(e.name).cells);
+        continue;
+      }
       const cells = compared.filter((c) => c.algorithm === e.name);
-      if (cells.length) line(e.name, cells, e.control ? " (the control)" : "");
+      if (cells.length) line(e.name, cells, note);
     }
     // The mean of every cell is not a verdict on any entry: it says how the run moved as a whole.
-    if (compared.length) line("all cells together", compared, "", false);
+    if (lab.has("all cells")) row("all cells together", lab.get("all cells"), "no single verdict", lab.get("all cells").cells);
+    else if (compared.length && !lab.size) line("all cells together", compared, "", false);
     const counts = ["slower", "faster", "same"].map((v) => compared.filter((c) => c.verdict === v).length);
     root.append(el("h2", {}, "Geometric mean of new / old"),
       el("p", {class: "what"}, `Cells: ${counts[0]} slower, ${counts[1]} faster, ${counts[2]} the same, as the run called them ` +
