@@ -2,11 +2,25 @@
 
 #include <time.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "lab.h"
 
 namespace lab {
+
+std::string firstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+std::string formatted(const char* pattern, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
 
 double wallSeconds() {
     timespec now{};

@@ -183,6 +183,14 @@ bool writePointFile(const std::string& path, const std::vector<Point>& points);
 // A file name made of `text`: letters, digits, '-', '_' and '.', the rest as '_'.
 std::string fileNamePart(const std::string& text);
 
+// ---- Small words -------------------------------------------------------------------------------
+
+// The first line of a file, without its newline; "" when it cannot be read. O(line).
+std::string firstLine(const std::string& path);
+
+// `value` printed by the printf pattern (one double): "%.3g", "%.6e". O(1).
+std::string formatted(const char* pattern, double value);
+
 // ---- The clock -----------------------------------------------------------------------------------
 
 // The wall clock's seconds (CLOCK_MONOTONIC): a process's deadline, and the timing of the entries

@@ -21,14 +21,6 @@ namespace lab {
 
 namespace {
 
-// The first line of a file, or "".
-std::string firstLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 // The value of a "name : value" line of /proc/cpuinfo or /proc/meminfo, or "".
 std::string procValue(const std::string& path, const std::string& name) {
     std::ifstream in(path);

@@ -14,13 +14,6 @@ namespace lab {
 
 namespace {
 
-std::string firstLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 // "32K", "1024K", "32M" as bytes; 0 when it is none of these.
 long long cacheBytes(const std::string& text) {
     char unit = '\0';

@@ -10,12 +10,6 @@ namespace lab {
 
 namespace {
 
-std::string fixed(const char* pattern, double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
 // "`entry` 0.742 ms +-9%" and why it is not sure, or "-" for no leader.
 std::string leaderText(const Leader& leader) {
     if (leader.cell == nullptr) return "-";
@@ -59,7 +53,7 @@ std::string verdictTables(const RunModel& model) {
         const MeanChange mean = meanChange(model, entry);
         if (!mean.have) continue;
         text += "| `" + entry + "`" + (entry == model.control ? " (the control)" : "") + " | " +
-                withInterval(fixed("%.3f", mean.ratio), mean.ratio, mean.lo, mean.hi) + " | " + mean.verdict + " | " +
+                withInterval(formatted("%.3f", mean.ratio), mean.ratio, mean.lo, mean.hi) + " | " + mean.verdict + " | " +
                 std::to_string(mean.cells) + " |\n";
     }
     const VerdictCounts times = timeVerdicts(model), counts = countVerdicts(model);
@@ -82,8 +76,8 @@ std::string verdictTables(const RunModel& model) {
         if (timeWord != "slower" && timeWord != "faster" && countWord != "slower" && countWord != "faster") continue;
         const Outcome& o = cell.now;
         cells += "| " + o.shape + " | " + std::to_string(o.n) + " | `" + o.algorithm + "` | " +
-                 (time.have ? withInterval(fixed("%.3f", time.ratio), time.ratio, time.lo, time.hi) + " " + timeWord : "-") +
-                 " | " + (count.have ? fixed("%.4f", count.ratio) + " " + countWord : "-") + " |\n";
+                 (time.have ? withInterval(formatted("%.3f", time.ratio), time.ratio, time.lo, time.hi) + " " + timeWord : "-") +
+                 " | " + (count.have ? formatted("%.4f", count.ratio) + " " + countWord : "-") + " |\n";
     }
     if (!cells.empty()) {
         text += "### Cells called slower or faster\n\n| shape | n | entry | time new / old | est_cycles new / old |\n"

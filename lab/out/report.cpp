@@ -26,12 +26,6 @@ namespace lab {
 
 namespace {
 
-std::string format(const char* pattern, double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
 std::string pad(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
@@ -145,7 +139,7 @@ void Report::beginShape(const Shape& shape) {
     if (compared_ && !measureTimes_) {
         std::cout << shape.name << ": " << shape.growth << '\n'
                   << "C: est_cycles of a call, this build's over the baseline's, one counting process each (Callgrind);\n"
-                  << "slower, faster: the change is at least " << format("%g", 100 * countMinChange_)
+                  << "slower, faster: the change is at least " << formatted("%g", 100 * countMinChange_)
                   << "% and beyond the counts' noise; h: corners of the first set's hull\n"
                   << pad("n", 9) << pad("h", 9);
         for (const std::string& name : algorithms_) std::cout << pad(name, columnWidth(name) + 8);
@@ -156,10 +150,10 @@ void Report::beginShape(const Shape& shape) {
         std::cout << shape.name << ": " << shape.growth << '\n'
                   << "new / old: this build's seconds per call over the baseline's, run by run in the same round (A B B A),\n"
                   << "the median of the ratios +- their 95% interval; slower, faster: the change is at least "
-                  << format("%g", 100 * minChange_) << "% and the\ninterval at 1 - " << format("%.2g", 1 - model_.verdictLevel)
+                  << formatted("%g", 100 * minChange_) << "% and the\ninterval at 1 - " << formatted("%.2g", 1 - model_.verdictLevel)
                   << " (5% over the run's cells and the looks at each) excludes 1; h: corners of the first set's hull\n"
                   << (measureCounts_ ? "| C: est_cycles new / old, one count each; slower, faster: the change is at least " +
-                                           format("%g", 100 * countMinChange_) + "% and beyond the counts' noise\n"
+                                           formatted("%g", 100 * countMinChange_) + "% and beyond the counts' noise\n"
                                      : "")
                   << pad("n", 9) << pad("h", 9);
         for (const std::string& name : algorithms_) std::cout << pad(name, comparedWidth(name, measureCounts_));
@@ -193,7 +187,7 @@ void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total,
                               : job == Job::Check ? "checking"
                                                   : "round " + std::to_string(round + 1) + '/' + std::to_string(rounds);
     std::cerr << "\r\033[K[" << done + 1 << '/' << total << ", " << stage << "] " << plan.shape
-              << ' ' << plan.n << ' ' << plan.algorithm << " (" << format("%.0f", wallSeconds() - started_) << " s elapsed)"
+              << ' ' << plan.n << ' ' << plan.algorithm << " (" << formatted("%.0f", wallSeconds() - started_) << " s elapsed)"
               << std::flush;
     progressShown_ = true;
 }
@@ -239,7 +233,7 @@ void Report::printCountTables() {
                 std::string text;
                 for (const Outcome& o : row) {
                     if (o.algorithm != name) continue;
-                    text = o.counts.have ? format("%.4g", o.counts.*field / double(std::max<std::int64_t>(o.n, 1)))
+                    text = o.counts.have ? formatted("%.4g", o.counts.*field / double(std::max<std::int64_t>(o.n, 1)))
                            : o.status == Status::Ok ? "-" : o.status == Status::Skipped ? "not run" : statusWord(o.status);
                 }
                 std::cout << pad(text, columnWidth(name));
@@ -269,7 +263,7 @@ std::string Report::countText(const CellRecord& cell) {
         return now.status == Status::Ok ? "| C -" : "";
     }
     const std::string verdict = change.verdict;
-    return "| C " + format("%.4f", change.ratio) + (verdict == "same" ? "" : " " + verdict);
+    return "| C " + formatted("%.4f", change.ratio) + (verdict == "same" ? "" : " " + verdict);
 }
 
 // The count verdicts of a compared run, together, with the noise they were judged against.
@@ -278,8 +272,8 @@ void Report::printCountVerdicts() {
     const int cells = verdicts.slower + verdicts.faster + verdicts.same;
     std::cout << "Counts (est_cycles, new / old, one counting process each): " << cells << " cells: " << verdicts.slower
               << " slower, " << verdicts.faster << " faster, " << verdicts.same << " the same; a verdict needs a change of "
-              << format("%g", 100 * countMinChange_) << "% and more than the counts' noise, "
-              << format("%.2g", 100 * model_.countNoise) << "% (the largest difference between two counts of one cell of this build,"
+              << formatted("%g", 100 * countMinChange_) << "% and more than the counts' noise, "
+              << formatted("%.2g", 100 * model_.countNoise) << "% (the largest difference between two counts of one cell of this build,"
               << " each table's first size counted twice)\n"
               << std::flush;
 }
@@ -292,7 +286,7 @@ void Report::printCountsAgainstTimes() {
     std::vector<double> cycles, ns;
     for (const Paired& p : paired_) cycles.push_back(p.cyclesPerPoint), ns.push_back(p.nsPerPoint);
     std::cout << "Counts against times: Spearman's rank correlation of est_cycles per point and ns per point, "
-              << format("%.3f", rankCorrelation(cycles, ns)) << " over " << paired_.size() << " cells\n";
+              << formatted("%.3f", rankCorrelation(cycles, ns)) << " over " << paired_.size() << " cells\n";
     std::vector<Paired> order = paired_;
     std::sort(order.begin(), order.end(), [](const Paired& a, const Paired& b) {
         return a.nsPerPoint / a.cyclesPerPoint > b.nsPerPoint / b.cyclesPerPoint;
@@ -300,11 +294,11 @@ void Report::printCountsAgainstTimes() {
     std::vector<double> perCycle;
     for (const Paired& p : order) perCycle.push_back(p.nsPerPoint / p.cyclesPerPoint);
     const double typical = medianOf(perCycle);
-    std::cout << "ns per estimated cycle: median " << format("%.3g", typical) << "; where times and counts part most:\n";
+    std::cout << "ns per estimated cycle: median " << formatted("%.3g", typical) << "; where times and counts part most:\n";
     const std::size_t shown = std::min<std::size_t>(3, order.size() / 2);
     auto line = [&](const Paired& p) {
-        std::cout << "  " << std::left << std::setw(44) << p.cell << std::right << format("%8.3g", p.nsPerPoint) << " ns, "
-                  << format("%8.3g", p.cyclesPerPoint) << " est. cycles a point: " << format("%.2f", p.nsPerPoint / p.cyclesPerPoint / typical)
+        std::cout << "  " << std::left << std::setw(44) << p.cell << std::right << formatted("%8.3g", p.nsPerPoint) << " ns, "
+                  << formatted("%8.3g", p.cyclesPerPoint) << " est. cycles a point: " << formatted("%.2f", p.nsPerPoint / p.cyclesPerPoint / typical)
                   << "x the median\n";
     };
     for (std::size_t i = 0; i < shown; ++i) line(order[i]);
@@ -367,14 +361,14 @@ void Report::endRow() {
                         pairedRatio(o.runs, base->runs, ratio, lo, hi);
                         text = withInterval(timesText(ratio), ratio, lo, hi);
                     } else {
-                        text = withInterval(format("%.2e", o.median), o.median, o.lo, o.hi);
+                        text = withInterval(formatted("%.2e", o.median), o.median, o.lo, o.hi);
                     }
                     break;
                 case Status::Wrong: text = "WRONG"; break;
                 case Status::Refused: text = "refused"; break;
                 case Status::Skipped:
                     if (o.median > 0) {
-                        text = "skip " + format("%.0e", o.median);
+                        text = "skip " + formatted("%.0e", o.median);
                         skipped_ = true;
                     } else {  // not predicted: skipped for what the note says
                         text = "not run";
@@ -408,7 +402,7 @@ void Report::endComparedRow() {
         const TimeChange change = timeChange(*cell, model_.verdictLevel, minChange_);
         if (change.have) {
             const std::string verdict = change.verdict;
-            text = withInterval(format("%.3f", change.ratio), change.ratio, change.lo, change.hi) +
+            text = withInterval(formatted("%.3f", change.ratio), change.ratio, change.lo, change.hi) +
                    (verdict == "same" ? "" : " " + verdict);
         } else if (now->status != Status::Ok || measureTimes_) {
             text = now->status == Status::Skipped ? "not run" : statusWord(now->status);
@@ -433,13 +427,13 @@ void Report::printMeans() {
         const MeanChange mean = meanChange(model_, name);
         if (!mean.have) continue;
         std::cout << "  " << std::left << std::setw(36) << name << std::right
-                  << withInterval(format("%.3f", mean.ratio), mean.ratio, mean.lo, mean.hi) << "  " << mean.verdict << " ("
+                  << withInterval(formatted("%.3f", mean.ratio), mean.ratio, mean.lo, mean.hi) << "  " << mean.verdict << " ("
                   << mean.cells << (mean.cells == 1 ? " cell)" : " cells)") << (name == control_ ? ", the control" : "") << '\n';
     }
     // Every cell's mean is not a verdict on any entry: it says how the run moved as a whole.
     if (const MeanChange all = meanChange(model_, ""); all.have) {
         const VerdictCounts verdicts = timeVerdicts(model_);
-        std::cout << "all cells together: " << withInterval(format("%.3f", all.ratio), all.ratio, all.lo, all.hi)
+        std::cout << "all cells together: " << withInterval(formatted("%.3f", all.ratio), all.ratio, all.lo, all.hi)
                   << ", no single verdict (" << all.cells << " cells: " << verdicts.slower << " slower, " << verdicts.faster
                   << " faster, " << verdicts.same << " the same)\n";
     }
@@ -448,11 +442,11 @@ void Report::printMeans() {
         const double moved = control.ratio - 1;
         if (std::fabs(moved) >= minChange_) {
             std::cout << "***WARNING*** the control " << control_ << ", whose code the two builds share, moved by "
-                      << format("%+.1f", 100 * moved) << "% between their runs: the machine moved, and these "
+                      << formatted("%+.1f", 100 * moved) << "% between their runs: the machine moved, and these "
                       << "verdicts are not to be trusted\n";
         } else {
             std::cout << "the control " << control_ << ", whose code the two builds share, moved by "
-                      << format("%+.1f", 100 * moved) << "%: within " << format("%g", 100 * minChange_) << "%\n";
+                      << formatted("%+.1f", 100 * moved) << "%: within " << formatted("%g", 100 * minChange_) << "%\n";
         }
     }
     std::cout << std::flush;
@@ -466,7 +460,7 @@ void Report::endShape() {
     }
     if (skipped_) {
         std::cout << "(skip P: not run; predicted P seconds per call, and " << runs_ << " timed calls, " << runs_ - 1
-                  << " untimed and the check's calls are over the budget of " << format("%g", budget_)
+                  << " untimed and the check's calls are over the budget of " << formatted("%g", budget_)
                   << " s per cell)\n";
     }
     skipped_ = false;
@@ -501,7 +495,7 @@ void Report::printGrowth() {
         const auto& figures = growth_[name];
         double exponent = 0;
         if (!fitGrowth(figures, exponent)) continue;
-        std::string part = name + " ~ n^" + format("%.2f", exponent);
+        std::string part = name + " ~ n^" + formatted("%.2f", exponent);
         if (std::make_pair(figures.front().first, figures.back().first) != common) {
             part += " (" + std::to_string(figures.front().first) + " to " + std::to_string(figures.back().first) + ")";
         }

@@ -10,16 +10,10 @@ namespace lab {
 
 namespace {
 
-std::string format(const char* pattern, double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
 // Figures comma-separated, "-" for none.
 std::string list(const std::vector<double>& values) {
     std::string text;
-    for (double v : values) text += (text.empty() ? "" : ",") + format("%.6e", v);
+    for (double v : values) text += (text.empty() ? "" : ",") + formatted("%.6e", v);
     return text.empty() ? "-" : text;
 }
 
@@ -45,31 +39,31 @@ std::string sureWords(const Leader& leader) {
 std::string tsvLine(const RunModel& model, const CellRecord& cell, const std::string& fastest, const std::string& sure) {
     const Outcome& o = cell.now;
     const bool timed = model.times && (o.status == Status::Ok || o.status == Status::Wrong);
-    auto value = [&](double v) { return timed ? format("%.6e", v) : std::string("-"); };
+    auto value = [&](double v) { return timed ? formatted("%.6e", v) : std::string("-"); };
     std::string note = o.note;
     if (!o.counts.why.empty()) note += (note.empty() ? "" : "; ") + ("not counted: " + o.counts.why);
     for (char& c : note) c = c == '\t' || c == '\n' ? ' ' : c;
     const Counts& c = o.counts;
     const std::string counts = !c.have ? "\t\t\t\t"
-                                       : format("%.1f", c.instructions) + '\t' + format("%.1f", c.l1Misses) + '\t' +
-                                             format("%.1f", c.llMisses) + '\t' + format("%.1f", c.branchMisses) + '\t' +
-                                             format("%.1f", c.estCycles);
+                                       : formatted("%.1f", c.instructions) + '\t' + formatted("%.1f", c.l1Misses) + '\t' +
+                                             formatted("%.1f", c.llMisses) + '\t' + formatted("%.1f", c.branchMisses) + '\t' +
+                                             formatted("%.1f", c.estCycles);
     const bool interval = timed && o.lo > 0 && o.hi > 0;
     std::string line = o.shape + '\t' + std::to_string(o.n) + '\t' + (o.h >= 0 ? std::to_string(o.h) : "-") + '\t' +
                        o.algorithm + '\t' + value(o.median) + '\t' + value(o.min) + '\t' + value(o.max) + '\t' +
                        statusWord(o.status) + '\t' + note + '\t' + (timed ? list(o.runs) : "-") + '\t' +
-                       (interval ? format("%.6e", o.lo) : "-") + '\t' + (interval ? format("%.6e", o.hi) : "-") + '\t' +
+                       (interval ? formatted("%.6e", o.lo) : "-") + '\t' + (interval ? formatted("%.6e", o.hi) : "-") + '\t' +
                        counts + '\t' + fastest + '\t' + sure;
     if (!model.compared) return line + '\n';
     const Outcome& old = cell.old;
     const bool oldTimed = cell.compared && old.status == Status::Ok && model.times;
     const TimeChange time = timeChange(cell, model.verdictLevel, model.minChange);
     const CountChange count = model.counts ? countChange(cell, model.countMinChange) : CountChange{};
-    return line + '\t' + (oldTimed ? format("%.6e", old.median) : "-") + '\t' + (oldTimed ? list(old.runs) : "-") + '\t' +
-           (time.have ? format("%.6f", time.ratio) : "-") + '\t' + (time.have && time.lo > 0 ? format("%.6f", time.lo) : "-") +
-           '\t' + (time.have && time.lo > 0 ? format("%.6f", time.hi) : "-") + '\t' + time.verdict + '\t' +
-           (cell.compared && old.counts.have ? format("%.1f", old.counts.estCycles) : "-") + '\t' +
-           (count.have ? format("%.6f", count.ratio) : "-") + '\t' + count.verdict + '\n';
+    return line + '\t' + (oldTimed ? formatted("%.6e", old.median) : "-") + '\t' + (oldTimed ? list(old.runs) : "-") + '\t' +
+           (time.have ? formatted("%.6f", time.ratio) : "-") + '\t' + (time.have && time.lo > 0 ? formatted("%.6f", time.lo) : "-") +
+           '\t' + (time.have && time.lo > 0 ? formatted("%.6f", time.hi) : "-") + '\t' + time.verdict + '\t' +
+           (cell.compared && old.counts.have ? formatted("%.1f", old.counts.estCycles) : "-") + '\t' +
+           (count.have ? formatted("%.6f", count.ratio) : "-") + '\t' + count.verdict + '\n';
 }
 
 }  // namespace
@@ -78,8 +72,8 @@ std::string tsvMeans(const RunModel& model) {
     std::string lines;
     auto line = [&](const std::string& name, const MeanChange& mean, const char* verdict) {
         if (!mean.have) return;
-        lines += "# mean: " + name + '\t' + format("%.6f", mean.ratio) + '\t' + (mean.lo > 0 ? format("%.6f", mean.lo) : "-") +
-                 '\t' + (mean.lo > 0 ? format("%.6f", mean.hi) : "-") + '\t' + verdict + '\t' +
+        lines += "# mean: " + name + '\t' + formatted("%.6f", mean.ratio) + '\t' + (mean.lo > 0 ? formatted("%.6f", mean.lo) : "-") +
+                 '\t' + (mean.lo > 0 ? formatted("%.6f", mean.hi) : "-") + '\t' + verdict + '\t' +
                  std::to_string(mean.cells) + '\n';
     };
     for (const std::string& entry : model.entries) {

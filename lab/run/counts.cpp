@@ -26,13 +26,6 @@ const char* const kEstCyclesFormula = "est_cycles = L1 hits + 5 x LL hits + 35 x
 
 namespace {
 
-std::string readLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 // "32K" -> 32768.
 long sizeBytes(const std::string& text) {
     char* end = nullptr;
@@ -56,12 +49,12 @@ CacheModel machineCaches() {
     long line = 0;
     for (int index = 0; index < 8; ++index) {
         const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(index) + "/";
-        const std::string type = readLine(dir + "type");
+        const std::string type = firstLine(dir + "type");
         if (type.empty()) break;
-        const int level = std::atoi(readLine(dir + "level").c_str());
-        long size = sizeBytes(readLine(dir + "size"));
-        const long ways = std::atol(readLine(dir + "ways_of_associativity").c_str());
-        line = std::atol(readLine(dir + "coherency_line_size").c_str());
+        const int level = std::atoi(firstLine(dir + "level").c_str());
+        long size = sizeBytes(firstLine(dir + "size"));
+        const long ways = std::atol(firstLine(dir + "ways_of_associativity").c_str());
+        line = std::atol(firstLine(dir + "coherency_line_size").c_str());
         if (size <= 0 || ways <= 0 || line <= 0) continue;
         long sets = size / (ways * line), power = 1;
         while (power * 2 <= sets) power *= 2;
