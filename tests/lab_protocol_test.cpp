@@ -119,7 +119,9 @@ TEST(CellProtocol, AReportsLinesReadBackAndOtherOutputIsPassedOver) {
     const std::string text = reportLine(ReportKey::StartBytes, "1048576") + reportLine(ReportKey::Set, "3") +
                              "a plugin's own printf\n" + reportLine(ReportKey::H, "42") +
                              reportLine(ReportKey::Wrong, "a corner missing\non two lines") +
-                             reportLine(ReportKey::Time, "1.5e-03 1.6e-03 1.4e-03") + reportLine(ReportKey::Ok);
+                             reportLine(ReportKey::Time, "1.5e-03 1.6e-03 1.4e-03") + reportLine(ReportKey::Ok) +
+                             reportLine(ReportKey::Try, "6") + reportLine(ReportKey::Try, "7") +
+                             reportLine(ReportKey::Answer, "-1073741823;5 0;-2");
     const ProcessReport r = parseReport(text);
     EXPECT_EQ(r.startBytes, 1048576);
     EXPECT_EQ(r.lastSet, 3);
@@ -129,7 +131,11 @@ TEST(CellProtocol, AReportsLinesReadBackAndOtherOutputIsPassedOver) {
     EXPECT_EQ(r.times, (std::vector<double>{1.5e-3, 1.6e-3, 1.4e-3}));
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.failedSet, -1) << "not reported: its default";
-    for (const std::string& bad : {std::string("h many\n"), std::string("time 1e-3 soon\n"), std::string("set\n")}) {
+    EXPECT_EQ(r.lastTry, 7) << "the hunt's input a crash would be pinned on";
+    ASSERT_TRUE(r.answered);
+    EXPECT_EQ(r.answer, (std::vector<reference::Pt>{{-1073741823, 5}, {0, -2}}));
+    for (const std::string& bad : {std::string("h many\n"), std::string("time 1e-3 soon\n"), std::string("set\n"),
+                                   std::string("try next\n"), std::string("answer 1;2 3\n")}) {
         try {
             parseReport(bad);
             ADD_FAILURE() << bad << ": read without complaint";

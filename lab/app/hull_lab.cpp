@@ -38,6 +38,7 @@
 #include "results/analysis.h"
 #include "out/exports.h"
 #include "user/user.h"
+#include "hunt/hunt.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ void makeFilesDir(Run& run) {
     // The folder also holds the large rows' point sets, made once and read by every process.
     const bool large = !run.groups.empty() && std::any_of(options.sizes.begin(), options.sizes.end(),
                                                           [](std::int64_t n) { return n >= kSharedSetsFrom; });
-    if (!programs && !large && !options.measureCounts && std::count(options.inputs.begin(), options.inputs.end(), "-") == 0) return;
+    if (!programs && !large && !options.measureCounts && options.hunt == 0 && std::count(options.inputs.begin(), options.inputs.end(), "-") == 0) return;
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/hull-lab-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -243,6 +244,66 @@ int judgeEntries(const Run& run, std::vector<std::string>& verdicts, std::map<st
     return status;
 }
 
+// A word as the shell reads it back: as it is where it holds nothing the shell would take, else
+// in single quotes.
+std::string quoted(const std::string& word) {
+    if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_./:=,+") == std::string::npos) {
+        return word;
+    }
+    std::string text = "'";
+    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
+// The command that runs `entry` again on a point file (which follows it: "--input FILE"): the entry
+// alone, without the judge's inputs, on the file's own order, exiting 1 exactly when it fails.
+std::string againCommand(const Options& options, const Algorithm& entry) {
+    std::string text = "hull-lab";
+    for (const UserEntry& e : options.entries) {
+        if (e.name != entry.name) continue;
+        text += e.kind == UserEntry::Plugin ? " --plugin " + quoted(e.path + ":" + e.symbol) : " --program " + quoted(e.command);
+    }
+    text += " --algorithms " + (entry.origin == Origin::User ? std::string("yours") : entry.name + " --strict");
+    return text + " --no-judge --same-points --runs 1";
+}
+
+// The hunt, instead of the cells: each entry in turn, its lines printed as it ends. Returns 1 where
+// an entry of the user's failed (any entry with --strict); others' failures are findings.
+int runHunts(const Run& run) {
+    const Options& options = run.options;
+    HuntSettings settings;
+    settings.seconds = options.hunt;
+    settings.seed = options.seed;
+    settings.deadline = std::clamp(options.budget, 1.0, 10.0);
+    settings.shrinkSeconds = std::clamp(options.hunt, 5.0, 60.0);
+    settings.filesDir = run.filesDir;
+    settings.failuresDir = options.failuresDir;
+    settings.progress = isatty(STDERR_FILENO) != 0;
+    std::cout << "hull-lab hunt, seed " << options.seed << ": each entry " << formatted("%g", options.hunt)
+              << " s, every result checked against the exact hull; an input unanswered after "
+              << formatted("%g", settings.deadline) << " s is a hang; each kind of failure shrunk for at most "
+              << formatted("%g", settings.shrinkSeconds) << " s. Families of input, in turn:\n";
+    for (const Family& f : families()) std::cout << "  " << f.name << ": " << f.what << '\n';
+    std::cout << std::endl;
+    int status = 0;
+    std::size_t findings = 0;
+    for (const std::string& name : options.algorithms) {
+        const Algorithm& entry = *findAlgorithm(name);
+        const HuntResult result = hunt(entry, settings, &interrupted);
+        if (interrupted) break;
+        std::cout << huntLines(result, againCommand(options, entry)) << std::flush;
+        if (result.findings.empty() && result.error.empty()) continue;
+        if (entry.origin == Origin::User || options.strict) status = 1;
+        else findings += result.findings.size();
+    }
+    if (findings > 0) {
+        std::cerr << "hull-lab: " << findings << (findings == 1 ? " kind" : " kinds")
+                  << " of failure of entries not yours (named above) are findings: the exit status judges your entries"
+                  << " (--strict counts every failure)\n";
+    }
+    return status;
+}
+
 // With a baseline: the report compares, and the context names the baseline's build beside this
 // one's; a difference in what builds the code becomes a warning.
 void addBaseline(const Run& run, Report& report, std::vector<std::pair<std::string, std::string>>& context,
@@ -395,17 +456,24 @@ int closeRun(const Run& run, const Report& report) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "--cell") return cellMain(argc, argv);
     if (argc >= 2 && std::string(argv[1]) == "--judge") return judgeMain(argc, argv);
+    if (argc >= 2 && std::string(argv[1]) == "--hunt-worker") return huntWorkerMain(argc, argv);
     Run run;
     if (const int status = prepare(argc, argv, run); status >= 0) return status;
     catchSignals();
     const Options& options = run.options;
+    if (options.hunt > 0) {
+        const int status = runHunts(run);
+        std::filesystem::remove_all(run.filesDir);
+        if (interrupted) std::signal(interrupted, SIG_DFL), std::raise(interrupted);
+        return status;
+    }
     Report report(options.algorithms, options.runs, options.budget, run.tsvFd, setsWords(options), options.repeat == 0,
                   options.relative);
     report.setMeasure(options.measureTimes, options.measureCounts, options.countMinChange);
     std::vector<std::pair<std::string, std::string>> context = contextLines(run);
     std::vector<std::string> verdicts;
     std::map<std::string, std::string> notTimed;
-    int status = judgeEntries(run, verdicts, notTimed);
+    int status = options.noJudge ? 0 : judgeEntries(run, verdicts, notTimed);
     std::vector<std::string> warnings = contextWarnings(options.measureTimes);
     if (!options.baseline.empty()) addBaseline(run, report, context, warnings);
     report.begin(context, warnings, verdicts);

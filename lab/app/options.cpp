@@ -71,6 +71,7 @@ struct Given {
     std::map<std::string, std::string> values;  // by option name
     std::vector<std::string> plugins, programs;  // each option may be given again
     bool samePoints = false, heapDefaults = false, help = false, version = false, list = false, strict = false;
+    bool noJudge = false;
     std::string relative;
     const CLI::App* app = nullptr;
     bool has(const char* name) const { return app->count(name) > 0; }
@@ -103,6 +104,8 @@ void declareOptions(CLI::App& app, Given& g) {
         ->group(yours)->option_text("'COMMAND'")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     valueOption(app, g, yours, "--failures", "DIR", "hull-lab-failures", "where the points your entries failed on are written");
     app.add_flag("--strict", g.strict, "exit 1 on any WRONG, refused or crashed cell, not only your entries'")->group(yours);
+    valueOption(app, g, yours, "--hunt", "SECONDS", "", "search your entries (and --algorithms') for inputs they fail, each shrunk");
+    app.add_flag("--no-judge", g.noJudge, "run your entries on the cells without the judge's hard inputs first")->group(yours);
     const char* measure = "How to measure";
     valueOption(app, g, measure, "--measure", "WHAT", "times", "times, counts (Valgrind: instructions, misses) or times,counts");
     valueOption(app, g, measure, "--runs", "K", "3", "rounds: a process per cell and round (with --baseline: 4, then more)");
@@ -549,6 +552,30 @@ void takeBaselinePlugins(Given& g, Options& o, const std::vector<std::size_t>& p
     }
 }
 
+// --hunt: the seconds to hunt each entry, and the entries: the user's, and those --algorithms names.
+void takeHunt(Given& g, Options& o) {
+    o.noJudge = g.noJudge;
+    if (!g.has("--hunt")) return;
+    const std::string& text = g["--hunt"];
+    char* end = nullptr;
+    o.hunt = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(o.hunt) || o.hunt <= 0) {
+        throw BadArgument{"--hunt must be a number of seconds above 0, not \"" + text + "\""};
+    }
+    for (const char* other : {"--baseline", "--repeat-report", "--input", "--relative", "--tsv", "--json", "--bmf", "--markdown"}) {
+        if (g.has(other)) throw BadArgument{std::string("--hunt runs no cells: it cannot be given with ") + other};
+    }
+    if (!g.has("--algorithms")) o.algorithms.clear();
+    for (const UserEntry& e : o.entries) {
+        if (std::find(o.algorithms.begin(), o.algorithms.end(), e.name) == o.algorithms.end()) o.algorithms.push_back(e.name);
+    }
+    // A floor makes no hull: nothing to hunt.
+    o.algorithms.erase(std::remove_if(o.algorithms.begin(), o.algorithms.end(),
+                                      [](const std::string& name) { return findAlgorithm(name)->origin == Origin::Floor; }),
+                       o.algorithms.end());
+    if (o.algorithms.empty()) throw BadArgument{"--hunt needs an entry that makes a hull: --plugin, --program or --algorithms"};
+}
+
 // --budget, --seed and the outputs: --tsv, --write-points, --failures, each checked untouched.
 void takeBudgetAndOutputs(Given& g, Options& o) {
     if (g.has("--budget")) {
@@ -619,6 +646,7 @@ Options parseOptions(int argc, char** argv) {
         if (!why.empty()) throw BadArgument{"--baseline " + o.baseline + " " + why, false};
     }
     takeBudgetAndOutputs(given, o);
+    takeHunt(given, o);
     return o;
 }
 

@@ -75,6 +75,29 @@ const std::vector<HardInput>& hardInputs() {
     return list;
 }
 
+std::string verdictReport(const Algorithm& algorithm, const std::vector<Point>& points, bool withAnswer) {
+    std::string wrong, report;
+    std::vector<reference::Pt> answer;
+    try {
+        std::size_t corners = 0;
+        std::unique_ptr<Runner> runner = algorithm.prepare(points);
+        answer = runner->hull();
+        wrong = checkResult(algorithm, points, answer, corners);
+        if (!runner->timing().empty()) report += reportLine(ReportKey::Timing, runner->timing());
+    } catch (const Refused& refused) {
+        return report + reportLine(ReportKey::Refused, refused.what());
+    } catch (const WrongResult& notAHull) {
+        return report + reportLine(ReportKey::Wrong, notAHull.what());
+    }
+    if (wrong.empty()) return report + reportLine(ReportKey::Ok);
+    if (withAnswer && answer.size() <= kAnswerMost) {
+        std::string text;
+        for (const reference::Pt& p : answer) text += (text.empty() ? "" : " ") + reference::show(p);
+        report += reportLine(ReportKey::Answer, text);
+    }
+    return report + reportLine(ReportKey::Wrong, wrong);
+}
+
 int judgeMain(int argc, char** argv) {
     // hull-lab --judge WORD INDEX FILES
     if (argc < 5) return kFailed;
@@ -83,19 +106,7 @@ int judgeMain(int argc, char** argv) {
         entry.filesDir = argv[4];
         const Algorithm algorithm = userAlgorithm(entry);
         const HardInput& input = hardInputs().at(std::size_t(std::atoi(argv[3])));
-        std::string wrong;
-        try {
-            std::size_t corners = 0;
-            std::unique_ptr<Runner> runner = algorithm.prepare(input.points);
-            wrong = checkResult(algorithm, input.points, runner->hull(), corners);
-            if (!runner->timing().empty()) std::fputs(reportLine(ReportKey::Timing, runner->timing()).c_str(), stdout);
-        } catch (const Refused& refused) {
-            std::fputs(reportLine(ReportKey::Refused, refused.what()).c_str(), stdout);
-            return std::fflush(stdout) == 0 ? 0 : kFailed;
-        } catch (const WrongResult& notAHull) {
-            wrong = notAHull.what();
-        }
-        std::fputs((wrong.empty() ? reportLine(ReportKey::Ok) : reportLine(ReportKey::Wrong, wrong)).c_str(), stdout);
+        std::fputs(verdictReport(algorithm, input.points, false).c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : kFailed;
     } catch (const EntryCrashed& e) {
         std::fputs(reportLine(ReportKey::Crashed, e.what()).c_str(), stdout);

@@ -38,6 +38,13 @@ std::vector<Verdict> judge(const UserEntry& entry, double deadline, const std::s
 // the first failure; then a line for each other failure.
 std::string verdictLines(const UserEntry& entry, const std::vector<Verdict>& verdicts);
 
+// The verdict on one input, as the report's lines of a judge's process: "ok", or "wrong NOTE" (with
+// `withAnswer`, after an "answer" line with the entry's hull where it has at most kAnswerMost
+// points), or "refused NOTE"; a program's "timing" line first. Throws EntryCrashed where the entry
+// crashed in a way the process survives. O(the entry's call and the check).
+constexpr std::size_t kAnswerMost = 4096;
+std::string verdictReport(const Algorithm& algorithm, const std::vector<Point>& points, bool withAnswer);
+
 // The hidden `--judge WORD INDEX FILES` mode: the entry on one hard input. Returns the exit status.
 int judgeMain(int argc, char** argv);
 

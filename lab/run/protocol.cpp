@@ -91,7 +91,8 @@ const std::vector<Field>& fields() {
 // Each report key's word, in ReportKey's order.
 const char* const kReportWords[] = {"set",  "h",        "sets-checked", "call-seconds", "failed-set",
                                     "wrong", "refused", "start-bytes",  "counted-calls", "time",
-                                    "crashed", "overran", "error",      "ok",           "timing"};
+                                    "crashed", "overran", "error",      "ok",           "timing",
+                                    "try",     "answer"};
 
 }  // namespace
 
@@ -164,6 +165,18 @@ ProcessReport parseReport(const std::string& text) {
             case ReportKey::Error: r.error = value; break;
             case ReportKey::Ok: r.ok = true; break;
             case ReportKey::Timing: r.timing = value; break;
+            case ReportKey::Try: r.lastTry = whole(value, what); break;
+            case ReportKey::Answer: {
+                r.answered = true;
+                r.answer.clear();
+                std::istringstream points(value);
+                for (std::string point; points >> point;) {
+                    const std::size_t semicolon = point.find(';');
+                    if (semicolon == std::string::npos) throw ProtocolError("not a point in " + what + ": " + point);
+                    r.answer.push_back({whole(point.substr(0, semicolon), what), whole(point.substr(semicolon + 1), what)});
+                }
+                break;
+            }
             default: break;  // a line of no known key: the process's own output, not the lab's
         }
     }

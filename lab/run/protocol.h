@@ -42,6 +42,8 @@ enum class ReportKey {
     Error,         // what went wrong in the lab's own process
     Ok,            // the judge: the hull was right
     Timing,        // the judge: how a program's figures are timed
+    Try,           // the hunt: input K is being tried (the inputs before it passed)
+    Answer,        // the hunt: the entry's hull of a failing input, "x;y" points space-separated
 };
 
 // A report's line for `key`, its newline included; newlines in `value` become spaces. O(length).
@@ -62,6 +64,9 @@ struct ProcessReport {
     long countedCalls = 0;
     bool timed = false;        // a "time" line came, with the runs in `times`
     std::vector<double> times;
+    long long lastTry = -1;    // the hunt's last "try": the input a crash or a hang came on
+    bool answered = false;     // an "answer" line came, with the entry's hull in `answer`
+    std::vector<reference::Pt> answer;
 };
 ProcessReport parseReport(const std::string& text);
 

@@ -35,6 +35,8 @@ struct Options {
     std::vector<UserEntry> entries;  // the user's plugins' functions and programs, in the order given
     Columns columns;                 // --columns X,Y of the point files
     std::string failuresDir = "hull-lab-failures";  // where a user entry's failures are written
+    double hunt = 0;       // --hunt: seconds to hunt each entry for failing inputs, instead of the cells; 0: no hunt
+    bool noJudge = false;  // the user's entries go to the cells without the judge's hard inputs first
     bool strict = false;  // every WRONG, refused or crashed cell makes the status 1, not only the user's entries'
 
     double precision = 0;     // more rounds until a cell's interval is within this of its median; 0: --runs fixes them

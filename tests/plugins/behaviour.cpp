@@ -25,7 +25,7 @@ size_t rightHull(int64_t* xy, size_t n, int64_t* out) {
 }  // namespace
 
 #if BEHAVIOUR != 99  // 99: a library with neither function, only one of another name
-#if BEHAVIOUR == 11 || BEHAVIOUR == 12 || BEHAVIOUR == 13  // right, with an extra pass that costs about an eighth of the whole
+#if BEHAVIOUR == 11 || BEHAVIOUR == 12 || BEHAVIOUR == 13 || BEHAVIOUR == 18  // extra work: a pass, or a look for copies
 #include <algorithm>
 #include <vector>
 [[maybe_unused]] volatile int64_t sink;
@@ -50,6 +50,14 @@ extern "C" int64_t hull_lab_hull(int64_t* xy, size_t n, int64_t* out) {
 #elif BEHAVIOUR == 14  // right, after an AVX-512 instruction, which Valgrind 3.19 does not know
     __asm__ volatile("vpxord %%zmm0, %%zmm0, %%zmm0" ::: "xmm0");
 #elif BEHAVIOUR == 15  // right: the same hull as the others' without their extra work
+#elif BEHAVIOUR == 17  // crashes on three points, and only there
+    if (n == 3) *static_cast<volatile int*>(nullptr) = 1;
+#elif BEHAVIOUR == 18  // never returns when a point comes twice
+    std::vector<XY> sorted(reinterpret_cast<XY*>(xy), reinterpret_cast<XY*>(xy) + n);
+    std::sort(sorted.begin(), sorted.end(), [](const XY& a, const XY& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    for (size_t i = 1; i < n; ++i) {
+        while (sorted[i].x == sorted[i - 1].x && sorted[i].y == sorted[i - 1].y) sink = sink + 1;
+    }
 #endif
     size_t h = rightHull(xy, n, out);
 #if BEHAVIOUR == 0  // right, but clockwise and from the second corner
@@ -85,6 +93,8 @@ extern "C" int64_t hull_lab_hull(int64_t* xy, size_t n, int64_t* out) {
     out[2 * n] = 0;
 #elif BEHAVIOUR == 10  // writes one value past its copy of the points
     xy[2 * n] = 0;
+#elif BEHAVIOUR == 16  // a corner left out above 1,000 points: code that changes path at a size
+    if (n > 1000 && h >= 3) --h;
 #endif
     return int64_t(h);
 }

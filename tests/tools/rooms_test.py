@@ -1,7 +1,8 @@
 """The lab's rooms depend one way: no file includes a header of a room above its own.
 
 Rooms, lowest first: lab.h and lab.cpp (what every room shares), inputs/, the entries (own/,
-peers/, user/ and their catalogue algorithms.cpp, side by side), run/ (the engine), results/,
+peers/, user/ and their catalogue algorithms.cpp, side by side), run/ (the engine), hunt/ (the
+search for failing inputs), results/,
 out/ (the writers), app/ (the command line, the context, main). Headers from outside lab/ (the
 program's, the reference hull, the plugin interface, generated ones) may be included anywhere.
 
@@ -11,7 +12,7 @@ import os
 import re
 import sys
 
-ORDER = {"base": 0, "inputs": 1, "entries": 2, "run": 3, "results": 4, "out": 5, "app": 6}
+ORDER = {"base": 0, "inputs": 1, "entries": 2, "run": 3, "hunt": 4, "results": 5, "out": 6, "app": 7}
 ENTRIES = {"own", "peers", "user"}
 
 

@@ -1,0 +1,136 @@
+// The hunt (hunt/): inputs made for a while against one entry, each checked exactly in a process
+// that a crash or a hang cannot take down; each kind of failure found is shrunk to a smallest
+// input that still fails that way, and told with its picture and the command that repeats it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lab.h"
+
+namespace lab {
+
+// ---- Families of input (hunt/families.cpp) -------------------------------------------------------
+
+// A family of inputs, each aimed at a known way for a hull to fail.
+struct Family {
+    const char* name;  // "near-collinear"
+    const char* what;  // one line on what it makes
+};
+const std::vector<Family>& families();
+
+// The sizes the shapes family sweeps, ascending: 2^k - 1, 2^k and 2^k + 1, and 10^k - 1, 10^k and
+// 10^k + 1, up to 10^6, with 1 and 2.
+const std::vector<std::int64_t>& sweptSizes();
+
+// Input number k of a hunt from `seed`: of family k mod families(), that family's (k / families())-th
+// input. A function of (seed, k) alone, so that a worker and its parent make the same input.
+// O(its points), up to 10^6.
+struct HuntInput {
+    std::size_t family = 0;
+    std::vector<Point> points;
+};
+HuntInput huntInput(std::uint64_t seed, std::uint64_t k);
+
+// ---- Kinds of failure and shrinking (hunt/shrink.cpp) --------------------------------------------
+
+// The kind of a failure, from its status and note: "WRONG, a point outside", "WRONG, a point in the
+// middle of an edge", "WRONG, the order is wrong", "refused", "crashed, SIGSEGV", "stopped", ...
+// Two failures of one kind are the same fault as far as the lab can tell. O(note).
+std::string failureKind(Status status, const std::string& note);
+
+// The first of `candidates` that still fails the same way (its index), or -1 when none does.
+using FirstFailing = std::function<long(const std::vector<std::vector<Point>>& candidates)>;
+
+struct Shrunk {
+    std::vector<Point> points;  // the smallest failing input found
+    std::size_t tests = 0;      // candidates tried
+    bool timedOut = false;      // the time bound ended it before it was done
+};
+
+// Shrinks a failing input: points removed while it fails (delta debugging, down to an input that
+// passes without any one of its points), then coordinates moved while it fails, towards the least
+// point and towards 0, the whole set and point by point, and both again while the moves make
+// points that can go. Each accepted step makes the input smaller:
+// fewer points, else a smaller spread about its least point, else smaller coordinates. Ends when no
+// step is accepted or after `seconds`. Candidates go to `firstFailing` a batch at a time.
+Shrunk shrink(std::vector<Point> failing, const FirstFailing& firstFailing, double seconds);
+
+// ---- The worker, in a process of its own (hunt/worker.cpp) ---------------------------------------
+
+// Writes point sets one after another to `path` (a count, then the points, raw): the candidates a
+// worker tries. False when it cannot.
+bool writePointSets(const std::string& path, const std::vector<std::vector<Point>>& sets);
+
+// The hidden `--hunt-worker ENTRY FILES DEADLINE SOURCE...` mode: tries inputs one after the other,
+// saying "try K" before each, and ends at the first that fails (its verdict's lines, an "answer"
+// line with the entry's hull), at the first that takes over DEADLINE seconds (killed by SIGALRM),
+// or when done. SOURCE is `made SEED FIRST SECONDS MOST` (huntInput from FIRST for SECONDS, those of
+// more than MOST points left out) or `sets PATH [KIND]` (writePointSets' file, K counting from 0;
+// with KIND, a failure of another kind that the process survives is passed over).
+// Returns the exit status.
+int huntWorkerMain(int argc, char** argv);
+
+// ---- The hunt (hunt/hunt.cpp) --------------------------------------------------------------------
+
+struct HuntSettings {
+    double seconds = 60;        // the hunt's time per entry
+    std::uint64_t seed = 1;
+    double deadline = 10;       // an input that takes longer is a hang
+    double shrinkSeconds = 30;  // the bound on each kind's shrinking
+    std::string filesDir;       // the run's folder (programs' point files, the candidates)
+    std::string failuresDir;    // where the inputs and pictures are written
+    bool progress = false;      // a progress line on standard error
+};
+
+// One kind of failure an entry showed.
+struct HuntFinding {
+    std::string kind;     // failureKind
+    Status status = Status::Ok;
+    std::string note;     // the first failure's note
+    std::size_t inputs = 0;  // inputs that failed this way
+    double firstAfter = 0;   // seconds into the hunt of the first
+    std::uint64_t firstInput = 0;  // the inputs tried up to the first, itself included
+    std::string family;      // the family of the first
+    std::size_t foundSize = 0;  // its points
+    Shrunk shrunk;              // the smallest input failing this way
+    std::string smallestNote;   // the note on the smallest
+    std::vector<reference::Pt> exact, answer;  // the smallest's hull and the entry's answer (where it gave one)
+    bool answered = false;
+    double shrinkSeconds = 0;
+    std::string file, picture;  // where the smallest and its picture were written ("" where they could not be)
+};
+
+struct HuntResult {
+    std::string entry;
+    double seconds = 0;         // hunted
+    std::uint64_t inputs = 0;   // tried
+    std::vector<HuntFinding> findings;  // in the order found
+    std::string error;          // why the hunt could not go on (the lab's own fault), or ""
+    std::size_t slowAt = 0;     // the least input of kSlowFrom points or more left unanswered at the deadline, or 0
+};
+
+// An input of this many points or more that is not answered before the deadline is taken as slow,
+// not as a hang: an O(n h) hull on 10^6 points in convex position takes hours. Inputs as large or
+// larger are then left out of the hunt.
+constexpr std::size_t kSlowFrom = 10000;
+
+// Hunts `entry` (its name, and its word where it is the user's) for the settings' seconds, then
+// shrinks each kind of failure found. Stops early when `*interrupted` is set. O(seconds + kinds x
+// shrinkSeconds).
+HuntResult hunt(const Algorithm& entry, const HuntSettings& settings, const volatile int* interrupted);
+
+// What the user reads of a hunt: a line for the entry, then per kind its smallest input (the
+// points where at most a dozen), the exact hull beside the entry's answer, the files and the
+// command that repeats it (`again` followed by the file).
+std::string huntLines(const HuntResult& result, const std::string& again);
+
+// The picture of a failing input (SVG): the points, the exact hull, the entry's hull and the point
+// its note names (the offending point) circled. O(points).
+std::string huntPicture(const std::vector<Point>& points, const std::vector<reference::Pt>& exact,
+                        const std::vector<reference::Pt>& answer, const std::string& note);
+
+}  // namespace lab

@@ -1,0 +1,174 @@
+// A failure's kind, and the shrinking of a failing input to a smallest one that fails the same way:
+// delta debugging over its points (Zeller and Hildebrandt's ddmin), then its coordinates moved
+// step by step towards each other and towards 0. The candidates of a step go to the caller a batch
+// at a time, which tries them in one process until the first that fails.
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "hunt/hunt.h"
+
+namespace lab {
+
+std::string failureKind(Status status, const std::string& note) {
+    auto has = [&note](const char* words) { return note.find(words) != std::string::npos; };
+    switch (status) {
+        case Status::Ok: return "right";
+        case Status::Refused: return "refused";
+        case Status::Stopped: return "stopped (no answer before the deadline)";
+        case Status::OutOfMemory: return "out of memory";
+        case Status::Skipped: return "skipped";
+        case Status::Crashed: {
+            const std::size_t by = note.find("killed by ");
+            if (by != std::string::npos) {
+                const std::size_t from = by + 10, to = note.find_first_of(" :(", from);
+                return "crashed, SIG" + note.substr(from, to == std::string::npos ? to : to - from);
+            }
+            if (has("wrote past")) return "crashed, wrote past a buffer";
+            if (has("read past")) return "crashed, read past a buffer";
+            const std::size_t exited = note.find("exited with status ");
+            if (exited != std::string::npos) return "crashed, " + note.substr(exited, note.find_first_of(":;", exited) - exited);
+            return "crashed";
+        }
+        case Status::Wrong: break;
+    }
+    // The reference check's words for each way a hull can be wrong.
+    static const std::pair<const char*, const char*> kinds[] = {
+        {" lies outside the hull", "a point outside"},
+        {" lies on the hull edge", "a point in the middle of an edge"},
+        {" turns straight back", "a point turning straight back"},
+        {" is not a point of ", "a point not in the input"},
+        {" stands twice", "a point twice"},
+        {"not in hull order", "the order is wrong"},
+        {": runs ", "the order is wrong"},
+        {"the polygon is not convex", "not convex"},
+        {"not at the lowest of the leftmost", "the wrong start"},
+        {"the points are empty but the hull is not", "a hull of no points"},
+        {": empty, but ", "an empty hull"},
+        {"a one-point set gives", "one point given wrongly"},
+    };
+    for (const auto& [words, kind] : kinds) {
+        if (has(words)) return std::string("WRONG, ") + kind;
+    }
+    return "WRONG, not a hull";
+}
+
+namespace {
+
+__extension__ typedef __int128 Wide;
+
+constexpr std::int64_t kEdge = (std::int64_t(1) << 30) - 1;  // no move leaves the exact range
+constexpr std::size_t kPointMovesUpTo = 64;                    // inputs whose points move one at a time
+
+// How far an input is from the smallest: its points, the spread of its coordinates about the least
+// x and y, then the sum of their sizes. Every step the shrinker accepts lowers it, so it ends.
+struct Size {
+    std::size_t points;
+    Wide spread, magnitude;
+    bool operator<(const Size& o) const {
+        return points != o.points ? points < o.points : spread != o.spread ? spread < o.spread : magnitude < o.magnitude;
+    }
+};
+
+Size sizeOf(const std::vector<Point>& points) {
+    Size size{points.size(), 0, 0};
+    if (points.empty()) return size;
+    std::int64_t x0 = points[0].x, y0 = points[0].y;
+    for (const Point& p : points) x0 = std::min(x0, p.x), y0 = std::min(y0, p.y);
+    for (const Point& p : points) {
+        size.spread += Wide(p.x - x0) + Wide(p.y - y0);
+        size.magnitude += Wide(std::abs(p.x)) + Wide(std::abs(p.y));
+    }
+    return size;
+}
+
+// Halfway from a to b, rounded towards a; b itself when they are one apart.
+std::int64_t towards(std::int64_t a, std::int64_t b) { return a + (b - a) / 2 + (std::abs(b - a) == 1 ? b - a : 0); }
+
+// The moves of the coordinates' step, largest first: the whole set halfway to its least corner
+// (scaled), moved halfway and all the way to the origin, x or y alone; then, for inputs of at most
+// kPointMovesUpTo points, each point halfway to the least x and y or to 0, by each power of two
+// towards 0, and one unit towards either. Only candidates smaller than `points`, and
+// inside the exact range, |coordinate| < 2^30.
+std::vector<std::vector<Point>> moves(const std::vector<Point>& points) {
+    std::int64_t x0 = points[0].x, y0 = points[0].y;
+    for (const Point& p : points) x0 = std::min(x0, p.x), y0 = std::min(y0, p.y);
+    std::vector<std::vector<Point>> list;
+    auto each = [&](auto move) {
+        std::vector<Point> moved = points;
+        for (Point& p : moved) p = move(p);
+        list.push_back(std::move(moved));
+    };
+    each([&](Point p) { return Point{towards(p.x, x0), towards(p.y, y0)}; });
+    each([&](Point p) { return Point{p.x - x0, p.y - y0}; });
+    each([&](Point p) { return Point{p.x - x0 / 2, p.y - y0 / 2}; });
+    each([&](Point p) { return Point{p.x - x0, p.y}; });
+    each([&](Point p) { return Point{p.x, p.y - y0}; });
+    // Point by point only for a few points: a thousand would make a batch of a hundred thousand.
+    for (std::size_t i = 0; i < points.size() && points.size() <= kPointMovesUpTo; ++i) {
+        const Point p = points[i];
+        std::vector<Point> to = {{towards(p.x, x0), p.y}, {p.x, towards(p.y, y0)}, {towards(p.x, 0), p.y}, {p.x, towards(p.y, 0)}};
+        for (std::int64_t step = std::int64_t(1) << 29; step >= 1; step /= 2) {  // towards 0 by a power of two
+            if (std::abs(p.x) > step) to.push_back({p.x - (p.x > 0 ? step : -step), p.y});
+            if (std::abs(p.y) > step) to.push_back({p.x, p.y - (p.y > 0 ? step : -step)});
+        }
+        to.insert(to.end(), {{p.x - (p.x > x0), p.y}, {p.x, p.y - (p.y > y0)}, {p.x - (p.x > 0) + (p.x < 0), p.y},
+                             {p.x, p.y - (p.y > 0) + (p.y < 0)}});
+        for (const Point& q : to) {
+            list.push_back(points);
+            list.back()[i] = q;
+        }
+    }
+    const Size now = sizeOf(points);
+    auto inRange = [](const Point& p) { return std::abs(p.x) <= kEdge && std::abs(p.y) <= kEdge; };
+    list.erase(std::remove_if(list.begin(), list.end(), [&](const std::vector<Point>& c) {
+                   return !(sizeOf(c) < now) || !std::all_of(c.begin(), c.end(), inRange);
+               }),
+               list.end());
+    return list;
+}
+
+}  // namespace
+
+Shrunk shrink(std::vector<Point> failing, const FirstFailing& firstFailing, double seconds) {
+    const double end = wallSeconds() + seconds;
+    Shrunk result;
+    auto tryBatch = [&](const std::vector<std::vector<Point>>& candidates) {
+        if (candidates.empty()) return false;
+        if (wallSeconds() > end) return result.timedOut = true, false;
+        const long first = firstFailing(candidates);
+        result.tests += first < 0 ? candidates.size() : std::size_t(first) + 1;
+        if (first < 0) return result.timedOut = wallSeconds() > end, false;
+        failing = candidates[std::size_t(first)];
+        return true;
+    };
+    // Points: the input cut into `parts` pieces; without one piece, while it fails; finer when no
+    // piece can go, until single points. Then coordinates: the largest move that still fails, again
+    // and again; points that moves made copies of others may then go, so both again until neither
+    // takes a step.
+    for (bool moved = true; moved && !result.timedOut;) {
+        for (std::size_t parts = 2; failing.size() >= 1 && !result.timedOut;) {
+            parts = std::min(parts, failing.size());
+            std::vector<std::vector<Point>> without;
+            for (std::size_t k = 0; k < parts; ++k) {
+                const std::size_t from = failing.size() * k / parts, to = failing.size() * (k + 1) / parts;
+                without.push_back(failing);
+                without.back().erase(without.back().begin() + long(from), without.back().begin() + long(to));
+            }
+            if (tryBatch(without)) {
+                parts = std::max<std::size_t>(parts - 1, 2);
+            } else if (parts < failing.size()) {
+                parts = std::min(failing.size(), 2 * parts);
+            } else {
+                break;
+            }
+        }
+        moved = false;
+        while (!failing.empty() && !result.timedOut && tryBatch(moves(failing))) moved = true;
+    }
+    result.points = std::move(failing);
+    return result;
+}
+
+}  // namespace lab

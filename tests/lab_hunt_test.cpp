@@ -1,0 +1,352 @@
+// The hunt: the shrinker on hand-made failing predicates, the kinds of failure from the reference
+// check's own messages, each family making what it says, and whole hunts of plugins that fail only
+// above a size, crash only on three points, or hang on copies.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "hunt/hunt.h"
+#include "inputs/inputs.h"
+#include "lab_run.h"
+#include "run/judge.h"
+
+namespace {
+
+using namespace lab;
+
+constexpr std::int64_t kEdge = (std::int64_t(1) << 30) - 1;
+
+bool contains(const std::vector<Point>& points, Point p) {
+    return std::any_of(points.begin(), points.end(), [&](const Point& q) { return q.x == p.x && q.y == p.y; });
+}
+
+// An in-process tester of candidates: the first for which `fails` holds.
+FirstFailing firstWhere(std::function<bool(const std::vector<Point>&)> fails) {
+    return [fails](const std::vector<std::vector<Point>>& candidates) -> long {
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (fails(candidates[i])) return long(i);
+        }
+        return -1;
+    };
+}
+
+std::vector<Point> randomPoints(std::uint64_t seed, int n, std::int64_t range) {
+    SplitMix64 r{seed};
+    std::vector<Point> points;
+    for (int i = 0; i < n; ++i) points.push_back({r.below(2 * range + 1) - range, r.below(2 * range + 1) - range});
+    return points;
+}
+
+// ---- The shrinker ------------------------------------------------------------------------------
+
+TEST(HuntShrink, ReachesTheTwoPointsAFaultNeedsAmongManyOthers) {
+    for (std::uint64_t seed = 1; seed <= 5; ++seed) {
+        std::vector<Point> input = randomPoints(seed, 300, 1000);
+        const Point a{5000, 7}, b{-5000, 9};
+        input.insert(input.begin() + 100, a);
+        input.insert(input.begin() + 250, b);
+        const Shrunk s = shrink(input, firstWhere([&](const std::vector<Point>& p) { return contains(p, a) && contains(p, b); }), 60);
+        EXPECT_EQ(s.points.size(), 2u) << "seed " << seed;
+        EXPECT_TRUE(contains(s.points, a) && contains(s.points, b)) << "seed " << seed << ": coordinates moved though any move passes";
+        EXPECT_FALSE(s.timedOut) << "seed " << seed;
+    }
+}
+
+TEST(HuntShrink, MovesCoordinatesToTheSmallestThatStillFails) {
+    // Fails while some point has x >= 1000 and y >= 7: the smallest such input is that one point.
+    std::vector<Point> input = randomPoints(3, 20, 1 << 20);
+    input.push_back({123456789, 98765});
+    auto fails = [](const std::vector<Point>& p) {
+        return std::any_of(p.begin(), p.end(), [](const Point& q) { return q.x >= 1000 && q.y >= 7; });
+    };
+    const Shrunk s = shrink(input, firstWhere(fails), 60);
+    ASSERT_EQ(s.points.size(), 1u);
+    EXPECT_EQ(s.points[0].x, 1000);
+    EXPECT_EQ(s.points[0].y, 7);
+}
+
+TEST(HuntShrink, KeepsTheKindOfFailureItWasGiven) {
+    // Two faults: three collinear points (the kind being shrunk) and more than ten points (another
+    // kind). A candidate failing only the other way is not taken.
+    auto collinear = [](const std::vector<Point>& p) {
+        for (std::size_t i = 0; i < p.size(); ++i)
+            for (std::size_t j = i + 1; j < p.size(); ++j)
+                for (std::size_t k = j + 1; k < p.size(); ++k) {
+                    const reference::Pt a{p[i].x, p[i].y}, b{p[j].x, p[j].y}, c{p[k].x, p[k].y};
+                    if (a != b && b != c && a != c && reference::turn(a, b, c) == 0) return true;
+                }
+        return false;
+    };
+    std::vector<Point> input = randomPoints(9, 40, 1 << 25);
+    input.insert(input.end(), {{10, 10}, {20, 20}, {40, 40}});
+    ASSERT_TRUE(collinear(input));
+    const Shrunk s = shrink(input, firstWhere(collinear), 60);
+    EXPECT_EQ(s.points.size(), 3u);
+    EXPECT_TRUE(collinear(s.points)) << "the shrunk input no longer fails the way it did";
+    for (const Point& p : s.points) EXPECT_LE(std::max(std::abs(p.x), std::abs(p.y)), 2) << "coordinates not shrunk";
+}
+
+TEST(HuntShrink, NeverLeavesTheExactRange) {
+    // Fails while the points span more than 2^29 in x: moving to the origin would push a point past 2^30.
+    std::vector<Point> input = {{-kEdge, 0}, {kEdge, 0}, {0, 5}};
+    auto fails = [](const std::vector<Point>& p) {
+        std::int64_t lo = kEdge, hi = -kEdge;
+        for (const Point& q : p) lo = std::min(lo, q.x), hi = std::max(hi, q.x);
+        return hi - lo > (std::int64_t(1) << 29);
+    };
+    const Shrunk s = shrink(input, firstWhere(fails), 60);
+    ASSERT_EQ(s.points.size(), 2u);
+    for (const Point& p : s.points) EXPECT_LE(std::max(std::abs(p.x), std::abs(p.y)), kEdge);
+}
+
+TEST(HuntShrink, StopsAtItsTimeBoundWithAnInputThatStillFails) {
+    std::vector<Point> input = randomPoints(4, 5000, 1 << 28);
+    auto slowFails = [](const std::vector<Point>& p) {  // fails while it holds 100 points or more, slowly
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return p.size() >= 100;
+    };
+    const Shrunk s = shrink(input, firstWhere(slowFails), 0.2);
+    EXPECT_TRUE(s.timedOut);
+    EXPECT_GE(s.points.size(), 100u) << "the input it returns must still fail";
+    EXPECT_GT(s.tests, 0u);
+}
+
+// ---- Kinds of failure ----------------------------------------------------------------------------
+
+TEST(HuntKinds, EachWayTheReferenceCheckFailsIsAKindOfItsOwn) {
+    const std::vector<reference::Pt> points = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {2, 0}, {1, 1}};
+    const reference::Input input{"the input", reference::corners(points),
+                                  [&](reference::Pt p) { return std::find(points.begin(), points.end(), p) != points.end(); },
+                                  [](reference::Pt) { return std::string("the input's point"); }};
+    const reference::Promise clockwise{true, true, false};
+    struct Case {
+        const char* name;
+        std::vector<reference::Pt> hull;
+        const char* kind;
+    };
+    const Case cases[] = {
+        {"a corner left out", {{0, 0}, {0, 4}, {4, 4}}, "WRONG, a point outside"},
+        {"a point on an edge", {{0, 0}, {0, 4}, {4, 4}, {4, 0}, {2, 0}}, "WRONG, a point in the middle of an edge"},
+        {"a corner twice", {{0, 0}, {0, 4}, {4, 4}, {4, 0}, {0, 4}}, "WRONG, a point twice"},
+        {"a point not in the input", {{0, 0}, {0, 4}, {4, 5}, {4, 0}}, "WRONG, a point not in the input"},
+        {"counter-clockwise", {{0, 0}, {4, 0}, {4, 4}, {0, 4}}, "WRONG, the order is wrong"},
+        {"two corners swapped", {{0, 0}, {4, 4}, {0, 4}, {4, 0}}, "WRONG, not convex"},
+        {"another start", {{0, 4}, {4, 4}, {4, 0}, {0, 0}}, "WRONG, the wrong start"},
+        {"no corners", {}, "WRONG, an empty hull"},
+    };
+    for (const Case& c : cases) {
+        std::vector<reference::Pt> found;
+        const std::string note = reference::checkHull(clockwise, "result", c.hull, input, found);
+        ASSERT_FALSE(note.empty()) << c.name << ": the check passed it";
+        EXPECT_EQ(failureKind(Status::Wrong, note), c.kind) << c.name << ": " << note;
+    }
+}
+
+TEST(HuntKinds, CrashesAreToldApartBySignalAndStatus) {
+    EXPECT_EQ(failureKind(Status::Crashed, "killed by SEGV"), "crashed, SIGSEGV");
+    EXPECT_EQ(failureKind(Status::Crashed, "killed by KILL (out of memory?)"), "crashed, SIGKILL");
+    EXPECT_EQ(failureKind(Status::Crashed, "the program killed by ABRT: assertion failed"), "crashed, SIGABRT");
+    EXPECT_EQ(failureKind(Status::Crashed, "the program exited with status 3: no"), "crashed, exited with status 3");
+    EXPECT_EQ(failureKind(Status::Crashed, "wrote past the out room of 2 * n values"), "crashed, wrote past a buffer");
+    EXPECT_NE(failureKind(Status::Stopped, "stopped after 10 s"), failureKind(Status::Refused, "QH6154"));
+}
+
+// ---- The families --------------------------------------------------------------------------------
+
+// The first `count` inputs of a hunt from `seed`, by family name; the shapes' (up to 10^6 points)
+// only `withShapes`.
+std::map<std::string, std::vector<std::vector<Point>>> inputsByFamily(std::uint64_t seed, std::uint64_t count,
+                                                                       bool withShapes) {
+    std::map<std::string, std::vector<std::vector<Point>>> by;
+    for (std::uint64_t k = 0; k < count; ++k) {
+        if (!withShapes && std::string(families()[k % families().size()].name) == "shapes") continue;
+        HuntInput input = huntInput(seed, k);
+        by[families()[input.family].name].push_back(std::move(input.points));
+    }
+    return by;
+}
+
+bool hasCopies(std::vector<Point> p) {
+    std::sort(p.begin(), p.end(), [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    return std::adjacent_find(p.begin(), p.end(), [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }) != p.end();
+}
+
+TEST(HuntFamilies, EveryInputLiesInTheExactRangeAndRepeatsFromItsSeed) {
+    for (std::uint64_t k = 0; k < 3000; ++k) {
+        if (std::string(families()[k % families().size()].name) == "shapes") continue;  // made by the shapes' tested code
+        const HuntInput input = huntInput(7, k);
+        for (const Point& p : input.points) {
+            ASSERT_LE(std::max(std::abs(p.x), std::abs(p.y)), kEdge) << "input " << k << " of " << families()[input.family].name;
+        }
+        const HuntInput again = huntInput(7, k);
+        ASSERT_TRUE(std::equal(input.points.begin(), input.points.end(), again.points.begin(), again.points.end(),
+                               [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }))
+            << "input " << k << " differs from itself";
+    }
+}
+
+TEST(HuntFamilies, EachMakesWhatItSays) {
+    const auto by = inputsByFamily(1, 8 * 900, false);
+    // tiny: every sequence of up to three points of the 3 x 3 grid first, then at most 12 points.
+    std::set<std::vector<std::pair<std::int64_t, std::int64_t>>> sequences;
+    for (std::size_t i = 0; i < 820; ++i) {
+        std::vector<std::pair<std::int64_t, std::int64_t>> s;
+        for (const Point& p : by.at("tiny")[i]) {
+            s.emplace_back(p.x, p.y);
+            EXPECT_TRUE(p.x >= 0 && p.x < 3 && p.y >= 0 && p.y < 3) << "tiny input " << i;
+        }
+        EXPECT_LE(s.size(), 3u);
+        sequences.insert(s);
+    }
+    EXPECT_EQ(sequences.size(), 820u) << "the first tiny inputs are not every sequence once";
+    for (const auto& p : by.at("tiny")) EXPECT_LE(p.size(), 12u);
+    // copies: at most five points, and copies in most.
+    int withCopies = 0;
+    for (const auto& p : by.at("copies")) {
+        withCopies += hasCopies(p);
+        EXPECT_GE(p.size(), 1u);
+    }
+    EXPECT_GT(withCopies, int(by.at("copies").size()) * 3 / 4);
+    // near-collinear: every point within a few units of the line through the two farthest apart.
+    for (const auto& p : by.at("near-collinear")) {
+        std::size_t a = 0, b = 0;
+        long double far = -1;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            for (std::size_t j = i + 1; j < p.size(); ++j) {
+                const long double d = hypotl((long double)(p[i].x - p[j].x), (long double)(p[i].y - p[j].y));
+                if (d > far) far = d, a = i, b = j;
+            }
+        for (const Point& q : p) {
+            const long double cross = (long double)(p[b].x - p[a].x) * (q.y - p[a].y) - (long double)(p[b].y - p[a].y) * (q.x - p[a].x);
+            EXPECT_LE(std::abs(cross) / std::max(far, 1.0L), 4.0L) << "a point far off the line";
+        }
+    }
+    // edge-points: a point strictly inside an edge of the hull in most inputs.
+    int onEdges = 0;
+    for (const auto& p : by.at("edge-points")) {
+        std::vector<reference::Pt> r;
+        for (const Point& q : p) r.push_back({q.x, q.y});
+        const std::vector<reference::Pt> c = reference::corners(r);
+        bool found = false;
+        for (std::size_t i = 0; i < c.size() && c.size() >= 2 && !found; ++i) {
+            for (const reference::Pt& q : r) {
+                const reference::Pt a = c[i], b = c[(i + 1) % c.size()];
+                found = found || (reference::turn(a, b, q) == 0 && reference::dotSign(q, a, b) < 0);
+            }
+        }
+        onEdges += found;
+    }
+    EXPECT_GT(onEdges, int(by.at("edge-points").size()) / 2);
+    // extremes: a coordinate at +-(2^30 - 1) in most; runs: ties in x or y in every one.
+    int atEdge = 0;
+    for (const auto& p : by.at("extremes")) {
+        atEdge += std::any_of(p.begin(), p.end(), [](const Point& q) { return std::abs(q.x) == kEdge || std::abs(q.y) == kEdge; });
+    }
+    EXPECT_GT(atEdge, int(by.at("extremes").size()) / 2);
+    for (const auto& p : by.at("runs")) {
+        bool tie = false;
+        for (std::size_t i = 0; i < p.size() && !tie; ++i)
+            for (std::size_t j = i + 1; j < p.size() && !tie; ++j) tie = p[i].x == p[j].x || p[i].y == p[j].y;
+        EXPECT_TRUE(tie);
+    }
+    // hard: the judge's inputs first, as they are.
+    for (std::size_t i = 0; i < hardInputs().size(); ++i) EXPECT_EQ(by.at("hard")[i].size(), hardInputs()[i].points.size());
+}
+
+TEST(HuntFamilies, TheShapesSweepSizesAcrossPowersOfTwoAndTenUpToAMillion) {
+    const std::vector<std::int64_t>& sizes = sweptSizes();
+    for (std::int64_t n : {1, 2, 3, 4, 5, 127, 128, 129, 1023, 1024, 1025, 999, 1000, 1001, 65535, 65536, 65537, 524289, 999999, 1000000}) {
+        EXPECT_TRUE(std::count(sizes.begin(), sizes.end(), n)) << n << " is not swept";
+    }
+    EXPECT_EQ(sizes.back(), 1000000);
+    const auto by = inputsByFamily(2, 8 * sizes.size(), true);
+    for (std::size_t i = 0; i < sizes.size(); ++i) EXPECT_EQ(std::int64_t(by.at("shapes")[i].size()), sizes[i]);
+}
+
+// ---- Whole hunts -----------------------------------------------------------------------------------
+
+std::string plugin(const char* name) { return std::string(TEST_PLUGINS_DIR) + "/lib" + name + ".so"; }
+
+// The "again:" command of the hunt's output for its first kind, run in `dir`: its exit status.
+int runAgain(const std::filesystem::path& dir, const std::string& out, const std::string& pluginPath = "") {
+    std::smatch again;
+    if (!std::regex_search(out, again, std::regex("again: +hull-lab (.*)"))) return -100;
+    std::string command = again[1];
+    if (!pluginPath.empty()) command = std::regex_replace(command, std::regex("--plugin [^ ]+"), "--plugin " + pluginPath);
+    return runLab(dir, command).status;
+}
+
+TEST(HuntRuns, FindsShrinksAndIsolatesEachWayAPluginFails) {
+    if (kSanitized) GTEST_SKIP() << "whole hunts: the plain build checks them";
+    struct Case {
+        const char* plugin;
+        const char* kind;
+        std::size_t fewest, most;  // the smallest input's points
+    };
+    const Case cases[] = {
+        {"wrong-above-1000", "WRONG, a point outside", 1001, 100000},
+        {"crashes-on-three", "crashed, SIGSEGV", 3, 3},
+        {"hangs-on-copies", "stopped (no answer before the deadline)", 2, 2},
+    };
+    for (const Case& c : cases) {
+        const testfiles::TempDir dir("hunt");
+        const LabRun run = runLab(dir.path, "--plugin " + plugin(c.plugin) + " --hunt 4 --budget 1 --seed 3");
+        EXPECT_EQ(run.status, 1) << c.plugin << ": " << run.out << run.err;
+        EXPECT_NE(run.out.find("  " + std::string(c.kind) + " ("), std::string::npos) << c.plugin << ": " << run.out;
+        std::smatch size;
+        ASSERT_TRUE(std::regex_search(run.out, size, std::regex("smallest failing input: ([0-9,]+) point"))) << c.plugin << run.out;
+        const std::size_t n = std::stoul(std::regex_replace(std::string(size[1]), std::regex(","), ""));
+        EXPECT_GE(n, c.fewest) << c.plugin;
+        EXPECT_LE(n, c.most) << c.plugin;
+        EXPECT_EQ(runAgain(dir.path, run.out), 1) << c.plugin << ": the command given does not fail again";
+        EXPECT_EQ(runAgain(dir.path, run.out, plugin("right")), 0) << c.plugin << ": a right plugin fails the command too";
+    }
+}
+
+TEST(HuntRuns, ARightPluginHuntedReportsNoFailureAndExitsZero) {
+    if (kSanitized) GTEST_SKIP() << "whole hunts: the plain build checks them";
+    const testfiles::TempDir dir("hunt");
+    const LabRun run = runLab(dir.path, "--plugin " + std::string(EXAMPLES_DIR) + "/libgraham.so --hunt 3");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("graham: hunted [0-9]+ s, [0-9,]+ inputs .*, no failure; families: hard tiny")))
+        << run.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "hull-lab-failures"));
+}
+
+TEST(HuntRuns, ALibraryKnownWrongIsAFindingAndAKnownRefusalIsNoFailure) {
+#if !defined(HULL_LAB_BOOST) || !defined(HULL_LAB_OPENCV)
+    GTEST_SKIP() << "this build has no Boost.Geometry or no OpenCV";
+#endif
+    if (kSanitized) GTEST_SKIP() << "whole hunts: the plain build checks them";
+    // Boost.Geometry's side test rounds products to doubles: wrong on slivers far from the origin.
+    // OpenCV refuses an empty set, as the lab knows: a refusal it is known for is not a failure.
+    const testfiles::TempDir dir("hunt");
+    const LabRun run = runLab(dir.path, "--algorithms boost-monotone-chain,opencv-monotone-chain --hunt 2");
+    EXPECT_EQ(run.status, 0) << "the libraries' failures are findings: " << run.out << run.err;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("boost-monotone-chain: hunted .*\n  WRONG, a point outside"))) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("opencv-monotone-chain: hunted .*, no failure"))) << run.out;
+    EXPECT_NE(run.err.find("1 kind of failure of entries not yours"), std::string::npos) << run.err;
+    EXPECT_EQ(runAgain(dir.path, run.out), 1) << "--strict in the command: a library's failure fails it";
+}
+
+TEST(HuntRuns, ARunOnAFileWithoutTheJudgeExitsByThatFileAlone) {
+    if (kSanitized) GTEST_SKIP() << "whole runs: the plain build checks them";
+    // The doubles example fails the judge's sliver but is right on a small square.
+    const testfiles::TempDir dir("hunt");
+    {
+        std::ofstream file(dir.path / "square.txt");
+        file << "0;0\n10;0\n10;10\n0;10\n5;5\n";
+    }
+    const std::string entry = "--plugin " + std::string(EXAMPLES_DIR) + "/libfloat-chain.so --algorithms yours --runs 1 --input square.txt";
+    EXPECT_EQ(runLab(dir.path, entry).status, 1) << "the judge's sliver";
+    EXPECT_EQ(runLab(dir.path, entry + " --no-judge").status, 0);
+}
+
+}  // namespace
