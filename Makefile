@@ -13,6 +13,8 @@
 #                     mispredictions, estimated cycles per call): out/lab-counts.*
 # make lab-exactness  the shapes line and sliver, every algorithm: out/lab-exactness.*
 # make lab-large      10,000,000 points: out/lab-large.*; 10^8 for the fastest: out/lab-large-1e8.*
+# make lab-hunt       a minute's hunt of each library the lab found wrong, and of d3 where node is:
+#                     each kind of failure's smallest input (out/lab-hunt.txt, out/lab-hunt-failures/)
 # make examples       the example plugins of examples/ into build/examples/ (hull-lab --plugin)
 # make lab-plugin-cost  the example's monotone chain as a plugin beside the same code built in
 # make page-libraries  the page's plotting library (and its browser test's driver) from npm, at the
@@ -42,7 +44,7 @@ BROWSER_PACKAGES := chromium
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(EXPORT_TEST_PACKAGES) $(BROWSER_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-large lab-plugin-cost examples page-libraries build build-lab build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-large lab-plugin-cost lab-hunt examples page-libraries build build-lab build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -126,6 +128,16 @@ examples:
 
 # What a plugin costs beyond its code: examples/chain.cpp as a plugin and built into a hull-lab of
 # its own (build-cost/), at 100,000 and 1,000,000 points, 7 runs each.
+# The libraries are not yours: their failures are findings, and the status judges d3's program alone.
+LAB_HUNT := --algorithms boost-monotone-chain,cgal-quickhull,cgal-eddy-quickhull,libqhull-quickhull --hunt 60 \
+  --failures out/lab-hunt-failures
+lab-hunt:
+	$(call need,$(RUN_PACKAGES) $(LAB_PACKAGES))
+	@$(MAKE) --no-print-directory build-lab page-libraries
+	mkdir -p out
+	{ if command -v node >/dev/null; then $(BUILD)/hull-lab $(LAB_HUNT) --program 'node examples/d3_hull.js'; \
+	  else $(BUILD)/hull-lab $(LAB_HUNT); fi; } | tee out/lab-hunt.txt
+
 lab-plugin-cost:
 	$(call need,$(RUN_PACKAGES) $(LAB_PACKAGES))
 	cmake -S . -B build-cost -DCMAKE_BUILD_TYPE=Release -DHULL_LAB_CHAIN_BUILTIN=ON

@@ -283,6 +283,27 @@ int runAgain(const std::filesystem::path& dir, const std::string& out, const std
     return runLab(dir, command).status;
 }
 
+TEST(HuntRuns, AHuntThatCannotRunSaysWhyAndRunsNothing) {
+    const struct {
+        const char* arguments;
+        const char* says;
+    } cases[] = {
+        {"--hunt 0 --algorithms chan", "--hunt must be a number of seconds above 0"},
+        {"--hunt soon --algorithms chan", "--hunt must be a number of seconds above 0"},
+        {"--hunt 5", "--hunt needs an entry that makes a hull"},
+        {"--hunt 5 --algorithms copy,sort-keys", "--hunt needs an entry that makes a hull"},
+        {"--hunt 5 --algorithms chan --tsv out.tsv", "--hunt runs no cells: it cannot be given with --tsv"},
+        {"--hunt 5 --algorithms chan --shapes disc", "--hunt runs no cells: it cannot be given with --shapes"},
+    };
+    for (const auto& c : cases) {
+        const testfiles::TempDir dir("hunt");
+        const LabRun run = runLab(dir.path, c.arguments);
+        EXPECT_EQ(run.status, 2) << c.arguments;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.arguments << ": " << run.err;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path / "stdout")) << c.arguments << ": " << run.out;
+    }
+}
+
 TEST(HuntRuns, FindsShrinksAndIsolatesEachWayAPluginFails) {
     if (kSanitized) GTEST_SKIP() << "whole hunts: the plain build checks them";
     struct Case {

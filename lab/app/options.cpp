@@ -562,7 +562,8 @@ void takeHunt(Given& g, Options& o) {
     if (text.empty() || *end != '\0' || !std::isfinite(o.hunt) || o.hunt <= 0) {
         throw BadArgument{"--hunt must be a number of seconds above 0, not \"" + text + "\""};
     }
-    for (const char* other : {"--baseline", "--repeat-report", "--input", "--relative", "--tsv", "--json", "--bmf", "--markdown"}) {
+    for (const char* other : {"--shapes", "--sizes", "--measure", "--input", "--baseline", "--repeat-report", "--relative", "--tsv",
+                              "--json", "--bmf", "--markdown"}) {
         if (g.has(other)) throw BadArgument{std::string("--hunt runs no cells: it cannot be given with ") + other};
     }
     if (!g.has("--algorithms")) o.algorithms.clear();
