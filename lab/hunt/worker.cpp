@@ -94,14 +94,8 @@ int huntWorkerMain(int argc, char** argv) {
             throw std::invalid_argument("not a source of inputs: " + source[0]);
         }
         return std::fflush(stdout) == 0 ? 0 : kFailed;
-    } catch (const EntryCrashed& e) {
-        std::fputs(reportLine(ReportKey::Crashed, e.what()).c_str(), stdout);
-        std::fflush(stdout);
-        return kEntryCrashed;
     } catch (const std::exception& e) {
-        std::fputs(reportLine(ReportKey::Error, e.what()).c_str(), stdout);
-        std::fflush(stdout);
-        return kFailed;
+        return reportEnd(e);
     }
 }
 

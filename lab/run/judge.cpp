@@ -108,13 +108,8 @@ int judgeMain(int argc, char** argv) {
         const HardInput& input = hardInputs().at(std::size_t(std::atoi(argv[3])));
         std::fputs(verdictReport(algorithm, input.points, false).c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : kFailed;
-    } catch (const EntryCrashed& e) {
-        std::fputs(reportLine(ReportKey::Crashed, e.what()).c_str(), stdout);
-        std::fflush(stdout);
-        return kEntryCrashed;
     } catch (const std::exception& e) {
-        std::fputs(reportLine(ReportKey::Error, e.what()).c_str(), stdout);
-        return kFailed;
+        return reportEnd(e);
     }
 }
 

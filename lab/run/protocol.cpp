@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <sstream>
@@ -181,6 +182,13 @@ ProcessReport parseReport(const std::string& text) {
         }
     }
     return r;
+}
+
+int reportEnd(const std::exception& e) {
+    const bool crashed = dynamic_cast<const EntryCrashed*>(&e) != nullptr;
+    std::fputs(reportLine(crashed ? ReportKey::Crashed : ReportKey::Error, e.what()).c_str(), stdout);
+    std::fflush(stdout);
+    return crashed ? kEntryCrashed : kFailed;
 }
 
 }  // namespace lab

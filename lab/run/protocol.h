@@ -70,4 +70,9 @@ struct ProcessReport {
 };
 ProcessReport parseReport(const std::string& text);
 
+// How a process of the lab reports the exception that ends it: a user's entry that crashed in a
+// way the process survives (EntryCrashed: a "crashed" line, kEntryCrashed) or a fault of the lab's
+// own (an "error" line, kFailed). Returns the exit status.
+int reportEnd(const std::exception& e);
+
 }  // namespace lab

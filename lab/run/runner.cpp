@@ -99,13 +99,8 @@ int cellMain(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : kFailed;
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
-    } catch (const EntryCrashed& e) {
-        std::fputs(reportLine(ReportKey::Crashed, e.what()).c_str(), stdout);
-        std::fflush(stdout);
-        return kEntryCrashed;
     } catch (const std::exception& e) {
-        std::fputs(reportLine(ReportKey::Error, e.what()).c_str(), stdout);
-        return kFailed;
+        return reportEnd(e);
     }
 }
 
