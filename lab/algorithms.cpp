@@ -71,7 +71,10 @@ class ArrayRunner : public Runner {
 };
 
 std::vector<Point> chanFromGroupsOf256(std::vector<Point> points) { return chan(std::move(points)); }
-std::vector<Point> fastHullAuto(std::vector<Point> points) { return fastHull(std::move(points)); }
+// The fastest hull on the caller's points in place: its pass writes only the points it keeps.
+std::unique_ptr<Runner> prepareFastest(const std::vector<Point>& points) {
+    return cornersRunner([](const Point* p, std::size_t n) { return fastHull(p, n); }, points);
+}
 // The fastest hull's sort and chain alone, no sample and no pass: by the radix sort, or by vqsort.
 template <FastHullPaths::Choice vector>
 std::vector<Point> sortChain(std::vector<Point> points) {
@@ -186,7 +189,7 @@ std::vector<Algorithm> buildList() {
         {"qhull-array", "quickhull", Origin::ArrayForm, qhullPromise, false, prepareArray<qhullArray>},
         // Corners only, counter-clockwise from the least point.
         {"chan", "Chan", Origin::Lab, {false, true, false}, false, prepareArray<chanFromGroupsOf256>},
-        {kFastestName, "fastest", Origin::Lab, {false, true, false}, false, prepareArray<fastHullAuto>,
+        {kFastestName, "fastest", Origin::Lab, {false, true, false}, false, prepareFastest,
          "the lab's own: throw-away pass, then vqsort, radix or std::sort, monotone chain"},
         {"radix-chain", "fastest", Origin::Lab, {false, true, false}, false, prepareArray<sortChain<FastHullPaths::Off>>,
          "the lab's own: radix sort of every point, monotone chain"},

@@ -85,6 +85,7 @@ struct CornerHull {
     const char* name;
     Points (*hull)(const Points&);
     bool needsAvx2;
+    bool needsAvx512 = false;
 };
 
 void PrintTo(const CornerHull& h, std::ostream* os) { *os << h.name; }
@@ -92,9 +93,9 @@ void PrintTo(const CornerHull& h, std::ostream* os) { *os << h.name; }
 constexpr auto kOff = lab::FastHullPaths::Off, kOn = lab::FastHullPaths::On, kAuto = lab::FastHullPaths::Auto;
 
 lab::FastHullPaths paths(lab::FastHullPaths::Choice filter, lab::FastHullPaths::Choice radix, bool avx2,
-                         lab::FastHullPaths::Choice vector = kOff) {
+                         lab::FastHullPaths::Choice vector = kOff, bool avx512 = false) {
     lab::FastHullPaths p;
-    p.filter = filter, p.radix = radix, p.avx2 = avx2, p.quickhull = lab::FastHullPaths::Off, p.vector = vector;
+    p.filter = filter, p.radix = radix, p.avx2 = avx2, p.avx512 = avx512, p.quickhull = lab::FastHullPaths::Off, p.vector = vector;
     return p;
 }
 
@@ -119,7 +120,7 @@ const CornerHull kCornerHulls[] = {
     {"chan_from_round_1", [](const Points& p) { return lab::chan(p, 1); }, false},
     // The fastest exact hull as it chooses, and each of its paths forced, even on tiny inputs: the
     // array quickhull, with the throw-away pass or without, std::sort or the radix sort, the
-    // pass's code for any x86-64 or for AVX2.
+    // pass's code for any processor, for AVX2 or for AVX-512.
     {"fast", [](const Points& p) { return lab::fastHull(p); }, false},
     {"fast_quickhull", [](const Points& p) {
          lab::FastHullPaths quickhull;
@@ -132,6 +133,8 @@ const CornerHull kCornerHulls[] = {
     {"fast_pass_radix", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, false)); }, false},
     {"fast_avx2_pass_sort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOff, true)); }, true},
     {"fast_avx2_pass_radix", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, true)); }, true},
+    {"fast_avx512_pass_sort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOff, false, kOff, true)); }, true, true},
+    {"fast_avx512_pass_vqsort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, false, kOn, true)); }, true, true},
     // The keys sorted by vqsort (where the build has it) rather than the radix sort.
     {"fast_vqsort", [](const Points& p) { return lab::fastHull(p, paths(kOff, kOn, false, kOn)); }, false},
     {"fast_pass_vqsort", [](const Points& p) { return lab::fastHull(p, paths(kOn, kOn, true, kOn)); }, false},
@@ -148,6 +151,7 @@ class CornersOnly : public testing::TestWithParam<CornerHull> {
   protected:
     void SetUp() override {
         if (GetParam().needsAvx2 && !lab::fastHullHasAvx2()) GTEST_SKIP() << "this processor has no AVX2";
+        if (GetParam().needsAvx512 && !lab::fastHullHasAvx512()) GTEST_SKIP() << "this processor has no AVX-512";
     }
 
     // The reference corners counter-clockwise from the least point: what these hulls promise.

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -161,6 +164,48 @@ TEST(TwoThreads, EachSideOfEverySwitch) {
         const Points input = lab::makeShape("convex", std::int64_t(n), 4);
         const Points got = lab::fastHull(input);
         EXPECT_EQ(got.size(), expectedCorners(input).size()) << "fastHull, convex, " << n << " points, seed 4";
+    }
+}
+
+// A counted call (Callgrind's counting switched on around it by the cell) runs the team's two
+// parts in turns, between meetings the helper's first, so that one simulated processor sees the
+// same accesses in the same order in every run; its results are those of a call not counted.
+TEST(TwoThreads, CountedCallsTakeTurnsAndGiveTheSameHulls) {
+    lab::Team team(2);
+    for (bool counted : {false, true, false, true}) {
+        lab::setTeamCounting(counted);
+        std::mutex lock;
+        std::vector<std::pair<unsigned, int>> order;  // (thread, part)
+        team.run([&](unsigned t) {
+            for (int part = 0; part < 4; ++part) {
+                {
+                    const std::lock_guard<std::mutex> hold(lock);
+                    order.push_back({t, part});
+                }
+                team.meet();
+            }
+        });
+        lab::setTeamCounting(false);
+        ASSERT_EQ(order.size(), 8u) << (counted ? "counted" : "not counted");
+        for (int part = 0; part < 4; ++part) {  // each part by both threads before the next
+            const std::pair<unsigned, int> a = order[std::size_t(2 * part)], b = order[std::size_t(2 * part + 1)];
+            EXPECT_TRUE(a.second == part && b.second == part && a.first != b.first) << (counted ? "counted" : "not counted") << ", part " << part;
+            if (counted) {
+                EXPECT_EQ(a.first, 1u) << "counted, part " << part << ": the helper's turn comes first";
+            }
+        }
+    }
+    for (const char* shape : {"disc", "circle", "lattice"}) {
+        const Points input = lab::makeShape(shape, 200000, 6);
+        lab::FastHullPaths paths;
+        lab::setTeamCounting(true);
+        const lab::Corners counted = lab::fastHull2t(input.data(), input.size(), team, paths);
+        lab::setTeamCounting(false);
+        const lab::Corners plain = lab::fastHull2t(input.data(), input.size(), team, paths);
+        ASSERT_EQ(counted.size, plain.size) << shape << ", 200000 points, seed 6";
+        EXPECT_TRUE(std::equal(counted.points.get(), counted.points.get() + counted.size, plain.points.get(),
+                               [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }))
+            << shape << ", 200000 points, seed 6";
     }
 }
 

@@ -7,29 +7,34 @@
 //    below would not pay (a small input, or a thin hull such as `line` and `sliver`, which leaves
 //    little strictly inside), the program's quickhull on an array (O(n h)) takes the points and a
 //    chain reduces its result to the corners.
-// 1. Throw-away (after Akl and Toussaint), in one read of the points: the sample hull lies inside
-//    the hull of all, and so does the polygon of its corners that are extreme in 16 directions; a
-//    point strictly inside that polygon is no corner. The test, u y - w x > c for each of its (at
-//    most 16) edges, runs four points at a time in AVX2 where the processor has it (32 x 32 -> 64-bit
-//    multiplies, exact), one at a time elsewhere, and packs the survivors at the front of the copy.
-//    They are tested again against the polygon of their own extreme points, and a point on one of
-//    its edges goes too: a corner of the hull that lies in the polygon is one of its corners. Where
-//    the sample says that fewer than half of the points would go (`circle`, `convex`), the pass is
-//    not run.
+// 1. Throw-away (after Akl and Toussaint), in one read of the caller's points, only the survivors
+//    written to memory of the hull's own (no copy of the points it throws away): the sample hull
+//    lies inside the hull of all, and so does the polygon of its corners that are extreme in 16
+//    directions; a point strictly inside that polygon is no corner. The test, u y - w x > c for
+//    each of its (at most 16) edges, is exact in 32 x 32 -> 64-bit multiplies. With AVX-512 it
+//    runs in two steps, eight points at a time: a core test without multiplies (a box and a
+//    diamond about the polygon's centre, strictly inside it: on `square` and `disc` nine points
+//    in ten and more) throws most away, and the rest, packed into a buffer, get the polygon's test;
+//    with AVX2 the polygon's test runs four points at a time, elsewhere one at a time. The
+//    survivors are tested again against the polygon of their own extreme points (found eight at a
+//    time with AVX-512), and a point on one of its edges goes too: a corner of the hull that lies
+//    in the polygon is one of its corners. Where the sample says that fewer than half of the
+//    points would go (`circle`, `convex`), the pass is not run and the points are copied.
 // 2. Sort: each survivor becomes one 62-bit key whose unsigned order is the point order, written
-//    over the copy's own memory (8 bytes where the point took 16, so the other half is free: the
+//    over the survivors' own memory (8 bytes where the point took 16, so the other half is free: the
 //    radix sort's buffer, then the lower chain's room; no allocation). Highway's vqsort sorts the
-//    keys in place with the processor's widest vectors: measured faster than the radix sort at
+//    keys in place with the processor's widest vectors, its pivots from a fixed seed (so that its
+//    counts repeat; own/vqsort_library.cpp): measured faster than the radix sort at
 //    every count from 256 keys to 10^7 (AVX-512 or AVX2 alike; docs/FINDINGS.md). Where the build has
 //    no Highway, LSD passes of 8 bits sort by x (and by y first, where x takes few values), passes
 //    whose digit never changes skipped. Below kFastHullKeysFrom survivors, std::sort on the points.
 // 3. Andrew's monotone chain, each survivor in one chain only (below or above the line from the
 //    least point to the greatest), the stacks in place; the corners, counter-clockwise from the
-//    lowest of the leftmost points, none on an edge, each once, are written back into the copy,
-//    which is returned: no page is touched that the copy had not.
+//    lowest of the leftmost points, none on an edge, each once, are written back into that
+//    memory, which is returned: no page is touched that the survivors had not.
 //
 // O(n) for the pass and the radix sort, O(m log m) for m survivors sorted otherwise, O(n h) on
-// the quickhull path; memory: the copy it is handed. Exact while |coordinate| < 2^30: every
+// the quickhull path; memory: room for a copy, of which only the survivors' pages are touched. Exact while |coordinate| < 2^30: every
 // difference fits 32 bits and every product 62. The pieces are declared in own/fast_hull_parts.h
 // for the two-thread hull (own/fast_hull_2t.cpp).
 
@@ -215,6 +220,37 @@ std::vector<Point> sampleHull(const Point* points, std::size_t n, std::size_t co
     return cornersOf(sample.data(), sample.size());
 }
 
+// The polygon's core: the centre of its bounding box, and the largest box (max(|dx|, |dy|) <= box)
+// and diamond (|dx| + |dy| <= diamond) about it whose corners, and so every point, lie strictly
+// inside; -1 where there is none. Radii below 2^30 keep every product of the test below 2^62.
+// O(edges x 30).
+void setCore(Polygon& q) {
+    std::int64_t left = q.corner[0].x, right = left, low = q.corner[0].y, high = low;
+    for (int e = 1; e < q.edges; ++e) {
+        left = std::min(left, q.corner[e].x), right = std::max(right, q.corner[e].x);
+        low = std::min(low, q.corner[e].y), high = std::max(high, q.corner[e].y);
+    }
+    q.cx = left + (right - left) / 2, q.cy = low + (high - low) / 2;
+    const auto largest = [&q](bool box) {
+        const auto fits = [&](std::int64_t r) {
+            const std::int64_t x = q.cx, y = q.cy;
+            return box ? strictlyInside(q, x - r, y - r) && strictlyInside(q, x + r, y - r) && strictlyInside(q, x + r, y + r) &&
+                             strictlyInside(q, x - r, y + r)
+                       : strictlyInside(q, x - r, y) && strictlyInside(q, x, y - r) && strictlyInside(q, x + r, y) &&
+                             strictlyInside(q, x, y + r);
+        };
+        if (!fits(0)) return std::int64_t(-1);
+        std::int64_t lo = 0, hi = kBias;  // fits(lo); not fits(hi)
+        while (hi - lo > 1) {
+            const std::int64_t mid = lo + (hi - lo) / 2;
+            (fits(mid) ? lo : hi) = mid;
+        }
+        return lo;
+    };
+    q.box = largest(true);
+    q.diamond = largest(false);
+}
+
 // Sixteen directions, in angle order: the axes, the diagonals and the slopes 1/2 and 2.
 constexpr std::int64_t kDirection16[16][2] = {{1, 0},  {2, 1},   {1, 1},   {1, 2},   {0, 1},  {-1, 2}, {-1, 1}, {-2, 1},
                                               {-1, 0}, {-2, -1}, {-1, -1}, {-1, -2}, {0, -1}, {1, -2}, {1, -1}, {2, -1}};
@@ -246,16 +282,18 @@ bool extremePolygon(const std::vector<Point>& hull, Polygon& q) {
         q.w[e] = b.y - a.y;
         q.c[e] = q.u[e] * a.y - q.w[e] * a.x;
     }
+    setCore(q);
     return true;
 }
 
-// Packs the points not strictly inside `q` at the front and returns their count: for any x86-64,
-// one point at a time (most are inside, so the branch that keeps one is well predicted).
-std::size_t throwAwayPlain(Point* p, std::size_t n, const Polygon& q) {
+// Writes the points of in[0, n) not strictly inside `q` to out, packed, and returns their count
+// (out may be in: kept <= i, never ahead of the read): for any processor, one point at a time (most
+// are inside, so the branch that keeps one is well predicted).
+std::size_t throwAwayPlain(const Point* in, std::size_t n, Point* out, const Polygon& q) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const Point r = p[i];
-        if (!strictlyInside(q, r.x, r.y)) p[kept++] = r;  // kept <= i: never ahead of the read
+        const Point r = in[i];
+        if (!strictlyInside(q, r.x, r.y)) out[kept++] = r;
     }
     return kept;
 }
@@ -263,16 +301,16 @@ std::size_t throwAwayPlain(Point* p, std::size_t n, const Polygon& q) {
 #if defined(__x86_64__) && defined(__GNUC__)
 // The same with AVX2, four points at a time: per edge two 32 x 32 -> 64-bit multiplies, a
 // subtraction and a compare in 64-bit lanes, and no branch per point.
-__attribute__((target("avx2"))) std::size_t throwAwayAvx2(Point* p, std::size_t n, const Polygon& q) {
+__attribute__((target("avx2"))) std::size_t throwAwayAvx2(const Point* in, std::size_t n, Point* out, const Polygon& q) {
     __m256i u[Polygon::kMost], w[Polygon::kMost], c[Polygon::kMost];
     for (int e = 0; e < q.edges; ++e) {
         u[e] = _mm256_set1_epi64x(q.u[e]), w[e] = _mm256_set1_epi64x(q.w[e]), c[e] = _mm256_set1_epi64x(q.c[e]);
     }
     std::size_t kept = 0, i = 0;
     for (; i + 4 <= n; i += 4) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));      // x0 y0 x1 y1
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 2));  // x2 y2 x3 y3
-        const __m256i x = _mm256_unpacklo_epi64(a, b), y = _mm256_unpackhi_epi64(a, b);     // lanes: 0 2 1 3
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));      // x0 y0 x1 y1
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + 2));  // x2 y2 x3 y3
+        const __m256i x = _mm256_unpacklo_epi64(a, b), y = _mm256_unpackhi_epi64(a, b);      // lanes: 0 2 1 3
         __m256i inside = _mm256_set1_epi64x(-1);
         for (int e = 0; e < q.edges; ++e) {
             const __m256i side = _mm256_sub_epi64(_mm256_mul_epi32(u[e], y), _mm256_mul_epi32(w[e], x));
@@ -281,33 +319,137 @@ __attribute__((target("avx2"))) std::size_t throwAwayAvx2(Point* p, std::size_t 
         const int mask = _mm256_movemask_pd(_mm256_castsi256_pd(inside));  // bit j: lane j
         if (mask == 0xF) continue;
         // Each of the four written, the kept ones counted: no branch per point.
-        const Point r0 = p[i], r1 = p[i + 1], r2 = p[i + 2], r3 = p[i + 3];  // lanes 0, 2, 1, 3
-        p[kept] = r0;
+        const Point r0 = in[i], r1 = in[i + 1], r2 = in[i + 2], r3 = in[i + 3];  // lanes 0, 2, 1, 3
+        out[kept] = r0;
         kept += ~mask & 1;
-        p[kept] = r1;
+        out[kept] = r1;
         kept += ~mask >> 2 & 1;
-        p[kept] = r2;
+        out[kept] = r2;
         kept += ~mask >> 1 & 1;
-        p[kept] = r3;
+        out[kept] = r3;
         kept += ~mask >> 3 & 1;
     }
-    for (; i < n; ++i) {
-        const Point r = p[i];
-        if (!strictlyInside(q, r.x, r.y)) p[kept++] = r;
+    return kept + throwAwayPlain(in + i, n - i, out + kept, q);
+}
+
+// The same with AVX-512, eight points at a time, in two steps. First the core test, with no
+// multiply: a point within the polygon's box or diamond about its centre (both strictly inside
+// it) goes; the others (on `disc` some one in ten) are packed into a buffer by compress. Then the
+// buffer's points get the polygon's test, per edge and eight points two multiplies, a subtraction
+// and a masked compare, and those outside are written out, all eight of a group and the kept ones
+// counted (no compress-store, which some processors run slowly).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // GCC 12's own _mm512_undefined_epi32, in its AVX-512 intrinsics
+// Of the points bx[0, k), by[0, k) (with room for eight beyond k), writes those not strictly inside
+// the polygon's edges to out from `kept` on; returns the new count. The last group's lanes beyond k
+// count as inside.
+__attribute__((target("avx512f"))) std::size_t keepOutsideAvx512(const std::int64_t* bx, const std::int64_t* by, std::size_t k, Point* out,
+                                                                  std::size_t kept, const __m512i* u, const __m512i* w,
+                                                                  const __m512i* c, int edges) {
+    for (std::size_t j = 0; j < k; j += 8) {
+        const __m512i x = _mm512_load_si512(bx + j), y = _mm512_load_si512(by + j);
+        __mmask8 inside = k - j >= 8 ? 0xFF : __mmask8(~((1u << (k - j)) - 1));
+        for (int e = 0; e < edges; ++e) {
+            const __m512i side = _mm512_sub_epi64(_mm512_mul_epi32(u[e], y), _mm512_mul_epi32(w[e], x));
+            inside = _mm512_mask_cmpgt_epi64_mask(inside, side, c[e]);
+        }
+        const unsigned keep = ~unsigned(inside) & 0xFF;
+        if (keep == 0) continue;
+        const std::size_t lanes = std::min<std::size_t>(8, k - j);  // out may be the points read: none written past them
+        for (unsigned l = 0; l < lanes; ++l) {
+            out[kept] = {bx[j + l], by[j + l]};
+            kept += keep >> l & 1;
+        }
     }
     return kept;
 }
+
+__attribute__((target("avx512f"))) std::size_t throwAwayAvx512(const Point* in, std::size_t n, Point* out, const Polygon& q) {
+    __m512i u[Polygon::kMost], w[Polygon::kMost], c[Polygon::kMost];
+    for (int e = 0; e < q.edges; ++e) {
+        u[e] = _mm512_set1_epi64(q.u[e]), w[e] = _mm512_set1_epi64(q.w[e]), c[e] = _mm512_set1_epi64(q.c[e]);
+    }
+    const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+    const __m512i cx = _mm512_set1_epi64(q.cx), cy = _mm512_set1_epi64(q.cy);
+    const __m512i box = _mm512_set1_epi64(q.box), diamond = _mm512_set1_epi64(q.diamond);
+    constexpr std::size_t kBuffer = 1024;
+    alignas(64) std::int64_t bx[kBuffer + 8], by[kBuffer + 8];
+    std::size_t kept = 0, k = 0;
+    const auto flush = [&] {
+        kept = keepOutsideAvx512(bx, by, k, out, kept, u, w, c, q.edges);
+        k = 0;
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m512i a = _mm512_loadu_si512(in + i), b = _mm512_loadu_si512(in + i + 4);  // x0 y0 ... x7 y7
+        const __m512i x = _mm512_permutex2var_epi64(a, evens, b), y = _mm512_permutex2var_epi64(a, odds, b);
+        const __m512i dx = _mm512_abs_epi64(_mm512_sub_epi64(x, cx)), dy = _mm512_abs_epi64(_mm512_sub_epi64(y, cy));
+        const __mmask8 core = _mm512_cmple_epi64_mask(_mm512_max_epi64(dx, dy), box) | _mm512_cmple_epi64_mask(_mm512_add_epi64(dx, dy), diamond);
+        if (core == 0xFF) continue;
+        const __mmask8 unsure = __mmask8(~core);
+        _mm512_storeu_si512(bx + k, _mm512_maskz_compress_epi64(unsure, x));
+        _mm512_storeu_si512(by + k, _mm512_maskz_compress_epi64(unsure, y));
+        k += unsigned(__builtin_popcount(unsure));
+        if (k > kBuffer - 8) flush();
+    }
+    flush();
+    return kept + throwAwayPlain(in + i, n - i, out + kept, q);
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The extreme points of p[0, m) in the sixteen directions, as survivorsPolygon's loop finds them
+// (of equally extreme points, the first), eight points at a time in AVX-512: each lane keeps its
+// own best and where it was, the lanes compared at the end. Returns how many points it read, a
+// multiple of eight; `extreme` and `best` hold p[0]'s on entry.
+__attribute__((target("avx512f"))) std::size_t extremesAvx512(const Point* p, std::size_t m, Point* extreme, std::int64_t* best) {
+    const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+    const __m512i lanes = _mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), eight = _mm512_set1_epi64(8);
+    __m512i top[16], at[16];
+    for (int d = 0; d < 16; ++d) top[d] = _mm512_set1_epi64(best[d]), at[d] = _mm512_setzero_si512();
+    std::size_t i = 0;
+    __m512i index = lanes;
+    for (; i + 8 <= m; i += 8, index = _mm512_add_epi64(index, eight)) {
+        const __m512i a = _mm512_loadu_si512(p + i), b = _mm512_loadu_si512(p + i + 4);
+        const __m512i x = _mm512_permutex2var_epi64(a, evens, b), y = _mm512_permutex2var_epi64(a, odds, b);
+        for (int d = 0; d < 16; ++d) {
+            const __m512i f = _mm512_add_epi64(_mm512_mul_epi32(_mm512_set1_epi64(kDirection16[d][0]), x),
+                                               _mm512_mul_epi32(_mm512_set1_epi64(kDirection16[d][1]), y));
+            const __mmask8 more = _mm512_cmpgt_epi64_mask(f, top[d]);
+            top[d] = _mm512_mask_blend_epi64(more, top[d], f);
+            at[d] = _mm512_mask_blend_epi64(more, at[d], index);
+        }
+    }
+    alignas(64) std::int64_t t[8], where[8];
+    for (int d = 0; d < 16; ++d) {
+        _mm512_store_si512(t, top[d]), _mm512_store_si512(where, at[d]);
+        std::int64_t first = 0;  // p[0]'s index, where no lane found more
+        for (int l = 0; l < 8; ++l) {
+            if (t[l] > best[d] || (t[l] == best[d] && where[l] < first)) best[d] = t[l], first = where[l];
+        }
+        extreme[d] = p[first];
+    }
+    return i;
+}
+#pragma GCC diagnostic pop
 #endif
 
 // The polygon of the points' own extreme points in the sixteen directions (Akl and Toussaint's):
 // for the pass's survivors, which hold every extreme point of the input, a polygon inside the hull
-// of all that is no longer a sample's. False when it has fewer than three corners. O(m).
-bool survivorsPolygon(const Point* p, std::size_t m, Polygon& q) {
+// of all that is no longer a sample's, eight points at a time in AVX-512 where `avx512` and the
+// processor has it. False when it has fewer than three corners. O(m).
+bool survivorsPolygon(const Point* p, std::size_t m, Polygon& q, bool avx512) {
     if (m == 0) return false;
     Point extreme[16];
     std::int64_t best[16];
     for (int d = 0; d < 16; ++d) extreme[d] = p[0], best[d] = kDirection16[d][0] * p[0].x + kDirection16[d][1] * p[0].y;
-    for (std::size_t i = 1; i < m; ++i) {
+    std::size_t from = 1;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (avx512 && fastHullHasAvx512()) from = std::max<std::size_t>(1, extremesAvx512(p, m, extreme, best));
+#else
+    (void)avx512;
+#endif
+    for (std::size_t i = from; i < m; ++i) {
         for (int d = 0; d < 16; ++d) {
             const std::int64_t f = kDirection16[d][0] * p[i].x + kDirection16[d][1] * p[i].y;
             if (f > best[d]) best[d] = f, extreme[d] = p[i];
@@ -358,6 +500,9 @@ std::vector<Point> cornersByQuickhull(std::vector<Point> points) {
     return cornersOf(hull.data(), hull.size());
 }
 
+// Chains of fewer points are not thinned: their pops cost less than a probe.
+constexpr std::size_t kThinFrom = 4096;
+
 Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare) {
     std::uint64_t* lower = spare;
     std::uint64_t* upper = sorted;  // packed in place
@@ -377,8 +522,41 @@ Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare) 
     upper[ku++] = sorted[m - 1];
     // Each chain left to right, its stack in place over its own list: counter-clockwise turns
     // below, clockwise above. The chains' pops, which no branch predictor foresees on `circle`,
-    // are halved by the split.
-    auto chainInPlace = [](std::uint64_t* list, std::size_t count, int keep) {
+    // are halved by the split, and most are made needless by thinning first: a point that turns
+    // the chain the wrong way between its two neighbours in the list, or lies on the segment
+    // between two other points, is inside or on the segment of two points about it in x and is no
+    // corner, whatever becomes of them (of copies of a point, the last is kept, unjudged). Every
+    // such point is dropped in one pass with no branch, and passes are repeated while they drop
+    // an eighth of the list or more (on `circle`, where the grid's rounding makes four points in
+    // five dents, about half of them each pass).
+    auto thin = [](std::uint64_t* list, std::size_t count, int keep) {
+        if (count < 3) return count;
+        std::size_t k = 1;  // the list's ends stay
+        std::uint64_t before = list[0], middle = list[1];
+        Point a = pointOf(before), b = pointOf(middle);
+        for (std::size_t i = 2; i < count; ++i) {
+            const std::uint64_t key = list[i];
+            const Point c = pointOf(key);
+            const std::int64_t turn = cross(a, b, c) * keep;
+            list[k] = middle;  // k < i: never ahead of the read
+            k += (turn > 0) | ((turn == 0) & (middle == before) & (middle != key));
+            a = b, b = c, before = middle, middle = key;
+        }
+        list[k++] = middle;
+        return k;
+    };
+    // Whether the list's first 1,024 points hold an eighth or more that do not turn its way: where
+    // they do not (`convex`, and the few survivors of a pass), a pass would drop little.
+    auto dented = [](const std::uint64_t* list, std::size_t count, int keep) {
+        const std::size_t probe = std::min<std::size_t>(count, 1026);
+        std::size_t dents = 0;
+        for (std::size_t i = 1; i + 1 < probe; ++i) dents += cross(pointOf(list[i - 1]), pointOf(list[i]), pointOf(list[i + 1])) * keep <= 0;
+        return probe >= 3 && dents * 8 >= probe - 2;
+    };
+    auto chainInPlace = [&thin, &dented](std::uint64_t* list, std::size_t count, int keep) {
+        if (count >= kThinFrom && dented(list, count, keep)) {
+            for (std::size_t before = 0; before == 0 || count * 8 <= before * 7;) before = count, count = thin(list, count, keep);
+        }
         std::size_t k = 0;
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint64_t key = list[i];
@@ -444,17 +622,43 @@ Path choosePath(const Point* points, std::size_t m, const FastHullPaths& paths, 
     return pays && polygonFound ? Path::Filter : Path::Plain;
 }
 
-std::size_t survivorsOf(Point* p, std::size_t n, const Polygon& polygon, bool avx2) {
+std::size_t survivorsOf(const Point* in, std::size_t n, Point* p, const Polygon& polygon, const FastHullPaths& paths) {
 #if defined(__x86_64__) && defined(__GNUC__)
-    std::size_t m = avx2 && fastHullHasAvx2() ? throwAwayAvx2(p, n, polygon) : throwAwayPlain(p, n, polygon);
+    std::size_t m = paths.avx512 && fastHullHasAvx512() ? throwAwayAvx512(in, n, p, polygon)
+                          : paths.avx2 && fastHullHasAvx2()   ? throwAwayAvx2(in, n, p, polygon)
+                                                              : throwAwayPlain(in, n, p, polygon);
 #else
-    (void)avx2;
-    std::size_t m = throwAwayPlain(p, n, polygon);
+    (void)paths;
+    std::size_t m = throwAwayPlain(in, n, p, polygon);
 #endif
     // The survivors again, against the polygon of their own extreme points (on `lattice` it takes
     // the grid's edges, where the sample's polygon leaves whole rows outside).
     Polygon extremes;
-    return possibleCorners(p, m, survivorsPolygon(p, m, extremes) ? extremes : polygon);
+    if (!survivorsPolygon(p, m, extremes, paths.avx512)) return possibleCorners(p, m, polygon);
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (paths.avx512 && fastHullHasAvx512()) m = throwAwayAvx512(p, m, p, extremes);  // most of them, eight at a time
+#endif
+    return possibleCorners(p, m, extremes);
+}
+
+Corners oneThread(const Point* points, std::size_t n, Path path, const Polygon& polygon, const FastHullPaths& paths) {
+    Corners result;
+    if (path == Path::Quickhull) {
+        const std::vector<Point> corners = cornersByQuickhull(std::vector<Point>(points, points + n));
+        result.points.reset(new Point[corners.size()]);
+        std::copy(corners.begin(), corners.end(), result.points.get());
+        result.size = corners.size();
+        return result;
+    }
+    result.points.reset(new Point[n]);  // left unset: the pass or the copy writes what is read
+    std::size_t m = n;
+    if (path == Path::Filter) {
+        m = survivorsOf(points, n, result.points.get(), polygon, paths);
+    } else {
+        std::copy(points, points + n, result.points.get());
+    }
+    result.size = cornersInPlace(result.points.get(), m, paths);
+    return result;
 }
 
 std::size_t cornersInPlace(Point* p, std::size_t m, const FastHullPaths& paths) {
@@ -471,6 +675,15 @@ std::size_t cornersInPlace(Point* p, std::size_t m, const FastHullPaths& paths) 
 bool fastHullHasAvx2() {
 #if defined(__x86_64__) && defined(__GNUC__)
     static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+#else
+    return false;
+#endif
+}
+
+bool fastHullHasAvx512() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool has = __builtin_cpu_supports("avx512f");
     return has;
 #else
     return false;
@@ -494,16 +707,15 @@ std::uint64_t* sortedKeys(Point* points, std::size_t m, KeySort how) {
     return fast::radixSort(points, m);
 }
 
-std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
-    if (paths.quickhull == FastHullPaths::On) return fast::cornersByQuickhull(std::move(points));
+Corners fastHull(const Point* points, std::size_t n, FastHullPaths paths) {
     fast::Polygon polygon;
-    std::size_t m = points.size();
-    switch (fast::choosePath(points.data(), m, paths, polygon)) {
-        case fast::Path::Quickhull: return fast::cornersByQuickhull(std::move(points));
-        case fast::Path::Filter: m = fast::survivorsOf(points.data(), m, polygon, paths.avx2); break;
-        case fast::Path::Plain: break;
-    }
-    points.resize(fast::cornersInPlace(points.data(), m, paths));
+    const fast::Path path = paths.quickhull == FastHullPaths::On ? fast::Path::Quickhull : fast::choosePath(points, n, paths, polygon);
+    return fast::oneThread(points, n, path, polygon, paths);
+}
+
+std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths) {
+    const Corners corners = fastHull(points.data(), points.size(), paths);
+    points.assign(corners.points.get(), corners.points.get() + corners.size);
     return points;
 }
 

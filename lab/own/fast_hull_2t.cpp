@@ -1,4 +1,4 @@
-// The fastest hull on two threads: each thread copies, filters and sorts half of the points; both
+// The fastest hull on two threads: each thread filters (or copies) and sorts half of the points; both
 // merge the two sorted halves, each writing one half of the order; each makes the chains of its
 // half of the order (all its keys below the other's), and the two hulls are joined where their
 // bridges meet. What is left when the pass has thrown nearly everything away is finished by one.
@@ -99,24 +99,6 @@ void writeHullKeys(const Half (&half)[2], const std::size_t (&join)[4], unsigned
     }
 }
 
-// The fastest hull on the caller's thread, into memory of its own: the quickhull path's corners
-// copied there, or the copy, its pass and its corners in place.
-Corners oneThread(const Point* points, std::size_t n, fast::Path path, const fast::Polygon& polygon, const FastHullPaths& paths) {
-    Corners result;
-    if (path == fast::Path::Quickhull) {
-        const std::vector<Point> corners = fast::cornersByQuickhull(std::vector<Point>(points, points + n));
-        result.points.reset(new Point[corners.size()]);
-        std::copy(corners.begin(), corners.end(), result.points.get());
-        result.size = corners.size();
-        return result;
-    }
-    result.points.reset(new Point[n]);
-    std::copy(points, points + n, result.points.get());
-    const std::size_t m = path == fast::Path::Filter ? fast::survivorsOf(result.points.get(), n, polygon, paths.avx2) : n;
-    result.size = fast::cornersInPlace(result.points.get(), m, paths);
-    return result;
-}
-
 }  // namespace
 
 Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths paths) {
@@ -124,7 +106,7 @@ Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths
     const fast::Path path = paths.quickhull == FastHullPaths::On ? fast::Path::Quickhull : fast::choosePath(points, n, paths, polygon);
     // A thin hull of few corners takes the quickhull path, on one thread.
     const bool split = team.size() >= 2 && (paths.split == FastHullPaths::On || n >= kFastHull2tFrom);
-    if (path == fast::Path::Quickhull || !split) return oneThread(points, n, path, polygon, paths);
+    if (path == fast::Path::Quickhull || !split) return fast::oneThread(points, n, path, polygon, paths);
     Corners result;
     result.points.reset(new Point[n]);  // left unset: each thread writes its half first
     Point* copy = result.points.get();
@@ -138,8 +120,12 @@ Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths
     std::exception_ptr failed;
     team.run([&](unsigned t) {
         Half& me = half[t];
-        std::copy(points + (me.p - copy), points + (me.p - copy) + me.n, me.p);
-        me.m = path == fast::Path::Filter ? fast::survivorsOf(me.p, me.n, polygon, paths.avx2) : me.n;
+        const Point* mine = points + (me.p - copy);
+        if (path == fast::Path::Filter) {  // each point read once, the survivors written
+            me.m = fast::survivorsOf(mine, me.n, me.p, polygon, paths);
+        } else {
+            me.m = std::size_t(std::copy(mine, mine + me.n, me.p) - me.p);
+        }
         team.meet();
         const std::size_t m0 = half[0].m, m1 = half[1].m;
         if (m0 == 0 || m1 == 0 || (paths.split != FastHullPaths::On && m0 + m1 < kTwoThreadSortFrom)) {

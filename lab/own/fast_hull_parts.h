@@ -43,6 +43,9 @@ struct Polygon {
     int edges = 0;
     std::int64_t u[kMost], w[kMost], c[kMost];
     Point corner[kMost];  // each edge's start, counter-clockwise
+    // The core, for a test without multiplies: every point within `box` of (cx, cy) in both
+    // coordinates, or within `diamond` in their sum, lies strictly inside (-1: no such point).
+    std::int64_t cx = 0, cy = 0, box = -1, diamond = -1;
 };
 
 // What the sample of the points chooses: no pass, the throw-away pass (its polygon set), or the
@@ -50,10 +53,11 @@ struct Polygon {
 enum class Path { Plain, Filter, Quickhull };
 Path choosePath(const Point* points, std::size_t n, const FastHullPaths& paths, Polygon& polygon);
 
-// The throw-away pass over p[0, n): packs the points that can be corners at the front and
-// returns their count; AVX2's code where `avx2` and the processor has it. Every corner of the
-// hull of p[0, n) survives. O(n).
-std::size_t survivorsOf(Point* p, std::size_t n, const Polygon& polygon, bool avx2);
+// The throw-away pass over in[0, n): writes the points that can be corners to p, packed (p may be
+// in), and returns their count; each point is read once, and only what survives is written. Eight
+// points at a time in AVX-512 or four in AVX2 where `paths` allows it and the processor has it.
+// Every corner of the hull of in[0, n) survives. O(n).
+std::size_t survivorsOf(const Point* in, std::size_t n, Point* p, const Polygon& polygon, const FastHullPaths& paths);
 
 // The corners of p[0, m) (the survivors), by keys or by std::sort as `paths` says, written over
 // p[0, h); returns h. O(m) or O(m log m).
@@ -62,6 +66,11 @@ std::size_t cornersInPlace(Point* p, std::size_t m, const FastHullPaths& paths);
 // The corners of the points sorted[0, m), in point order, as a new vector: Andrew's chains, the
 // corners counter-clockwise from the least point, each once. O(m).
 std::vector<Point> cornersOfSorted(Point* sorted, std::size_t m);
+
+// The fastest hull on the calling thread, of the path chosen, into memory of its own: the quickhull
+// path's corners copied there, else the survivors of the pass (or a copy of every point) and their
+// corners in place. O(n) but for the sort (see fastHull).
+Corners oneThread(const Point* points, std::size_t n, Path path, const Polygon& polygon, const FastHullPaths& paths);
 
 // The corners by the program's quickhull on an array, reduced by a chain. O(n h + h log h).
 std::vector<Point> cornersByQuickhull(std::vector<Point> points);

@@ -28,26 +28,38 @@ std::vector<Point> qhullArray(std::vector<Point> points);
 // size is 2^(2^firstRound): 256 by default; 1 gives Chan's own schedule, from groups of 4.
 std::vector<Point> chan(std::vector<Point> points, unsigned firstRound = 3);
 
-// The lab's fastest exact hull (own/fast_hull.cpp): the corners counter-clockwise from the lowest of the
-// leftmost points, none on an edge, each once (as chan). A sample of the points chooses the path:
-// where its hull has few corners and the input is small or thin, the array quickhull, reduced to
-// the corners; from kFastHullPassFrom points, a throw-away pass drops the points inside a polygon
-// of the sample hull's corners; what is left, sorted as 62-bit keys (from kFastHullKeysFrom
-// points: by vqsort, or a radix sort where the build has no Highway) or by std::sort, goes to a monotone
-// chain, and the result is written into the copy it was handed. O(n) but for m survivors sorted
-// by comparison, O(m log m), and the quickhull path's O(n h). Exact for |coordinate| < 2^30.
-// `paths` forces each path for the tests: the quickhull path, the pass, the sort of keys (and
-// which: vqsort or the radix sort), and the pass's AVX2 code where the processor has it.
+// The points' corners as the fastest hull gives them, in memory of its own.
+struct Corners {
+    std::unique_ptr<Point[]> points;
+    std::size_t size = 0;
+};
+
+// The lab's fastest exact hull (own/fast_hull.cpp): the corners counter-clockwise from the lowest
+// of the leftmost points, none on an edge, each once (as chan). A sample of the points chooses the
+// path: where its hull has few corners and the input is small or thin, the array quickhull,
+// reduced to the corners; from kFastHullPassFrom points, a throw-away pass (AVX-512, AVX2 or one
+// point at a time) reads the points once and keeps those outside a polygon of the sample hull's
+// corners; what is left, sorted as 62-bit keys (from kFastHullKeysFrom points: by vqsort, or a
+// radix sort where the build has no Highway) or by std::sort, goes to a monotone chain, and the
+// corners are written where the survivors were. O(n) but for m survivors sorted by comparison,
+// O(m log m), and the quickhull path's O(n h). Exact for |coordinate| < 2^30. `paths` forces
+// each path for the tests: the quickhull path, the pass, the sort of keys (and which: vqsort or
+// the radix sort), and the pass's AVX2 or AVX-512 code where the processor has it.
 struct FastHullPaths {
     enum Choice { Auto, Off, On };
     Choice filter = Auto, radix = Auto, quickhull = Auto;
     Choice vector = Auto;  // with keys: On vqsort, Off the radix sort, Auto vqsort where the build has it
     Choice split = Auto;   // fastHull2t: On splits the work whatever the size, where it can
-    bool avx2 = true;
+    bool avx2 = true;      // the pass in AVX2 where the processor has it (else one point at a time)
+    bool avx512 = true;    // the pass in AVX-512 where the processor has it (else as avx2 says)
 };
 constexpr std::size_t kFastHullDecideFrom = 512, kFastHullPassFrom = 32768, kFastHullKeysFrom = 512;
+// The entry's form reads the caller's points in place and writes only what it keeps to memory
+// of its own: the pass's survivors (a copy of every point where there is no pass).
+Corners fastHull(const Point* points, std::size_t n, FastHullPaths paths = {});
 std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths = {});
 bool fastHullHasAvx2();         // whether this processor runs the pass's AVX2 code
+bool fastHullHasAvx512();       // whether this processor runs the pass's AVX-512 code
 bool fastHullHasVectorSort();   // whether this build has vqsort (Highway)
 
 // The fastest hull's sort (own/fast_hull.cpp): points[0, m) as 62-bit keys whose unsigned order is
@@ -79,20 +91,24 @@ class Team {
     std::unique_ptr<Shared> shared_;
 };
 
-// The points' corners as the fastest hull gives them, in memory of its own.
-struct Corners {
-    std::unique_ptr<Point[]> points;
-    std::size_t size = 0;
-};
+// Whether the calls now running are counted: the cell switches it on around each counted call (run
+// under Callgrind, which counts a thread only while that thread has switched counting on). A team's
+// helper then counts its share of the work, and neither thread counts its waits for the other.
+void setTeamCounting(bool on);
 
 // The fastest hull on a team of threads (own/fast_hull_2t.cpp): the same corners as fastHull, in
-// the same order. The copy of the points is made by both threads, each half by one; each filters
-// and sorts its half; the two sorted halves are merged by both (each writes one half of the
+// the same order. Each thread reads half of the points and writes what its pass keeps (or its
+// half's copy, where there is no pass), and sorts it; the two sorted halves are merged by both (each writes one half of the
 // order), each makes the chains of its half, and the two hulls are joined at their bridges. Thin
 // hulls (the quickhull path), inputs below kFastHull2tFrom points, and a team of one take the
 // one-thread hull. O(n) work but for the sorts' O(m log m); memory: the copy, and h keys.
 constexpr std::size_t kFastHull2tFrom = 65536;
 Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths paths = {});
+
+// A runner whose calls hand the points, in place, to `run`, which finds their corners in memory of
+// its own, and release that memory (own/threaded.cpp): the fastest hull's entries, on one thread
+// or a team, which make no copy of points they throw away.
+std::unique_ptr<Runner> cornersRunner(std::function<Corners(const Point*, std::size_t)> run, const std::vector<Point>& points);
 
 // Adds the entries on more than one thread (own/threaded.cpp), their names ending in -2t: the
 // fastest hull's beside the lab's own, copy-2t after copy.
