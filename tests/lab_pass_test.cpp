@@ -162,6 +162,27 @@ TEST(ChainsThinned, CornersOnEachSideOfTheThinningWithCopiesAndEdgePoints) {
     }
 }
 
+// The chains' split and thinning eight keys at a time (AVX-512) against one at a time: the same
+// two chains, key for key, on each side of the groups' and the thinning's lengths, with copies.
+TEST(ChainsThinned, EightKeysAtATimeAsOneAtATime) {
+    if (!lab::fastHullHasAvx512()) GTEST_SKIP() << "this processor has no AVX-512";
+    for (const char* shape : {"circle", "convex", "disc"}) {
+        for (std::size_t n : {2, 3, 9, 10, 11, 17, 18, 25, 4095, 4096, 4097, 8200, 8201, 20000}) {
+            Points input = lab::makeShape(shape, std::int64_t(n), 11);
+            input.insert(input.end(), input.begin(), input.begin() + std::ptrdiff_t(n / 3));  // a third twice
+            std::vector<std::uint64_t> keys;
+            for (const Point& p : input) keys.push_back(lab::fast::keyOf(p));
+            std::sort(keys.begin(), keys.end());
+            std::vector<std::uint64_t> one = keys, eight = keys, spareOne(keys.size()), spareEight(keys.size());
+            const lab::fast::Chains a = lab::fast::chainsOfKeys(one.data(), one.size(), spareOne.data(), false);
+            const lab::fast::Chains b = lab::fast::chainsOfKeys(eight.data(), eight.size(), spareEight.data(), true);
+            const std::string context = std::string(shape) + ", " + std::to_string(n) + " points and a third of them again, seed 11";
+            ASSERT_EQ(std::vector<std::uint64_t>(a.lower, a.lower + a.k), std::vector<std::uint64_t>(b.lower, b.lower + b.k)) << "lower chain, " << context;
+            ASSERT_EQ(std::vector<std::uint64_t>(a.upper, a.upper + a.u), std::vector<std::uint64_t>(b.upper, b.upper + b.u)) << "upper chain, " << context;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Lab, ThrowAwayPass,
                          testing::Values(PassForm{"plain", false, false}, PassForm{"avx2", true, false}, PassForm{"avx512", false, true}),
                          [](const testing::TestParamInfo<PassForm>& param) { return std::string(param.param.name); });

@@ -503,21 +503,119 @@ std::vector<Point> cornersByQuickhull(std::vector<Point> points) {
 // Chains of fewer points are not thinned: their pops cost less than a probe.
 constexpr std::size_t kThinFrom = 4096;
 
-Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare) {
+namespace {
+
+// Of sorted[i, m - 1), the keys strictly below the line l-r appended to lower from kl, those
+// strictly above to upper from ku (upper may be `sorted` itself: ku <= i, never ahead of the
+// read). No branch: each key is written to both, kept by one. O(m - i).
+void splitPlain(const std::uint64_t* sorted, std::size_t i, std::size_t m, std::uint64_t* lower, std::size_t& kl,
+                std::uint64_t* upper, std::size_t& ku, Point l, Point r) {
+    for (; i + 1 < m; ++i) {
+        const std::uint64_t key = sorted[i];
+        const std::int64_t side = cross(l, r, pointOf(key));
+        lower[kl] = key;
+        upper[ku] = key;
+        kl += side < 0;
+        ku += side > 0;
+    }
+}
+
+// The middles list[i, count - 1) thinned as chainsOfKeys says, `before` the key list[i - 1] held
+// when read (the pass may have written over it since), written from list[k]; the list's last key
+// kept. Returns the new count. O(count - i).
+std::size_t thinPlain(std::uint64_t* list, std::size_t count, int keep, std::size_t k, std::size_t i, std::uint64_t before) {
+    if (i >= count) return k;
+    std::uint64_t middle = list[i];
+    Point a = pointOf(before), b = pointOf(middle);
+    for (++i; i < count; ++i) {
+        const std::uint64_t key = list[i];
+        const Point c = pointOf(key);
+        const std::int64_t turn = cross(a, b, c) * keep;
+        list[k] = middle;  // k < i: never ahead of the read
+        k += (turn > 0) | ((turn == 0) & (middle == before) & (middle != key));
+        a = b, b = c, before = middle, middle = key;
+    }
+    list[k++] = middle;
+    return k;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // GCC 12's own _mm512_undefined_epi32, in its AVX-512 intrinsics
+// Keys as coordinates, eight at a time.
+__attribute__((target("avx512f"))) inline void coordinatesOf(__m512i key, __m512i& x, __m512i& y) {
+    x = _mm512_sub_epi64(_mm512_srli_epi64(key, 31), _mm512_set1_epi64(kBias));
+    y = _mm512_sub_epi64(_mm512_and_si512(key, _mm512_set1_epi64(std::int64_t(kLow31))), _mm512_set1_epi64(kBias));
+}
+
+// splitPlain from i = 1, eight keys at a time, each group's keys of each side packed by compress;
+// returns where it stopped. Every difference fits 32 bits, every product 62.
+__attribute__((target("avx512f"))) std::size_t splitAvx512(const std::uint64_t* sorted, std::size_t m, std::uint64_t* lower, std::size_t& kl,
+                                                           std::uint64_t* upper, std::size_t& ku, Point l, Point r) {
+    const __m512i lx = _mm512_set1_epi64(l.x), ly = _mm512_set1_epi64(l.y);
+    const __m512i dx = _mm512_set1_epi64(r.x - l.x), dy = _mm512_set1_epi64(r.y - l.y), zero = _mm512_setzero_si512();
+    std::size_t i = 1;
+    for (; i + 9 <= m; i += 8) {  // keys i to i + 7, all before the last
+        const __m512i key = _mm512_loadu_si512(sorted + i);
+        __m512i x, y;
+        coordinatesOf(key, x, y);
+        const __m512i side = _mm512_sub_epi64(_mm512_mul_epi32(dx, _mm512_sub_epi64(y, ly)), _mm512_mul_epi32(dy, _mm512_sub_epi64(x, lx)));
+        const __mmask8 below = _mm512_cmplt_epi64_mask(side, zero), above = _mm512_cmpgt_epi64_mask(side, zero);
+        _mm512_storeu_si512(lower + kl, _mm512_maskz_compress_epi64(below, key));  // kl + 8 <= i + 8 < m: within lower's room
+        kl += unsigned(__builtin_popcount(below));
+        _mm512_storeu_si512(upper + ku, _mm512_maskz_compress_epi64(above, key));  // up to key i + 7, read already
+        ku += unsigned(__builtin_popcount(above));
+    }
+    return i;
+}
+
+// thinPlain over the whole list, eight middles at a time (each group's kept ones packed by
+// compress), the next group read before the current one is written; the rest one at a time.
+__attribute__((target("avx512f"))) std::size_t thinAvx512(std::uint64_t* list, std::size_t count, int keep) {
+    if (count < 10) return thinPlain(list, count, keep, 1, 1, list[0]);
+    const __m512i zero = _mm512_setzero_si512();
+    std::size_t k = 1, i = 1;
+    __m512i b = _mm512_loadu_si512(list), m = _mm512_loadu_si512(list + 1), a = _mm512_loadu_si512(list + 2);
+    std::uint64_t before = list[0];
+    while (i + 9 <= count) {  // middles i to i + 7, their next keys up to i + 8 <= count - 1
+        __m512i ax, ay, bx, by, cx, cy;
+        coordinatesOf(b, ax, ay), coordinatesOf(m, bx, by), coordinatesOf(a, cx, cy);
+        __m512i turn = _mm512_sub_epi64(_mm512_mul_epi32(_mm512_sub_epi64(bx, ax), _mm512_sub_epi64(cy, ay)),
+                                        _mm512_mul_epi32(_mm512_sub_epi64(by, ay), _mm512_sub_epi64(cx, ax)));
+        if (keep < 0) turn = _mm512_sub_epi64(zero, turn);
+        const __mmask8 kept = _mm512_cmpgt_epi64_mask(turn, zero) |
+                              (_mm512_cmpeq_epi64_mask(turn, zero) & _mm512_cmpeq_epi64_mask(m, b) & _mm512_cmpneq_epi64_mask(m, a));
+        before = list[i + 7];
+        const __m512i middles = m;
+        i += 8;
+        if (i + 9 <= count) {  // the next group, read before this one is written (up to key i - 1)
+            b = _mm512_loadu_si512(list + i - 1), m = _mm512_loadu_si512(list + i), a = _mm512_loadu_si512(list + i + 1);
+        }
+        _mm512_storeu_si512(list + k, _mm512_maskz_compress_epi64(kept, middles));
+        k += unsigned(__builtin_popcount(kept));
+    }
+    return thinPlain(list, count, keep, k, i, before);
+}
+#pragma GCC diagnostic pop
+#endif
+
+}  // namespace
+
+Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare, bool avx512) {
     std::uint64_t* lower = spare;
     std::uint64_t* upper = sorted;  // packed in place
     lower[0] = sorted[0];
     if (sorted[0] == sorted[m - 1]) return {lower, 1, upper, 1};  // copies of one point
     const Point l = pointOf(sorted[0]), r = pointOf(sorted[m - 1]);
     std::size_t kl = 1, ku = 1;  // both lists start with l (upper[0] is l already)
-    for (std::size_t i = 1; i + 1 < m; ++i) {  // no branch: each key is written to both, kept by one
-        const std::uint64_t key = sorted[i];
-        const std::int64_t side = cross(l, r, pointOf(key));
-        lower[kl] = key;
-        upper[ku] = key;  // ku <= i: never ahead of the read
-        kl += side < 0;
-        ku += side > 0;
-    }
+#if defined(__x86_64__) && defined(__GNUC__)
+    const bool wide = avx512 && fastHullHasAvx512();
+    splitPlain(sorted, wide ? splitAvx512(sorted, m, lower, kl, upper, ku, l, r) : 1, m, lower, kl, upper, ku, l, r);
+#else
+    const bool wide = false;
+    (void)avx512;
+    splitPlain(sorted, 1, m, lower, kl, upper, ku, l, r);
+#endif
     lower[kl++] = sorted[m - 1];
     upper[ku++] = sorted[m - 1];
     // Each chain left to right, its stack in place over its own list: counter-clockwise turns
@@ -526,24 +624,17 @@ Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare) 
     // the chain the wrong way between its two neighbours in the list, or lies on the segment
     // between two other points, is inside or on the segment of two points about it in x and is no
     // corner, whatever becomes of them (of copies of a point, the last is kept, unjudged). Every
-    // such point is dropped in one pass with no branch, and passes are repeated while they drop
-    // an eighth of the list or more (on `circle`, where the grid's rounding makes four points in
-    // five dents, about half of them each pass).
-    auto thin = [](std::uint64_t* list, std::size_t count, int keep) {
+    // such point is dropped in one pass with no branch (eight at a time with AVX-512), and passes
+    // are repeated while they drop an eighth of the list or more (on `circle`, where the grid's
+    // rounding makes four points in five dents, about half of them each pass).
+    auto thin = [wide](std::uint64_t* list, std::size_t count, int keep) {
         if (count < 3) return count;
-        std::size_t k = 1;  // the list's ends stay
-        std::uint64_t before = list[0], middle = list[1];
-        Point a = pointOf(before), b = pointOf(middle);
-        for (std::size_t i = 2; i < count; ++i) {
-            const std::uint64_t key = list[i];
-            const Point c = pointOf(key);
-            const std::int64_t turn = cross(a, b, c) * keep;
-            list[k] = middle;  // k < i: never ahead of the read
-            k += (turn > 0) | ((turn == 0) & (middle == before) & (middle != key));
-            a = b, b = c, before = middle, middle = key;
-        }
-        list[k++] = middle;
-        return k;
+#if defined(__x86_64__) && defined(__GNUC__)
+        if (wide) return thinAvx512(list, count, keep);
+#else
+        (void)wide;
+#endif
+        return thinPlain(list, count, keep, 1, 1, list[0]);
     };
     // Whether the list's first 1,024 points hold an eighth or more that do not turn its way: where
     // they do not (`convex`, and the few survivors of a pass), a pass would drop little.

@@ -78,13 +78,14 @@ std::vector<Point> cornersByQuickhull(std::vector<Point> points);
 // Andrew's two chains over m >= 1 sorted keys: the lower one from the least point l to the
 // greatest r in spare[0, k) (room for m keys), the upper one from l to r too, packed at the
 // front of `sorted`: u keys. Each point goes to one chain only, by its side of the line l-r; no
-// point on an edge. Copies of one point give k = u = 1. O(m).
+// point on an edge. Copies of one point give k = u = 1. The split and the chains' thinning run
+// eight keys at a time in AVX-512 where `avx512` and the processor has it. O(m).
 struct Chains {
     std::uint64_t* lower;
     std::size_t k;
     std::uint64_t* upper;
     std::size_t u;
 };
-Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare);
+Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare, bool avx512 = true);
 
 }  // namespace lab::fast
