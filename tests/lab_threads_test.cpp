@@ -150,13 +150,14 @@ TEST(TwoThreads, EveryCountFromNoPointsToTen) {
     }
 }
 
-// Each side of each switch: the sort of keys from kFastHullKeysFrom points, the split from
-// kFastHull2tFrom, the pass from kFastHullPassFrom, and the two threads' sort of what survives
-// (a circle keeps all, a square few).
+// Each side of each switch: the sort of keys from kFastHullKeysFrom points, the sample of 64 from
+// kFastHullSmallSampleBelow, the split from kFastHull2tFrom, the pass from kFastHullPassFrom, and
+// the two threads' sort of what survives (a circle keeps all, a square few).
 TEST(TwoThreads, EachSideOfEverySwitch) {
     const std::size_t keys = lab::kFastHullKeysFrom, split = lab::kFastHull2tFrom, pass = lab::kFastHullPassFrom;
-    for (const char* shape : {"circle", "square", "sliver", "lattice"}) {
-        for (std::size_t n : {keys - 1, keys, pass - 1, pass, split - 1, split, 3 * split}) {
+    const std::size_t sample = lab::kFastHullSmallSampleBelow;
+    for (const char* shape : {"circle", "square", "sliver", "lattice", "disc"}) {
+        for (std::size_t n : {keys - 1, keys, sample - 1, sample, pass - 1, pass, split - 1, split, 3 * split}) {
             expectCorners(lab::makeShape(shape, std::int64_t(n), 4), std::string(shape) + ", " + std::to_string(n) + " points, seed 4");
         }
     }

@@ -282,7 +282,6 @@ bool extremePolygon(const std::vector<Point>& hull, Polygon& q) {
         q.w[e] = b.y - a.y;
         q.c[e] = q.u[e] * a.y - q.w[e] * a.x;
     }
-    setCore(q);
     return true;
 }
 
@@ -456,7 +455,9 @@ bool survivorsPolygon(const Point* p, std::size_t m, Polygon& q, bool avx512) {
         }
     }
     std::sort(extreme, extreme + 16);
-    return extremePolygon(cornersOf(extreme, 16), q);
+    if (!extremePolygon(cornersOf(extreme, 16), q)) return false;
+    setCore(q);
+    return true;
 }
 
 // Of the m points the pass kept, those that can be corners: outside the polygon, or one of its
@@ -695,22 +696,28 @@ std::size_t cornersOfKeys(Point* p, std::size_t m, const FastHullPaths& paths) {
 Path choosePath(const Point* points, std::size_t m, const FastHullPaths& paths, Polygon& polygon) {
     const bool decide = paths.filter == FastHullPaths::Auto ? m >= kFastHullDecideFrom : paths.filter == FastHullPaths::On;
     if (!decide || m < 3) return Path::Plain;
-    // 64 points decide the path; the pass's polygon, from 32,768 points, takes 1 in 32, at most
-    // 1,024. A forced pass on a small input samples half of it.
+    // 32 points decide the path below 4,096 points, 64 below 32,768; the pass's polygon, from
+    // 32,768 points, takes 1 in 32, at most 1,024. A forced pass on a small input samples half of
+    // it. Below 4,096 points the sample is what the fastest hull pays beyond the array quickhull
+    // (0.8 us at 10^3 points, a seventh of the call; 64 points and their polygon cost 1.2 us).
     const bool forced = paths.filter == FastHullPaths::On;
     const std::size_t sample = forced                   ? std::max<std::size_t>(3, m / 2)
+                               : m < kFastHullSmallSampleBelow ? 32
                                : m < kFastHullPassFrom ? 64
                                                        : std::min<std::size_t>(1024, m / 32);
     const std::vector<Point> hull = sampleHull(points, m, sample);
-    const bool polygonFound = extremePolygon(hull, polygon);
-    const bool pays = forced || (m >= kFastHullPassFrom && polygonFound && worthIt(points, m, polygon));
-    // A sample whose hull has few corners (a quarter of it or fewer) promises a hull of few
-    // corners, which quickhull finds in a few passes that discard nearly every point at the
-    // first split: taken below 32,768 points, where the pass does not repay its sample, and
-    // where the pass would throw away little (`line`, `sliver`: thin hulls).
-    const bool few = hull.size() * 4 <= sample;
+    const bool polygonFound = (forced || m >= kFastHullPassFrom) && extremePolygon(hull, polygon);
+    const bool pays = forced || (polygonFound && worthIt(points, m, polygon));
+    // A sample whose hull has few corners (a quarter of it or fewer; half of 32) promises a hull
+    // of few corners, which quickhull finds in a few passes that discard nearly every point at
+    // the first split: taken below 32,768 points, where the pass does not repay its sample, and
+    // where the pass would throw away little (`line`, `sliver`: thin hulls). The sample of 32
+    // from `disc` has some 9 corners, from `circle` and `convex` all 32.
+    const bool few = hull.size() * (sample == 32 ? 2 : 4) <= sample;
     if (!forced && paths.quickhull == FastHullPaths::Auto && few && !pays) return Path::Quickhull;
-    return pays && polygonFound ? Path::Filter : Path::Plain;
+    if (!pays || !polygonFound) return Path::Plain;
+    setCore(polygon);  // for the pass's AVX-512 form; not worth its 2 us where there is no pass
+    return Path::Filter;
 }
 
 std::size_t survivorsOf(const Point* in, std::size_t n, Point* p, const Polygon& polygon, const FastHullPaths& paths) {

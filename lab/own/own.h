@@ -54,6 +54,7 @@ struct FastHullPaths {
     bool avx512 = true;    // the pass in AVX-512 where the processor has it (else as avx2 says)
 };
 constexpr std::size_t kFastHullDecideFrom = 512, kFastHullPassFrom = 32768, kFastHullKeysFrom = 512;
+constexpr std::size_t kFastHullSmallSampleBelow = 4096;  // the sample that decides: 32 points below, 64 from
 // The entry's form reads the caller's points in place and writes only what it keeps to memory
 // of its own: the pass's survivors (a copy of every point where there is no pass).
 Corners fastHull(const Point* points, std::size_t n, FastHullPaths paths = {});
