@@ -638,16 +638,22 @@ Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare, 
         return thinPlain(list, count, keep, 1, 1, list[0]);
     };
     // Whether the list's first 1,024 points hold an eighth or more that do not turn its way: where
-    // they do not (`convex`, and the few survivors of a pass), a pass would drop little.
+    // they do not (`convex`, and the few survivors of a pass), a pass one key at a time would drop
+    // little. Eight at a time, a pass costs less than the stack and is always run.
     auto dented = [](const std::uint64_t* list, std::size_t count, int keep) {
         const std::size_t probe = std::min<std::size_t>(count, 1026);
         std::size_t dents = 0;
         for (std::size_t i = 1; i + 1 < probe; ++i) dents += cross(pointOf(list[i - 1]), pointOf(list[i]), pointOf(list[i + 1])) * keep <= 0;
         return probe >= 3 && dents * 8 >= probe - 2;
     };
-    auto chainInPlace = [&thin, &dented](std::uint64_t* list, std::size_t count, int keep) {
-        if (count >= kThinFrom && dented(list, count, keep)) {
-            for (std::size_t before = 0; before == 0 || count * 8 <= before * 7;) before = count, count = thin(list, count, keep);
+    // A pass that drops nothing finds every point turning the chain's way: the list, monotone in
+    // x, is convex and its own chain (`convex`), and the stack is not needed.
+    auto chainInPlace = [&thin, &dented, wide](std::uint64_t* list, std::size_t count, int keep) {
+        if (count >= kThinFrom && (wide || dented(list, count, keep))) {
+            std::size_t before = count;
+            count = thin(list, count, keep);
+            if (count == before) return count;
+            while (count * 8 <= before * 7) before = count, count = thin(list, count, keep);
         }
         std::size_t k = 0;
         for (std::size_t i = 0; i < count; ++i) {
