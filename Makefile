@@ -28,8 +28,9 @@ FUZZ_SECONDS ?= 600
 RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
-# clang compiles vqsort's library (GCC 12's code for Highway's sort ran 4 to 8 times slower).
-LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev libhwy-dev libtbb-dev clang
+# clang compiles vqsort's library (GCC 12's code for Highway's sort ran 4 to 8 times slower); SQLite
+# keeps the history of runs (hull-lab --history).
+LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev libhwy-dev libtbb-dev clang libsqlite3-dev
 # Counts of instructions, cache misses and mispredictions (hull-lab --measure counts).
 COUNT_PACKAGES := valgrind
 # Student's t for tools/lab-compare and the page (tools/lab-page), from SciPy.

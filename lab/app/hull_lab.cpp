@@ -10,7 +10,7 @@
 // cell's spread. Exit status: 0 every hull right, 1 a hull was WRONG, a library refused a point set
 // or a cell crashed (in a run with entries of the user's and no --strict: one of theirs failed), 2 bad
 // arguments, a bad point file, or a plugin or program that cannot start (nothing was run and no file
-// was touched).
+// was touched), or a run the history could not keep (its other outputs written).
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,6 +39,7 @@
 #include "out/exports.h"
 #include "user/user.h"
 #include "hunt/hunt.h"
+#include "history/history.h"
 
 namespace {
 
@@ -140,6 +141,13 @@ int prepare(int argc, char** argv, Run& run) {
         if (!options.pointsDir.empty() && mkdir(options.pointsDir.c_str(), 0755) != 0 && errno != EEXIST) {
             throw BadArgument{"cannot make the points folder " + options.pointsDir + ": " + std::strerror(errno)};
         }
+        if (options.record) {
+            try {
+                openStore(options.history);  // made now, so that a store that cannot take the run stops it before any cell
+            } catch (const StoreError& bad) {
+                throw BadArgument{bad.what(), false};
+            }
+        }
         if (!options.tsv.empty()) {
             run.tsvFd = open(options.tsv.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (run.tsvFd < 0) throw BadArgument{"cannot write " + options.tsv + ": " + std::strerror(errno)};
@@ -173,7 +181,7 @@ std::string setsWords(const Options& options) {
 
 // With counts: how they are made, the caches Callgrind simulates and the processor it shows the
 // code. Without Valgrind one line on standard error says that nothing is counted.
-void addCountContext(std::vector<std::pair<std::string, std::string>>& context) {
+void addCountContext(std::vector<std::pair<std::string, std::string>>& context, bool hostCaches) {
     const std::string valgrind = valgrindPath();
     if (valgrind.empty()) {
         std::cerr << "hull-lab: Valgrind is not installed (no valgrind on PATH): no cell is counted; the times are "
@@ -185,7 +193,7 @@ void addCountContext(std::vector<std::pair<std::string, std::string>>& context) 
                                        ") around each call (copy, call, release), one call on each of the cell's sets "
                                        "after an uncounted one, in a process of its own with fixed addresses; a "
                                        "program's processes counted whole, start-up included");
-    const CacheModel caches = machineCaches();
+    const CacheModel caches = countingCaches(hostCaches);
     context.emplace_back("simulated caches", caches.said.empty() ? "Valgrind's own choice (Linux does not say this machine's)" : caches.said);
     context.emplace_back("est_cycles", kEstCyclesFormula);
     context.emplace_back("processor under Valgrind",
@@ -211,7 +219,7 @@ std::vector<std::pair<std::string, std::string>> contextLines(const Run& run) {
                                        " of a process per cell" + more +
                                        ", the cells of a row in an order shuffled each round from seed " +
                                        std::to_string(options.seed));
-    if (options.measureCounts) addCountContext(context);
+    if (options.measureCounts) addCountContext(context, options.hostCaches);
     const bool threaded = std::any_of(options.algorithms.begin(), options.algorithms.end(),
                                       [](const std::string& name) { return findAlgorithm(name)->threads > 1; });
     if (threaded) {
@@ -224,7 +232,9 @@ std::vector<std::pair<std::string, std::string>> contextLines(const Run& run) {
         context.emplace_back("entry " + e.name, e.kind == UserEntry::Plugin
                                                     ? "plugin " + e.path + ", " + e.symbol + (e.f64 ? " (doubles)" : " (int64)")
                                                     : "program '" + e.command + "'");
+        if (e.kind == UserEntry::Plugin) context.emplace_back("origin of " + e.name, entryOrigin(e));
     }
+    if (!options.label.empty()) context.emplace_back("label", options.label);
     return context;
 }
 
@@ -457,6 +467,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "--cell") return cellMain(argc, argv);
     if (argc >= 2 && std::string(argv[1]) == "--judge") return judgeMain(argc, argv);
     if (argc >= 2 && std::string(argv[1]) == "--hunt-worker") return huntWorkerMain(argc, argv);
+    if (argc >= 2 && std::string(argv[1]) == "history") return historyMain(argc - 1, argv + 1);
     Run run;
     if (const int status = prepare(argc, argv, run); status >= 0) return status;
     catchSignals();
@@ -488,6 +499,10 @@ int main(int argc, char** argv) {
                   << (status == 0 ? ", which were right on every input" : "") << " (--strict counts every failure)\n";
     }
     status |= writeExports(options, report.model(), argv[0]);
+    if (options.record && !interrupted && recordRun(storedRun(report.model()), options.history) != 0) {
+        if (!options.tsv.empty()) std::cerr << "hull-lab: " << options.tsv << " holds the run: hull-lab history add adds it later\n";
+        status = 2;
+    }
     status |= closeRun(run, report);
     if (interrupted) {
         std::signal(interrupted, SIG_DFL);

@@ -114,6 +114,7 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, measure, "--budget", "SECONDS", "10", "a cell predicted to take longer is skipped");
     valueOption(app, g, measure, "--min-seconds", "S", "0.2", "each run repeats its call for at least S seconds");
     valueOption(app, g, measure, "--seed", "S", "1", "the shapes' points and the rounds' orders");
+    valueOption(app, g, measure, "--caches", "MODEL", "fixed", "caches the counts simulate: fixed (compare across machines) or host");
     valueOption(app, g, measure, "--threads", "T", "", "threads of the -2t entries, 1 or 2; default: the cores, at most 2");
     valueOption(app, g, measure, "--sets", "N", "", "point sets a cell's calls take in turn (1 to 256); default: 16 to 1");
     app.add_flag("--same-points", g.samePoints, "every call on the same points; a file's in its own order")->group(measure);
@@ -132,6 +133,9 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, output, "--json", "FILE", "", "every cell and run as Google Benchmark's JSON (compare.py)");
     valueOption(app, g, output, "--bmf", "FILE", "", "every cell as Bencher's metric format (latency, counts)");
     valueOption(app, g, output, "--markdown", "FILE", "", "the fastest per row or the verdicts, for a pull request");
+    valueOption(app, g, output, "--history", "FILE", "", "keep the run in a store (SQLite; default ~/.local/share/hull-lab/)")
+        ->expected(0, 1);
+    valueOption(app, g, output, "--label", "TEXT", "", "a word the history keeps the run by (hull-lab history check --base)");
     valueOption(app, g, output, "--write-points", "DIR", "", "each row's first point set as a point file");
     app.add_flag("--help,-h", g.help, "this help, and exit")->group(output);
     app.add_flag("--version", g.version, "the build (commit, type, compiler), and exit")->group(output);
@@ -296,7 +300,7 @@ void takeSets(Given& g, Options& o) {
     o.strict = g.strict;
     if (g.has("--repeat-report")) {
         o.repeat = int(whole(g, "--repeat-report", 2, 100));
-        for (const char* output : {"--tsv", "--json", "--bmf", "--markdown"}) {
+        for (const char* output : {"--tsv", "--json", "--bmf", "--markdown", "--history"}) {
             if (g.has(output)) throw BadArgument{std::string("--repeat-report prints its own report; it takes no ") + output};
         }
     }
@@ -483,6 +487,13 @@ void takeMeasure(Given& g, Options& o) {
         if (!o.measureTimes && !o.measureCounts) throw BadArgument{"--measure takes times, counts or times,counts"};
     }
     if (g.has("--min-change")) o.countMinChange = o.minChange;
+    if (g.has("--caches")) {
+        if (!o.measureCounts) throw BadArgument{"--caches is for counts: give --measure counts or times,counts"};
+        if (g["--caches"] != "fixed" && g["--caches"] != "host") {
+            throw BadArgument{"--caches takes fixed or host, not \"" + g["--caches"] + "\""};
+        }
+        o.hostCaches = g["--caches"] == "host";
+    }
     if (o.measureTimes) return;
     if (!g.has("--sizes")) o.sizes = {1000, 10000, 100000};
     for (const char* timing : {"--runs", "--precision", "--max-runs", "--min-seconds", "--relative", "--repeat-report"}) {
@@ -563,7 +574,7 @@ void takeHunt(Given& g, Options& o) {
         throw BadArgument{"--hunt must be a number of seconds above 0, not \"" + text + "\""};
     }
     for (const char* other : {"--shapes", "--sizes", "--measure", "--input", "--baseline", "--repeat-report", "--relative", "--tsv",
-                              "--json", "--bmf", "--markdown"}) {
+                              "--json", "--bmf", "--markdown", "--history"}) {
         if (g.has(other)) throw BadArgument{std::string("--hunt runs no cells: it cannot be given with ") + other};
     }
     if (!g.has("--algorithms")) o.algorithms.clear();
@@ -603,6 +614,10 @@ void takeBudgetAndOutputs(Given& g, Options& o) {
     o.bmf = g["--bmf"];
     o.markdown = g["--markdown"];
     o.pointsDir = g["--write-points"];
+    o.record = g.has("--history");
+    o.history = g["--history"];
+    o.label = g["--label"];
+    if (g.has("--label") && (o.label.empty() || !o.record)) throw BadArgument{"--label names the run in the history: give --history and a TEXT"};
     if (g.has("--failures")) {
         o.failuresDir = g["--failures"];
         if (o.failuresDir.empty()) throw BadArgument{"--failures names an empty folder name"};

@@ -79,6 +79,13 @@ CacheModel machineCaches() {
     return model;
 }
 
+CacheModel countingCaches(bool host) {
+    if (host) return machineCaches();
+    return {"32768,8,64", "32768,8,64", "33554432,16,64",
+            "fixed: I1 32 KiB 8-way, D1 32 KiB 8-way, LL 32 MiB 16-way, 64-byte lines (an AMD Zen 4 core's; "
+            "--caches host: this machine's)"};
+}
+
 std::string valgrindPath() {
     const char* path = std::getenv("PATH");
     std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");

@@ -22,6 +22,12 @@ struct CacheModel {
 };
 CacheModel machineCaches();
 
+// The caches counted by default, whatever the machine, so that counts compare across machines: an
+// AMD Zen 4 core's first levels (I1 and D1 32 KiB 8-way) and its L3 as the last level (32 MiB
+// 16-way), 64-byte lines. `host`: this machine's (machineCaches), Valgrind's own choice where
+// Linux does not say them.
+CacheModel countingCaches(bool host);
+
 // The path of valgrind on PATH, or "" where it is not installed.
 std::string valgrindPath();
 

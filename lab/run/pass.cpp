@@ -147,7 +147,7 @@ class Pass {
          PassResults& results, double verdictLevel)
         : options_(options), report_(report), first_(first), notTimed_(notTimed), filesDir_(filesDir),
           interrupted_(interrupted), results_(results), verdictLevel_(verdictLevel) {
-        if (options.measureCounts) countSetup_ = countSetup(filesDir, options.baseline);
+        if (options.measureCounts) countSetup_ = countSetup(filesDir, options.baseline, countingCaches(options.hostCaches));
     }
 
     // A table: its rows, smaller sizes first. Returns 1 where a cell failed (as runPass).

@@ -354,8 +354,8 @@ std::string shellWords(const std::vector<std::string>& words) {
 
 }  // namespace
 
-CountSetup countSetup(const std::string& dir, const std::string& baseline) {
-    CountSetup setup{valgrindPath(), machineCaches(), dir, dir + "/lab-new", ""};
+CountSetup countSetup(const std::string& dir, const std::string& baseline, const CacheModel& caches) {
+    CountSetup setup{valgrindPath(), caches, dir, dir + "/lab-new", ""};
     std::remove(setup.self.c_str());
     std::remove((dir + "/lab-old").c_str());
     if (symlink(("/proc/" + std::to_string(getpid()) + "/exe").c_str(), setup.self.c_str()) != 0) setup.self.clear();

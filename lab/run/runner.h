@@ -52,9 +52,9 @@ struct CountSetup {
     std::string self, baseline;
 };
 
-// The setup of a run's counts: Valgrind found on PATH, this machine's caches, the two builds
+// The setup of a run's counts: Valgrind found on PATH, the caches it simulates, the two builds
 // linked into `dir` (`baseline`: its path, or "").
-CountSetup countSetup(const std::string& dir, const std::string& baseline);
+CountSetup countSetup(const std::string& dir, const std::string& baseline, const CacheModel& caches);
 
 // Counts one cell (the plan's shape, size, entry, sets and build) under Callgrind, in a process of
 // its own with fixed addresses, at most until the plan's deadline: an entry's calls alone, a

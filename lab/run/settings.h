@@ -50,6 +50,10 @@ struct Options {
     bool measureCounts = false;    // and/or count them under Valgrind
     double failSlower = 0;    // exit 1 when a cell is slower than the baseline by more than this; 0: never
     unsigned threads = 0;     // --threads: the -2t entries' threads; 0: the machine's cores, at most 2
+    bool hostCaches = false;  // --caches host: Callgrind simulates this machine's caches, not the fixed model
+    bool record = false;      // --history: the run is kept in a store
+    std::string history;      // that store ("": the default one)
+    std::string label;        // --label: a word the run is kept and found by
 };
 
 }  // namespace lab

@@ -3,7 +3,7 @@
 Rooms, lowest first: lab.h and lab.cpp (what every room shares), inputs/, the entries (own/,
 peers/, user/ and their catalogue algorithms.cpp, side by side), run/ (the engine), hunt/ (the
 search for failing inputs), results/,
-out/ (the writers), app/ (the command line, the context, main). Headers from outside lab/ (the
+out/ (the writers), history/ (the runs kept across commits and machines), app/ (the command line, the context, main). Headers from outside lab/ (the
 program's, the reference hull, the plugin interface, generated ones) may be included anywhere.
 
 Usage: rooms_test.py SOURCE_DIR. Prints each include that goes up as FILE:LINE: HEADER; exit 1."""
@@ -12,7 +12,7 @@ import os
 import re
 import sys
 
-ORDER = {"base": 0, "inputs": 1, "entries": 2, "run": 3, "hunt": 4, "results": 5, "out": 6, "app": 7}
+ORDER = {"base": 0, "inputs": 1, "entries": 2, "run": 3, "hunt": 4, "results": 5, "out": 6, "history": 7, "app": 8}
 ENTRIES = {"own", "peers", "user"}
 
 

@@ -1,0 +1,206 @@
+// The user's commits measured after the fact: each built in a worktree of its own (their checkout
+// is never touched), its plugin run by this hull-lab and the run recorded. Backfill walks a range
+// newest first and resumes where it stopped (a commit the store has is not measured again); bisect
+// finds the first commit whose counts moved, in log2 steps.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "history/history.h"
+
+namespace lab {
+
+namespace {
+
+std::string quotedWord(const std::string& word) {
+    std::string text = "'";
+    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
+// Lines a shell command prints; throws StoreError where it fails.
+std::vector<std::string> outputLines(const std::string& command, const std::string& what) {
+    std::vector<std::string> lines;
+    std::FILE* out = popen((command + " 2>/dev/null").c_str(), "r");
+    if (out == nullptr) throw StoreError("cannot run git for " + what);
+    char line[4096];
+    while (std::fgets(line, sizeof line, out) != nullptr) {
+        std::string text = line;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        lines.push_back(text);
+    }
+    if (pclose(out) != 0) throw StoreError("git cannot read " + what);
+    return lines;
+}
+
+// The first line of a log that names an error, else its last line.
+std::string lastLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string last;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("error") != std::string::npos) {
+            last = line;
+            break;
+        }
+        if (!line.empty()) last = line;
+    }
+    return last.size() > 200 ? last.substr(0, 200) + "..." : last;
+}
+
+// True where a shell command's status says it was stopped by Ctrl-C or SIGTERM.
+bool stoppedBySignal(int status) {
+    return (WIFSIGNALED(status) && (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGTERM)) ||
+           (WIFEXITED(status) && WEXITSTATUS(status) >= 128 + SIGINT && WEXITSTATUS(status) <= 128 + SIGTERM);
+}
+
+// The run of `commit` in the store, or null.
+const StoredRun* runOf(const std::vector<StoredRun>& runs, const std::string& commit) {
+    const StoredRun* found = nullptr;
+    for (const StoredRun& r : runs) {
+        if (r.commit == commit) found = &r;
+    }
+    return found;
+}
+
+// Whether two runs' counted cells are equal (instructions exactly, misses within their noise), and
+// what moved where they are not.
+bool sameCounts(const StoredRun& a, const StoredRun& b, std::string& moved) {
+    bool same = true;
+    for (const StoredCell& x : a.cells) {
+        for (const StoredCell& y : b.cells) {
+            if (!x.counted || !y.counted || x.algorithm != y.algorithm || x.shape != y.shape || x.n != y.n) continue;
+            const std::string why = explanation(&x, &y);
+            if (why.rfind("the machine", 0) == 0) continue;
+            if (same) {
+                moved = y.algorithm + " on " + y.shape + " at " + std::to_string(y.n) + ": instructions " +
+                        formatted("%+.3f%%", 100 * (y.instructions / x.instructions - 1)) + ", l1_misses " +
+                        formatted("%+.3f%%", 100 * (y.l1Misses / std::max(x.l1Misses, 1.0) - 1)) + ", branch_misses " +
+                        formatted("%+.3f%%", 100 * (y.branchMisses / std::max(x.branchMisses, 1.0) - 1)) + " (" + why + ")";
+            }
+            same = false;
+        }
+    }
+    return same;
+}
+
+}  // namespace
+
+MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commit, const volatile int* interrupted) {
+    char pattern[] = "/tmp/hull-lab-backfill-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw StoreError("cannot make a folder for a worktree in /tmp");
+    const std::string dir = pattern, tree = dir + "/tree", git = "git -C " + quotedWord(s.repo) + " ";
+    MeasuredCommit result;
+    const int added = std::system((git + "worktree add --quiet --detach " + quotedWord(tree) + " " + commit + " >" + dir + "/git.log 2>&1").c_str());
+    if (added != 0) {
+        std::filesystem::remove_all(dir);
+        throw StoreError("cannot check out " + commit + " in a worktree of " + s.repo + ": " + lastLine(dir + "/git.log"));
+    }
+    const int built = std::system(("cd " + quotedWord(tree) + " && sh -c " + quotedWord(s.build) + " >" + dir + "/build.log 2>&1").c_str());
+    result.stopped = stoppedBySignal(built) || *interrupted;
+    if (!result.stopped && built != 0) {
+        result.built = false;
+        result.failure = lastLine(dir + "/build.log");
+        StoredRun failed;
+        failed.commit = commit;
+        failed.source = "backfill: the build failed";
+        failed.context = {{"build", s.build}, {"build failed", result.failure}};
+        openStore(s.store)->add(failed);
+    } else if (!result.stopped) {
+        std::string command = quotedWord(s.self) + " --plugin " + quotedWord(tree + "/" + s.plugin) +
+                              " --algorithms yours --no-judge --history " + quotedWord(s.store);
+        for (const std::string& word : s.runWords) command += " " + quotedWord(word);
+        const int ran = std::system((command + " >" + dir + "/run.log 2>&1").c_str());
+        result.stopped = stoppedBySignal(ran) || *interrupted;
+        if (!result.stopped && (!WIFEXITED(ran) || WEXITSTATUS(ran) > 1)) {
+            result.failure = "hull-lab failed on it: " + lastLine(dir + "/run.log");
+        }
+    }
+    std::system((git + "worktree remove --force " + quotedWord(tree) + " >/dev/null 2>&1").c_str());
+    std::filesystem::remove_all(dir);
+    return result;
+}
+
+int backfill(const BackfillSettings& s, const std::string& range, const volatile int* interrupted) {
+    const std::vector<std::string> commits =
+        outputLines("git -C " + quotedWord(s.repo) + " rev-list --first-parent " + quotedWord(range), range);
+    const std::vector<StoredRun> known = openStore(s.store)->runs({}, false);
+    std::size_t measured = 0, skipped = 0, broken = 0;
+    for (const std::string& commit : commits) {
+        if (runOf(known, commit) != nullptr) {
+            ++skipped;
+            continue;
+        }
+        const MeasuredCommit m = measureCommit(s, commit, interrupted);
+        if (m.stopped) {
+            std::cout << "stopped before " << commit.substr(0, 12) << ": run it again to go on\n";
+            return 130;
+        }
+        if (!m.failure.empty() && m.built) throw StoreError(commit.substr(0, 12) + ": " + m.failure);
+        std::cout << commit.substr(0, 12) << (m.built ? " measured" : " does not build: " + m.failure) << std::endl;
+        ++(m.built ? measured : broken);
+    }
+    std::cout << commits.size() << (commits.size() == 1 ? " commit in " : " commits in ") << range << ": " << measured << " measured, " << broken
+              << " that do not build, " << skipped << " already in the history\n";
+    return 0;
+}
+
+int bisect(const BackfillSettings& s, const std::string& good, const std::string& bad, const volatile int* interrupted) {
+    const std::string git = "git -C " + quotedWord(s.repo) + " ";
+    std::vector<std::string> list = outputLines(git + "rev-list --first-parent --reverse " + quotedWord(good + ".." + bad), good + ".." + bad);
+    const std::string goodCommit = outputLines(git + "rev-parse " + quotedWord(good + "^{commit}"), good).at(0);
+    list.insert(list.begin(), goodCommit);
+    int builds = 0;
+    // The run of the commit at `i`, measured where the store has none; null where it does not build.
+    auto runAt = [&](std::size_t i) -> std::unique_ptr<StoredRun> {
+        std::vector<StoredRun> runs = openStore(s.store)->runs({}, true);
+        if (runOf(runs, list[i]) == nullptr) {
+            ++builds;
+            const MeasuredCommit m = measureCommit(s, list[i], interrupted);
+            if (m.stopped) throw StoreError("stopped");
+            if (!m.failure.empty() && m.built) throw StoreError(list[i].substr(0, 12) + ": " + m.failure);
+            std::cout << "  " << list[i].substr(0, 12) << (m.built ? " measured" : " does not build") << std::endl;
+            runs = openStore(s.store)->runs({}, true);
+        }
+        const StoredRun* r = runOf(runs, list[i]);
+        return r != nullptr && !r->cells.empty() ? std::make_unique<StoredRun>(*r) : nullptr;
+    };
+    const std::unique_ptr<StoredRun> base = runAt(0), last = runAt(list.size() - 1);
+    if (base == nullptr || last == nullptr) throw StoreError("the good and the bad commit must both build");
+    std::string moved;
+    if (sameCounts(*base, *last, moved)) {
+        std::cout << "no change: the counts of " << bad << " equal " << good << "'s (" << builds << " builds)\n";
+        return 0;
+    }
+    // Invariant: list[lo] counts as `good` does, list[hi] does not; commits that do not build are
+    // passed over by trying their nearest neighbour towards `hi`.
+    std::size_t lo = 0, hi = list.size() - 1;
+    while (hi - lo > 1) {
+        std::size_t mid = lo + (hi - lo) / 2;
+        std::unique_ptr<StoredRun> r;
+        while (mid < hi && (r = runAt(mid)) == nullptr) ++mid;
+        if (mid == hi) {  // everything from the middle up does not build: look below it
+            mid = lo + (hi - lo) / 2;
+            while (mid > lo && (r = runAt(mid)) == nullptr) --mid;
+            if (mid == lo) {  // none between builds: the step lies among them or at `hi`
+                std::cout << "the commits between " << list[lo].substr(0, 12) << " and " << list[hi].substr(0, 12)
+                          << " do not build: the change is at one of them or at the second\n";
+                break;
+            }
+        }
+        std::string why;
+        if (sameCounts(*base, *r, why)) lo = mid;
+        else hi = mid, moved = why;
+    }
+    std::cout << "first commit whose counts changed: " << list[hi] << "\n  " << moved << "\n  ("
+              << builds << " builds, " << list.size() - 1 << " commits after " << good << ")\n";
+    return 0;
+}
+
+}  // namespace lab

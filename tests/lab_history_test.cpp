@@ -1,0 +1,427 @@
+// The history: the store (made, migrated, refused, locked, written by several processes), runs read
+// back from a TSV, steps found in synthetic series, and hull-lab history on a plugin's repository.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+
+#include "history/history.h"
+#include "lab_run.h"
+#include "run/counts.h"
+
+namespace {
+
+using testfiles::TempDir;
+
+// A run of `cells` counted cells on square, the commit and instructions given.
+lab::StoredRun someRun(const std::string& commit, int cells = 3, double instructions = 1000) {
+    lab::StoredRun run;
+    run.commit = commit, run.machine = "test machine", run.source = "test";
+    run.context = {{"date", "2026-12-09"}, {"version", commit}};
+    run.entries.push_back({"hull", "plugin", "/x/libhull.so", "fnv1a64:00ff", commit, "main", "/x"});
+    for (int i = 0; i < cells; ++i) {
+        lab::StoredCell c;
+        c.shape = "square", c.algorithm = i == 0 ? "copy" : "hull", c.n = 1000 * (i + 1), c.status = "ok";
+        c.median = 1e-3 * (i + 1), c.lo = 0.9e-3 * (i + 1), c.hi = 1.1e-3 * (i + 1), c.runs = {1e-3, 1.1e-3, 0.9e-3};
+        c.counted = true, c.instructions = instructions * (i + 1), c.l1Misses = 10, c.llMisses = 1, c.branchMisses = 5;
+        c.estCycles = 2 * instructions;
+        run.cells.push_back(c);
+    }
+    return run;
+}
+
+void setVersion(const std::string& path, int version) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, ("PRAGMA user_version = " + std::to_string(version)).c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+TEST(Store, IsMadeOnFirstUseWithItsFolderAndKeepsARunWhole) {
+    TempDir dir("history");
+    const std::string path = (dir.path / "a" / "b" / "h.sqlite").string();
+    lab::StoredRun run = someRun("abc");
+    run.cells[1].verdict = "slower", run.cells[2].counted = false;
+    EXPECT_EQ(lab::openStore(path)->version(), lab::kStoreVersion);
+    lab::openStore(path)->add(run);
+    const std::vector<lab::StoredRun> back = lab::openStore(path)->runs({}, true);
+    ASSERT_EQ(back.size(), 1u);
+    const lab::StoredRun& r = back[0];
+    EXPECT_EQ(r.commit, "abc");
+    EXPECT_EQ(r.context, run.context);
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_EQ(r.entries[0].fileHash, "fnv1a64:00ff");
+    EXPECT_EQ(r.entries[0].branch, "main");
+    ASSERT_EQ(r.cells.size(), 3u);
+    EXPECT_EQ(r.cells[1].runs, run.cells[1].runs);
+    EXPECT_EQ(r.cells[1].verdict, "slower");
+    EXPECT_DOUBLE_EQ(r.cells[2].instructions, 0);  // not counted: nothing kept
+    EXPECT_FALSE(r.cells[2].counted);
+    EXPECT_DOUBLE_EQ(r.cells[1].instructions, 2000);
+    // A filter reads only the cells it names.
+    const auto some = lab::openStore(path)->runs({{"hull"}, {"square"}, {3000}}, true);
+    ASSERT_EQ(some[0].cells.size(), 1u);
+    EXPECT_EQ(some[0].cells[0].n, 3000);
+}
+
+TEST(Store, MigratesAnOlderStoreAndRefusesANewerOne) {
+    TempDir dir("history");
+    const std::string path = (dir.path / "h.sqlite").string();
+    lab::openStore(path)->add(someRun("a"));
+    setVersion(path, lab::kStoreVersion + 1);
+    try {
+        lab::openStore(path);
+        FAIL() << "a store of a newer version was opened";
+    } catch (const lab::StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("newer than this hull-lab's"), std::string::npos) << e.what();
+    }
+    setVersion(path, lab::kStoreVersion);
+    EXPECT_EQ(lab::openStore(path)->runs({}, false).size(), 1u) << "refusing it lost the run";
+    // From version 0 (an empty file): every migration in turn.
+    const std::string empty = (dir.path / "empty.sqlite").string();
+    std::ofstream{empty};
+    EXPECT_EQ(lab::openStore(empty)->version(), lab::kStoreVersion);
+}
+
+TEST(Store, RefusesPlacesThatCannotHoldOneInOneLine) {
+    TempDir dir("history");
+    std::ofstream(dir.path / "text") << "not a database, but long enough to be read as one's header\n";
+    const struct {
+        const char* name;
+        std::string path;
+        const char* says;
+    } cases[] = {
+        {"a folder", dir.path.string(), "is a folder"},
+        {"a text file", (dir.path / "text").string(), "not an SQLite file"},
+        {"below a file", (dir.path / "text" / "h.sqlite").string(), "cannot open"},
+        {"PostgreSQL", "postgresql://nobody@127.0.0.1:1/none", "PostgreSQL"},
+    };
+    for (const auto& c : cases) {
+        try {
+            lab::openStore(c.path)->add(someRun("a"));
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const lab::StoreError& e) {
+            const std::string what = e.what();
+            EXPECT_NE(what.find(c.says), std::string::npos) << c.name << ": " << what;
+            EXPECT_EQ(what.find('\n'), std::string::npos) << c.name;
+        }
+    }
+}
+
+TEST(Store, ALockedStoreFailsAfterItsWaitAndLosesNothing) {
+    TempDir dir("history");
+    const std::string path = (dir.path / "h.sqlite").string();
+    lab::openStore(path)->add(someRun("a"));
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    try {
+        lab::openStore(path, 0.2)->add(someRun("b"));
+        ADD_FAILURE() << "a locked store took a run";
+    } catch (const lab::StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("locked"), std::string::npos) << e.what();
+    }
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    lab::openStore(path)->add(someRun("c"));
+    const auto runs = lab::openStore(path)->runs({}, true);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].commit + runs[1].commit, "ac");
+    EXPECT_EQ(runs[1].cells.size(), 3u);
+}
+
+TEST(Store, ProcessesWritingAtOnceEachKeepEveryRunWhole) {
+    TempDir dir("history");
+    const std::string path = (dir.path / "h.sqlite").string();
+    constexpr int kWriters = 4, kRuns = 15, kCells = 40;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t child = fork();
+        if (child == 0) {
+            try {
+                for (int i = 0; i < kRuns; ++i) lab::openStore(path)->add(someRun("w" + std::to_string(w), kCells));
+            } catch (...) {
+                _exit(1);
+            }
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
+    }
+    const auto runs = lab::openStore(path)->runs({}, true);
+    EXPECT_EQ(runs.size(), std::size_t(kWriters * kRuns));
+    for (const lab::StoredRun& r : runs) EXPECT_EQ(r.cells.size(), std::size_t(kCells)) << "run " << r.id;
+}
+
+// ---- A run read back from its TSV ----------------------------------------------------------------
+
+TEST(TsvRun, TakesTheContextTheEntriesOriginAndEveryCell) {
+    const std::string tsv =
+        "# date: 2026-12-09T12:00:42+0000\n# version: f658ac8112cc\n# cpu: AMD EPYC\n# cores: 2\n# caches: not known\n"
+        "# memory: 23.5 GiB, 23.1 GiB available\n"
+        "# counts: Callgrind (valgrind-3.19.0) around each call\n# simulated caches: fixed: I1 32 KiB\n"
+        "# entry hull: plugin /r/libhull.so, hull_lab_hull (int64)\n"
+        "# origin of hull: fnv1a64 0123456789abcdef; commit 1234abcd; branch topic; repository /r\n"
+        "# label: nightly\n# warning: the load is high\n# catalogue: entry\tmethod\n"
+        "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s\tinstructions\tl1_misses\t"
+        "ll_misses\tbranch_misses\test_cycles\tfastest\tsure\n"
+        "disc\t1000\t40\thull\t1.0e-05\t9.0e-06\t1.1e-05\tok\t\t1.0e-05,9.0e-06,1.1e-05\t9.5e-06\t1.05e-05\t12345.0\t10.0\t"
+        "1.0\t30.0\t15000.0\tentry\tyes\n"
+        "disc\t1000\t-\tcopy\t-\t-\t-\tskipped\tpredicted 20 s\t-\t-\t-\t\t\t\t\t\t-\t-\n"
+        "# mean: hull\t1.0\t-\t-\tsame\t1\n";
+    const lab::StoredRun r = lab::storedRunFromTsv(tsv, "run.tsv");
+    EXPECT_EQ(r.commit, "1234abcd");
+    EXPECT_EQ(r.branch, "topic");
+    EXPECT_EQ(r.label, "nightly");
+    EXPECT_EQ(r.labVersion, "f658ac8112cc");
+    EXPECT_EQ(r.machine, "AMD EPYC, 2 cores, caches not known, 23.5 GiB");
+    EXPECT_EQ(r.countsModel, "valgrind-3.19.0; fixed: I1 32 KiB");
+    EXPECT_EQ(lab::contextValue(r.context, "warning"), "") << "warnings are not context";
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_EQ(r.entries[0].path, "/r/libhull.so");
+    EXPECT_EQ(r.entries[0].fileHash, "fnv1a64:0123456789abcdef");
+    ASSERT_EQ(r.cells.size(), 2u);
+    EXPECT_TRUE(r.cells[0].counted);
+    EXPECT_DOUBLE_EQ(r.cells[0].instructions, 12345);
+    EXPECT_DOUBLE_EQ(r.cells[0].lo, 9.5e-6);
+    EXPECT_EQ(r.cells[0].runs.size(), 3u);
+    EXPECT_FALSE(r.cells[1].counted);
+    EXPECT_EQ(r.cells[1].h, -1);
+    EXPECT_EQ(r.cells[1].note, "predicted 20 s");
+    EXPECT_THROW(lab::storedRunFromTsv("x\ty\n1\t2\n", "bad.tsv"), lab::StoreError);
+    EXPECT_THROW(lab::storedRunFromTsv("", "empty.tsv"), lab::StoreError);
+}
+
+TEST(TsvRun, APluginsOriginNamesItsFileAndTheCommitHoldingIt) {
+    TempDir dir("history");
+    std::ofstream(dir.path / "lib.so") << "first";
+    lab::UserEntry e;
+    e.path = (dir.path / "lib.so").string();
+    const std::string outside = lab::entryOrigin(e);
+    EXPECT_EQ(outside.rfind("fnv1a64 ", 0), 0u) << outside;
+    EXPECT_EQ(outside.find("commit"), std::string::npos) << "no repository: " << outside;
+    ASSERT_EQ(std::system(("cd '" + dir.path.string() + "' && git init -q . && git add lib.so && git -c user.name=t -c "
+                           "user.email=t@t commit -q -m one")
+                              .c_str()),
+              0);
+    const std::string inside = lab::entryOrigin(e);
+    EXPECT_EQ(inside.substr(0, outside.size()), outside);
+    EXPECT_NE(inside.find("; commit "), std::string::npos) << inside;
+    std::ofstream(dir.path / "lib.so") << "second";
+    EXPECT_NE(lab::entryOrigin(e).substr(0, 24), outside.substr(0, 24)) << "the hash did not follow the file";
+}
+
+// ---- Steps in series -----------------------------------------------------------------------------
+
+// A series of 20 commits, one run each: log medians with the run's own interval `se`, the noise
+// between runs `noise`, steps of `jumps` (relative) at their places, and a drift per commit.
+std::vector<lab::SeriesPoint> series(unsigned seed, double noise, double se, std::vector<std::pair<std::size_t, double>> jumps,
+                                     double drift) {
+    std::mt19937 random(seed);
+    std::normal_distribution<double> normal(0, 1);
+    std::vector<lab::SeriesPoint> points;
+    double level = std::log(1e-3);
+    for (std::size_t i = 0; i < 20; ++i) {
+        for (const auto& [at, jump] : jumps) level += i == at ? std::log1p(jump) : 0;
+        level += drift;
+        points.push_back({"c" + std::to_string(i), level + noise * normal(random), se});
+    }
+    return points;
+}
+
+TEST(TimeSteps, AreFoundWhereTheyAreAndNowhereElse) {
+    const struct {
+        const char* name;
+        double noise, se;
+        std::vector<std::pair<std::size_t, double>> jumps;
+        double drift;
+        std::vector<std::size_t> expected;
+    } cases[] = {
+        {"none", 0.01, 0.01, {}, 0, {}},
+        {"one", 0.01, 0.01, {{10, 0.10}}, 0, {10}},
+        {"two", 0.01, 0.01, {{6, 0.10}, {13, -0.10}}, 0, {6, 13}},
+        {"slow drift", 0.005, 0.005, {}, 0.003, {}},
+        {"noisy, none", 0.05, 0.05, {}, 0, {}},
+        {"a step inside wide intervals", 0.03, 0.2, {{10, 0.10}}, 0, {}},
+        {"one run far off with a wide interval", 0.01, 0.01, {}, 0, {}},
+    };
+    for (unsigned seed = 1; seed <= 50; ++seed) {  // each series its own noise, as cells have
+        std::vector<std::vector<lab::SeriesPoint>> all;
+        for (const auto& c : cases) all.push_back(series(seed * 100 + unsigned(all.size()), c.noise, c.se, c.jumps, c.drift));
+        all.back()[12].value += std::log(1.3), all.back()[12].se = 0.3;  // 30% off, within its own +-60%
+        const auto steps = lab::timeSteps(all, 0.05, 0.05);
+        for (std::size_t k = 0; k < all.size(); ++k) {
+            std::vector<std::size_t> at;
+            for (const lab::Step& s : steps[k]) at.push_back(s.at);
+            EXPECT_EQ(at, cases[k].expected) << cases[k].name << ", seed " << seed;
+        }
+    }
+}
+
+TEST(CountSteps, AnyChangeBetweenCommitsBeyondTheirOwnRepeats) {
+    auto points = [](std::vector<std::pair<const char*, double>> list) {
+        std::vector<lab::SeriesPoint> s;
+        for (const auto& [commit, value] : list) s.push_back({commit, value, 0});
+        return s;
+    };
+    // Exact counts: one instruction more is a step.
+    auto steps = lab::countSteps(points({{"a", 1000}, {"b", 1000}, {"c", 1001}, {"d", 1001}}), 0);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].at, 2u);
+    EXPECT_DOUBLE_EQ(steps[0].ratio, 1.001);
+    // Misses that differ between repeats of one commit by 1%: a change of 0.5% is not a step, 5% is.
+    steps = lab::countSteps(points({{"a", 100}, {"a", 101}, {"b", 100.5}, {"c", 106}}), lab::kMissNoise);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].at, 3u);
+    // The two-thread entries' misses: 1e-5 apart is noise, without repeats too.
+    EXPECT_TRUE(lab::countSteps(points({{"a", 1e6}, {"b", 1e6 + 10}}), lab::kMissNoise).empty());
+}
+
+TEST(Discoveries, FollowBenjaminiAndHochberg) {
+    EXPECT_EQ(lab::discoveries({0.01, 0.04, 0.03, 0.005}, 0.05), std::vector<bool>({true, true, true, true}));
+    EXPECT_EQ(lab::discoveries({0.01, 0.02, 0.03, 0.5}, 0.05), std::vector<bool>({true, true, true, false}));
+    // 0.02 alone would pass (<= 0.05) but is the 1st of 5: 0.02 > 0.01.
+    EXPECT_EQ(lab::discoveries({0.02, 0.6, 0.7, 0.8, 0.9}, 0.05), std::vector<bool>(5, false));
+    EXPECT_TRUE(lab::discoveries({}, 0.05).empty());
+}
+
+TEST(Explanation, NamesWhatMovedFromTheCounts) {
+    lab::StoredCell base;
+    base.counted = true, base.instructions = 1000, base.l1Misses = 10, base.llMisses = 2, base.branchMisses = 30;
+    lab::StoredCell code = base, layout = base, same = base, uncounted = base;
+    code.instructions = 1001;
+    layout.branchMisses = 33;
+    same.l1Misses = 10.0001;  // within the two-thread entries' noise
+    uncounted.counted = false;
+    EXPECT_EQ(lab::explanation(&base, &code), "the code (instructions changed)");
+    EXPECT_EQ(lab::explanation(&base, &layout), "layout or data (instructions equal; misses or mispredictions changed)");
+    EXPECT_EQ(lab::explanation(&base, &same), "the machine or its noise (counts equal)");
+    EXPECT_EQ(lab::explanation(&base, &uncounted), "no counts of both commits");
+    EXPECT_EQ(lab::explanation(nullptr, &base), "no counts of both commits");
+}
+
+// ---- hull-lab history ------------------------------------------------------------------------------
+
+TEST(HistoryCommand, CheckGatesOnCountsAndFailsInOneLineOnABadStore) {
+    TempDir dir("history");
+    const std::string store = (dir.path / "h.sqlite").string();
+    lab::StoredRun base = someRun("b1"), same = someRun("t1"), changed = someRun("t2", 3, 1003);
+    base.branch = "main", same.branch = "topic", changed.branch = "other";
+    base.countsModel = same.countsModel = changed.countsModel = "valgrind; fixed";
+    for (const auto* r : {&base, &same, &changed}) lab::openStore(store)->add(*r);
+    LabRun run = runLab(dir.path, "history check --history h.sqlite --base main --branch topic");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("no step"), std::string::npos) << run.out;
+    run = runLab(dir.path, "history check --history h.sqlite --base main --branch other --markdown gate.md");
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("| counts | hull | square | 2000 |"), std::string::npos) << run.out;
+    EXPECT_NE(testfiles::read(dir.path / "gate.md").find("the code (instructions changed)"), std::string::npos);
+    setVersion(store, lab::kStoreVersion + 1);
+    for (const char* arguments : {"history --history h.sqlite", "history --history postgresql://127.0.0.1:1/x",
+                                  "--history . --shapes square --sizes 100 --algorithms copy --tsv t.tsv"}) {
+        run = runLab(dir.path, arguments);
+        EXPECT_EQ(run.status, 2) << arguments << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "t.tsv")) << "a run that cannot be kept ran";
+}
+
+TEST(HistoryCommand, ARunRecordedIsReadBackAndItsTsvAddsTheSame) {
+    if (kSanitized) GTEST_SKIP() << "a whole run: the plain build checks it";
+    TempDir dir("history");
+    LabRun run = runLab(dir.path, "--shapes square --sizes 100,1000 --algorithms copy,incremental-array --runs 2 "
+                                  "--history h.sqlite --label nightly --tsv run.tsv");
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = runLab(dir.path, "history add run.tsv --history h.sqlite");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto runs = lab::openStore((dir.path / "h.sqlite").string())->runs({}, true);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].label, "nightly");
+    EXPECT_EQ(runs[0].source, "run");
+    EXPECT_EQ(runs[1].source, "run.tsv");
+    for (const lab::StoredRun& r : runs) {
+        EXPECT_EQ(r.machine, runs[0].machine);
+        EXPECT_EQ(r.commit, runs[0].commit);
+        ASSERT_EQ(r.cells.size(), 4u) << r.source;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(runs[1].cells[i].algorithm, runs[0].cells[i].algorithm);
+        EXPECT_NEAR(runs[1].cells[i].median, runs[0].cells[i].median, 1e-6 * runs[0].cells[i].median) << i;
+    }
+    run = runLab(dir.path, "history show --history h.sqlite --algorithms incremental-array --sizes 1000");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("incremental-array, square, 1000 points"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("copy, square"), std::string::npos) << "copy was not asked for: " << run.out;
+}
+
+// The plugin's repository of tests/tools/plugin_repo.sh: 20 commits, an extra linear pass added at
+// c6 and removed at c13, c10 does not build.
+class PluginHistory : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (kSanitized) GTEST_SKIP() << "Valgrind does not run a sanitized build";
+        if (lab::valgrindPath().empty()) GTEST_SKIP() << "Valgrind is not installed (make test installs it)";
+        ASSERT_EQ(std::system(("sh '" PROJECT_SOURCE "/tests/tools/plugin_repo.sh' '" + repo() + "' '" PROJECT_SOURCE "' >/dev/null").c_str()), 0);
+    }
+    std::string repo() const { return (dir_.path / "repo").string(); }
+    // The commit c`i`.
+    std::string commit(int i) {
+        const LabRun r = sh("git -C repo rev-parse HEAD~" + std::to_string(19 - i));
+        return r.out.substr(0, 40);
+    }
+    LabRun sh(const std::string& command) {
+        const int status = std::system(("cd '" + dir_.path.string() + "' && " + command + " >stdout 2>stderr").c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testfiles::read(dir_.path / "stdout"), testfiles::read(dir_.path / "stderr")};
+    }
+    LabRun lab(const std::string& arguments) {
+        return runLab(dir_.path, arguments + " --repo repo --build 'c++ -O2 -shared -fPIC -I. hull.cpp -o libhull.so' "
+                                             "--plugin libhull.so --shapes square --sizes 1e3");
+    }
+    TempDir dir_{"history"};
+};
+
+TEST_F(PluginHistory, BackfillFindsBothStepsAtTheirCommitsAndResumes) {
+    // Interrupted after six commits (the newest), then run over the whole range.
+    LabRun run = lab("history backfill --history h.sqlite HEAD~6..HEAD");
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = lab("history backfill --history h.sqlite HEAD~19..HEAD");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("19 commits in HEAD~19..HEAD: 12 measured, 1 that do not build, 6 already in the history"),
+              std::string::npos) << run.out;
+    run = runLab(dir_.path, "history steps --history h.sqlite --repo repo");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("): 2\n"), std::string::npos) << run.out;
+    const std::string added = "at commit " + commit(6).substr(0, 12) + " (after " + commit(5).substr(0, 12) + "): instructions +";
+    const std::string removed = "at commit " + commit(13).substr(0, 12) + " (after " + commit(12).substr(0, 12) + "): instructions -";
+    EXPECT_NE(run.out.find(added), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(removed), std::string::npos) << run.out;
+    const auto runs = lab::openStore((dir_.path / "h.sqlite").string())->runs({}, true);
+    const auto broken = std::find_if(runs.begin(), runs.end(), [&](const lab::StoredRun& r) { return r.commit == commit(10); });
+    ASSERT_NE(broken, runs.end());
+    EXPECT_EQ(broken->source, "backfill: the build failed");
+    EXPECT_NE(lab::contextValue(broken->context, "build failed").find("error"), std::string::npos);
+    EXPECT_TRUE(sh("git -C repo status --porcelain").out.empty()) << "the user's checkout was touched";
+}
+
+TEST_F(PluginHistory, BisectFindsTheFirstChangeInLog2Builds) {
+    // The good and bad commits recorded already (as CI records them); bisect builds the others.
+    ASSERT_EQ(lab("history backfill --history h.sqlite 'HEAD~19^!'").status, 0);
+    ASSERT_EQ(lab("history backfill --history h.sqlite 'HEAD~7^!'").status, 0);
+    const LabRun run = lab("history bisect --history h.sqlite HEAD~19 HEAD~7");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("first commit whose counts changed: " + commit(6)), std::string::npos) << run.out;
+    const std::size_t builds = run.out.find(" builds, ");
+    ASSERT_NE(builds, std::string::npos) << run.out;
+    EXPECT_LE(std::stoi(run.out.substr(run.out.rfind('(', builds) + 1)), 5) << run.out;
+}
+
+}  // namespace
