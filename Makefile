@@ -29,8 +29,10 @@ RUN_PACKAGES := cmake g++
 PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 # clang compiles vqsort's library (GCC 12's code for Highway's sort ran 4 to 8 times slower); SQLite
-# keeps the history of runs (hull-lab --history).
-LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev libhwy-dev libtbb-dev clang libsqlite3-dev
+# keeps the history of runs (hull-lab --history), libpq reaches a team's in PostgreSQL.
+LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev libhwy-dev libtbb-dev clang libsqlite3-dev libpq-dev
+# The history's PostgreSQL test starts a server of its own from Debian's.
+HISTORY_TEST_PACKAGES := postgresql
 # Counts of instructions, cache misses and mispredictions (hull-lab --measure counts).
 COUNT_PACKAGES := valgrind
 # Student's t for tools/lab-compare and the page (tools/lab-page), from SciPy.
@@ -43,7 +45,7 @@ INSTALL_TEST_PACKAGES := pkgconf
 EXPORT_TEST_PACKAGES := libbenchmark-tools
 # The page's browser test runs Debian's Chromium.
 BROWSER_PACKAGES := chromium
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(EXPORT_TEST_PACKAGES) $(BROWSER_PACKAGES)
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(EXPORT_TEST_PACKAGES) $(BROWSER_PACKAGES) $(HISTORY_TEST_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
 .PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-large lab-plugin-cost lab-hunt examples page-libraries build build-lab build-sanitize clean

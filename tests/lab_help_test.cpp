@@ -43,7 +43,7 @@ TEST_F(HullLabHelp, HelpGivesEveryOptionInItsGroupOnALineOfItsOwn) {
                                "--plugin", "--program", "--failures", "--runs", "--precision", "--max-runs", "--budget",
                                "--min-seconds", "--seed", "--sets", "--same-points", "--heap-defaults", "--repeat-report",
                                "--relative", "--baseline", "--baseline-plugin", "--min-change", "--fail-slower", "--tsv",
-                               "--write-points", "--help", "--version"}) {
+                               "--write-points", "--help", "--version", "--caches", "--history", "--label"}) {
         const std::regex line("^  (-h,)?" + std::string(option) + "( [^ ].*)?  +[a-z].*$");
         EXPECT_EQ(std::count_if(text.begin(), text.end(), [&](const std::string& l) { return std::regex_match(l, line); }), 1)
             << option << ": not on one line with its description";

@@ -99,7 +99,7 @@ TEST(Store, RefusesPlacesThatCannotHoldOneInOneLine) {
         {"a folder", dir.path.string(), "is a folder"},
         {"a text file", (dir.path / "text").string(), "not an SQLite file"},
         {"below a file", (dir.path / "text" / "h.sqlite").string(), "cannot open"},
-        {"PostgreSQL", "postgresql://nobody@127.0.0.1:1/none", "PostgreSQL"},
+        {"PostgreSQL unreachable", "postgresql://nobody@127.0.0.1:1/none", "127.0.0.1"},
     };
     for (const auto& c : cases) {
         try {
@@ -422,6 +422,111 @@ TEST_F(PluginHistory, BisectFindsTheFirstChangeInLog2Builds) {
     const std::size_t builds = run.out.find(" builds, ");
     ASSERT_NE(builds, std::string::npos) << run.out;
     EXPECT_LE(std::stoi(run.out.substr(run.out.rfind('(', builds) + 1)), 5) << run.out;
+}
+
+}  // namespace
+
+// ---- A team's store: a PostgreSQL server of the test's own --------------------------------------
+
+namespace {
+
+// Debian's PostgreSQL server (initdb, pg_ctl) in a temporary folder, reached by its socket there;
+// run as the user postgres where the test runs as root (the server refuses root).
+class Postgres : public ::testing::Test {
+  protected:
+    void SetUp() override {
+#ifndef HULL_LAB_POSTGRES
+        GTEST_SKIP() << "this hull-lab is built without PostgreSQL's client (make test installs libpq-dev)";
+#endif
+        bin_ = firstOutput("ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1");
+        if (bin_.empty()) GTEST_SKIP() << "PostgreSQL's server is not installed (make test installs postgresql)";
+        std::string as;
+        if (geteuid() == 0) {
+            ASSERT_EQ(std::system(("chown postgres '" + dir_.path.string() + "'").c_str()), 0);
+            as = "runuser -u postgres -- ";
+        }
+        const std::string d = dir_.path.string(), port = std::to_string(20000 + getpid() % 20000);
+        ASSERT_EQ(std::system((as + bin_ + "/initdb -D " + d + "/data -U lab --auth=trust -E UTF8 >" + d + "/init.log 2>&1").c_str()), 0)
+            << testfiles::read(dir_.path / "init.log");
+        stop_ = as + bin_ + "/pg_ctl -D " + d + "/data -m immediate stop >/dev/null 2>&1";
+        ASSERT_EQ(std::system((as + bin_ + "/pg_ctl -D " + d + "/data -w -l " + d + "/server.log -o \"-c listen_addresses='' -p " +
+                               port + " -c unix_socket_directories='" + d + "'\" start >/dev/null 2>&1").c_str()),
+                  0)
+            << testfiles::read(dir_.path / "server.log");
+        address_ = "postgresql:///postgres?host=" + d + "&port=" + port + "&user=lab";
+    }
+    void TearDown() override {
+        if (!stop_.empty()) std::system(stop_.c_str());
+    }
+    static std::string firstOutput(const std::string& command) {
+        std::string text;
+        if (std::FILE* out = popen(command.c_str(), "r")) {
+            char line[512] = {};
+            if (std::fgets(line, sizeof line, out) != nullptr) text = line;
+            pclose(out);
+        }
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }
+    TempDir dir_{"history-postgres"};
+    std::string bin_, stop_, address_;
+};
+
+TEST_F(Postgres, KeepsWhatSQLiteKeepsWithWritersAtOnce) {
+    constexpr int kWriters = 3, kRuns = 5;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {  // each migrates an empty database at once: one must win
+        const pid_t child = fork();
+        if (child == 0) {
+            try {
+                for (int i = 0; i < kRuns; ++i) lab::openStore(address_)->add(someRun("w" + std::to_string(w), 20));
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "%s\n", e.what());
+                _exit(1);
+            }
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
+    }
+    const auto runs = lab::openStore(address_)->runs({}, true);
+    ASSERT_EQ(runs.size(), std::size_t(kWriters * kRuns));
+    EXPECT_EQ(lab::openStore(address_)->version(), lab::kStoreVersion);
+    // The same run through both stores reads back the same.
+    lab::StoredRun run = someRun("same");
+    run.cells[2].counted = false, run.cells[1].verdict = "faster";
+    const std::string sqlite = (dir_.path / "h.sqlite").string();
+    lab::openStore(sqlite)->add(run);
+    lab::openStore(address_)->add(run);
+    const lab::StoredRun a = lab::openStore(sqlite)->runs({{"hull"}, {}, {}}, true).back();
+    const lab::StoredRun b = lab::openStore(address_)->runs({{"hull"}, {}, {}}, true).back();
+    EXPECT_EQ(a.context, b.context);
+    ASSERT_EQ(a.cells.size(), b.cells.size());
+    ASSERT_EQ(b.cells.size(), 2u);
+    for (std::size_t i = 0; i < a.cells.size(); ++i) {
+        EXPECT_EQ(a.cells[i].runs, b.cells[i].runs) << i;
+        EXPECT_EQ(a.cells[i].counted, b.cells[i].counted) << i;
+        EXPECT_DOUBLE_EQ(a.cells[i].instructions, b.cells[i].instructions) << i;
+        EXPECT_DOUBLE_EQ(a.cells[i].lo, b.cells[i].lo) << i;
+        EXPECT_EQ(a.cells[i].verdict, b.cells[i].verdict) << i;
+    }
+    EXPECT_EQ(a.entries[0].fileHash, b.entries[0].fileHash);
+}
+
+TEST_F(Postgres, RefusesANewerStoreAndAServerItCannotReachInOneLine) {
+    lab::openStore(address_)->add(someRun("a"));
+    ASSERT_EQ(std::system(("'" + bin_ + "/psql' -q '" + address_ + "' -c 'UPDATE hull_lab_schema SET version = 99' >/dev/null").c_str()), 0);
+    LabRun run = runLab(dir_.path, "history --history '" + address_ + "'");
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_NE(run.err.find("newer than this hull-lab's"), std::string::npos) << run.err;
+    run = runLab(dir_.path, "history --history 'postgresql:///postgres?host=" + dir_.path.string() + "&port=1&user=lab'");
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_NE(run.err.find("cannot reach the history"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 }  // namespace

@@ -144,16 +144,15 @@ void declareOptions(CLI::App& app, Given& g) {
 // The parser of hull-lab's command line, with its help's texts around the options.
 void describe(CLI::App& app) {
     app.description(
-        "hull-lab: checks and times convex hulls (the program's, the lab's own, the libraries', yours)\n"
-        "on shapes of points or your point files; each run of a cell (shape, size, entry) in a process of\n"
-        "its own. Prints the median time per call and, as +-X%, where another run would put it.");
+        "hull-lab: checks and times convex hulls (the program's, the lab's own, the libraries', yours) on shapes\n"
+        "or your point files, each run of a cell in a process of its own: each median and, as +-X%, its interval.");
     app.footer(
         "Every option takes --name value or --name=value; LISTs are comma-separated.\n"
         "Exit status: 0 every hull right; 1 a WRONG hull, a refused point set or a crashed cell, or --fail-slower.\n"
         "With entries of yours the status judges theirs (the judge's inputs and the cells); others' failures\n"
-        "are findings (--strict: every failure counts). 2: bad arguments, a bad point file, or a plugin or\n"
-        "program that cannot start (nothing run).\n"
-        "The guide, with every option explained: docs/guide/ in hull-lab's source.");
+        "are findings (--strict: every failure counts). 2: bad arguments, a bad point file, a plugin or program\n"
+        "that cannot start (nothing run), or a run --history could not keep. The runs kept: hull-lab history\n"
+        "--help. The guide, with every option explained: docs/guide/ in hull-lab's source.");
     app.get_formatter()->column_width(36);
     app.set_help_flag();
     app.allow_extras();

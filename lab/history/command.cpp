@@ -15,6 +15,7 @@
 #include <CLI/CLI.hpp>
 
 #include "history/history.h"
+#include "out/exports.h"
 #include "results/analysis.h"
 
 namespace lab {
@@ -41,7 +42,7 @@ struct Found {
 // What the history's commands read from their command line.
 struct HistoryOptions {
     std::string store, repo, branch, base, markdown, file;
-    std::string build, plugin, algorithms, good, bad, range;
+    std::string build, plugin, algorithms, good, bad, range, json;
     double minChange = 0.05, fdr = 0.05;
     CellFilter filter;
 };
@@ -90,11 +91,25 @@ std::vector<const StoredRun*> ordered(const std::vector<StoredRun>& runs, const 
     return list;
 }
 
-const StoredCell* cellOf(const StoredRun& run, const CellKey& key) {
-    for (const StoredCell& c : run.cells) {
-        if (c.algorithm == key.algorithm && c.shape == key.shape && c.n == key.n) return &c;
+bool cellBefore(const StoredCell& c, const CellKey& key) {
+    return std::tie(c.algorithm, c.shape, c.n) < std::tie(key.algorithm, key.shape, key.n);
+}
+
+// The runs as a store gives them, each run's cells in the order of their keys (cellOf's search).
+std::vector<StoredRun> readRuns(const std::string& store, const CellFilter& filter) {
+    std::vector<StoredRun> runs = openStore(store)->runs(filter, true);
+    for (StoredRun& r : runs) {
+        std::sort(r.cells.begin(), r.cells.end(), [](const StoredCell& a, const StoredCell& b) {
+            return cellBefore(a, {b.algorithm, b.shape, b.n});
+        });
     }
-    return nullptr;
+    return runs;
+}
+
+// The run's cell of `key`, or null. O(log cells): the cells are in key order (readRuns).
+const StoredCell* cellOf(const StoredRun& run, const CellKey& key) {
+    const auto at = std::lower_bound(run.cells.begin(), run.cells.end(), key, cellBefore);
+    return at != run.cells.end() && at->algorithm == key.algorithm && at->shape == key.shape && at->n == key.n ? &*at : nullptr;
 }
 
 // The cells the runs hold, of the entries `algorithms` names (empty: all).
@@ -127,6 +142,7 @@ void countStepsOf(const std::vector<const StoredRun*>& runs, const CellKey& key,
     static const char* const kNames[] = {"instructions", "l1_misses", "ll_misses", "branch_misses"};
     for (const auto& [model, points] : byModel) {
         std::map<std::size_t, std::string> moved;
+        std::map<std::size_t, double> ratio;  // of the first count that moved, instructions first
         for (int k = 0; k < 4; ++k) {
             std::vector<SeriesPoint> series;
             for (const auto& [r, c] : points) {
@@ -134,14 +150,12 @@ void countStepsOf(const std::vector<const StoredRun*>& runs, const CellKey& key,
                 series.push_back({r->commit, counts[k], 0});
             }
             for (const Step& s : countSteps(series, k == 0 ? 0 : kMissNoise)) {
+                ratio.emplace(s.at, s.ratio);
                 moved[s.at] += (moved[s.at].empty() ? "" : ", ") + std::string(kNames[k]) + " " + formatted("%+.2f%%", 100 * (s.ratio - 1));
             }
         }
         for (const auto& [at, what] : moved) {
-            const StoredCell& b = *points[at - 1].second;
-            const StoredCell& a = *points[at].second;
-            found.push_back({key, false, "", points[at - 1].first->commit, points[at].first->commit,
-                             b.estCycles > 0 ? a.estCycles / b.estCycles : 1, what, ""});
+            found.push_back({key, false, "", points[at - 1].first->commit, points[at].first->commit, ratio[at], what, ""});
         }
     }
 }
@@ -289,9 +303,49 @@ void printSeries(const std::vector<const StoredRun*>& runs, const CellKey& key, 
 std::vector<StoredRun> loadRuns(const HistoryOptions& o, std::vector<const StoredRun*>& list, std::size_t& left) {
     CellFilter filter = o.filter;  // with the copy floor, which the series divide by
     if (!filter.algorithms.empty()) filter.algorithms.push_back("copy");
-    std::vector<StoredRun> runs = openStore(o.store)->runs(filter, true);
+    std::vector<StoredRun> runs = readRuns(o.store, filter);
     list = ordered(runs, o.repo, left);
     return runs;
+}
+
+// The series and steps as JSON, for the page (tools/lab-page --history): per cell its points (a
+// run each: commit, date, machine, median and interval, the copy's median, counts, compiler and
+// libraries) and its steps.
+std::string seriesJson(const std::vector<const StoredRun*>& runs, const std::set<CellKey>& keys, const std::vector<Found>& found,
+                       const std::map<std::string, std::string>& names, const std::string& order) {
+    auto field = [](const char* name, const std::string& value) { return std::string("\"") + name + "\":" + jsonString(value); };
+    auto number = [](const char* name, double value) { return std::string("\"") + name + "\":" + (value > 0 ? jsonNumber(value) : "null"); };
+    std::string text = "{" + field("order", order) + ",\"machines\":[";
+    std::size_t m = 0;
+    for (const auto& [key, name] : names) text += std::string(m++ ? "," : "") + "{" + field("name", name) + "," + field("key", key) + "}";
+    text += "],\"cells\":[";
+    std::size_t k = 0;
+    for (const CellKey& key : keys) {
+        text += std::string(k++ ? "," : "") + "{" + field("algorithm", key.algorithm) + "," + field("shape", key.shape) + "," +
+                number("n", double(key.n)) + ",\"points\":[";
+        std::size_t p = 0;
+        for (const StoredRun* r : runs) {
+            const StoredCell* c = cellOf(*r, key);
+            if (c == nullptr) continue;
+            const StoredCell* copy = cellOf(*r, {"copy", key.shape, key.n});
+            text += std::string(p++ ? "," : "") + "{" + number("run", double(r->id)) + "," + field("commit", r->commit) + "," +
+                    field("date", r->date) + "," + field("machine", names.at(r->machine)) + "," + field("status", c->status) + "," +
+                    number("median", c->median) + "," + number("lo", c->lo) + "," + number("hi", c->hi) + "," +
+                    number("copy", copy != nullptr ? copy->median : 0) + "," + number("instructions", c->counted ? c->instructions : 0) +
+                    "," + number("est_cycles", c->counted ? c->estCycles : 0) + "," + field("compiler", contextValue(r->context, "compiler")) +
+                    "," + field("libraries", contextValue(r->context, "libraries")) + "}";
+        }
+        text += "],\"steps\":[";
+        std::size_t s = 0;
+        for (const Found& f : found) {
+            if (f.cell.algorithm != key.algorithm || f.cell.shape != key.shape || f.cell.n != key.n) continue;
+            text += std::string(s++ ? "," : "") + "{" + field("kind", f.times ? "times" : "counts") + "," + field("commit", f.after) +
+                    "," + field("before", f.before) + "," + field("machine", f.times ? names.at(f.machine) : "") + "," +
+                    number("ratio", f.ratio) + "," + field("why", f.times ? f.why : f.moved) + "}";
+        }
+        text += "]}";
+    }
+    return text + "]}\n";
 }
 
 int showSeries(const HistoryOptions& o, bool series) {
@@ -307,7 +361,14 @@ int showSeries(const HistoryOptions& o, bool series) {
         }
     }
     if (left > 0) std::cout << left << " runs of commits outside " << o.repo << "'s first-parent history are left out\n";
-    const std::vector<std::string> lines = stepLines(stepsIn(list, o), names);
+    const std::vector<Found> found = stepsIn(list, o);
+    const std::vector<std::string> lines = stepLines(found, names);
+    if (!o.json.empty()) {
+        std::ofstream out(o.json);
+        out << seriesJson(list, cellKeys(list, o.filter.algorithms), found, names,
+                          o.repo.empty() ? "recorded" : "first-parent history of " + o.repo);
+        if (!out.flush()) throw StoreError("cannot write " + o.json);
+    }
     std::cout << "Steps (counts: any change beyond their repeat noise; times: tested on each run's interval and the noise "
                  "between runs, false discovery rate "
               << formatted("%g", o.fdr) << ", at least " << formatted("%g", 100 * o.minChange) << "%): " << lines.size() << '\n';
@@ -332,7 +393,7 @@ int addFile(const HistoryOptions& o) {
 bool onBranch(const StoredRun& r, const std::string& branch) { return (r.branch.empty() ? r.label : r.branch) == branch; }
 
 int check(const HistoryOptions& o) {
-    const std::vector<StoredRun> runs = openStore(o.store)->runs(o.filter, true);
+    const std::vector<StoredRun> runs = readRuns(o.store, o.filter);
     const StoredRun* latest = nullptr;
     std::vector<const StoredRun*> base;
     for (const StoredRun& r : runs) {
@@ -421,6 +482,7 @@ int historyMain(int argc, char** argv) {
     for (CLI::App* command : {show, steps}) {
         command->add_option("--repo", o.repo, "order the runs by this git repository's first-parent history");
         command->add_option("--min-change", o.minChange, "the least change in times called a step (default 0.05)");
+        command->add_option("--json", o.json, "write the series and steps as JSON (tools/lab-page --history draws them)");
     }
     add->add_option("FILE", o.file, "the run's TSV")->required();
     gate->add_option("--branch", o.branch, "the branch (or --label) of the run to check (default: the latest run)");

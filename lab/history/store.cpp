@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "history/history.h"
+#include "history/stores.h"
 
 namespace lab {
 
@@ -34,20 +36,6 @@ const char* const kMigrations[] = {
        CREATE INDEX cells_of_run ON cells(run_id);
        CREATE INDEX cells_by_cell ON cells(algorithm, shape, n);)",
 };
-
-std::string joined(const std::vector<double>& values) {
-    std::ostringstream text;
-    text.precision(9);
-    for (std::size_t i = 0; i < values.size(); ++i) text << (i ? "," : "") << values[i];
-    return text.str();
-}
-
-std::vector<double> parsed(const std::string& text) {
-    std::vector<double> values;
-    std::stringstream list(text);
-    for (std::string item; std::getline(list, item, ',');) values.push_back(std::strtod(item.c_str(), nullptr));
-    return values;
-}
 
 std::string utcNow() {
     char text[32];
@@ -108,7 +96,7 @@ public:
                 bindText(cell, 6, c.status);
                 bindText(cell, 7, c.note);
                 bindFigure(cell, 8, c.median), bindFigure(cell, 9, c.lo), bindFigure(cell, 10, c.hi);
-                bindText(cell, 11, joined(c.runs));
+                bindText(cell, 11, joinedFigures(c.runs));
                 sqlite3_bind_int(cell, 12, c.counted);
                 const double counts[] = {c.instructions, c.l1Misses, c.llMisses, c.branchMisses, c.estCycles};
                 for (int k = 0; k < 5; ++k) {
@@ -208,7 +196,7 @@ private:
             c.shape = text(query, 1), c.n = sqlite3_column_int64(query, 2), c.algorithm = text(query, 3);
             c.h = sqlite3_column_int64(query, 4), c.status = text(query, 5), c.note = text(query, 6);
             c.median = sqlite3_column_double(query, 7), c.lo = sqlite3_column_double(query, 8), c.hi = sqlite3_column_double(query, 9);
-            c.runs = parsed(text(query, 10));
+            c.runs = parsedFigures(text(query, 10));
             c.counted = sqlite3_column_int(query, 11) != 0;
             c.instructions = sqlite3_column_double(query, 12), c.l1Misses = sqlite3_column_double(query, 13);
             c.llMisses = sqlite3_column_double(query, 14), c.branchMisses = sqlite3_column_double(query, 15);
@@ -267,6 +255,20 @@ private:
 
 }  // namespace
 
+std::string joinedFigures(const std::vector<double>& values) {
+    std::ostringstream text;
+    text.precision(9);
+    for (std::size_t i = 0; i < values.size(); ++i) text << (i ? "," : "") << values[i];
+    return text.str();
+}
+
+std::vector<double> parsedFigures(const std::string& text) {
+    std::vector<double> values;
+    std::stringstream list(text);
+    for (std::string item; std::getline(list, item, ',');) values.push_back(std::strtod(item.c_str(), nullptr));
+    return values;
+}
+
 std::string defaultStorePath() {
     const char* data = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
@@ -277,7 +279,11 @@ std::string defaultStorePath() {
 std::unique_ptr<Store> openStore(const std::string& where, double waitSeconds) {
     const std::string path = where.empty() ? defaultStorePath() : where;
     if (path.rfind("postgresql://", 0) == 0 || path.rfind("postgres://", 0) == 0) {
-        throw StoreError("this hull-lab keeps its history in SQLite files only: " + path + " is a PostgreSQL address");
+#ifdef HULL_LAB_POSTGRES
+        return openPostgresStore(path);
+#else
+        throw StoreError("this hull-lab was built without PostgreSQL's client (libpq-dev): " + path + " cannot be reached");
+#endif
     }
     struct stat info {};
     if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw StoreError("the history " + path + " is a folder, not a file");

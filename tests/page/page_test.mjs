@@ -271,6 +271,23 @@ const cases = [
       `counted baseline: table ${JSON.stringify(rows)}, the TSV ${JSON.stringify(expected)}`);
     expect(expected.some(([a, v]) => a === "three-times-slower" && v === "slower"), `counted baseline: the TSV calls the slower build slower: ${JSON.stringify(expected)}`);
   }],
+  ["history: a panel per cell, its intervals, the step at its commit and the compiler's change", "history", async (page, history) => {
+    const panels = await page.$$eval(".history-panel", (ps) => ps.map((p) => ({cell: p.dataset.cell,
+      bands: p.querySelectorAll("g.interval path").length, medians: p.querySelectorAll("g.median path").length,
+      steps: p.querySelectorAll("g.step line").length, builds: p.querySelectorAll("g.build-change line").length,
+      text: p.textContent})));
+    expect(panels.length === history.cells.length && panels.length > 0, `history: ${panels.length} panels, ${history.cells.length} cells in the JSON`);
+    for (const cell of history.cells) {
+      const shown = panels.find((p) => p.cell === `${cell.algorithm} ${cell.shape} ${cell.n}`);
+      if (!shown) { expect(false, `history: no panel for ${cell.algorithm} ${cell.shape} ${cell.n}`); continue; }
+      const steps = cell.steps.length;
+      expect(shown.medians > 0 && shown.bands > 0, `history: ${shown.cell}: ${shown.medians} median lines, ${shown.bands} interval bands`);
+      expect(shown.steps === steps, `history: ${shown.cell}: ${shown.steps} steps drawn, ${steps} in the JSON`);
+      expect(shown.builds >= 2 && shown.text.includes("compiler: Clang 14.0.6"), `history: ${shown.cell}: the compiler's change marked (${shown.builds} rules)`);
+      expect((cell.algorithm === "incremental") === (steps > 0), `history: ${shown.cell}: ${steps} steps; only incremental's instructions moved`);
+      if (steps > 0) expect(shown.text.includes("cccccccccccc +10.0%: instructions +10.00%"), `history: ${shown.cell}: the step labelled with its commit and what moved`);
+    }
+  }],
 ];
 
 const browser = await chromium.launch({ executablePath: CHROMIUM, args: ["--no-sandbox", "--disable-gpu", "--disable-background-networking"] });
@@ -278,7 +295,7 @@ try {
   for (const [name, file, check] of cases) {
     const { page, problems } = await open(browser, file);
     try {
-      await check(page, readTsv(file));
+      await check(page, file === "history" ? JSON.parse(fs.readFileSync(path.join(work, "history.json"), "utf8")) : readTsv(file));
     } catch (e) {
       expect(false, `${name}: ${e.message}`);
     }

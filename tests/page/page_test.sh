@@ -1,7 +1,7 @@
 #!/bin/sh
 # The lab's page in a real browser: a small run of hull-lab (one plugin that returns WRONG hulls),
 # a comparison of two builds (one entry three times slower), the same run's TSV cut to the oldest columns, a made-up large
-# run, a run with counts and a comparison by counts alone
+# run, a run with counts, a comparison by counts alone and a history of four commits made from the counted run,
 # each made into a page by tools/lab-page and checked in headless Chromium by page_test.mjs.
 # usage: page_test.sh HULL_LAB PLUGINS_DIR SOURCE_DIR WORK_DIR
 set -eu
@@ -27,4 +27,9 @@ status=0
 cut -f1-9 run.tsv > old.tsv
 python3 "$source/tests/page/large_tsv.py" > large.tsv
 for name in run baseline old large counts counted-baseline; do "$source/tools/lab-page" "$name.tsv" -o "$name.html"; done
+# A history of four commits made from the counted run: a compiler change and a step in counts.
+python3 "$source/tests/page/history_tsvs.py" counts.tsv
+for k in 1 2 3 4; do "$lab" history add "h$k.tsv" --history history.sqlite > /dev/null; done
+"$lab" history show --history history.sqlite --json history.json > history.txt
+"$source/tools/lab-page" --history history.json -o history.html
 exec node "$source/tests/page/page_test.mjs" "$source" "$work"
