@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <random>
 
@@ -62,6 +63,10 @@ TEST(Store, IsMadeOnFirstUseWithItsFolderAndKeepsARunWhole) {
     EXPECT_EQ(r.cells[1].verdict, "slower");
     EXPECT_DOUBLE_EQ(r.cells[2].instructions, 0);  // not counted: nothing kept
     EXPECT_FALSE(r.cells[2].counted);
+    const lab::StoredRun listed = lab::openStore(path)->runs({}, false)[0];
+    EXPECT_TRUE(listed.cells.empty());
+    EXPECT_EQ(listed.cellCount, 3u);
+    EXPECT_EQ(listed.countedCells, 2u);
     EXPECT_DOUBLE_EQ(r.cells[1].instructions, 2000);
     // A filter reads only the cells it names.
     const auto some = lab::openStore(path)->runs({{"hull"}, {"square"}, {3000}}, true);
@@ -389,14 +394,39 @@ class PluginHistory : public ::testing::Test {
     TempDir dir_{"history"};
 };
 
-TEST_F(PluginHistory, BackfillFindsBothStepsAtTheirCommitsAndResumes) {
-    // Interrupted after six commits (the newest), then run over the whole range.
-    LabRun run = lab("history backfill --history h.sqlite HEAD~6..HEAD");
+TEST_F(PluginHistory, BackfillFindsBothStepsAtTheirCommitsAndResumesAfterCtrlC) {
+    // Ctrl-C (SIGINT to its process group) once three commits are kept, then the whole range again.
+    const std::string store = (dir_.path / "h.sqlite").string();
+    const pid_t child = fork();
+    if (child == 0) {
+        setpgid(0, 0);
+        if (chdir(dir_.path.c_str()) != 0) _exit(127);
+        const std::string command = "'" HULL_LAB_PATH "' history backfill --history h.sqlite HEAD~19..HEAD --repo repo --build "
+                                    "'c++ -O2 -shared -fPIC -I. hull.cpp -o libhull.so' --plugin libhull.so --shapes square --sizes 1e3 "
+                                    ">first.out 2>&1";
+        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+        _exit(127);
+    }
+    std::size_t kept = 0;
+    for (int wait = 0; wait < 1200 && kept < 3; ++wait) {
+        usleep(100000);
+        if (std::filesystem::exists(store)) kept = lab::openStore(store)->runs({}, false).size();
+    }
+    kill(-child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    kept = lab::openStore(store)->runs({}, false).size();
+    ASSERT_GE(kept, 3u) << testfiles::read(dir_.path / "first.out");
+    ASSERT_LT(kept, 19u) << "it was not interrupted";
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << testfiles::read(dir_.path / "first.out");
+    EXPECT_EQ(sh("git -C repo worktree list").out.find('\n'), sh("git -C repo worktree list").out.size() - 1)
+        << "a worktree left behind:\n" << sh("git -C repo worktree list").out;
+    LabRun run = lab("history backfill --history h.sqlite HEAD~19..HEAD");
     ASSERT_EQ(run.status, 0) << run.err;
-    run = lab("history backfill --history h.sqlite HEAD~19..HEAD");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("19 commits in HEAD~19..HEAD: 12 measured, 1 that do not build, 6 already in the history"),
+    EXPECT_NE(run.out.find("19 commits in HEAD~19..HEAD: " + std::to_string(18 - kept) + " measured, 1 that do not build, " +
+                           std::to_string(kept) + " already in the history"),
               std::string::npos) << run.out;
+    EXPECT_EQ(lab::openStore(store)->runs({}, false).size(), 19u) << "a commit measured twice, or one lost";
     run = runLab(dir_.path, "history steps --history h.sqlite --repo repo");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("): 2\n"), std::string::npos) << run.out;

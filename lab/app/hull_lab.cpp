@@ -467,7 +467,12 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "--cell") return cellMain(argc, argv);
     if (argc >= 2 && std::string(argv[1]) == "--judge") return judgeMain(argc, argv);
     if (argc >= 2 && std::string(argv[1]) == "--hunt-worker") return huntWorkerMain(argc, argv);
-    if (argc >= 2 && std::string(argv[1]) == "history") return historyMain(argc - 1, argv + 1);
+    if (argc >= 2 && std::string(argv[1]) == "history") {
+        catchSignals();  // backfill and bisect stop between commits, their worktrees removed
+        const int status = historyMain(argc - 1, argv + 1, &interrupted);
+        if (interrupted) std::signal(interrupted, SIG_DFL), std::raise(interrupted);
+        return status;
+    }
     Run run;
     if (const int status = prepare(argc, argv, run); status >= 0) return status;
     catchSignals();

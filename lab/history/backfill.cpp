@@ -97,13 +97,20 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
     if (mkdtemp(pattern) == nullptr) throw StoreError("cannot make a folder for a worktree in /tmp");
     const std::string dir = pattern, tree = dir + "/tree", git = "git -C " + quotedWord(s.repo) + " ";
     MeasuredCommit result;
-    const int added = std::system((git + "worktree add --quiet --detach " + quotedWord(tree) + " " + commit + " >" + dir + "/git.log 2>&1").c_str());
-    if (added != 0) {
+    // Each step in a shell; Ctrl-C kills the step (this process ignores it meanwhile), which stops
+    // the rest.
+    auto step = [&](const std::string& command) {
+        const int status = std::system(command.c_str());
+        result.stopped = result.stopped || stoppedBySignal(status) || *interrupted;
+        return status;
+    };
+    if (step(git + "worktree add --quiet --detach " + quotedWord(tree) + " " + commit + " >" + dir + "/git.log 2>&1") != 0) {
+        const std::string why = lastLine(dir + "/git.log");
         std::filesystem::remove_all(dir);
-        throw StoreError("cannot check out " + commit + " in a worktree of " + s.repo + ": " + lastLine(dir + "/git.log"));
+        if (result.stopped) return result;
+        throw StoreError("cannot check out " + commit + " in a worktree of " + s.repo + ": " + why);
     }
-    const int built = std::system(("cd " + quotedWord(tree) + " && sh -c " + quotedWord(s.build) + " >" + dir + "/build.log 2>&1").c_str());
-    result.stopped = stoppedBySignal(built) || *interrupted;
+    const int built = result.stopped ? 0 : step("cd " + quotedWord(tree) + " && sh -c " + quotedWord(s.build) + " >" + dir + "/build.log 2>&1");
     if (!result.stopped && built != 0) {
         result.built = false;
         result.failure = lastLine(dir + "/build.log");
@@ -116,13 +123,13 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
         std::string command = quotedWord(s.self) + " --plugin " + quotedWord(tree + "/" + s.plugin) +
                               " --algorithms yours --no-judge --history " + quotedWord(s.store);
         for (const std::string& word : s.runWords) command += " " + quotedWord(word);
-        const int ran = std::system((command + " >" + dir + "/run.log 2>&1").c_str());
-        result.stopped = stoppedBySignal(ran) || *interrupted;
+        const int ran = step(command + " >" + dir + "/run.log 2>&1");
         if (!result.stopped && (!WIFEXITED(ran) || WEXITSTATUS(ran) > 1)) {
             result.failure = "hull-lab failed on it: " + lastLine(dir + "/run.log");
         }
     }
-    std::system((git + "worktree remove --force " + quotedWord(tree) + " >/dev/null 2>&1").c_str());
+    const std::string remove = git + "worktree remove --force " + quotedWord(tree) + " >/dev/null 2>&1";
+    if (step(remove) != 0) std::system(remove.c_str());  // once more where Ctrl-C stopped it
     std::filesystem::remove_all(dir);
     return result;
 }
@@ -130,6 +137,7 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
 int backfill(const BackfillSettings& s, const std::string& range, const volatile int* interrupted) {
     const std::vector<std::string> commits =
         outputLines("git -C " + quotedWord(s.repo) + " rev-list --first-parent " + quotedWord(range), range);
+    std::system(("git -C " + quotedWord(s.repo) + " worktree prune >/dev/null 2>&1").c_str());  // a run killed outright
     const std::vector<StoredRun> known = openStore(s.store)->runs({}, false);
     std::size_t measured = 0, skipped = 0, broken = 0;
     for (const std::string& commit : commits) {
@@ -137,7 +145,7 @@ int backfill(const BackfillSettings& s, const std::string& range, const volatile
             ++skipped;
             continue;
         }
-        const MeasuredCommit m = measureCommit(s, commit, interrupted);
+        const MeasuredCommit m = *interrupted ? MeasuredCommit{true, true, ""} : measureCommit(s, commit, interrupted);
         if (m.stopped) {
             std::cout << "stopped before " << commit.substr(0, 12) << ": run it again to go on\n";
             return 130;
@@ -161,6 +169,7 @@ int bisect(const BackfillSettings& s, const std::string& good, const std::string
     auto runAt = [&](std::size_t i) -> std::unique_ptr<StoredRun> {
         std::vector<StoredRun> runs = openStore(s.store)->runs({}, true);
         if (runOf(runs, list[i]) == nullptr) {
+            if (*interrupted) throw StoreError("stopped");
             ++builds;
             const MeasuredCommit m = measureCommit(s, list[i], interrupted);
             if (m.stopped) throw StoreError("stopped");

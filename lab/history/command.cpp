@@ -257,7 +257,7 @@ std::map<std::string, std::string> machineNames(const std::vector<const StoredRu
 }
 
 int listRuns(const HistoryOptions& o) {
-    const std::vector<StoredRun> runs = openStore(o.store)->runs({}, true);
+    const std::vector<StoredRun> runs = openStore(o.store)->runs({}, false);
     std::vector<const StoredRun*> all;
     for (const StoredRun& r : runs) all.push_back(&r);
     std::string legend;
@@ -265,11 +265,10 @@ int listRuns(const HistoryOptions& o) {
     std::cout << runs.size() << (runs.size() == 1 ? " run" : " runs") << " in " << (o.store.empty() ? defaultStorePath() : o.store)
               << "\n  id  recorded              commit        branch or label       machine  cells  counted  source\n";
     for (const StoredRun& r : runs) {
-        const auto counted = std::count_if(r.cells.begin(), r.cells.end(), [](const StoredCell& c) { return c.counted; });
         char line[512];
         std::snprintf(line, sizeof line, "%4lld  %-20s  %-12s  %-20s  %-7s  %5zu  %7ld  %s\n", (long long)r.id, r.recorded.c_str(),
                       shortCommit(r.commit).c_str(), (r.branch.empty() ? r.label : r.branch).substr(0, 20).c_str(),
-                      names.at(r.machine).c_str(), r.cells.size(), long(counted), r.source.c_str());
+                      names.at(r.machine).c_str(), r.cellCount, long(r.countedCells), r.source.c_str());
         std::cout << line;
     }
     if (!legend.empty()) std::cout << "machines:\n" << legend;
@@ -470,7 +469,7 @@ void shared(CLI::App& command, HistoryOptions& o, std::string& algorithms, std::
 
 }  // namespace
 
-int historyMain(int argc, char** argv) {
+int historyMain(int argc, char** argv, const volatile int* interrupted) {
     CLI::App app{"hull-lab history: the runs kept with --history, their cells' series and the steps in them", "hull-lab history"};
     HistoryOptions o;
     std::string algorithms, shapes, sizes;
@@ -514,9 +513,8 @@ int historyMain(int argc, char** argv) {
     o.algorithms = algorithms;
     for (const std::string& size : commaList(sizes)) o.filter.sizes.push_back(std::int64_t(std::strtod(size.c_str(), nullptr)));
     try {
-        static const volatile int never = 0;
-        if (*fill) return backfill(backfillSettings(o, measure, shapes, sizes), o.range, &never);
-        if (*search) return bisect(backfillSettings(o, measure, shapes, sizes), o.good, o.bad, &never);
+        if (*fill) return backfill(backfillSettings(o, measure, shapes, sizes), o.range, interrupted);
+        if (*search) return bisect(backfillSettings(o, measure, shapes, sizes), o.good, o.bad, interrupted);
         if (*add) return addFile(o);
         if (*gate) return check(o);
         if (*show || *steps) return showSeries(o, bool(*show));

@@ -48,6 +48,7 @@ struct StoredRun {
     std::vector<std::pair<std::string, std::string>> context;
     std::vector<StoredEntry> entries;
     std::vector<StoredCell> cells;
+    std::size_t cellCount = 0, countedCells = 0;  // the cells kept, and those counted (whatever was read)
 };
 
 // A context's value by name, or "".
@@ -176,9 +177,10 @@ int bisect(const BackfillSettings& s, const std::string& good, const std::string
 
 // ---- The command (history/command.cpp) ------------------------------------------------------------
 
-// `hull-lab history [list|show|steps|add|check] ...`, argv from "history" on. Returns the status:
-// 0, 1 (check found a step), 2 (bad arguments or store).
-int historyMain(int argc, char** argv);
+// `hull-lab history [show|steps|add|check|backfill|bisect] ...`, argv from "history" on;
+// `interrupted` set by Ctrl-C or SIGTERM stops backfill and bisect between commits. Returns the
+// status: 0, 1 (check found a step), 2 (bad arguments or store), 130 (interrupted).
+int historyMain(int argc, char** argv, const volatile int* interrupted);
 
 // Records the run into the store `where` ("" : the default). Returns 0, or 2 with one line on
 // standard error when the store cannot take it (the run's other outputs are kept).

@@ -142,6 +142,12 @@ public:
             list[at[sqlite3_column_int64(query, 0)]].entries.push_back(e);
         }
         sqlite3_finalize(query);
+        query = prepare("SELECT run_id, COUNT(*), SUM(counted) FROM cells GROUP BY run_id");
+        while (sqlite3_step(query) == SQLITE_ROW) {
+            StoredRun& r = list[at[sqlite3_column_int64(query, 0)]];
+            r.cellCount = std::size_t(sqlite3_column_int64(query, 1)), r.countedCells = std::size_t(sqlite3_column_int64(query, 2));
+        }
+        sqlite3_finalize(query);
         if (cells) readCells(filter, list, at);
         return list;
     }

@@ -135,6 +135,12 @@ public:
             list[at[std::atoll(PQgetvalue(r, row, 0))]].entries.push_back(e);
         }
         PQclear(r);
+        r = query("SELECT run_id, COUNT(*), SUM(counted::int) FROM cells GROUP BY run_id", {});
+        for (int row = 0; row < PQntuples(r); ++row) {
+            StoredRun& run = list[at[std::atoll(PQgetvalue(r, row, 0))]];
+            run.cellCount = std::size_t(std::atoll(PQgetvalue(r, row, 1))), run.countedCells = std::size_t(std::atoll(PQgetvalue(r, row, 2)));
+        }
+        PQclear(r);
         if (cells) readCells(filter, list, at);
         return list;
     }
