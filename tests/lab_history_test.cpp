@@ -36,6 +36,29 @@ lab::StoredRun someRun(const std::string& commit, int cells = 3, double instruct
     return run;
 }
 
+// `writers` processes at once, each adding `runs` runs of `cells` cells to the store `where`.
+void writeAtOnce(const std::string& where, int writers, int runs, int cells) {
+    std::vector<pid_t> children;
+    for (int w = 0; w < writers; ++w) {
+        const pid_t child = fork();
+        if (child == 0) {
+            try {
+                for (int i = 0; i < runs; ++i) lab::openStore(where)->add(someRun("w" + std::to_string(w), cells));
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "writer %d: %s\n", w, e.what());
+                _exit(1);
+            }
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer of " << where << " failed";
+    }
+}
+
 void setVersion(const std::string& path, int version) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
@@ -144,24 +167,7 @@ TEST(Store, ProcessesWritingAtOnceEachKeepEveryRunWhole) {
     TempDir dir("history");
     const std::string path = (dir.path / "h.sqlite").string();
     constexpr int kWriters = 4, kRuns = 15, kCells = 40;
-    std::vector<pid_t> children;
-    for (int w = 0; w < kWriters; ++w) {
-        const pid_t child = fork();
-        if (child == 0) {
-            try {
-                for (int i = 0; i < kRuns; ++i) lab::openStore(path)->add(someRun("w" + std::to_string(w), kCells));
-            } catch (...) {
-                _exit(1);
-            }
-            _exit(0);
-        }
-        children.push_back(child);
-    }
-    for (pid_t child : children) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
-    }
+    writeAtOnce(path, kWriters, kRuns, kCells);
     const auto runs = lab::openStore(path)->runs({}, true);
     EXPECT_EQ(runs.size(), std::size_t(kWriters * kRuns));
     for (const lab::StoredRun& r : runs) EXPECT_EQ(r.cells.size(), std::size_t(kCells)) << "run " << r.id;
@@ -504,25 +510,7 @@ class Postgres : public ::testing::Test {
 
 TEST_F(Postgres, KeepsWhatSQLiteKeepsWithWritersAtOnce) {
     constexpr int kWriters = 3, kRuns = 5;
-    std::vector<pid_t> children;
-    for (int w = 0; w < kWriters; ++w) {  // each migrates an empty database at once: one must win
-        const pid_t child = fork();
-        if (child == 0) {
-            try {
-                for (int i = 0; i < kRuns; ++i) lab::openStore(address_)->add(someRun("w" + std::to_string(w), 20));
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "%s\n", e.what());
-                _exit(1);
-            }
-            _exit(0);
-        }
-        children.push_back(child);
-    }
-    for (pid_t child : children) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
-    }
+    writeAtOnce(address_, kWriters, kRuns, 20);  // each migrates an empty database at once: one must win
     const auto runs = lab::openStore(address_)->runs({}, true);
     ASSERT_EQ(runs.size(), std::size_t(kWriters * kRuns));
     EXPECT_EQ(lab::openStore(address_)->version(), lab::kStoreVersion);
