@@ -1,0 +1,263 @@
+// A history's series: the stored runs ordered, each cell's series read from them, the steps in
+// them found (history/steps.cpp) and grouped, and the series as JSON for the page.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "history/series.h"
+#include "out/exports.h"
+
+namespace lab {
+
+namespace {
+
+bool cellBefore(const StoredCell& c, const CellKey& key) {
+    return std::tie(c.algorithm, c.shape, c.n) < std::tie(key.algorithm, key.shape, key.n);
+}
+
+// The counted cell of `commit` in the first run that has one, or null.
+const StoredCell* countedCell(const std::vector<const StoredRun*>& runs, const std::string& commit, const CellKey& key) {
+    for (const StoredRun* r : runs) {
+        const StoredCell* c = r->commit == commit ? cellOf(*r, key) : nullptr;
+        if (c != nullptr && c->counted) return c;
+    }
+    return nullptr;
+}
+
+// Steps in counts: per cell and counting model (machines with the same one compare), each count.
+void countStepsOf(const std::vector<const StoredRun*>& runs, const CellKey& key, std::vector<Found>& found) {
+    std::map<std::string, std::vector<std::pair<const StoredRun*, const StoredCell*>>> byModel;
+    for (const StoredRun* r : runs) {
+        const StoredCell* c = cellOf(*r, key);
+        if (c != nullptr && c->counted) byModel[r->countsModel].emplace_back(r, c);
+    }
+    static const char* const kNames[] = {"instructions", "l1_misses", "ll_misses", "branch_misses"};
+    for (const auto& [model, points] : byModel) {
+        std::map<std::size_t, std::string> moved;
+        std::map<std::size_t, double> ratio;  // of the first count that moved, instructions first
+        for (int k = 0; k < 4; ++k) {
+            std::vector<SeriesPoint> series;
+            for (const auto& [r, c] : points) {
+                const double counts[] = {c->instructions, c->l1Misses, c->llMisses, c->branchMisses};
+                series.push_back({r->commit, counts[k], 0});
+            }
+            for (const Step& s : countSteps(series, k == 0 ? 0 : kMissNoise)) {
+                ratio.emplace(s.at, s.ratio);
+                moved[s.at] += (moved[s.at].empty() ? "" : ", ") + std::string(kNames[k]) + " " + formatted("%+.2f%%", 100 * (s.ratio - 1));
+            }
+        }
+        for (const auto& [at, what] : moved) {
+            found.push_back({key, false, "", points[at - 1].first->commit, points[at].first->commit, ratio[at], what, ""});
+        }
+    }
+}
+
+// Steps in times, per machine, every candidate of every cell through one false-discovery-rate
+// correction; those left that changed by at least the least change, each explained by the counts.
+void timeStepsOf(const std::vector<const StoredRun*>& runs, const std::set<CellKey>& keys, double minChange, double fdr,
+                 std::vector<Found>& found) {
+    std::vector<std::vector<SeriesPoint>> all;
+    std::vector<std::pair<CellKey, std::vector<const StoredRun*>>> sources;
+    for (const CellKey& key : keys) {
+        std::map<std::string, std::vector<const StoredRun*>> byMachine;
+        for (const StoredRun* r : runs) {
+            const StoredCell* c = cellOf(*r, key);
+            if (c != nullptr && c->median > 0) byMachine[r->machine].push_back(r);
+        }
+        for (const auto& [machine, list] : byMachine) {
+            std::vector<SeriesPoint> series;
+            for (const StoredRun* r : list) {
+                const StoredCell* c = cellOf(*r, key);
+                const double se = c->lo > 0 && c->hi > c->lo ? (std::log(c->hi) - std::log(c->lo)) / (2 * 1.96) : 0;
+                series.push_back({r->commit, std::log(c->median), se});
+            }
+            all.push_back(series);
+            sources.emplace_back(key, list);
+        }
+    }
+    const std::vector<std::vector<Step>> steps = timeSteps(all, fdr, minChange);
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const auto& [key, list] = sources[i];
+        for (const Step& s : steps[i]) {
+            const std::string before = list[s.at - 1]->commit, after = list[s.at]->commit;
+            found.push_back({key, true, list[s.at]->machine, before, after, s.ratio, "",
+                             explanation(countedCell(runs, before, key), countedCell(runs, after, key))});
+        }
+    }
+}
+
+}  // namespace
+
+std::string shortCommit(const std::string& commit) { return commit.substr(0, 12); }
+
+// The runs in the order their series take: the repository's first-parent history, oldest first,
+// where one is given (runs of other commits left out), else the order they were recorded in.
+std::vector<const StoredRun*> ordered(const std::vector<StoredRun>& runs, const std::string& repo, std::size_t& left) {
+    std::vector<const StoredRun*> list;
+    left = 0;
+    if (repo.empty()) {
+        for (const StoredRun& r : runs) list.push_back(&r);
+        return list;
+    }
+    std::map<std::string, std::size_t> position;
+    std::FILE* out = popen(("git -C '" + repo + "' rev-list --first-parent --reverse HEAD 2>/dev/null").c_str(), "r");
+    if (out == nullptr) throw StoreError("cannot read the repository " + repo);
+    char line[128];
+    while (std::fgets(line, sizeof line, out) != nullptr) position[std::string(line, 40)] = position.size();
+    if (pclose(out) != 0 || position.empty()) throw StoreError(repo + " is not a git repository with commits");
+    auto place = [&](const StoredRun& r) -> long {
+        for (const auto& [commit, at] : position) {
+            const std::string mine = r.commit.substr(0, r.commit.find("-dirty"));
+            if (!mine.empty() && commit.rfind(mine, 0) == 0) return long(at);
+        }
+        return -1;
+    };
+    std::vector<std::pair<long, const StoredRun*>> placed;
+    for (const StoredRun& r : runs) {
+        const long at = place(r);
+        if (at < 0) ++left;
+        else placed.emplace_back(at, &r);
+    }
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& p : placed) list.push_back(p.second);
+    return list;
+}
+
+
+// The runs as a store gives them, each run's cells in the order of their keys (cellOf's search).
+std::vector<StoredRun> readRuns(const std::string& store, const CellFilter& filter) {
+    std::vector<StoredRun> runs = openStore(store)->runs(filter, true);
+    for (StoredRun& r : runs) {
+        std::sort(r.cells.begin(), r.cells.end(), [](const StoredCell& a, const StoredCell& b) {
+            return cellBefore(a, {b.algorithm, b.shape, b.n});
+        });
+    }
+    return runs;
+}
+
+// The run's cell of `key`, or null. O(log cells): the cells are in key order (readRuns).
+const StoredCell* cellOf(const StoredRun& run, const CellKey& key) {
+    const auto at = std::lower_bound(run.cells.begin(), run.cells.end(), key, cellBefore);
+    return at != run.cells.end() && at->algorithm == key.algorithm && at->shape == key.shape && at->n == key.n ? &*at : nullptr;
+}
+
+// The cells the runs hold, of the entries `algorithms` names (empty: all).
+std::set<CellKey> cellKeys(const std::vector<const StoredRun*>& runs, const std::vector<std::string>& algorithms) {
+    std::set<CellKey> keys;
+    for (const StoredRun* r : runs) {
+        for (const StoredCell& c : r->cells) {
+            if (algorithms.empty() || std::count(algorithms.begin(), algorithms.end(), c.algorithm)) keys.insert({c.algorithm, c.shape, c.n});
+        }
+    }
+    return keys;
+}
+
+
+
+
+std::vector<Found> stepsIn(const std::vector<const StoredRun*>& runs, const std::vector<std::string>& algorithms, double minChange,
+                           double fdr) {
+    std::vector<Found> found;
+    const std::set<CellKey> keys = cellKeys(runs, algorithms);
+    for (const CellKey& key : keys) countStepsOf(runs, key, found);
+    timeStepsOf(runs, keys, minChange, fdr, found);
+    return found;
+}
+
+// The steps grouped as a person reads them: one line per kind, commit, entry and direction (and
+// machine, for times), naming the sizes and shapes it showed on.
+std::vector<std::string> stepLines(const std::vector<Found>& found, const std::map<std::string, std::string>& machineNames) {
+    struct Group {
+        std::set<std::int64_t> sizes;
+        std::set<std::string> shapes, why;
+        double least = INFINITY, most = 0;
+        std::string moved;
+    };
+    std::map<std::tuple<bool, std::string, std::string, std::string, std::string, bool>, Group> groups;
+    for (const Found& f : found) {
+        Group& g = groups[{f.times, f.after, f.before, f.cell.algorithm, f.machine, f.ratio > 1}];
+        g.sizes.insert(f.cell.n), g.shapes.insert(f.cell.shape);
+        g.least = std::min(g.least, f.ratio), g.most = std::max(g.most, f.ratio);
+        if (!f.why.empty()) g.why.insert(f.why);
+        if (g.moved.empty()) g.moved = f.moved;
+    }
+    std::vector<std::string> lines;
+    for (const auto& [k, g] : groups) {
+        const auto& [times, after, before, entry, machine, slower] = k;
+        auto listed = [](const auto& items) {
+            std::ostringstream text;
+            std::size_t i = 0;
+            for (const auto& item : items) text << (i++ == 0 ? "" : i == items.size() ? " and " : ", ") << item;
+            return text.str();
+        };
+        std::string line = std::string(times ? "times" : "counts") + (times ? " on " + machineNames.at(machine) : "") + ": " +
+                           entry + (times ? (slower ? " slower" : " faster") : (slower ? " costlier" : " cheaper")) + " (" +
+                           formatted("%.3f", g.least) + (g.most > g.least ? "-" + formatted("%.3f", g.most) : "") +
+                           "x) at " + listed(g.sizes) + " points on " + listed(g.shapes) + ", at commit " + shortCommit(after) +
+                           " (after " + shortCommit(before) + ")";
+        if (!times) line += ": " + g.moved + (g.sizes.size() * g.shapes.size() > 1 ? " (first cell)" : "");
+        else line += ": " + listed(g.why);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Short names of the machines, "m1", "m2"... in the order first seen, and their lines.
+std::map<std::string, std::string> machineNames(const std::vector<const StoredRun*>& runs, std::string& legend) {
+    std::map<std::string, std::string> names;
+    for (const StoredRun* r : runs) {
+        if (names.count(r->machine)) continue;
+        if (r->machine.empty()) {  // a commit that did not build ran on no machine
+            names[""] = "-";
+            continue;
+        }
+        const std::string name = "m" + std::to_string(names.size() + 1 - names.count(""));
+        names[r->machine] = name;
+        legend += "  " + name + ": " + r->machine + '\n';
+    }
+    return names;
+}
+
+// The series and steps as JSON, for the page (tools/lab-page --history): per cell its points (a
+// run each: commit, date, machine, median and interval, the copy's median, counts, compiler and
+// libraries) and its steps.
+std::string seriesJson(const std::vector<const StoredRun*>& runs, const std::set<CellKey>& keys, const std::vector<Found>& found,
+                       const std::map<std::string, std::string>& names, const std::string& order) {
+    auto field = [](const char* name, const std::string& value) { return std::string("\"") + name + "\":" + jsonString(value); };
+    auto number = [](const char* name, double value) { return std::string("\"") + name + "\":" + (value > 0 ? jsonNumber(value) : "null"); };
+    std::string text = "{" + field("order", order) + ",\"machines\":[";
+    std::size_t m = 0;
+    for (const auto& [key, name] : names) text += std::string(m++ ? "," : "") + "{" + field("name", name) + "," + field("key", key) + "}";
+    text += "],\"cells\":[";
+    std::size_t k = 0;
+    for (const CellKey& key : keys) {
+        text += std::string(k++ ? "," : "") + "{" + field("algorithm", key.algorithm) + "," + field("shape", key.shape) + "," +
+                number("n", double(key.n)) + ",\"points\":[";
+        std::size_t p = 0;
+        for (const StoredRun* r : runs) {
+            const StoredCell* c = cellOf(*r, key);
+            if (c == nullptr) continue;
+            const StoredCell* copy = cellOf(*r, {"copy", key.shape, key.n});
+            text += std::string(p++ ? "," : "") + "{" + number("run", double(r->id)) + "," + field("commit", r->commit) + "," +
+                    field("date", r->date) + "," + field("machine", names.at(r->machine)) + "," + field("status", c->status) + "," +
+                    number("median", c->median) + "," + number("lo", c->lo) + "," + number("hi", c->hi) + "," +
+                    number("copy", copy != nullptr ? copy->median : 0) + "," + number("instructions", c->counted ? c->instructions : 0) +
+                    "," + number("est_cycles", c->counted ? c->estCycles : 0) + "," + field("compiler", contextValue(r->context, "compiler")) +
+                    "," + field("libraries", contextValue(r->context, "libraries")) + "}";
+        }
+        text += "],\"steps\":[";
+        std::size_t s = 0;
+        for (const Found& f : found) {
+            if (f.cell.algorithm != key.algorithm || f.cell.shape != key.shape || f.cell.n != key.n) continue;
+            text += std::string(s++ ? "," : "") + "{" + field("kind", f.times ? "times" : "counts") + "," + field("commit", f.after) +
+                    "," + field("before", f.before) + "," + field("machine", f.times ? names.at(f.machine) : "") + "," +
+                    number("ratio", f.ratio) + "," + field("why", f.times ? f.why : f.moved) + "}";
+        }
+        text += "]}";
+    }
+    return text + "]}\n";
+}
+
+}  // namespace lab
