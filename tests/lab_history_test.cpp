@@ -318,6 +318,13 @@ TEST(Explanation, NamesWhatMovedFromTheCounts) {
     EXPECT_EQ(lab::explanation(&base, &same), "the machine or its noise (counts equal)");
     EXPECT_EQ(lab::explanation(&base, &uncounted), "no counts of both commits");
     EXPECT_EQ(lab::explanation(nullptr, &base), "no counts of both commits");
+    // A two-thread entry's misses do not repeat: only its instructions speak.
+    lab::StoredCell team = base, teamLayout = layout, teamCode = code;
+    team.algorithm = teamLayout.algorithm = teamCode.algorithm = "copy-2t";
+    EXPECT_EQ(lab::explanation(&team, &teamLayout).rfind("not the code", 0), 0u);
+    EXPECT_EQ(lab::explanation(&team, &teamCode), "the code (instructions changed)");
+    EXPECT_FALSE(lab::countsMoved(lab::explanation(&team, &teamLayout)));
+    EXPECT_TRUE(lab::countsMoved(lab::explanation(&base, &layout)));
 }
 
 // ---- hull-lab history ------------------------------------------------------------------------------

@@ -77,7 +77,7 @@ bool sameCounts(const StoredRun& a, const StoredRun& b, std::string& moved) {
         for (const StoredCell& y : b.cells) {
             if (!x.counted || !y.counted || x.algorithm != y.algorithm || x.shape != y.shape || x.n != y.n) continue;
             const std::string why = explanation(&x, &y);
-            if (why.rfind("the machine", 0) == 0) continue;
+            if (!countsMoved(why)) continue;
             if (same) {
                 moved = y.algorithm + " on " + y.shape + " at " + std::to_string(y.n) + ": instructions " +
                         formatted("%+.3f%%", 100 * (y.instructions / x.instructions - 1)) + ", l1_misses " +

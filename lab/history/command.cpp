@@ -156,7 +156,7 @@ int check(const HistoryOptions& o) {
         if (c.counted && old != nullptr) {
             ++counted;
             const std::string why = explanation(old, &c);
-            if (why.rfind("the machine", 0) != 0) {
+            if (countsMoved(why)) {
                 lines.push_back("| counts | " + c.algorithm + " | " + c.shape + " | " + std::to_string(c.n) + " | " +
                                 formatted("%.4f", old->estCycles > 0 ? c.estCycles / old->estCycles : 1) + " est_cycles | " + why + " |");
             }

@@ -141,10 +141,20 @@ std::vector<std::vector<Step>> timeSteps(const std::vector<std::vector<SeriesPoi
 // O(p log p).
 std::vector<bool> discoveries(const std::vector<double>& p, double q);
 
+// Whether an entry's misses and mispredictions repeat between processes: not a two-thread entry's
+// (its name ends in -2t), whose uncounted waits pass through the simulated processor as the
+// scheduler orders them (on a busy machine its misses moved by up to 8% between processes; its
+// instructions repeat exactly).
+bool missesRepeat(const std::string& entry);
+
 // What moved a cell between two commits, from their counts: "the code (instructions changed)",
 // "layout or data (instructions equal; misses or mispredictions changed)", "the machine or its
-// noise (counts equal)", or "no counts of both commits".
+// noise (counts equal)", "not the code (instructions equal; ...)" for an entry whose misses do not
+// repeat, or "no counts of both commits".
 std::string explanation(const StoredCell* before, const StoredCell* after);
+
+// Whether an explanation names a change in the counts (the code, or layout or data).
+bool countsMoved(const std::string& explanation);
 
 // ---- The user's commits measured (history/backfill.cpp) -------------------------------------------
 
