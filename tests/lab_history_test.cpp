@@ -455,6 +455,29 @@ TEST_F(PluginHistory, BackfillFindsBothStepsAtTheirCommitsAndResumesAfterCtrlC) 
     EXPECT_TRUE(sh("git -C repo status --porcelain").out.empty()) << "the user's checkout was touched";
 }
 
+TEST(HistoryCommand, ARunAStoreLockedPastItsWaitCannotKeepLosesNothing) {
+    if (kSanitized) GTEST_SKIP() << "a whole run: the plain build checks it";
+    TempDir dir("history");
+    const std::string store = (dir.path / "h.sqlite").string();
+    lab::openStore(store)->add(someRun("before"));
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(store.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);  // a writer that does not let go
+    LabRun run = runLab(dir.path, "--shapes square --sizes 100 --algorithms copy --runs 1 --history h.sqlite --tsv run.tsv");
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find("locked"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("history add run.tsv"), std::string::npos) << run.err;
+    run = runLab(dir.path, "history add run.tsv --history h.sqlite");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto runs = lab::openStore(store)->runs({}, true);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].commit, "before");
+    EXPECT_EQ(runs[1].cells.size(), 1u);
+}
+
 TEST_F(PluginHistory, BisectFindsTheFirstChangeInLog2Builds) {
     // The good and bad commits recorded already (as CI records them); bisect builds the others.
     ASSERT_EQ(lab("history backfill --history h.sqlite 'HEAD~19^!'").status, 0);

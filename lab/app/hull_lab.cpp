@@ -504,10 +504,7 @@ int main(int argc, char** argv) {
                   << (status == 0 ? ", which were right on every input" : "") << " (--strict counts every failure)\n";
     }
     status |= writeExports(options, report.model(), argv[0]);
-    if (options.record && !interrupted && recordRun(storedRun(report.model()), options.history) != 0) {
-        if (!options.tsv.empty()) std::cerr << "hull-lab: " << options.tsv << " holds the run: hull-lab history add adds it later\n";
-        status = 2;
-    }
+    if (options.record && !interrupted && recordRun(storedRun(report.model()), options.history, options.tsv) != 0) status = 2;
     status |= closeRun(run, report);
     if (interrupted) {
         std::signal(interrupted, SIG_DFL);

@@ -121,7 +121,7 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
         openStore(s.store)->add(failed);
     } else if (!result.stopped) {
         std::string command = quotedWord(s.self) + " --plugin " + quotedWord(tree + "/" + s.plugin) +
-                              " --algorithms yours --no-judge --history " + quotedWord(s.store);
+                              " --no-judge --history " + quotedWord(s.store);
         for (const std::string& word : s.runWords) command += " " + quotedWord(word);
         const int ran = step(command + " >" + dir + "/run.log 2>&1");
         if (!result.stopped && (!WIFEXITED(ran) || WEXITSTATUS(ran) > 1)) {

@@ -195,7 +195,7 @@ BackfillSettings backfillSettings(const HistoryOptions& o, const std::string& me
     char self[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     s.self = length > 0 ? std::string(self, std::size_t(length)) : "hull-lab";
-    if (!o.algorithms.empty()) throw StoreError("backfill and bisect run your plugin's entries (yours): they take no --algorithms");
+    s.runWords.insert(s.runWords.end(), {"--algorithms", o.algorithms.empty() ? "yours" : o.algorithms});
     s.runWords.insert(s.runWords.end(), {"--shapes", shapes.empty() ? "square,disc,circle" : shapes});
     s.runWords.insert(s.runWords.end(), {"--sizes", sizes.empty() ? "1e4" : sizes});
     openStore(s.store);  // made now: a store that cannot take the runs stops it before any build
@@ -268,12 +268,13 @@ int historyMain(int argc, char** argv, const volatile int* interrupted) {
     }
 }
 
-int recordRun(const StoredRun& run, const std::string& where) {
+int recordRun(const StoredRun& run, const std::string& where, const std::string& tsv) {
     try {
         openStore(where)->add(run);
         return 0;
     } catch (const StoreError& e) {
-        std::cerr << "hull-lab: the run is not recorded: " << e.what() << '\n';
+        std::cerr << "hull-lab: the run is not recorded: " << e.what()
+                  << (tsv.empty() ? std::string() : "; " + tsv + " holds it: hull-lab history add " + tsv + " adds it later") << '\n';
         return 2;
     }
 }

@@ -164,7 +164,7 @@ struct BackfillSettings {
     std::string plugin;  // the plugin's library, relative to the worktree
     std::string store;   // the store's path
     std::string self;    // this hull-lab, which runs the plugin's cells
-    std::vector<std::string> runWords;  // the cells' options: --measure, --shapes, --sizes
+    std::vector<std::string> runWords;  // the cells' options: --measure, --shapes, --sizes, --algorithms
 };
 
 struct MeasuredCommit {
@@ -193,7 +193,7 @@ int bisect(const BackfillSettings& s, const std::string& good, const std::string
 int historyMain(int argc, char** argv, const volatile int* interrupted);
 
 // Records the run into the store `where` ("" : the default). Returns 0, or 2 with one line on
-// standard error when the store cannot take it (the run's other outputs are kept).
-int recordRun(const StoredRun& run, const std::string& where);
+// standard error when the store cannot take it (naming `tsv`, the run's TSV, where there is one).
+int recordRun(const StoredRun& run, const std::string& where, const std::string& tsv);
 
 }  // namespace lab
