@@ -55,8 +55,11 @@ struct Run {
     std::string filesDir;  // the run's folder of point files for programs, standard input and large rows
     std::vector<Group> groups;
     std::vector<std::pair<std::string, std::string>> inputLines;  // what each point file held
+    std::string command;  // the command line, as the shell reads it back
     int tsvFd = -1;
 };
+
+std::string quoted(const std::string& word);
 
 // Makes the run's folder of point files, where programs, standard input or the large rows need
 // one, or Callgrind's output where the run counts. Throws BadArgument.
@@ -114,6 +117,8 @@ bool readInputs(Run& run) {
 // Returns -1 to run, else the exit status: 0 after --help, --version or --list, 2 on a bad argument
 // or point file (its line printed, nothing left behind).
 int prepare(int argc, char** argv, Run& run) {
+    run.command = "hull-lab";
+    for (int i = 1; i < argc; ++i) run.command += " " + quoted(argv[i]);
     try {
         run.options = parseOptions(argc, argv);
         const Options& options = run.options;
@@ -207,6 +212,7 @@ void addCountContext(std::vector<std::pair<std::string, std::string>>& context, 
 std::vector<std::pair<std::string, std::string>> contextLines(const Run& run) {
     const Options& options = run.options;
     std::vector<std::pair<std::string, std::string>> context = runContext();
+    context.emplace_back("command", run.command);
     context.insert(context.end(), run.inputLines.begin(), run.inputLines.end());
     std::string more;  // the rounds a cell may get beyond the fixed ones
     if (options.precision > 0 || options.moreRounds) {

@@ -29,6 +29,7 @@ struct HistoryOptions {
     CellFilter filter;
 };
 
+// The items of a comma-separated list, empty ones left out.
 std::vector<std::string> commaList(const std::string& text) {
     std::vector<std::string> items;
     std::stringstream list(text);
@@ -38,7 +39,7 @@ std::vector<std::string> commaList(const std::string& text) {
     return items;
 }
 
-
+// `hull-lab history`: a line per run (without reading its cells), then the machines. Returns 0.
 int listRuns(const HistoryOptions& o) {
     const std::vector<StoredRun> runs = openStore(o.store)->runs({}, false);
     std::vector<const StoredRun*> all;
@@ -90,6 +91,8 @@ std::vector<StoredRun> loadRuns(const HistoryOptions& o, std::vector<const Store
     return runs;
 }
 
+// `show` (each cell's series, then the steps) and `steps` (the steps alone); --json writes both for
+// the page. Returns 0.
 int showSeries(const HistoryOptions& o, bool series) {
     std::vector<const StoredRun*> list;
     std::size_t left = 0;
@@ -119,6 +122,7 @@ int showSeries(const HistoryOptions& o, bool series) {
     return 0;
 }
 
+// `add FILE`: a run's TSV into the store. Returns 0.
 int addFile(const HistoryOptions& o) {
     std::ifstream in(o.file);
     if (!in) throw StoreError("cannot read " + o.file);
@@ -134,6 +138,9 @@ int addFile(const HistoryOptions& o) {
 // Whether a run belongs to `branch`: its entries' branch, else its label.
 bool onBranch(const StoredRun& r, const std::string& branch) { return (r.branch.empty() ? r.label : r.branch) == branch; }
 
+// `check`: the latest run of --branch against the newest base run that counted each of its cells
+// with the same caches (counts exactly), and its own baseline verdicts (times); the summary printed
+// and written to --markdown. Returns 1 where a step was found, else 0.
 int check(const HistoryOptions& o) {
     const std::vector<StoredRun> runs = readRuns(o.store, o.filter);
     const StoredRun* latest = nullptr;
@@ -204,7 +211,7 @@ BackfillSettings backfillSettings(const HistoryOptions& o, const std::string& me
 
 // The options every history command shares.
 void shared(CLI::App& command, HistoryOptions& o, std::string& algorithms, std::string& shapes, std::string& sizes) {
-    command.add_option("--history", o.store, "the store: an SQLite file (default: " + defaultStorePath() + ")");
+    command.add_option("--history", o.store, "the store: an SQLite file or postgresql://... (default: " + defaultStorePath() + ")");
     command.add_option("--algorithms", algorithms, "entries whose cells to read (default: all)");
     command.add_option("--shapes", shapes, "shapes whose cells to read (default: all)");
     command.add_option("--sizes", sizes, "sizes whose cells to read (default: all)");
