@@ -211,16 +211,19 @@ BackfillSettings backfillSettings(const HistoryOptions& o, const std::string& me
 
 // The options every history command shares.
 void shared(CLI::App& command, HistoryOptions& o, std::string& algorithms, std::string& shapes, std::string& sizes) {
-    command.add_option("--history", o.store, "the store: an SQLite file or postgresql://... (default: " + defaultStorePath() + ")");
-    command.add_option("--algorithms", algorithms, "entries whose cells to read (default: all)");
-    command.add_option("--shapes", shapes, "shapes whose cells to read (default: all)");
-    command.add_option("--sizes", sizes, "sizes whose cells to read (default: all)");
+    command.add_option("--history", o.store, "the store: an SQLite file or postgresql://...; default ~/.local/share/hull-lab/")
+        ->type_name("FILE");
+    command.add_option("--algorithms", algorithms, "entries whose cells to read (default: all)")->type_name("LIST");
+    command.add_option("--shapes", shapes, "shapes whose cells to read (default: all)")->type_name("LIST");
+    command.add_option("--sizes", sizes, "sizes whose cells to read (default: all)")->type_name("LIST");
 }
 
 }  // namespace
 
 int historyMain(int argc, char** argv, const volatile int* interrupted) {
     CLI::App app{"hull-lab history: the runs kept with --history, their cells' series and the steps in them", "hull-lab history"};
+    app.footer("Without a subcommand: the runs, a line each. Each subcommand's --help gives its options.\n"
+               "The guide: docs/guide/history.md in hull-lab's source.");
     HistoryOptions o;
     std::string algorithms, shapes, sizes;
     shared(app, o, algorithms, shapes, sizes);
@@ -241,14 +244,19 @@ int historyMain(int argc, char** argv, const volatile int* interrupted) {
     CLI::App* search = app.add_subcommand("bisect", "find the first commit after GOOD whose counts differ from GOOD's");
     std::string measure = "counts";
     for (CLI::App* command : {fill, search}) {
-        command->add_option("--repo", o.repo, "your git repository (each commit built in a worktree of its own)")->required();
-        command->add_option("--build", o.build, "the shell command that builds your plugin, run in the worktree")->required();
-        command->add_option("--plugin", o.plugin, "the plugin's library, relative to the worktree")->required();
-        command->add_option("--measure", measure, "counts (default), times or times,counts");
+        command->add_option("--repo", o.repo, "your git repository (each commit built in a worktree of its own)")
+            ->required()->type_name("DIR");
+        command->add_option("--build", o.build, "the shell command that builds your plugin, run in the worktree")
+            ->required()->type_name("'COMMAND'");
+        command->add_option("--plugin", o.plugin, "the plugin's library, relative to the worktree")->required()->type_name("LIB");
+        command->add_option("--measure", measure, "counts (default), times or times,counts")->type_name("WHAT");
+        command->footer("Also --history FILE, and the cells: --shapes (default square,disc,circle), --sizes (1e4),\n"
+                        "--algorithms (yours). The guide: docs/guide/history.md.");
     }
     fill->add_option("RANGE", o.range, "the commits, as git names them: A..B")->required();
     search->add_option("GOOD", o.good, "a commit whose counts are the old ones")->required();
     search->add_option("BAD", o.bad, "a later commit whose counts differ")->required();
+    for (CLI::App* command : {show, steps, add, gate}) command->footer("Also --history FILE, --algorithms, --shapes, --sizes.");
     for (CLI::App* command : {show, steps, add, gate, fill, search}) command->fallthrough();
     try {
         app.parse(argc, argv);
