@@ -57,8 +57,13 @@ public:
             throw StoreError("cannot open the history " + path + ": " + why);
         }
         sqlite3_busy_timeout(db_, int(waitSeconds * 1000));
-        run("PRAGMA foreign_keys = ON");
-        migrate();
+        try {
+            run("PRAGMA foreign_keys = ON");
+            migrate();
+        } catch (...) {  // no destructor runs for an object not made
+            sqlite3_close(db_);
+            throw;
+        }
     }
     ~SqliteStore() override { sqlite3_close(db_); }
 
@@ -87,26 +92,31 @@ public:
                      {runId, e.name, e.kind, e.path, e.fileHash, e.commit, e.branch, e.repository});
             }
             sqlite3_stmt* cell = prepare("INSERT INTO cells VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-            for (const StoredCell& c : r.cells) {
-                sqlite3_bind_int64(cell, 1, id);
-                bindText(cell, 2, c.shape);
-                sqlite3_bind_int64(cell, 3, c.n);
-                bindText(cell, 4, c.algorithm);
-                sqlite3_bind_int64(cell, 5, c.h);
-                bindText(cell, 6, c.status);
-                bindText(cell, 7, c.note);
-                bindFigure(cell, 8, c.median), bindFigure(cell, 9, c.lo), bindFigure(cell, 10, c.hi);
-                bindText(cell, 11, joinedFigures(c.runs));
-                sqlite3_bind_int(cell, 12, c.counted);
-                const double counts[] = {c.instructions, c.l1Misses, c.llMisses, c.branchMisses, c.estCycles};
-                for (int k = 0; k < 5; ++k) {
-                    if (c.counted) sqlite3_bind_double(cell, 13 + k, counts[k]);
-                    else sqlite3_bind_null(cell, 13 + k);
+            try {
+                for (const StoredCell& c : r.cells) {
+                    sqlite3_bind_int64(cell, 1, id);
+                    bindText(cell, 2, c.shape);
+                    sqlite3_bind_int64(cell, 3, c.n);
+                    bindText(cell, 4, c.algorithm);
+                    sqlite3_bind_int64(cell, 5, c.h);
+                    bindText(cell, 6, c.status);
+                    bindText(cell, 7, c.note);
+                    bindFigure(cell, 8, c.median), bindFigure(cell, 9, c.lo), bindFigure(cell, 10, c.hi);
+                    bindText(cell, 11, joinedFigures(c.runs));
+                    sqlite3_bind_int(cell, 12, c.counted);
+                    const double counts[] = {c.instructions, c.l1Misses, c.llMisses, c.branchMisses, c.estCycles};
+                    for (int k = 0; k < 5; ++k) {
+                        if (c.counted) sqlite3_bind_double(cell, 13 + k, counts[k]);
+                        else sqlite3_bind_null(cell, 13 + k);
+                    }
+                    bindText(cell, 18, c.verdict);
+                    bindText(cell, 19, c.countVerdict);
+                    step(cell, false);
+                    sqlite3_reset(cell);
                 }
-                bindText(cell, 18, c.verdict);
-                bindText(cell, 19, c.countVerdict);
-                step(cell, false);
-                sqlite3_reset(cell);
+            } catch (...) {
+                sqlite3_finalize(cell);
+                throw;
             }
             sqlite3_finalize(cell);
             run("COMMIT");

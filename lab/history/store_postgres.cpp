@@ -60,8 +60,13 @@ public:
             db_ = nullptr;
             throw StoreError("cannot reach the history at " + address + ": " + firstLineOf(why));
         }
-        exec("SET client_min_messages = warning");
-        migrate();
+        try {
+            exec("SET client_min_messages = warning");
+            migrate();
+        } catch (...) {  // no destructor runs for an object not made
+            PQfinish(db_);
+            throw;
+        }
     }
     ~PostgresStore() override { PQfinish(db_); }
 
