@@ -285,7 +285,12 @@ const cases = [
       expect(shown.steps === steps, `history: ${shown.cell}: ${shown.steps} steps drawn, ${steps} in the JSON`);
       expect(shown.builds >= 2 && shown.text.includes("compiler: Clang 14.0.6"), `history: ${shown.cell}: the compiler's change marked (${shown.builds} rules)`);
       expect((cell.algorithm === "incremental") === (steps > 0), `history: ${shown.cell}: ${steps} steps; only incremental's instructions moved`);
-      if (steps > 0) expect(shown.text.includes("cccccccccccc +10.0%: instructions +10.00%"), `history: ${shown.cell}: the step labelled with its commit and what moved`);
+      if (steps > 0) {
+        const label = await page.$eval(`.history-panel[data-cell="${shown.cell}"]`, (p) =>
+          [...p.querySelectorAll("svg text")].map((t) => t.textContent).find((t) => t.startsWith("cccccccccccc ")) || "");
+        expect(label === "cccccccccccc +10.0%", `history: ${shown.cell}: the step's rule labelled "${label}", its commit and change`);
+        expect(shown.text.includes("at cccccccccccc (after bbbbbbbbbbbb): instructions +10.00%"), `history: ${shown.cell}: what moved, under the panel`);
+      }
     }
   }],
 ];

@@ -52,8 +52,9 @@
       Plot.text(changes, {x: (c) => c.i - 0.5, frameAnchor: "bottom", dy: -4, text: "label", fill: "#555", fontSize: 10,
         textAnchor: "start", dx: 3}),
       Plot.ruleX(stepsOf, {x: "x", stroke: "#c0392b", strokeWidth: 2, className: "step"}),
-      Plot.text(stepsOf, {x: "x", frameAnchor: "top", dy: 6, dx: 3, textAnchor: "start", fill: "#c0392b", fontSize: 11,
-        text: (s) => `${short(s.commit)} ${s.ratio > 1 ? "+" : ""}${(100 * (s.ratio - 1)).toFixed(1)}%: ${s.why}`}),
+      // Each step's commit and change at its rule; what moved it is listed under the panel.
+      Plot.text(stepsOf, {x: "x", frameAnchor: "top", dy: 6, dx: 3, textAnchor: "start", fill: "#c0392b",
+        fontSize: 11, text: (s) => `${short(s.commit)} ${s.ratio > 1 ? "+" : ""}${(100 * (s.ratio - 1)).toFixed(1)}%`}),
       y,
     ];
     if (timed.length > 0) {
@@ -61,7 +62,7 @@
       box.append(el("p", {className: "what"}, "nanoseconds per point, each run's median with its 95% interval; a line per machine" +
         (timeSteps.length ? `; ${timeSteps.length} step${timeSteps.length > 1 ? "s" : ""} in times` : "")));
       box.append(Plot.plot({
-        width: 1100, height: 300, marginLeft: 60, marginBottom: 40,
+        width: 1100, height: 320, marginLeft: 60, marginBottom: 80,
         x: {label: "commit", ticks, tickFormat, tickRotate: -30, domain: [-0.5, Math.max(points.length - 0.5, 0.5)]},
         y: {label: "ns per point", grid: true, zero: false},
         color: {legend: true},
@@ -79,7 +80,7 @@
       box.append(el("p", {className: "what"}, "instructions per point (Callgrind; every machine with the same simulated caches)" +
         (countSteps.length ? `; ${countSteps.length} step${countSteps.length > 1 ? "s" : ""} in counts` : "")));
       box.append(Plot.plot({
-        width: 1100, height: 220, marginLeft: 60, marginBottom: 40,
+        width: 1100, height: 260, marginLeft: 60, marginBottom: 80,
         x: {label: "commit", ticks, tickFormat, tickRotate: -30, domain: [-0.5, Math.max(points.length - 0.5, 0.5)]},
         y: {label: "instructions per point", grid: true, zero: false},
         marks: marks(Plot.lineY(counted, {x: "i", y: (p) => p.instructions / cell.n, stroke: "#333", className: "counts"}), countSteps)
@@ -95,8 +96,9 @@
   }
 
   root.append(el("h1", {}, "hull-lab: the history"));
-  root.append(el("p", {className: "what"}, `${data.cells.length} cells; runs in the order of the ${data.order}; machines: ` +
-    data.machines.map((m) => `${m.name} ${m.key}`).join("; ")));
+  const machines = data.machines.filter((m) => m.key !== "");  // "": a commit that did not build ran nowhere
+  root.append(el("p", {className: "what"}, `${data.cells.length} cell${data.cells.length === 1 ? "" : "s"}; runs in the order of ` +
+    `the ${data.order}; machines: ` + machines.map((m) => `${m.name} ${m.key}`).join("; ")));
   for (const cell of data.cells) root.append(panel(cell));
   document.body.dataset.drawn = "yes";
 }
