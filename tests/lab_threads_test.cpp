@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <mutex>
 #include <random>
+#include <stdexcept>
+#include <thread>
 #include <utility>
 #include <string>
 #include <vector>
@@ -40,11 +42,13 @@ std::string shown(const Points& p) {
 }
 
 // The ways the two-thread hull is run: as it chooses, and split whatever the size, with the pass
-// or without, the keys sorted by vqsort or by the radix sort; on a team of two or of one.
+// or without, the keys sorted by vqsort or by the radix sort; on a team of two or of one, or of two
+// taking turns on one thread (as a counted process runs it).
 struct Way {
     const char* name;
     unsigned threads;
     lab::FastHullPaths paths;
+    bool turns = false;
 };
 
 std::vector<Way> ways() {
@@ -57,13 +61,22 @@ std::vector<Way> ways() {
             {"split, no pass, vqsort", 2, split(kOff, kOn)},
             {"split, no pass, radix sort", 2, split(kOff, kOff)},
             {"split, the pass", 2, split(kOn, kAuto)},
+            {"split, the pass, in turns", 2, split(kOn, kAuto), true},
             {"a team of one", 1, {}},
             {"a team of one, the pass", 1, split(kOn, kAuto)}};
 }
 
+lab::Team& turnsTeam() {
+    lab::setTeamTurns(true);
+    static lab::Team team(2);
+    lab::setTeamTurns(false);
+    return team;
+}
+
 Points onTeam(const Points& input, const Way& way) {
     static lab::Team one(1), two(2);
-    const lab::Corners corners = lab::fastHull2t(input.data(), input.size(), way.threads == 1 ? one : two, way.paths);
+    lab::Team& team = way.turns ? turnsTeam() : way.threads == 1 ? one : two;
+    const lab::Corners corners = lab::fastHull2t(input.data(), input.size(), team, way.paths);
     return Points(corners.points.get(), corners.points.get() + corners.size);
 }
 
@@ -169,32 +182,65 @@ TEST(TwoThreads, EachSideOfEverySwitch) {
 }
 
 // A counted call (Callgrind's counting switched on around it by the cell) runs the team's two
-// parts in turns, between meetings the helper's first, so that one simulated processor sees the
-// same accesses in the same order in every run; its results are those of a call not counted.
-TEST(TwoThreads, CountedCallsTakeTurnsAndGiveTheSameHulls) {
+// parts in turns on the caller's thread, between meetings the helper's first, so that one simulated
+// processor sees the same accesses in the same order in every run; so does every call of a team
+// made with turns on (a counted process's), whatever the parts' meetings; the results are those of a
+// call not counted, and a part's exception reaches the caller.
+TEST(TwoThreads, CountedCallsTakeTurnsOnTheCallersThreadAndGiveTheSameHulls) {
     lab::Team team(2);
-    for (bool counted : {false, true, false, true}) {
-        lab::setTeamCounting(counted);
+    struct Case {
+        const char* name;
+        lab::Team& team;
+        bool counted;
+        int meetings[2];  // of part 0 and part 1: a part may end before the other's last meeting
+    };
+    const std::vector<Case> cases = {{"not counted", team, false, {4, 4}},     {"counted", team, true, {4, 4}},
+                                     {"not counted again", team, false, {4, 4}}, {"counted again", team, true, {4, 4}},
+                                     {"made in turns", turnsTeam(), false, {4, 4}}, {"made in turns, counted", turnsTeam(), true, {4, 4}},
+                                     {"made in turns, helper ends first", turnsTeam(), false, {2, 1}},
+                                     {"counted, caller ends first", team, true, {1, 3}}};
+    for (const Case& c : cases) {
+        lab::setTeamCounting(c.counted);
         std::mutex lock;
-        std::vector<std::pair<unsigned, int>> order;  // (thread, part)
-        team.run([&](unsigned t) {
-            for (int part = 0; part < 4; ++part) {
+        std::vector<std::pair<unsigned, int>> order;  // (part, step)
+        std::thread::id ran[2];
+        c.team.run([&](unsigned t) {
+            ran[t] = std::this_thread::get_id();
+            for (int step = 0; step <= c.meetings[t]; ++step) {
                 {
                     const std::lock_guard<std::mutex> hold(lock);
-                    order.push_back({t, part});
+                    order.push_back({t, step});
                 }
-                team.meet();
+                if (step < c.meetings[t]) c.team.meet();
             }
         });
         lab::setTeamCounting(false);
-        ASSERT_EQ(order.size(), 8u) << (counted ? "counted" : "not counted");
-        for (int part = 0; part < 4; ++part) {  // each part by both threads before the next
-            const std::pair<unsigned, int> a = order[std::size_t(2 * part)], b = order[std::size_t(2 * part + 1)];
-            EXPECT_TRUE(a.second == part && b.second == part && a.first != b.first) << (counted ? "counted" : "not counted") << ", part " << part;
-            if (counted) {
-                EXPECT_EQ(a.first, 1u) << "counted, part " << part << ": the helper's turn comes first";
+        const bool turns = c.counted || &c.team != &team;
+        EXPECT_EQ(ran[1] == std::this_thread::get_id(), turns) << c.name << ": the helper's part on the caller's thread";
+        ASSERT_EQ(order.size(), std::size_t(c.meetings[0] + c.meetings[1] + 2)) << c.name;
+        if (c.meetings[0] != c.meetings[1]) continue;
+        for (int step = 0; step <= c.meetings[0]; ++step) {  // each step by both parts before the next
+            const std::pair<unsigned, int> a = order[std::size_t(2 * step)], b = order[std::size_t(2 * step + 1)];
+            EXPECT_TRUE(a.second == step && b.second == step && a.first != b.first) << c.name << ", step " << step;
+            if (turns) {
+                EXPECT_EQ(a.first, 1u) << c.name << ", step " << step << ": the helper's turn comes first";
             }
         }
+    }
+    for (unsigned thrower : {0u, 1u}) {
+        bool thrown = false;
+        try {
+            turnsTeam().run([&](unsigned t) {
+                turnsTeam().meet();
+                if (t == thrower) throw std::runtime_error("part");
+            });
+        } catch (const std::runtime_error&) {
+            thrown = true;
+        }
+        EXPECT_TRUE(thrown) << "part " << thrower << "'s exception, in turns";
+        std::vector<unsigned> after;
+        turnsTeam().run([&](unsigned t) { after.push_back(t); });  // the team still works
+        EXPECT_EQ(after, (std::vector<unsigned>{1, 0})) << "a call after part " << thrower << " threw";
     }
     for (const char* shape : {"disc", "circle", "lattice"}) {
         const Points input = lab::makeShape(shape, 200000, 6);

@@ -116,8 +116,9 @@ struct Step {
     double ratio = 1, p = 1;
 };
 
-// The misses and mispredictions of the two-thread entries differ by up to about 1e-5 between two
-// processes (their threads meet at other moments); a change in them is a step beyond this.
+// A change in misses or mispredictions is a step beyond this: they repeat exactly between processes,
+// but runs recorded before the two-thread entries' parts took turns on one thread have theirs up to
+// about 1e-5 apart on a quiet machine.
 constexpr double kMissNoise = 1e-4;
 
 // Steps in counts: between neighbouring commits, every change larger than `noise` (relative) or
@@ -141,16 +142,9 @@ std::vector<std::vector<Step>> timeSteps(const std::vector<std::vector<SeriesPoi
 // O(p log p).
 std::vector<bool> discoveries(const std::vector<double>& p, double q);
 
-// Whether an entry's misses and mispredictions repeat between processes: not a two-thread entry's
-// (its name ends in -2t), whose uncounted waits pass through the simulated processor as the
-// scheduler orders them (on a busy machine its misses moved by up to 8% between processes; its
-// instructions repeat exactly).
-bool missesRepeat(const std::string& entry);
-
 // What moved a cell between two commits, from their counts: "the code (instructions changed)",
 // "layout or data (instructions equal; misses or mispredictions changed)", "the machine or its
-// noise (counts equal)", "not the code (instructions equal; ...)" for an entry whose misses do not
-// repeat, or "no counts of both commits".
+// noise (counts equal)", or "no counts of both commits".
 std::string explanation(const StoredCell* before, const StoredCell* after);
 
 // Whether an explanation names a change in the counts (the code, or layout or data).

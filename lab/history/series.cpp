@@ -37,7 +37,7 @@ void countStepsOf(const std::vector<const StoredRun*>& runs, const CellKey& key,
     for (const auto& [model, points] : byModel) {
         std::map<std::size_t, std::string> moved;
         std::map<std::size_t, double> ratio;  // of the first count that moved, instructions first
-        for (int k = 0; k < (missesRepeat(key.algorithm) ? 4 : 1); ++k) {
+        for (int k = 0; k < 4; ++k) {
             std::vector<SeriesPoint> series;
             for (const auto& [r, c] : points) {
                 const double counts[] = {c->instructions, c->l1Misses, c->llMisses, c->branchMisses};

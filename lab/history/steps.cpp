@@ -154,8 +154,6 @@ std::vector<bool> discoveries(const std::vector<double>& p, double q) {
     return found;
 }
 
-bool missesRepeat(const std::string& entry) { return entry.size() < 3 || entry.compare(entry.size() - 3, 3, "-2t") != 0; }
-
 bool countsMoved(const std::string& explanation) {
     return explanation.rfind("the code", 0) == 0 || explanation.rfind("layout", 0) == 0;
 }
@@ -164,7 +162,6 @@ std::string explanation(const StoredCell* before, const StoredCell* after) {
     if (before == nullptr || after == nullptr || !before->counted || !after->counted) return "no counts of both commits";
     auto moved = [](double a, double b, double noise) { return std::fabs(a - b) > noise * std::max(std::fabs(a), 1.0); };
     if (moved(before->instructions, after->instructions, 0)) return "the code (instructions changed)";
-    if (!missesRepeat(after->algorithm)) return "not the code (instructions equal; a two-thread entry's misses vary between processes)";
     if (moved(before->l1Misses, after->l1Misses, kMissNoise) || moved(before->llMisses, after->llMisses, kMissNoise) ||
         moved(before->branchMisses, after->branchMisses, kMissNoise)) {
         return "layout or data (instructions equal; misses or mispredictions changed)";

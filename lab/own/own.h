@@ -93,9 +93,14 @@ class Team {
 };
 
 // Whether the calls now running are counted: the cell switches it on around each counted call (run
-// under Callgrind, which counts a thread only while that thread has switched counting on). A team's
-// helper then counts its share of the work, and neither thread counts its waits for the other.
+// under Callgrind). A team's two parts then take turns on the caller's thread, the helper's part
+// first between meetings, on a stack of its own: both parts' work is counted, the switches are not,
+// and the simulated processor sees the same sequence in every run, which a second thread's waits,
+// placed by the scheduler, would disturb.
 void setTeamCounting(bool on);
+// Whether teams made from now on take turns in every call and make no helper thread: a counted
+// process switches it on before its first call, so no thread of its own runs beside the counted ones.
+void setTeamTurns(bool on);
 
 // The fastest hull on a team of threads (own/fast_hull_2t.cpp): the same corners as fastHull, in
 // the same order. Each thread reads half of the points and writes what its pass keeps (or its

@@ -293,8 +293,10 @@ void timeCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runne
 
 // The counted calls: one on each set in turn, after one call that warms the caches and the heap as
 // a timed process's does. Callgrind counts only between the two toggles (the team of the -2t
-// entries counts its helper's share too); its simulated caches run all along. A program's executions are counted whole by the launcher, each a call.
+// entries counts its helper's share too, in turns on this thread); its simulated caches run all
+// along. A program's executions are counted whole by the launcher, each a call.
 void countCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runners, CellResult& result) {
+    setTeamTurns(true);
     runners.front()->call();
     for (std::unique_ptr<Runner>& runner : runners) {
         runner->runUnder(plan.countLauncher);
