@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <random>
 #include <string>
@@ -188,3 +189,41 @@ INSTANTIATE_TEST_SUITE_P(Lab, ThrowAwayPass,
                          [](const testing::TestParamInfo<PassForm>& param) { return std::string(param.param.name); });
 
 }  // namespace
+
+// Below 4,096 points the corners of a sample of 32 decide: half of it or fewer, quickhull (its few
+// passes); more, the sort and chains. The sample is every (n / 32)-th point: here c of them on a
+// circle, the rest at its centre, as are the points between; copies of one point and a line count
+// one and two corners. Each side of 16 corners, and of 512 and 4,096 points.
+TEST(PathChosen, BySampleCornersBelowTheSampleSwitch) {
+    auto input = [](std::size_t n, std::size_t corners) {
+        Points points(n, Point{0, 0});
+        const std::size_t step = n / 32;
+        for (std::size_t i = 0; i < corners; ++i) {
+            const double a = 6.283185307179586 * double(i) / double(corners);
+            points[i * step] = {std::int64_t(std::lround(1e6 * std::cos(a))), std::int64_t(std::lround(1e6 * std::sin(a)))};
+        }
+        return points;
+    };
+    Points line(1000);
+    for (std::size_t i = 0; i < line.size(); ++i) line[i] = {std::int64_t(i % 97), 3 * std::int64_t(i % 97)};
+    struct Case {
+        std::string name;
+        Points points;
+        lab::fast::Path path;
+    };
+    const auto quick = lab::fast::Path::Quickhull, plain = lab::fast::Path::Plain;
+    std::vector<Case> cases = {{"15 corners, 1000 points", input(1000, 15), quick},
+                               {"16 corners, 1000 points", input(1000, 16), quick},
+                               {"17 corners, 1000 points", input(1000, 17), plain},
+                               {"32 corners, 512 points", input(512, 32), plain},
+                               {"16 corners, 4095 points", input(4095, 16), quick},
+                               {"17 corners, 4095 points", input(4095, 17), plain},
+                               {"copies of one point", Points(1000, Point{5, -5}), quick},
+                               {"a line", line, quick}};
+    for (const Case& c : cases) {
+        lab::fast::Polygon polygon;
+        EXPECT_EQ(int(lab::fast::choosePath(c.points.data(), c.points.size(), {}, polygon)), int(c.path)) << c.name;
+        std::vector<Point> corners = lab::fastHull(c.points);  // and the hull is right on that path
+        EXPECT_EQ(corners.size(), reference::corners(lab::referencePoints(c.points)).size()) << c.name;
+    }
+}
