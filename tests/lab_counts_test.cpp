@@ -126,9 +126,10 @@ class Counting : public ::testing::Test {
 // A linear entry (the copy floor) executes the same instructions per point at 10^4 and 10^5, and
 // twice the points take twice its instructions; a hull's count grows at least with n. Every count
 // repeats exactly in another process, the two-thread entries' too (their team at 10^5, where the
-// work is split; before their parts took turns on one thread, their misses differed by a few).
+// work is split: after the pass on `square`, split by a splitter on `circle`; before their parts
+// took turns on one thread, their misses differed by a few).
 TEST_F(Counting, CountsGrowWithTheWorkAndRepeatExactly) {
-    const std::string run = "--measure counts --shapes square --sizes 10000,20000,100000 --sets 1 "
+    const std::string run = "--measure counts --shapes square,circle --sizes 10000,20000,100000 --sets 1 "
                             "--algorithms copy,incremental-array,copy-2t,filter-vqsort-chain-2t";
     const LabRun first = lab(run + " --tsv one.tsv");
     ASSERT_EQ(first.status, 0) << first.err;

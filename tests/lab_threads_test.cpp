@@ -42,8 +42,8 @@ std::string shown(const Points& p) {
 }
 
 // The ways the two-thread hull is run: as it chooses, and split whatever the size, with the pass
-// or without, the keys sorted by vqsort or by the radix sort; on a team of two or of one, or of two
-// taking turns on one thread (as a counted process runs it).
+// or without, the keys sorted by vqsort or by the radix sort, split eight at a time or one; on a
+// team of two or of one, or of two taking turns on one thread (as a counted process runs it).
 struct Way {
     const char* name;
     unsigned threads;
@@ -57,9 +57,15 @@ std::vector<Way> ways() {
         p.split = kOn, p.filter = filter, p.vector = vector, p.quickhull = kOff;
         return p;
     };
+    auto scalar = [](lab::FastHullPaths p) {
+        p.avx2 = p.avx512 = false;
+        return p;
+    };
     return {{"as it chooses", 2, {}},
             {"split, no pass, vqsort", 2, split(kOff, kOn)},
             {"split, no pass, radix sort", 2, split(kOff, kOff)},
+            {"split, no pass, one key at a time", 2, scalar(split(kOff, kOn))},
+            {"split, no pass, in turns", 2, split(kOff, kAuto), true},
             {"split, the pass", 2, split(kOn, kAuto)},
             {"split, the pass, in turns", 2, split(kOn, kAuto), true},
             {"a team of one", 1, {}},
@@ -126,6 +132,8 @@ TEST(TwoThreads, HullsJoinedWhereTheSplitIsHard) {
     }
     hugging = concatenated(hugging, hugging);
     const Points disc = lab::makeShape("disc", 600, 5), square = lab::makeShape("square", 600, 6);
+    Points sortedCircle = lab::makeShape("circle", 1001, 9);  // every key below the splitter in one half
+    std::sort(sortedCircle.begin(), sortedCircle.end());
     for (const Point& p : lab::makeShape("square", 300, 7)) rightFirst.push_back({p.x + (std::int64_t(1) << 26), p.y});
     rightFirst = concatenated(rightFirst, lab::makeShape("square", 300, 8));
     const struct {
@@ -145,6 +153,10 @@ TEST(TwoThreads, HullsJoinedWhereTheSplitIsHard) {
         {"points on a polygon's edges, in both halves", hugging},
         {"a strip two points high", strip},
         {"a square's points, then their copies reversed", concatenated(square, Points(square.rbegin(), square.rend()))},
+        {"copies of the least point, most of them", concatenated(Points(700, Point{-90, -90}), disc)},
+        {"copies of the greatest point, most of them", concatenated(disc, Points(700, Point{1 << 29, 1 << 29}))},
+        {"a circle in point order", sortedCircle},
+        {"a circle in reverse point order", Points(sortedCircle.rbegin(), sortedCircle.rend())},
     };
     for (const auto& c : cases) expectCorners(c.input, c.why);
 }

@@ -19,9 +19,11 @@
 //    survivors are tested again against the polygon of their own extreme points (found eight at a
 //    time with AVX-512), and a point on one of its edges goes too: a corner of the hull that lies
 //    in the polygon is one of its corners. Where the sample says that fewer than half of the
-//    points would go (`circle`, `convex`), the pass is not run and the points are copied.
-// 2. Sort: each survivor becomes one 62-bit key whose unsigned order is the point order, written
-//    over the survivors' own memory (8 bytes where the point took 16, so the other half is free: the
+//    points would go (`circle`, `convex`), the pass is not run and no point is copied: step 2
+//    makes the keys straight from the caller's points.
+// 2. Sort: each survivor (or each point, with no pass) becomes one 62-bit key whose unsigned order
+//    is the point order, written over the survivors' own memory, or the front of the hull's (8
+//    bytes where the point took 16, so the other half is free: the
 //    radix sort's buffer, then the lower chain's room; no allocation). Highway's vqsort sorts the
 //    keys in place with the processor's widest vectors, its pivots from a fixed seed (so that its
 //    counts repeat; own/vqsort_library.cpp): measured faster than the radix sort at
@@ -107,28 +109,23 @@ std::vector<Point> cornersOf(Point* sorted, std::size_t m) {
 
 // ---- The sorts of keys ------------------------------------------------------------------------
 
-// Sorts the first m points of `points` into keys and returns where the sorted keys are: at the
-// front of the points' own memory, or in its second half; the other half is free. LSD passes of
-// 8 bits over x (31 bits), and over y too where x takes so few values that runs of equal x would be
-// long (on `lattice`, 64); passes whose digit is the same in every key are skipped; a last scan
-// sorts any run of equal x left unsorted by y. O(m).
-std::uint64_t* radixSort(Point* points, std::size_t m) {
-    // Point i's key goes where point i / 2 began: written after point i was read, over bytes that
-    // no later point occupies. (uint64_t may alias the points' int64_t coordinates.)
-    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(points);
-    std::uint64_t* spare = keys + m;  // the second half of the copy's memory
-    constexpr int kDigits = 8;        // y: bits 0-30, x: bits 31-61
+// Sorts the keys of in[0, m) (made into keys[0, m) as they are read; `in` null: made already) and
+// returns where the sorted keys are: at `keys` or at `spare` (room for m), the other then free. LSD
+// passes of 8 bits over x (31 bits), and over y too where x takes so few values that runs of equal
+// x would be long (on `lattice`, 64); passes whose digit is the same in every key are skipped; a
+// last scan sorts any run of equal x left unsorted by y. O(m).
+std::uint64_t* radixSort(const Point* in, std::size_t m, std::uint64_t* keys, std::uint64_t* spare) {
+    constexpr int kDigits = 8;  // y: bits 0-30, x: bits 31-61
     constexpr int kShift[kDigits] = {0, 8, 16, 24, 31, 39, 47, 55}, kBits[kDigits] = {8, 8, 8, 7, 8, 8, 8, 7};
     std::uint32_t counts[kDigits][256] = {};
-    std::int64_t least = std::numeric_limits<std::int64_t>::max(), most = std::numeric_limits<std::int64_t>::min();
+    std::uint64_t least = std::numeric_limits<std::uint64_t>::max(), most = 0;  // of x + 2^30
     for (std::size_t i = 0; i < m; ++i) {  // the keys, x's histograms and range, in one read
-        const Point p = points[i];
-        const std::uint64_t key = keyOf(p);
-        keys[i] = key;
-        least = std::min(least, p.x), most = std::max(most, p.x);
+        const std::uint64_t key = in ? keyOf(in[i]) : keys[i];
+        keys[i] = key;  // where in is the keys' own memory as points, over point i / 2: read already
+        least = std::min(least, key >> 31), most = std::max(most, key >> 31);
         for (int d = 4; d < kDigits; ++d) ++counts[d][(key >> kShift[d]) & ((1u << kBits[d]) - 1)];
     }
-    const bool byY = std::uint64_t(most - least) < m / 8;  // eight or more points per x on average
+    const bool byY = most - least < m / 8;  // eight or more points per x on average
     if (byY) {
         for (std::size_t i = 0; i < m; ++i) {
             for (int d = 0; d < 4; ++d) ++counts[d][(keys[i] >> kShift[d]) & ((1u << kBits[d]) - 1)];
@@ -191,12 +188,13 @@ VqsortFunction vqsortFunction() {
     return function;
 }
 
-// The keys of points[0, m) at the front of their memory, sorted in place by vqsort: Highway's
-// quicksort in the widest vectors this processor has (AVX-512, AVX2, SSE4), chosen when first
-// called; its pivots are drawn at random for each sort. O(m log m).
-std::uint64_t* vectorSort(Point* points, std::size_t m) {
-    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(points);
-    for (std::size_t i = 0; i < m; ++i) keys[i] = keyOf(points[i]);  // key i over point i / 2: read already
+// The keys, sorted in place by vqsort: Highway's quicksort in the widest vectors this processor
+// has (AVX-512, AVX2, SSE4), chosen when first called, its pivots from a fixed seed. The keys of in[0, m) are made into keys[0, m) first (`in` null: made already; where in
+// is the keys' own memory as points, key i goes over point i / 2, read already). O(m log m).
+std::uint64_t* vectorSort(const Point* in, std::size_t m, std::uint64_t* keys) {
+    if (in) {
+        for (std::size_t i = 0; i < m; ++i) keys[i] = keyOf(in[i]);
+    }
     vqsortFunction()(keys, m);
     return keys;
 }
@@ -688,15 +686,19 @@ Chains chainsOfKeys(std::uint64_t* sorted, std::size_t m, std::uint64_t* spare, 
     return {lower, chainInPlace(lower, kl, 1), upper, chainInPlace(upper, ku, -1)};
 }
 
-namespace {
+std::uint64_t* sortKeys(const Point* in, std::size_t m, std::uint64_t* keys, std::uint64_t* spare, KeySort how) {
+#ifdef HULL_LAB_VQSORT
+    if (how != KeySort::Radix) return vectorSort(in, m, keys);
+#else
+    (void)how;
+#endif
+    return radixSort(in, m, keys, spare);
+}
 
-// The corners of p[0, m), by keys and the chains, written back into the points' own memory
-// p[0, h); returns h. The copy the call was handed is its result, and no page is touched that the
-// copy had not. O(m) beyond the sort.
-std::size_t cornersOfKeys(Point* p, std::size_t m, const FastHullPaths& paths) {
+std::size_t cornersOfKeys(const Point* from, Point* p, std::size_t m, const FastHullPaths& paths) {
     if (m == 0) return 0;
     std::uint64_t* front = reinterpret_cast<std::uint64_t*>(p);
-    std::uint64_t* sorted = sortedKeys(p, m, keySort(paths));
+    std::uint64_t* sorted = sortKeys(from, m, front, front + m, keySort(paths));
     const Chains c = chainsOfKeys(sorted, m, sorted == front ? front + m : front);
     if (c.k == 1) {  // copies of one point
         p[0] = pointOf(sorted[0]);
@@ -717,8 +719,6 @@ std::size_t cornersOfKeys(Point* p, std::size_t m, const FastHullPaths& paths) {
     }
     return h;
 }
-
-}  // namespace
 
 Path choosePath(const Point* points, std::size_t m, const FastHullPaths& paths, Polygon& polygon) {
     const bool decide = paths.filter == FastHullPaths::Auto ? m >= kFastHullDecideFrom : paths.filter == FastHullPaths::On;
@@ -781,20 +781,20 @@ Corners oneThread(const Point* points, std::size_t n, Path path, const Polygon& 
         result.size = corners.size();
         return result;
     }
-    result.points.reset(new Point[n]);  // left unset: the pass or the copy writes what is read
-    std::size_t m = n;
+    result.points.reset(new Point[n]);  // left unset: the pass or the keys write what is read
     if (path == Path::Filter) {
-        m = survivorsOf(points, n, result.points.get(), polygon, paths);
+        const std::size_t m = survivorsOf(points, n, result.points.get(), polygon, paths);
+        result.size = cornersInto(result.points.get(), m, result.points.get(), paths);
     } else {
-        std::copy(points, points + n, result.points.get());
+        result.size = cornersInto(points, n, result.points.get(), paths);
     }
-    result.size = cornersInPlace(result.points.get(), m, paths);
     return result;
 }
 
-std::size_t cornersInPlace(Point* p, std::size_t m, const FastHullPaths& paths) {
+std::size_t cornersInto(const Point* from, std::size_t m, Point* p, const FastHullPaths& paths) {
     const bool keys = paths.radix == FastHullPaths::Auto ? m >= kFastHullKeysFrom : paths.radix == FastHullPaths::On;
-    if (keys) return cornersOfKeys(p, m, paths);
+    if (keys) return cornersOfKeys(from, p, m, paths);
+    if (from != p) std::copy(from, from + m, p);
     std::sort(p, p + m);
     const std::vector<Point> corners = cornersOf(p, m);
     std::copy(corners.begin(), corners.end(), p);
@@ -830,12 +830,8 @@ bool fastHullHasVectorSort() {
 }
 
 std::uint64_t* sortedKeys(Point* points, std::size_t m, KeySort how) {
-#ifdef HULL_LAB_VQSORT
-    if (how != KeySort::Radix) return fast::vectorSort(points, m);
-#else
-    (void)how;
-#endif
-    return fast::radixSort(points, m);
+    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(points);
+    return fast::sortKeys(points, m, keys, keys + m, how);
 }
 
 Corners fastHull(const Point* points, std::size_t n, FastHullPaths paths) {

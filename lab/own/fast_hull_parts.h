@@ -59,16 +59,26 @@ Path choosePath(const Point* points, std::size_t n, const FastHullPaths& paths, 
 // Every corner of the hull of in[0, n) survives. O(n).
 std::size_t survivorsOf(const Point* in, std::size_t n, Point* p, const Polygon& polygon, const FastHullPaths& paths);
 
-// The corners of p[0, m) (the survivors), by keys or by std::sort as `paths` says, written over
-// p[0, h); returns h. O(m) or O(m log m).
-std::size_t cornersInPlace(Point* p, std::size_t m, const FastHullPaths& paths);
+// The corners of from[0, m) (the survivors, or every point), by keys or by std::sort as `paths`
+// says, written over p[0, h) (room for m points; from may be p); returns h. O(m) or O(m log m).
+std::size_t cornersInto(const Point* from, std::size_t m, Point* p, const FastHullPaths& paths);
+
+// The keys of in[0, m) made into keys[0, m) (in may be the keys' own memory as points; null: the
+// keys are there already) and sorted by vqsort or the radix sort, as `how` says; returns where
+// they are sorted: keys, or spare (room for m keys, which the radix sort may use). O(m log m) or O(m).
+std::uint64_t* sortKeys(const Point* in, std::size_t m, std::uint64_t* keys, std::uint64_t* spare, KeySort how);
+
+// The corners of from[0, m) (null: their keys are in p's memory already) by keys and the chains,
+// in p's memory (room for m points) from its front: the keys, the chains, the corners written
+// over p[0, h); returns h. Touches no page of p beyond those the keys and chains need. O(m) beyond the sort.
+std::size_t cornersOfKeys(const Point* from, Point* p, std::size_t m, const FastHullPaths& paths);
 
 // The corners of the points sorted[0, m), in point order, as a new vector: Andrew's chains, the
 // corners counter-clockwise from the least point, each once. O(m).
 std::vector<Point> cornersOfSorted(Point* sorted, std::size_t m);
 
 // The fastest hull on the calling thread, of the path chosen, into memory of its own: the quickhull
-// path's corners copied there, else the survivors of the pass (or a copy of every point) and their
+// path's corners copied there, else the survivors of the pass (or every point's key) and their
 // corners in place. O(n) but for the sort (see fastHull).
 Corners oneThread(const Point* points, std::size_t n, Path path, const Polygon& polygon, const FastHullPaths& paths);
 

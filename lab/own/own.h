@@ -56,7 +56,7 @@ struct FastHullPaths {
 constexpr std::size_t kFastHullDecideFrom = 512, kFastHullPassFrom = 32768, kFastHullKeysFrom = 512;
 constexpr std::size_t kFastHullSmallSampleBelow = 4096;  // the sample that decides: 32 points below, 64 from
 // The entry's form reads the caller's points in place and writes only what it keeps to memory
-// of its own: the pass's survivors (a copy of every point where there is no pass).
+// of its own: the pass's survivors (every point's key where there is no pass).
 Corners fastHull(const Point* points, std::size_t n, FastHullPaths paths = {});
 std::vector<Point> fastHull(std::vector<Point> points, FastHullPaths paths = {});
 bool fastHullHasAvx2();         // whether this processor runs the pass's AVX2 code
@@ -103,11 +103,13 @@ void setTeamCounting(bool on);
 void setTeamTurns(bool on);
 
 // The fastest hull on a team of threads (own/fast_hull_2t.cpp): the same corners as fastHull, in
-// the same order. Each thread reads half of the points and writes what its pass keeps (or its
-// half's copy, where there is no pass), and sorts it; the two sorted halves are merged by both (each writes one half of the
-// order), each makes the chains of its half, and the two hulls are joined at their bridges. Thin
-// hulls (the quickhull path), inputs below kFastHull2tFrom points, and a team of one take the
-// one-thread hull. O(n) work but for the sorts' O(m log m); memory: the copy, and h keys.
+// the same order. Where there is a pass, each thread reads half of the points, writes what its pass
+// keeps and sorts it, and the two sorted halves are merged by both (each writes one half of the
+// order); where there is none, each writes its half's keys split by a sampled splitter, and each
+// sorts one side of it. Each makes the chains of its part, and the two hulls are joined at their
+// bridges. Thin hulls (the quickhull path), inputs below kFastHull2tFrom points, and a team of
+// one take the one-thread hull. O(n) work but for the sorts' O(m log m); memory: room for a copy,
+// then the hull's own h points.
 constexpr std::size_t kFastHull2tFrom = 65536;
 Corners fastHull2t(const Point* points, std::size_t n, Team& team, FastHullPaths paths = {});
 

@@ -146,7 +146,7 @@ void addThreadedEntries(std::vector<Algorithm>& list) {
     const reference::Promise corners{false, true, false};
     std::vector<Algorithm> threaded = {
         {std::string(kFastestName) + "-2t", "fastest", Origin::Lab, corners, false, prepareTeam<fastestOnTeam>,
-         "the lab's own on two threads: each filters and sorts half, both merge, the two hulls joined"},
+         "the lab's own on two threads: each filters and sorts half and both merge (or each sorts one side of a splitter), the two hulls joined"},
 #ifdef HULL_LAB_TBB
         {"par-sort-chain-2t", "monotone chain", Origin::Lab, corners, false, prepareParallelSort,
          "std::sort with the parallel policy (oneTBB) on two threads, then the monotone chain"},
