@@ -220,15 +220,15 @@ std::vector<Point> sampleHull(const Point* points, std::size_t n, std::size_t co
 
 // How many corners sampleHull(points, n, count) has, for count at most 64, with no memory but the
 // stack's: what decides the path on small inputs, where two allocations were a tenth of the sample.
-// O(count log count).
+// The sample is sorted as keys (one compare where a point takes two). O(count log count).
 std::size_t sampleCorners(const Point* points, std::size_t n, std::size_t count) {
-    Point sample[64], lower[64];
+    std::uint64_t sample[64], lower[64];
     const std::size_t step = n / count;
-    for (std::size_t i = 0; i < count; ++i) sample[i] = points[i * step];
+    for (std::size_t i = 0; i < count; ++i) sample[i] = keyOf(points[i * step]);
     std::sort(sample, sample + count);
     if (sample[0] == sample[count - 1]) return 1;  // copies of one point
     std::size_t u = 0;
-    const std::size_t k = chains(sample, count, lower, [](const Point& p) { return p; }, u);
+    const std::size_t k = chains(sample, count, lower, pointOf, u);
     return k + u - 2;  // the upper chain without its ends
 }
 
