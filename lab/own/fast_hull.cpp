@@ -347,30 +347,34 @@ __attribute__((target("avx2"))) std::size_t throwAwayAvx2(const Point* in, std::
 // multiply: a point within the polygon's box or diamond about its centre (both strictly inside
 // it) goes; the others (on `disc` some one in ten) are packed into a buffer by compress. Then the
 // buffer's points get the polygon's test, per edge and eight points two multiplies, a subtraction
-// and a masked compare, and those outside are written out, all eight of a group and the kept ones
-// counted (no compress-store, which some processors run slowly).
+// and a masked compare, and those outside are packed by compress and written by masked stores (no
+// compress-store, which some processors run slowly).
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // GCC 12's own _mm512_undefined_epi32, in its AVX-512 intrinsics
 // Of the points bx[0, k), by[0, k) (with room for eight beyond k), writes those not strictly inside
-// the polygon's edges to out from `kept` on; returns the new count. The last group's lanes beyond k
-// count as inside.
+// the polygon's edges to out from `kept` on; returns the new count.
 __attribute__((target("avx512f"))) std::size_t keepOutsideAvx512(const std::int64_t* bx, const std::int64_t* by, std::size_t k, Point* out,
                                                                   std::size_t kept, const __m512i* u, const __m512i* w,
                                                                   const __m512i* c, int edges) {
+    const __m512i firstPairs = _mm512_set_epi64(11, 3, 10, 2, 9, 1, 8, 0), lastPairs = _mm512_set_epi64(15, 7, 14, 6, 13, 5, 12, 4);
     for (std::size_t j = 0; j < k; j += 8) {
         const __m512i x = _mm512_load_si512(bx + j), y = _mm512_load_si512(by + j);
-        __mmask8 inside = k - j >= 8 ? 0xFF : __mmask8(~((1u << (k - j)) - 1));
+        const __mmask8 valid = k - j >= 8 ? 0xFF : __mmask8((1u << (k - j)) - 1);  // the last group's lanes up to k
+        __mmask8 inside = valid;
         for (int e = 0; e < edges; ++e) {
             const __m512i side = _mm512_sub_epi64(_mm512_mul_epi32(u[e], y), _mm512_mul_epi32(w[e], x));
             inside = _mm512_mask_cmpgt_epi64_mask(inside, side, c[e]);
         }
-        const unsigned keep = ~unsigned(inside) & 0xFF;
+        const __mmask8 keep = __mmask8(~inside & valid);
         if (keep == 0) continue;
-        const std::size_t lanes = std::min<std::size_t>(8, k - j);  // out may be the points read: none written past them
-        for (unsigned l = 0; l < lanes; ++l) {
-            out[kept] = {bx[j + l], by[j + l]};
-            kept += keep >> l & 1;
-        }
+        // The kept points packed by compress, as x y pairs again, written by masked stores: only
+        // they are written (out may be the points read).
+        const __m512i kx = _mm512_maskz_compress_epi64(keep, x), ky = _mm512_maskz_compress_epi64(keep, y);
+        const unsigned words = 2 * unsigned(__builtin_popcount(keep));
+        std::int64_t* to = reinterpret_cast<std::int64_t*>(out + kept);
+        _mm512_mask_storeu_epi64(to, __mmask8((1u << std::min(words, 8u)) - 1), _mm512_permutex2var_epi64(kx, firstPairs, ky));
+        _mm512_mask_storeu_epi64(to + 8, __mmask8((1u << (words > 8 ? words - 8 : 0)) - 1), _mm512_permutex2var_epi64(kx, lastPairs, ky));
+        kept += words / 2;
     }
     return kept;
 }
