@@ -68,8 +68,9 @@ class ThrowAwayPass : public testing::TestWithParam<PassForm> {
 };
 
 // Points on the polygon's edges (every lattice point of each), at its corners, one unit either
-// side of both, and on the edges of its core (the box and the diamond about its centre, where
-// the vector form throws points away without the polygon's test), each twice.
+// side of both, and at the corners of its core (the box, the diamond and the octagon about its
+// centre, where the vector form throws points away without the polygon's test) and one unit
+// beyond, each twice.
 Points adversarial(const lab::fast::Polygon& q) {
     Points points;
     for (int e = 0; e < q.edges; ++e) {
@@ -84,6 +85,13 @@ Points adversarial(const lab::fast::Polygon& q) {
     for (std::int64_t r : {q.box, q.box + 1, q.diamond, q.diamond + 1}) {
         if (r < 0) continue;
         for (const Point& d : {Point{r, r}, Point{-r, r}, Point{r, -r}, Point{-r, -r}, Point{r, 0}, Point{0, r}, Point{-r, 0}, Point{0, -r}}) {
+            points.push_back({q.cx + d.x, q.cy + d.y});
+        }
+    }
+    for (std::int64_t r : {q.octagon, q.octagon + 1}) {  // the octagon's corners, on and one unit beyond
+        if (q.octagon < 0) continue;
+        const std::int64_t s = q.octagonSum - q.octagon + (r - q.octagon);
+        for (const Point& d : {Point{r, s}, Point{s, r}, Point{-s, r}, Point{-r, s}, Point{-r, -s}, Point{-s, -r}, Point{s, -r}, Point{r, -s}}) {
             points.push_back({q.cx + d.x, q.cy + d.y});
         }
     }

@@ -44,8 +44,9 @@ struct Polygon {
     std::int64_t u[kMost], w[kMost], c[kMost];
     Point corner[kMost];  // each edge's start, counter-clockwise
     // The core, for a test without multiplies: every point within `box` of (cx, cy) in both
-    // coordinates, or within `diamond` in their sum, lies strictly inside (-1: no such point).
-    std::int64_t cx = 0, cy = 0, box = -1, diamond = -1;
+    // coordinates, or within `diamond` in their sum, or within `octagon` in both and
+    // `octagonSum` in their sum, lies strictly inside (-1: no such point).
+    std::int64_t cx = 0, cy = 0, box = -1, diamond = -1, octagon = -1, octagonSum = -1;
 };
 
 // What the sample of the points chooses: no pass, the throw-away pass (its polygon set), or the
