@@ -192,6 +192,42 @@ TEST(ChainsThinned, EightKeysAtATimeAsOneAtATime) {
     }
 }
 
+// The two-thread hull's split of keys by a splitter, eight at a time (AVX-512) and one at a time:
+// every key once, those below the splitter first and counted, on each side of the groups' length,
+// with copies of the splitter's own point, and splitters below, among and above all the keys.
+TEST(KeysSplit, EightAtATimeAndOneAtATimeKeepEveryKeyOnItsSide) {
+    const std::uint64_t seed = 12;
+    std::mt19937_64 random(seed);
+    for (std::size_t n : {0, 1, 7, 8, 9, 16, 17, 1000, 1001}) {
+        Points input;
+        for (std::size_t i = 0; i < n; ++i) input.push_back({std::int64_t(random() % 5) - 2, std::int64_t(random() % 5) - 2});
+        const Points circle = lab::makeShape("circle", std::int64_t(n), seed);
+        Points sorted = circle;
+        std::sort(sorted.begin(), sorted.end());
+        for (const Points* points : std::vector<const Points*>{&input, &circle, &sorted}) {
+            std::vector<std::uint64_t> keys;
+            for (const Point& p : *points) keys.push_back(lab::fast::keyOf(p));
+            std::vector<std::uint64_t> splitters = {0, lab::fast::keyOf({0, 0}), ~std::uint64_t(0)};
+            if (n > 0) splitters.push_back(keys[n / 2]), splitters.push_back(*std::max_element(keys.begin(), keys.end()));
+            for (std::uint64_t splitter : splitters) {
+                for (bool avx512 : {false, true}) {
+                    const char* what = points == &input ? " on a 5 x 5 grid" : points == &circle ? " of a circle" : " of a circle, sorted";
+                    const std::string context = std::to_string(n) + " points" + what + ", splitter " + std::to_string(splitter) +
+                                                (avx512 ? ", eight at a time" : ", one at a time") + ", seed " + std::to_string(seed);
+                    std::vector<std::uint64_t> out(n);
+                    const std::size_t below = lab::fast::partitionKeys(points->data(), n, out.data(), splitter, avx512);
+                    ASSERT_EQ(below, std::size_t(std::count_if(keys.begin(), keys.end(), [&](std::uint64_t k) { return k < splitter; }))) << context;
+                    EXPECT_TRUE(std::all_of(out.begin(), out.begin() + std::ptrdiff_t(below), [&](std::uint64_t k) { return k < splitter; })) << context;
+                    EXPECT_TRUE(std::all_of(out.begin() + std::ptrdiff_t(below), out.end(), [&](std::uint64_t k) { return k >= splitter; })) << context;
+                    std::vector<std::uint64_t> all = keys;
+                    std::sort(all.begin(), all.end()), std::sort(out.begin(), out.end());
+                    ASSERT_EQ(out, all) << "every key once, " << context;
+                }
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Lab, ThrowAwayPass,
                          testing::Values(PassForm{"plain", false, false}, PassForm{"avx2", true, false}, PassForm{"avx512", false, true}),
                          [](const testing::TestParamInfo<PassForm>& param) { return std::string(param.param.name); });

@@ -21,6 +21,63 @@
 
 namespace lab {
 
+namespace fast {
+
+namespace {
+
+// partitionKeys one key at a time from in[0, n), with no branch per key: the free room is
+// out[lo, hi), never smaller than what is left to read, so a key is written to both ends and
+// the end that is not its own is written over later. Returns the new lo.
+std::size_t partitionPlain(const Point* in, std::size_t n, std::uint64_t* out, std::uint64_t splitter, std::size_t lo, std::size_t hi) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t key = keyOf(in[i]);
+        const bool below = key < splitter;
+        out[lo] = key;
+        out[hi - 1] = key;
+        lo += below;
+        hi -= !below;
+    }
+    return lo;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // GCC 12's own _mm512_undefined_epi32, in its AVX-512 intrinsics
+// partitionKeys eight keys at a time: each side's keys packed by compress and written by a masked
+// store (nothing outside its side's room; no compress-store, which some processors run slowly).
+__attribute__((target("avx512f"))) std::size_t partitionAvx512(const Point* in, std::size_t n, std::uint64_t* out, std::uint64_t splitter) {
+    const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+    const __m512i bias = _mm512_set1_epi64(kBias), split = _mm512_set1_epi64(std::int64_t(splitter));
+    std::size_t lo = 0, hi = n, i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m512i a = _mm512_loadu_si512(in + i), b = _mm512_loadu_si512(in + i + 4);  // x0 y0 ... x7 y7
+        const __m512i x = _mm512_permutex2var_epi64(a, evens, b), y = _mm512_permutex2var_epi64(a, odds, b);
+        const __m512i key = _mm512_or_si512(_mm512_slli_epi64(_mm512_add_epi64(x, bias), 31), _mm512_add_epi64(y, bias));
+        const __mmask8 below = _mm512_cmplt_epu64_mask(key, split);
+        const unsigned under = unsigned(__builtin_popcount(below)), over = 8 - under;
+        _mm512_mask_storeu_epi64(out + lo, __mmask8((1u << under) - 1), _mm512_maskz_compress_epi64(below, key));
+        _mm512_mask_storeu_epi64(out + hi - over, __mmask8((1u << over) - 1), _mm512_maskz_compress_epi64(__mmask8(~below), key));
+        lo += under;
+        hi -= over;
+    }
+    return partitionPlain(in + i, n - i, out, splitter, lo, hi);
+}
+#pragma GCC diagnostic pop
+#endif
+
+}  // namespace
+
+std::size_t partitionKeys(const Point* in, std::size_t n, std::uint64_t* out, std::uint64_t splitter, bool avx512) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (avx512 && fastHullHasAvx512()) return partitionAvx512(in, n, out, splitter);
+#else
+    (void)avx512;
+#endif
+    return partitionPlain(in, n, out, splitter, 0, n);
+}
+
+}  // namespace fast
+
 namespace {
 
 using fast::Chains;
@@ -128,58 +185,6 @@ std::uint64_t splitterOf(const Point* points, std::size_t n) {
     return median + (*std::min_element(sample, sample + s) == median);
 }
 
-// partitionKeys one key at a time from in[0, n), with no branch per key: the free room is
-// out[lo, hi), never smaller than what is left to read, so a key is written to both ends and
-// the end that is not its own is written over later. Returns the new lo.
-std::size_t partitionPlain(const Point* in, std::size_t n, std::uint64_t* out, std::uint64_t splitter, std::size_t lo, std::size_t hi) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint64_t key = fast::keyOf(in[i]);
-        const bool below = key < splitter;
-        out[lo] = key;
-        out[hi - 1] = key;
-        lo += below;
-        hi -= !below;
-    }
-    return lo;
-}
-
-#if defined(__x86_64__) && defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // GCC 12's own _mm512_undefined_epi32, in its AVX-512 intrinsics
-// partitionKeys eight keys at a time: each side's keys packed by compress and written by a masked
-// store (nothing outside its side's room; no compress-store, which some processors run slowly).
-__attribute__((target("avx512f"))) std::size_t partitionAvx512(const Point* in, std::size_t n, std::uint64_t* out, std::uint64_t splitter) {
-    const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
-    const __m512i bias = _mm512_set1_epi64(fast::kBias), split = _mm512_set1_epi64(std::int64_t(splitter));
-    std::size_t lo = 0, hi = n, i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const __m512i a = _mm512_loadu_si512(in + i), b = _mm512_loadu_si512(in + i + 4);  // x0 y0 ... x7 y7
-        const __m512i x = _mm512_permutex2var_epi64(a, evens, b), y = _mm512_permutex2var_epi64(a, odds, b);
-        const __m512i key = _mm512_or_si512(_mm512_slli_epi64(_mm512_add_epi64(x, bias), 31), _mm512_add_epi64(y, bias));
-        const __mmask8 below = _mm512_cmplt_epu64_mask(key, split);
-        const unsigned under = unsigned(__builtin_popcount(below)), over = 8 - under;
-        _mm512_mask_storeu_epi64(out + lo, __mmask8((1u << under) - 1), _mm512_maskz_compress_epi64(below, key));
-        _mm512_mask_storeu_epi64(out + hi - over, __mmask8((1u << over) - 1), _mm512_maskz_compress_epi64(__mmask8(~below), key));
-        lo += under;
-        hi -= over;
-    }
-    return partitionPlain(in + i, n - i, out, splitter, lo, hi);
-}
-#pragma GCC diagnostic pop
-#endif
-
-// The keys of in[0, n) written to out[0, n): those below `splitter` from the front, the others
-// from the back, each side in no set order; returns how many are below. Eight at a time in
-// AVX-512 where `avx512` and the processor has it. O(n).
-std::size_t partitionKeys(const Point* in, std::size_t n, std::uint64_t* out, std::uint64_t splitter, bool avx512) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (avx512 && fastHullHasAvx512()) return partitionAvx512(in, n, out, splitter);
-#else
-    (void)avx512;
-#endif
-    return partitionPlain(in, n, out, splitter, 0, n);
-}
-
 // The two parts' hulls joined: thread 0 finds the bridges and the hull's size and makes its
 // memory; then each thread writes its part's points of the hull there. Inside a team's run, after
 // both parts' chains; `failed` holds a failed allocation (no point written). O(h / 2) a thread.
@@ -219,7 +224,7 @@ Corners plainHull2t(const Point* points, std::size_t n, Team& team, const FastHu
     bool alone = false;
     team.run([&](unsigned t) {
         const std::size_t first = t == 0 ? 0 : n0;
-        below[t] = partitionKeys(points + first, (t == 0 ? n0 : n) - first, words + first, splitter, paths.avx512);
+        below[t] = fast::partitionKeys(points + first, (t == 0 ? n0 : n) - first, words + first, splitter, paths.avx512);
         team.meet();
         // [0, b0) and [n0, n0 + b1) are below; the least of half 0's keys above and of half 1's
         // below trade places, each thread half of the pairs.

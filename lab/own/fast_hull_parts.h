@@ -78,6 +78,11 @@ std::size_t cornersOfKeys(const Point* from, Point* p, std::size_t m, const Fast
 // corners counter-clockwise from the least point, each once. O(m).
 std::vector<Point> cornersOfSorted(Point* sorted, std::size_t m);
 
+// The keys of in[0, n) written to out[0, n): those below `splitter` from the front, the others
+// from the back, each side in no set order; returns how many are below. Eight at a time in
+// AVX-512 where `avx512` and the processor has it. O(n).
+std::size_t partitionKeys(const Point* in, std::size_t n, std::uint64_t* out, std::uint64_t splitter, bool avx512);
+
 // The fastest hull on the calling thread, of the path chosen, into memory of its own: the quickhull
 // path's corners copied there, else the survivors of the pass (or every point's key) and their
 // corners in place. O(n) but for the sort (see fastHull).
