@@ -179,6 +179,7 @@ std::uint64_t splitterOf(const Point* points, std::size_t n) {
     constexpr std::size_t kMost = 1024;
     std::uint64_t sample[kMost];
     const std::size_t s = std::min(n, kMost);
+    if (s == 0) return 0;
     for (std::size_t i = 0; i < s; ++i) sample[i] = fast::keyOf(points[i * (n / s)]);
     std::nth_element(sample, sample + s / 2, sample + s);
     const std::uint64_t median = sample[s / 2];
@@ -226,8 +227,9 @@ Corners plainHull2t(const Point* points, std::size_t n, Team& team, const FastHu
         const std::size_t first = t == 0 ? 0 : n0;
         below[t] = fast::partitionKeys(points + first, (t == 0 ? n0 : n) - first, words + first, splitter, paths.avx512);
         team.meet();
-        // [0, b0) and [n0, n0 + b1) are below; the least of half 0's keys above and of half 1's
-        // below trade places, each thread half of the pairs.
+        // [0, b0) and [n0, n0 + b1) are below: half 0's keys above (from b0 on) and half 1's keys
+        // below (up to n0 + b1) trade places, as many as the fewer of them, each thread half of
+        // the pairs; then every key below comes first.
         const std::size_t b0 = below[0], b1 = below[1], all = b0 + b1;
         if (all == 0 || all == n) {
             if (t == 0) alone = true;
