@@ -392,7 +392,6 @@ __attribute__((target("avx512f"))) std::size_t throwAwayAvx512(const Point* in, 
     for (int e = 0; e < q.edges; ++e) {
         u[e] = _mm512_set1_epi64(q.u[e]), w[e] = _mm512_set1_epi64(q.w[e]), c[e] = _mm512_set1_epi64(q.c[e]);
     }
-    const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
     const __m512i cx = _mm512_set1_epi64(q.cx), cy = _mm512_set1_epi64(q.cy);
     const __m512i box = _mm512_set1_epi64(q.box), diamond = _mm512_set1_epi64(q.diamond);
     const __m512i octagon = _mm512_set1_epi64(q.octagon), octagonSum = _mm512_set1_epi64(q.octagonSum);
@@ -405,8 +404,8 @@ __attribute__((target("avx512f"))) std::size_t throwAwayAvx512(const Point* in, 
     };
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
-        const __m512i a = _mm512_loadu_si512(in + i), b = _mm512_loadu_si512(in + i + 4);  // x0 y0 ... x7 y7
-        const __m512i x = _mm512_permutex2var_epi64(a, evens, b), y = _mm512_permutex2var_epi64(a, odds, b);
+        __m512i x, y;
+        coordinatesOfEight(in + i, x, y);
         const __m512i dx = _mm512_abs_epi64(_mm512_sub_epi64(x, cx)), dy = _mm512_abs_epi64(_mm512_sub_epi64(y, cy));
         const __m512i most = _mm512_max_epi64(dx, dy), sum = _mm512_add_epi64(dx, dy);
         const __mmask8 core = _mm512_cmple_epi64_mask(most, box) | _mm512_cmple_epi64_mask(sum, diamond) |
@@ -428,15 +427,14 @@ __attribute__((target("avx512f"))) std::size_t throwAwayAvx512(const Point* in, 
 // own best and where it was, the lanes compared at the end. Returns how many points it read, a
 // multiple of eight; `extreme` and `best` hold p[0]'s on entry.
 __attribute__((target("avx512f"))) std::size_t extremesAvx512(const Point* p, std::size_t m, Point* extreme, std::int64_t* best) {
-    const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
     const __m512i lanes = _mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), eight = _mm512_set1_epi64(8);
     __m512i top[16], at[16];
     for (int d = 0; d < 16; ++d) top[d] = _mm512_set1_epi64(best[d]), at[d] = _mm512_setzero_si512();
     std::size_t i = 0;
     __m512i index = lanes;
     for (; i + 8 <= m; i += 8, index = _mm512_add_epi64(index, eight)) {
-        const __m512i a = _mm512_loadu_si512(p + i), b = _mm512_loadu_si512(p + i + 4);
-        const __m512i x = _mm512_permutex2var_epi64(a, evens, b), y = _mm512_permutex2var_epi64(a, odds, b);
+        __m512i x, y;
+        coordinatesOfEight(p + i, x, y);
         for (int d = 0; d < 16; ++d) {
             const __m512i f = _mm512_add_epi64(_mm512_mul_epi32(_mm512_set1_epi64(kDirection16[d][0]), x),
                                                _mm512_mul_epi32(_mm512_set1_epi64(kDirection16[d][1]), y));

@@ -46,12 +46,11 @@ std::size_t partitionPlain(const Point* in, std::size_t n, std::uint64_t* out, s
 // partitionKeys eight keys at a time: each side's keys packed by compress and written by a masked
 // store (nothing outside its side's room; no compress-store, which some processors run slowly).
 __attribute__((target("avx512f"))) std::size_t partitionAvx512(const Point* in, std::size_t n, std::uint64_t* out, std::uint64_t splitter) {
-    const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
     const __m512i bias = _mm512_set1_epi64(kBias), split = _mm512_set1_epi64(std::int64_t(splitter));
     std::size_t lo = 0, hi = n, i = 0;
     for (; i + 8 <= n; i += 8) {
-        const __m512i a = _mm512_loadu_si512(in + i), b = _mm512_loadu_si512(in + i + 4);  // x0 y0 ... x7 y7
-        const __m512i x = _mm512_permutex2var_epi64(a, evens, b), y = _mm512_permutex2var_epi64(a, odds, b);
+        __m512i x, y;
+        coordinatesOfEight(in + i, x, y);
         const __m512i key = _mm512_or_si512(_mm512_slli_epi64(_mm512_add_epi64(x, bias), 31), _mm512_add_epi64(y, bias));
         const __mmask8 below = _mm512_cmplt_epu64_mask(key, split);
         const unsigned under = unsigned(__builtin_popcount(below)), over = 8 - under;

@@ -9,6 +9,10 @@
 
 #include "own/own.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 namespace lab::fast {
 
 constexpr std::int64_t kBias = std::int64_t(1) << 30;  // |coordinate| < 2^30: x + 2^30 in [0, 2^31)
@@ -27,6 +31,15 @@ inline std::uint64_t keyOf(const Point& p) {
 inline Point pointOf(std::uint64_t key) {
     return {std::int64_t(key >> 31) - kBias, std::int64_t(key & kLow31) - kBias};
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The eight points p[0, 8) as a vector of their x and one of their y (AVX-512).
+__attribute__((target("avx512f"))) inline void coordinatesOfEight(const Point* p, __m512i& x, __m512i& y) {
+    const __m512i a = _mm512_loadu_si512(p), b = _mm512_loadu_si512(p + 4);  // x0 y0 ... x7 y7
+    x = _mm512_permutex2var_epi64(a, _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), b);
+    y = _mm512_permutex2var_epi64(a, _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1), b);
+}
+#endif
 
 // The sort of keys that `paths` asks for: vqsort (On), the radix sort (Off), or as sortedKeys
 // chooses (Auto).
