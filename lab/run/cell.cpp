@@ -280,18 +280,22 @@ void timeExecutions(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& 
 }
 
 // The timed runs: each repeats calls, taking the sets in turn, until the minimum time has passed;
-// on the processor's clock, or the wall clock where `wall`.
+// on the processor's clock, or the wall clock where `wall`. The clock is read after batches of
+// calls, each of as many as the time left should take, at most twice the last: on this project's
+// VM a read of the processor's clock is a system call of 1.6 us, and read after every call it
+// added that to every call (at 1,000 points 1.8 us of `copy`'s 2.4, 18% of the fastest hull's).
 void timeCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runners, bool wall, CellResult& result) {
     const std::size_t sets = runners.size();
     double (*const clock)() = wall ? wallSeconds : processorSeconds;
     for (int run = 0; run < plan.runs; ++run) {
-        long calls = 0;
+        long calls = 0, batch = 1;
         const double start = clock();
         double elapsed = 0;
         do {
-            runners[std::size_t(calls) % sets]->call();
-            ++calls;
+            for (const long end = calls + batch; calls < end; ++calls) runners[std::size_t(calls) % sets]->call();
             elapsed = clock() - start;
+            const double perCall = elapsed / double(calls), left = plan.minSeconds - elapsed;
+            batch = perCall > 0 ? std::clamp(long(left / perCall) + 1, 1L, 2 * batch) : 2 * batch;
         } while (elapsed < plan.minSeconds);
         result.secondsPerCall.push_back(elapsed / double(calls));
     }
