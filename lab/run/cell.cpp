@@ -35,15 +35,15 @@ double processorSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-// Grows the heap until the process holds `bytes`, every new page faulted in at once and then read,
-// so that the sets, the copies and the calls after it find their memory mapped; with trimming and
-// mmap off the heap keeps it. One madvise(MADV_POPULATE_WRITE) maps what 120,000 faults of a page
-// each would (480 MB: 0.07 s against 1.5 s on a VM where a fault costs 12 us); where the system
-// lacks it, each page is touched. The read of each page after it is not redundant: on this
-// project's VM the first access of a page from the program costs some 5 us more, fault or not
-// (after the madvise, 80 MB first written in 103 ms, then in 3.6 ms; read first, 4 ms), and a
-// timed process with no untimed call paid it in its first timed call (70 ms of a 35 ms call's
-// join at 5,000,000 points, a third more on the run's mean). O(bytes).
+// Grows the heap until the process holds `bytes`, every new page faulted in at once and then
+// written, so that the sets, the copies and the calls after it find their memory mapped; with
+// trimming and mmap off the heap keeps it. One madvise(MADV_POPULATE_WRITE) maps what 120,000
+// faults of a page each would (480 MB: 0.07 s against 1.5 s on a VM where a fault costs 12 us);
+// where the system lacks it, the writes fault the pages in. The writes are needed after the
+// madvise too: on this project's VM the first access of a page from the program costs some 5 us
+// more, fault or not (80 MB first written in 103 ms after the madvise, then in 3.6 ms), and a timed
+// process with no untimed call paid it in its first timed call (70 ms of a 35 ms call's join at
+// 5,000,000 points, a third more on the run's mean). O(bytes).
 void touchHeap(double bytes) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -55,11 +55,8 @@ void touchHeap(double bytes) {
     constexpr std::uintptr_t kPage = 4096;
     const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(kPage - 1);
-    if (end <= first || madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) != 0) {
-        for (std::size_t at = 0; at < size; at += kPage) static_cast<volatile char*>(block)[at] = 1;
-    } else {
-        for (std::uintptr_t at = first; at < end; at += kPage) (void)*reinterpret_cast<volatile const char*>(at);
-    }
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+    for (std::size_t at = 0; at < size; at += kPage) static_cast<volatile char*>(block)[at] = 1;
     std::free(block);
 }
 
