@@ -41,6 +41,16 @@ const char* statusWord(Status status) {
     return "?";
 }
 
+bool statusNamed(const std::string& word, Status& status) {
+    for (Status s : {Status::Ok, Status::Wrong, Status::Refused, Status::Skipped, Status::Stopped, Status::Crashed, Status::OutOfMemory}) {
+        if (word == statusWord(s)) {
+            status = s;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool writePointFile(const std::string& path, const std::vector<Point>& points) {
     std::ofstream out(path, std::ios::out | std::ios::trunc);
     std::string text;

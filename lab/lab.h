@@ -133,6 +133,9 @@ enum class Status { Ok, Wrong, Refused, Skipped, Stopped, Crashed, OutOfMemory }
 // words.
 const char* statusWord(Status status);
 
+// The status a TSV's word names (statusWord's inverse); false for a word that names none.
+bool statusNamed(const std::string& word, Status& status);
+
 // What Callgrind counted of one call (copy, call, release), its simulated caches and branch
 // predictor on (run/counts.cpp): per call, over the cell's point sets in turn.
 struct Counts {

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "history/history.h"
+#include "history/series.h"
 #include "lab_run.h"
 #include "run/counts.h"
 
@@ -326,6 +327,67 @@ TEST(Explanation, NamesWhatMovedFromTheCounts) {
     EXPECT_FALSE(lab::countsMoved(lab::explanation(&base, &same)));
 }
 
+// ---- Status in series -----------------------------------------------------------------------------
+
+// Runs of `commits` in order ("c1", "c1", "c2", ...), each with `hull` on square and lattice at 1000
+// points, its status on lattice from `lattice` (one word per run; square stays ok).
+std::vector<lab::StoredRun> statusRuns(const std::vector<std::string>& commits, const std::vector<std::string>& lattice) {
+    std::vector<lab::StoredRun> runs;
+    for (std::size_t i = 0; i < commits.size(); ++i) {
+        lab::StoredRun r = someRun(commits[i], 1);
+        r.cells.clear();
+        for (const char* shape : {"lattice", "square"}) {
+            lab::StoredCell c;
+            c.algorithm = "hull", c.shape = shape, c.n = 1000, c.status = shape == std::string("lattice") ? lattice[i] : "ok";
+            if (c.status == "WRONG") c.note = "the point (1;0) lies on the hull edge from (0;0) to (2;0)";
+            if (c.status == "refused") c.note = "the library refused the points";
+            r.cells.push_back(c);
+        }
+        runs.push_back(r);
+    }
+    return runs;
+}
+
+TEST(StatusSteps, EveryChangeOfStatusBetweenNeighbouringCommitsFirstAndNamed) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> commits, lattice;
+        std::vector<std::string> lines;  // the status lines stepLines gives, in order
+    } cases[] = {
+        {"right to WRONG", {"c1", "c2", "c3"}, {"ok", "ok", "WRONG"},
+         {"status: hull became WRONG at commit c3 (after c2) on lattice at 1000 points: a point in the middle of an edge"}},
+        {"WRONG to right", {"c1", "c2"}, {"WRONG", "ok"}, {"status: hull right again at commit c2 (after c1) on lattice at 1000 points"}},
+        {"right to refused to right", {"c1", "c2", "c3"}, {"ok", "refused", "ok"},
+         {"status: hull became refused at commit c2 (after c1) on lattice at 1000 points: the library refused the points",
+          "status: hull right again at commit c3 (after c2) on lattice at 1000 points"}},
+        {"a failure in one run of three", {"c1", "c2", "c2", "c2"}, {"ok", "ok", "WRONG", "ok"},
+         {"status: hull became WRONG at commit c2 (after c1) on lattice at 1000 points: a point in the middle of an edge, in 1 of 3 runs"}},
+        {"a commit that judged nothing is passed over", {"c1", "c2", "c3"}, {"ok", "skipped", "ok"}, {}},
+        {"failed alike throughout", {"c1", "c2"}, {"WRONG", "WRONG"}, {}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<lab::StoredRun> runs = statusRuns(c.commits, c.lattice);
+        std::vector<const lab::StoredRun*> list;
+        for (const lab::StoredRun& r : runs) list.push_back(&r);
+        std::string legend;
+        const std::vector<std::string> lines = lab::stepLines(lab::stepsIn(list, {}, 0.05, 0.05), lab::machineNames(list, legend));
+        EXPECT_EQ(lines, c.lines) << c.what;
+    }
+}
+
+TEST(StatusSteps, ComeBeforeTheCountsStepOfTheSameCommit) {
+    std::vector<lab::StoredRun> runs = statusRuns({"c1", "c2"}, {"ok", "WRONG"});
+    for (lab::StoredRun& r : runs) {
+        for (lab::StoredCell& c : r.cells) c.counted = true, c.instructions = r.commit == "c1" ? 1000 : 1100, c.estCycles = c.instructions;
+    }
+    std::vector<const lab::StoredRun*> list = {&runs[0], &runs[1]};
+    std::string legend;
+    const std::vector<std::string> lines = lab::stepLines(lab::stepsIn(list, {}, 0.05, 0.05), lab::machineNames(list, legend));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("status: hull became WRONG at commit c2", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("counts: hull costlier", 0), 0u) << lines[1];
+}
+
 // ---- hull-lab history ------------------------------------------------------------------------------
 
 TEST(HistoryCommand, CheckGatesOnCountsAndFailsInOneLineOnABadStore) {
@@ -350,6 +412,96 @@ TEST(HistoryCommand, CheckGatesOnCountsAndFailsInOneLineOnABadStore) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path / "t.tsv")) << "a run that cannot be kept ran";
+}
+
+// The gate on a store of hand-made runs: a base on main, then one branch per case, each checked
+// against main with its options.
+TEST(HistoryCommand, CheckFailsOnACellThatFailedAndOnCountsPastTheLeastChangeInTheirDirection) {
+    TempDir dir("history");
+    const std::string store = (dir.path / "h.sqlite").string();
+    auto run = [](const std::string& branch, const std::string& lattice, double instructions) {
+        lab::StoredRun r = statusRuns({branch}, {lattice})[0];
+        for (lab::StoredCell& c : r.cells) {
+            c.counted = c.status == "ok", c.instructions = instructions, c.estCycles = 2 * instructions;
+            c.l1Misses = 10, c.llMisses = 1, c.branchMisses = 5;
+        }
+        r.branch = branch, r.countsModel = "valgrind; fixed";
+        return r;
+    };
+    lab::openStore(store)->add(run("main", "ok", 100000));
+    struct Case {
+        const char* what;
+        lab::StoredRun run;
+        const char* options;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"WRONG on lattice, counts of square equal", run("wrong", "WRONG", 100000), "", 1, "| WRONG | hull | lattice | 1000 | ok to WRONG |"},
+        {"crashed on lattice", run("crash", "crashed", 100000), "", 1, "| crashed | hull | lattice | 1000 | ok to crashed |"},
+        {"0.5% faster, default", run("faster", "ok", 99500), "", 1, "| counts | hull | square | 1000 | 0.9950 est_cycles"},
+        {"0.5% faster, --slower-only", run("faster2", "ok", 99500), "--slower-only", 0, "(cheaper: not gated)"},
+        {"0.5% slower, --slower-only", run("slower", "ok", 100500), "--slower-only", 1, "| counts | hull | square | 1000 | 1.0050"},
+        {"0.1% slower, default", run("tiny", "ok", 100100), "", 0, "(within --min-change)"},
+        {"0.1% slower, --min-change 0.0005", run("tiny2", "ok", 100100), "--min-change 0.0005", 1, "1.0010 est_cycles"},
+    };
+    for (const Case& c : cases) lab::openStore(store)->add(c.run);
+    for (const Case& c : cases) {
+        const LabRun r = runLab(dir.path, std::string("history check --history h.sqlite --base main --branch ") + c.run.branch + " " +
+                                              c.options + " --markdown gate.md");
+        EXPECT_EQ(r.status, c.status) << c.what << ":\n" << r.out << r.err;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.what << ":\n" << r.out;
+    }
+    // Failures are named before the steps in the summary and its markdown.
+    lab::openStore(store)->add(run("both", "WRONG", 102000));
+    LabRun both = runLab(dir.path, "history check --history h.sqlite --base main --branch both --markdown gate.md");
+    EXPECT_EQ(both.status, 1) << both.out << both.err;
+    const std::string markdown = testfiles::read(dir.path / "gate.md");
+    EXPECT_EQ(markdown.rfind("## hull-lab history check: 1 failure, 1 step", 0), 0u) << markdown;
+    ASSERT_NE(markdown.find("### Steps"), std::string::npos) << markdown;
+    EXPECT_LT(markdown.find("### Failures"), markdown.find("### Steps")) << markdown;
+    // A base that fails alike: the cell did not become WRONG on this branch.
+    lab::StoredRun wrongBase = run("main", "WRONG", 100000), still = run("still", "WRONG", 100000);
+    lab::openStore(store)->add(wrongBase);
+    lab::openStore(store)->add(still);
+    const LabRun r = runLab(dir.path, "history check --history h.sqlite --base main --branch still");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("(failed in the base too)"), std::string::npos) << r.out;
+}
+
+// A run's branch for the gate: its --label first (a detached checkout's entries are on branch
+// "HEAD", which names none), else its entries' branch.
+TEST(TsvRun, ALabelNamesTheBranchOverTheCheckoutAndADetachedHeadNamesNone) {
+    struct Case {
+        const char* what;
+        const char* branch;
+        const char* label;
+        const char* stored;  // the run's branch as kept
+        const char* found;   // the name check --branch finds it by
+    } cases[] = {
+        {"detached, labelled", "HEAD", "pr-42", "", "pr-42"},
+        {"detached, no label", "HEAD", "", "", ""},
+        {"on a branch, labelled", "topic", "pr-42", "topic", "pr-42"},
+        {"on a branch, no label", "topic", "", "topic", "topic"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir("history");
+        const std::string tsv = std::string("# date: 2026-12-10\n# version: v1\n# cpu: x\n# cores: 2\n# caches: -\n# memory: 1 GiB\n") +
+                                "# entry hull: plugin /r/libhull.so, hull_lab_hull (int64)\n" +
+                                "# origin of hull: fnv1a64 00; commit 1234abcd; branch " + c.branch + "; repository /r\n" +
+                                (c.label[0] ? std::string("# label: ") + c.label + "\n" : "") +
+                                "shape\tn\th\talgorithm\tmedian_s\tmin_s\tmax_s\tstatus\tnote\truns_s\tlo_s\thi_s\tinstructions\t"
+                                "l1_misses\tll_misses\tbranch_misses\test_cycles\n"
+                                "square\t1000\t4\thull\t1e-05\t1e-05\t1e-05\tok\t\t1e-05\t-\t-\t\t\t\t\t\n";
+        const lab::StoredRun r = lab::storedRunFromTsv(tsv, "run.tsv");
+        EXPECT_EQ(r.branch, c.stored) << c.what;
+        lab::openStore((dir.path / "h.sqlite").string())->add(r);
+        lab::StoredRun base = r;
+        base.label = "main";
+        lab::openStore((dir.path / "h.sqlite").string())->add(base);
+        if (c.found[0] == 0) continue;
+        const LabRun check = runLab(dir.path, std::string("history check --history h.sqlite --base main --branch ") + c.found);
+        EXPECT_EQ(check.status, 0) << c.what << ": " << check.out << check.err;
+    }
 }
 
 TEST(HistoryCommand, ARunRecordedIsReadBackAndItsTsvAddsTheSame) {
@@ -487,6 +639,81 @@ TEST_F(PluginHistory, BisectFindsTheFirstChangeInLog2Builds) {
     const std::size_t builds = run.out.find(" builds, ");
     ASSERT_NE(builds, std::string::npos) << run.out;
     EXPECT_LE(std::stoi(run.out.substr(run.out.rfind('(', builds) + 1)), 5) << run.out;
+}
+
+// The repository of tests/tools/status_repo.sh: c1 costlier, c3 WRONG on lattice, c6 right again.
+class StatusHistory : public PluginHistory {
+  protected:
+    void SetUp() override {
+        if (kSanitized) GTEST_SKIP() << "Valgrind does not run a sanitized build";
+        if (lab::valgrindPath().empty()) GTEST_SKIP() << "Valgrind is not installed (make test installs it)";
+        ASSERT_EQ(std::system(("sh '" PROJECT_SOURCE "/tests/tools/status_repo.sh' '" + repo() + "' '" PROJECT_SOURCE "' >/dev/null").c_str()), 0);
+    }
+    std::string commitOf(const std::string& name) { return sh("git -C repo rev-parse " + name).out.substr(0, 40); }
+    LabRun lab(const std::string& arguments) {
+        return runLab(dir_.path, arguments + " --repo repo --build 'make libhull.so' --plugin libhull.so --shapes square,lattice --sizes 1e3");
+    }
+};
+
+TEST_F(StatusHistory, BackfillFromTheRootNamesTheWrongCommitFirstAndTheSlowdown) {
+    LabRun run = lab("history backfill --history h.sqlite main");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const std::string c3 = commitOf("main~4").substr(0, 12), c6 = commitOf("main~1").substr(0, 12);
+    EXPECT_NE(run.out.find(c3 + " measured, FAILED: WRONG hull on lattice at 1000"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("8 commits in main: 8 measured"), std::string::npos) << "from the root: " << run.out;
+    EXPECT_NE(run.out.find("recorded along main"), std::string::npos) << run.out;
+    run = runLab(dir_.path, "history steps --history h.sqlite --repo repo");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::size_t wrong = run.out.find("status: hull became WRONG at commit " + c3), right = run.out.find("status: hull right again at commit " + c6),
+                      costlier = run.out.find("counts: hull costlier");
+    EXPECT_NE(wrong, std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("on lattice at 1000 points: a point in the middle of an edge"), std::string::npos) << run.out;
+    EXPECT_NE(costlier, std::string::npos) << run.out;
+    EXPECT_LT(wrong, right) << run.out;
+    EXPECT_LT(right, costlier) << "status before cost: " << run.out;
+    EXPECT_NE(run.out.find("at commit " + commitOf("main~6").substr(0, 12)), std::string::npos) << "the slowdown's commit: " << run.out;
+    run = runLab(dir_.path, "history show --history h.sqlite --repo repo --shapes lattice");
+    EXPECT_NE(run.out.find(c3 + "  "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("WRONG"), std::string::npos) << "show marks the WRONG cells: " << run.out;
+    // A backfilled main is a base: the branch that brings the fault back fails the gate on every
+    // choice of cells that holds lattice, and the branch only cheaper passes with --slower-only.
+    ASSERT_EQ(lab("history backfill --history h.sqlite main..bug").status, 0);
+    ASSERT_EQ(lab("history backfill --history h.sqlite main..faster").status, 0);
+    struct Case {
+        const char* branch;
+        const char* cells;
+        const char* options;
+        int status;
+    } cases[] = {{"bug", "", "", 1},         {"bug", "--shapes lattice", "", 1}, {"bug", "--shapes square", "", 0},
+                 {"faster", "", "", 1},      {"faster", "", "--slower-only", 0}};
+    for (const Case& c : cases) {
+        run = runLab(dir_.path, std::string("history check --history h.sqlite --repo repo --base main --branch ") + c.branch + " " + c.cells +
+                                    " " + c.options);
+        EXPECT_EQ(run.status, c.status) << c.branch << " " << c.cells << " " << c.options << ":\n" << run.out << run.err;
+    }
+}
+
+TEST_F(StatusHistory, BisectSearchesForTheChangeOfStatusBeforeTheCounts) {
+    LabRun run = lab("history bisect --history h.sqlite main~7 main~2");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("first commit whose status changed: " + commitOf("main~4")), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("hull became WRONG on lattice at 1000 points"), std::string::npos) << run.out;
+    run = lab("history bisect --history h.sqlite main~7 main");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("first commit whose counts changed: " + commitOf("main~6")), std::string::npos) << run.out;
+    run = lab("history bisect --history h.sqlite main~4 main~2");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("equal main~4's"), std::string::npos) << "a commit with a failed cell called equal: " << run.out;
+    EXPECT_NE(run.out.find("both failed alike: WRONG hull on lattice at 1000"), std::string::npos) << run.out;
+}
+
+TEST_F(StatusHistory, BackfillTakesTheRangesFirstCommitWhenAskedAndItsBranchName) {
+    LabRun run = lab("history backfill --history h.sqlite main~2..main --include-first --branch trunk");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("3 commits in main~2..main and its first: 3 measured"), std::string::npos) << run.out;
+    const auto runs = lab::openStore((dir_.path / "h.sqlite").string())->runs({}, false);
+    ASSERT_EQ(runs.size(), 3u);
+    for (const lab::StoredRun& r : runs) EXPECT_EQ(r.label, "trunk") << r.commit;
 }
 
 }  // namespace

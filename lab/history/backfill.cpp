@@ -14,6 +14,7 @@
 #include <iostream>
 
 #include "history/history.h"
+#include "history/series.h"
 
 namespace lab {
 
@@ -90,7 +91,57 @@ bool sameCounts(const StoredRun& a, const StoredRun& b, std::string& moved) {
     return same;
 }
 
+// Whether two runs judged their common cells alike (each right, or each failed the same way), and
+// where they did not, what changed: "mine became WRONG on lattice at 1000 points: a point in the
+// middle of an edge". Only cells both judged (not skipped) compare.
+bool sameStatus(const StoredRun& a, const StoredRun& b, std::string& changed) {
+    bool same = true;
+    for (const StoredCell& x : a.cells) {
+        for (const StoredCell& y : b.cells) {
+            if (x.algorithm != y.algorithm || x.shape != y.shape || x.n != y.n || x.status == "skipped" || y.status == "skipped") continue;
+            if (x.status == y.status) continue;
+            if (same) {
+                std::string why;
+                const std::string now = commitStatus({&y}, why);
+                changed = y.algorithm + (now == "ok" ? " right again" : " became " + now) + " on " + y.shape + " at " +
+                          std::to_string(y.n) + " points" + (why.empty() ? "" : ": " + why);
+            }
+            same = false;
+        }
+    }
+    return same;
+}
+
+// The cells a run failed, as "WRONG on lattice at 1000 points, ..."; "" where none.
+std::string failedCells(const StoredRun& r) {
+    std::string text;
+    for (const StoredCell& c : r.cells) {
+        if (!failedStatus(c.status)) continue;
+        text += (text.empty() ? "" : ", ") + c.status + " " + c.algorithm + " on " + c.shape + " at " + std::to_string(c.n);
+    }
+    return text;
+}
+
+// The run of `commit` the store holds now (read again after a measurement), or "" for none.
+std::string failedCellsOf(const std::string& store, const std::string& commit) {
+    const std::vector<StoredRun> runs = openStore(store)->runs({}, true);
+    const StoredRun* r = runOf(runs, commit);
+    return r != nullptr ? failedCells(*r) : "";
+}
+
 }  // namespace
+
+std::string branchAlong(const std::string& repo, const std::string& given, const std::string& end) {
+    if (!given.empty()) return given;
+    std::vector<std::string> name;
+    try {
+        name = outputLines("git -C " + quotedWord(repo) + " rev-parse --symbolic-full-name " + quotedWord(end.empty() ? "HEAD" : end), end);
+    } catch (const StoreError&) {
+        return "";
+    }
+    const std::string heads = "refs/heads/";
+    return !name.empty() && name[0].rfind(heads, 0) == 0 ? name[0].substr(heads.size()) : "";
+}
 
 MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commit, const volatile int* interrupted) {
     char pattern[] = "/tmp/hull-lab-backfill-XXXXXX";
@@ -121,7 +172,7 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
         openStore(s.store)->add(failed);
     } else if (!result.stopped) {
         std::string command = quotedWord(s.self) + " --plugin " + quotedWord(tree + "/" + s.plugin) +
-                              " --no-judge --history " + quotedWord(s.store);
+                              " --no-judge --history " + quotedWord(s.store) + (s.branch.empty() ? "" : " --label " + quotedWord(s.branch));
         for (const std::string& word : s.runWords) command += " " + quotedWord(word);
         const int ran = step(command + " >" + dir + "/run.log 2>&1");
         if (!result.stopped && (!WIFEXITED(ran) || WEXITSTATUS(ran) > 1)) {
@@ -134,9 +185,16 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
     return result;
 }
 
-int backfill(const BackfillSettings& s, const std::string& range, const volatile int* interrupted) {
-    const std::vector<std::string> commits =
-        outputLines("git -C " + quotedWord(s.repo) + " rev-list --first-parent " + quotedWord(range), range);
+int backfill(const BackfillSettings& settings, const std::string& range, bool includeFirst, const volatile int* interrupted) {
+    const std::string git = "git -C " + quotedWord(settings.repo) + " ";
+    std::vector<std::string> commits = outputLines(git + "rev-list --first-parent " + quotedWord(range), range);
+    const std::size_t dots = range.find("..");
+    if (includeFirst && dots != std::string::npos) {
+        const std::string first = range.substr(0, dots);
+        commits.push_back(outputLines(git + "rev-parse " + quotedWord((first.empty() ? "HEAD" : first) + "^{commit}"), first).at(0));
+    }
+    BackfillSettings s = settings;
+    s.branch = branchAlong(s.repo, s.branch, dots == std::string::npos ? range : range.substr(dots + 2));
     std::system(("git -C " + quotedWord(s.repo) + " worktree prune >/dev/null 2>&1").c_str());  // a run killed outright
     const std::vector<StoredRun> known = openStore(s.store)->runs({}, false);
     std::size_t measured = 0, skipped = 0, broken = 0;
@@ -151,15 +209,20 @@ int backfill(const BackfillSettings& s, const std::string& range, const volatile
             return 130;
         }
         if (!m.failure.empty() && m.built) throw StoreError(commit.substr(0, 12) + ": " + m.failure);
-        std::cout << commit.substr(0, 12) << (m.built ? " measured" : " does not build: " + m.failure) << std::endl;
+        const std::string failed = m.built ? failedCellsOf(s.store, commit) : "";
+        std::cout << commit.substr(0, 12) << (!m.built ? " does not build: " + m.failure : failed.empty() ? " measured" : " measured, FAILED: " + failed)
+                  << std::endl;
         ++(m.built ? measured : broken);
     }
-    std::cout << commits.size() << (commits.size() == 1 ? " commit in " : " commits in ") << range << ": " << measured << " measured, " << broken
-              << " that do not build, " << skipped << " already in the history\n";
+    std::cout << commits.size() << (commits.size() == 1 ? " commit in " : " commits in ") << range << (includeFirst ? " and its first" : "")
+              << ": " << measured << " measured, " << broken << " that do not build, " << skipped << " already in the history"
+              << (s.branch.empty() ? "" : "; recorded along " + s.branch) << "\n";
     return 0;
 }
 
-int bisect(const BackfillSettings& s, const std::string& good, const std::string& bad, const volatile int* interrupted) {
+int bisect(const BackfillSettings& settings, const std::string& good, const std::string& bad, const volatile int* interrupted) {
+    BackfillSettings s = settings;
+    s.branch = branchAlong(s.repo, s.branch, bad);
     const std::string git = "git -C " + quotedWord(s.repo) + " ";
     std::vector<std::string> list = outputLines(git + "rev-list --first-parent --reverse " + quotedWord(good + ".." + bad), good + ".." + bad);
     const std::string goodCommit = outputLines(git + "rev-parse " + quotedWord(good + "^{commit}"), good).at(0);
@@ -174,7 +237,9 @@ int bisect(const BackfillSettings& s, const std::string& good, const std::string
             const MeasuredCommit m = measureCommit(s, list[i], interrupted);
             if (m.stopped) throw StoreError("stopped");
             if (!m.failure.empty() && m.built) throw StoreError(list[i].substr(0, 12) + ": " + m.failure);
-            std::cout << "  " << list[i].substr(0, 12) << (m.built ? " measured" : " does not build") << std::endl;
+            const std::string failed = m.built ? failedCellsOf(s.store, list[i]) : "";
+            std::cout << "  " << list[i].substr(0, 12) << (!m.built ? " does not build" : failed.empty() ? " measured" : " measured, FAILED: " + failed)
+                      << std::endl;
             runs = openStore(s.store)->runs({}, true);
         }
         const StoredRun* r = runOf(runs, list[i]);
@@ -182,9 +247,15 @@ int bisect(const BackfillSettings& s, const std::string& good, const std::string
     };
     const std::unique_ptr<StoredRun> base = runAt(0), last = runAt(list.size() - 1);
     if (base == nullptr || last == nullptr) throw StoreError("the good and the bad commit must both build");
+    // Status first: where GOOD and BAD judged a cell differently, the search is for that change.
     std::string moved;
-    if (sameCounts(*base, *last, moved)) {
-        std::cout << "no change: the counts of " << bad << " equal " << good << "'s (" << builds << " builds)\n";
+    const bool byStatus = !sameStatus(*base, *last, moved);
+    auto same = [&](const StoredRun& r, std::string& why) { return byStatus ? sameStatus(*base, r, why) : sameCounts(*base, r, why); };
+    if (!byStatus && sameCounts(*base, *last, moved)) {
+        const std::string failed = failedCells(*last);
+        if (failed.empty()) std::cout << "no change: the status and the counts of " << bad << " equal " << good << "'s";
+        else std::cout << "no change in status (both failed alike: " << failed << "), and the counts of the cells right in both equal";
+        std::cout << " (" << builds << " builds)\n";
         return 0;
     }
     // Invariant: list[lo] counts as `good` does, list[hi] does not; commits that do not build are
@@ -204,10 +275,11 @@ int bisect(const BackfillSettings& s, const std::string& good, const std::string
             }
         }
         std::string why;
-        if (sameCounts(*base, *r, why)) lo = mid;
+        if (same(*r, why)) lo = mid;
         else hi = mid, moved = why;
     }
-    std::cout << "first commit whose counts changed: " << list[hi] << "\n  " << moved << "\n  ("
+    std::cout << "searched for the first commit whose " << (byStatus ? "status" : "counts") << " changed from " << good << "'s\n"
+              << "first commit whose " << (byStatus ? "status" : "counts") << " changed: " << list[hi] << "\n  " << moved << "\n  ("
               << builds << " builds, " << list.size() - 1 << " commits after " << good << ")\n";
     return 0;
 }

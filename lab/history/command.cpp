@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -26,6 +27,9 @@ struct HistoryOptions {
     std::string store, repo, branch, base, markdown, file;
     std::string build, plugin, algorithms, good, bad, range, json;
     double minChange = 0.05, fdr = 0.05;
+    double gateMinChange = 0.002;  // check: the least change in est_cycles that fails it
+    bool slowerOnly = false;       // check: only costlier counts fail it
+    bool includeFirst = false;     // backfill: the range's first commit too
     CellFilter filter;
 };
 
@@ -51,7 +55,7 @@ int listRuns(const HistoryOptions& o) {
     for (const StoredRun& r : runs) {
         char line[512];
         std::snprintf(line, sizeof line, "%4lld  %-20s  %-12s  %-20s  %-7s  %5zu  %7ld  %s\n", (long long)r.id, r.recorded.c_str(),
-                      shortCommit(r.commit).c_str(), (r.branch.empty() ? r.label : r.branch).substr(0, 20).c_str(),
+                      shortCommit(r.commit).c_str(), (r.label.empty() ? r.branch : r.label).substr(0, 20).c_str(),
                       names.at(r.machine).c_str(), r.cellCount, long(r.countedCells), r.source.c_str());
         std::cout << line;
     }
@@ -63,17 +67,18 @@ int listRuns(const HistoryOptions& o) {
 // of the same row (which compares across machines), and counts.
 void printSeries(const std::vector<const StoredRun*>& runs, const CellKey& key, const std::map<std::string, std::string>& names) {
     std::cout << key.algorithm << ", " << key.shape << ", " << key.n << " points\n"
-              << "  commit        date                       machine  median_s     +-%    /copy  instructions   l1_misses    "
-                 "ll_misses  branch_misses\n";
+              << "  commit        date                       machine  status   median_s     +-%    /copy  instructions   "
+                 "l1_misses    ll_misses  branch_misses\n";
     for (const StoredRun* r : runs) {
         const StoredCell* c = cellOf(*r, key);
         if (c == nullptr) continue;
         const StoredCell* copy = cellOf(*r, {"copy", key.shape, key.n});
         auto count = [&](double v) { return c->counted ? formatted("%.1f", v) : std::string("-"); };
         char line[512];
-        std::snprintf(line, sizeof line, "  %-12s  %-25s  %-7s  %-11s  %5s  %6s  %12s  %10s  %11s  %13s%s\n", shortCommit(r->commit).c_str(),
-                      r->date.substr(0, 25).c_str(), names.at(r->machine).c_str(),
-                      c->median > 0 ? formatted("%.4e", c->median).c_str() : c->status.c_str(),
+        // A failed cell says so in its own column (a WRONG hull is timed: its median is still shown).
+        std::snprintf(line, sizeof line, "  %-12s  %-25s  %-7s  %-7s  %-11s  %5s  %6s  %12s  %10s  %11s  %13s%s\n",
+                      shortCommit(r->commit).c_str(), r->date.substr(0, 25).c_str(), names.at(r->machine).c_str(), c->status.c_str(),
+                      c->median > 0 ? formatted("%.4e", c->median).c_str() : "-",
                       c->lo > 0 ? formatted("%.1f", 50 * (c->hi - c->lo) / c->median).c_str() : "-",
                       copy != nullptr && copy->median > 0 && c->median > 0 ? formatted("%.2f", c->median / copy->median).c_str() : "-",
                       count(c->instructions).c_str(), count(c->l1Misses).c_str(), count(c->llMisses).c_str(),
@@ -135,70 +140,138 @@ int addFile(const HistoryOptions& o) {
     return 0;
 }
 
-// Whether a run belongs to `branch`: its entries' branch, else its label.
-bool onBranch(const StoredRun& r, const std::string& branch) { return (r.branch.empty() ? r.label : r.branch) == branch; }
+// Whether a run belongs to `branch`: its label where it has one (CI names a detached checkout so),
+// else its entries' branch.
+bool onBranch(const StoredRun& r, const std::string& branch) { return (r.label.empty() ? r.branch : r.label) == branch; }
 
-// `check`: the latest run of --branch against the newest base run that counted each of its cells
-// with the same caches (counts exactly), and its own baseline verdicts (times); the summary printed
-// and written to --markdown. Returns 1 where a step was found, else 0.
-int check(const HistoryOptions& o) {
-    const std::vector<StoredRun> runs = readRuns(o.store, o.filter);
-    const StoredRun* latest = nullptr;
-    std::vector<const StoredRun*> base;
-    for (const StoredRun& r : runs) {
-        if (o.branch.empty() || onBranch(r, o.branch)) latest = &r;
-        if (onBranch(r, o.base)) base.push_back(&r);
+// "1 run", "3 runs".
+std::string counted(std::size_t n, const std::string& what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+// What `check` found in the latest run against its base: failures (a cell that became WRONG,
+// refused, crashed or stopped), steps in counts past the least change (costlier only with
+// --slower-only) and in times (a baseline's verdict), and what it left ungated.
+struct Gate {
+    std::vector<std::string> failures, steps, ungated;
+    std::size_t judged = 0, counted = 0, timed = 0;
+};
+
+// The newest of the base runs' cells of `key` that judged it (status not "skipped"), or null.
+const StoredCell* baseCell(const std::vector<const StoredRun*>& base, const StoredRun* latest, const CellKey& key, const char* model) {
+    const StoredCell* found = nullptr;
+    for (const StoredRun* b : base) {
+        if (b == latest || (model != nullptr && b->countsModel != model)) continue;
+        const StoredCell* bc = cellOf(*b, key);
+        if (bc != nullptr && bc->status != "skipped" && (model == nullptr || bc->counted)) found = bc;
     }
-    if (latest == nullptr) throw StoreError("no run of the branch " + o.branch + " in the history");
-    if (base.empty()) throw StoreError("no run of the base " + o.base + " in the history");
-    std::vector<std::string> lines;
-    std::size_t counted = 0, timed = 0;
-    for (const StoredCell& c : latest->cells) {
-        // Counts: against the newest base run that counted the cell on the same model.
-        const StoredCell* old = nullptr;
-        for (const StoredRun* b : base) {
-            const StoredCell* bc = b->countsModel == latest->countsModel && b != latest ? cellOf(*b, {c.algorithm, c.shape, c.n}) : nullptr;
-            if (bc != nullptr && bc->counted) old = bc;
+    return found;
+}
+
+// The latest run's cells gated against the base runs.
+Gate gate(const HistoryOptions& o, const StoredRun& latest, const std::vector<const StoredRun*>& base) {
+    Gate g;
+    for (const StoredCell& c : latest.cells) {
+        const CellKey key{c.algorithm, c.shape, c.n};
+        const std::string cell = " | " + c.algorithm + " | " + c.shape + " | " + std::to_string(c.n) + " | ";
+        if (c.status != "skipped") ++g.judged;
+        if (failedStatus(c.status)) {
+            const StoredCell* was = baseCell(base, &latest, key, nullptr);
+            std::string why;
+            const std::string status = commitStatus({&c}, why);
+            const std::string line = "| " + status + cell + (was == nullptr ? "not judged by the base" : was->status) + " to " + status +
+                                     " | " + why + " |";
+            if (was != nullptr && was->status == c.status) g.ungated.push_back(line + " (failed in the base too)");
+            else g.failures.push_back(line);
+            continue;
         }
+        const StoredCell* old = baseCell(base, &latest, key, latest.countsModel.c_str());
         if (c.counted && old != nullptr) {
-            ++counted;
+            ++g.counted;
             const std::string why = explanation(old, &c);
+            const double ratio = old->estCycles > 0 && c.estCycles > 0 ? c.estCycles / old->estCycles
+                                 : old->instructions > 0              ? c.instructions / old->instructions
+                                                                      : 1;
             if (countsMoved(why)) {
-                lines.push_back("| counts | " + c.algorithm + " | " + c.shape + " | " + std::to_string(c.n) + " | " +
-                                formatted("%.4f", old->estCycles > 0 ? c.estCycles / old->estCycles : 1) + " est_cycles | " + why + " |");
+                const std::string line = "| counts" + cell + formatted("%.4f", ratio) + " est_cycles | " + why + " |";
+                const bool past = std::fabs(ratio - 1) > o.gateMinChange, gated = past && (!o.slowerOnly || ratio > 1);
+                (gated ? g.steps : g.ungated).push_back(line + (gated ? "" : past ? " (cheaper: not gated)" : " (within --min-change)"));
             }
         }
         if (!c.verdict.empty() && c.verdict != "-") {
-            ++timed;
+            ++g.timed;
             if (c.verdict == "slower") {
-                lines.push_back("| times | " + c.algorithm + " | " + c.shape + " | " + std::to_string(c.n) +
-                                " | slower against the baseline, confirmed by the run's A B B A rounds | |");
+                g.steps.push_back("| times" + cell + "slower against the baseline, confirmed by the run's A B B A rounds | |");
             }
         }
     }
-    std::string summary = "## hull-lab history check: " + std::string(lines.empty() ? "no step" : std::to_string(lines.size()) + " steps") +
-                          "\n\nRun " + std::to_string(latest->id) + " (commit " + shortCommit(latest->commit) + ") against " +
-                          std::to_string(base.size()) + " runs of " + o.base + ": " + std::to_string(counted) +
-                          " cells' counts compared exactly, " + std::to_string(timed) +
-                          " cells' times confirmed by a baseline run" +
-                          (timed == 0 ? " (none: times gate only a --baseline run)" : "") + ".\n";
-    if (!lines.empty()) {
-        summary += "\n| measure | entry | shape | n | change | what moved it |\n|---|---|---|---|---|---|\n";
-        for (const std::string& line : lines) summary += line + '\n';
+    return g;
+}
+
+// `check`: the latest run of --branch against the base's runs: a cell that failed where the base's
+// newest run of it did not, counts against the newest base run that counted the cell with the same
+// caches (exactly, past --min-change), and its own baseline verdicts (times); the summary printed
+// and written to --markdown, failures first. Returns 1 where a failure or a step was found, else 0.
+int check(const HistoryOptions& o) {
+    const std::vector<StoredRun> runs = readRuns(o.store, o.filter);
+    const StoredRun* latest = nullptr;
+    for (const StoredRun& r : runs) {
+        if (o.branch.empty() || onBranch(r, o.branch)) latest = &r;
     }
+    if (latest == nullptr) throw StoreError("no run of the branch " + o.branch + " in the history (a run's --label names its branch)");
+    // The base's runs oldest first: those of the checked commit's first-parent ancestors in their
+    // order, where its repository (--repo, else the one its plugin was built in) is at hand (a
+    // backfill records newest first); else in the order they were recorded.
+    std::string repo = o.repo;
+    for (const StoredEntry& e : latest->entries) {
+        if (repo.empty() && !e.repository.empty() && std::filesystem::exists(e.repository + "/.git")) repo = e.repository;
+    }
+    std::size_t left = 0;
+    std::vector<const StoredRun*> base, list;
+    try {
+        list = ordered(runs, repo, left, latest->commit.substr(0, latest->commit.find("-dirty")));
+    } catch (const StoreError&) {
+        if (!o.repo.empty()) throw;
+        list = ordered(runs, "", left);  // the plugin's repository is gone, or the commit not in it
+    }
+    for (const StoredRun* r : list) {
+        if (onBranch(*r, o.base)) base.push_back(r);
+    }
+    if (base.empty()) {
+        throw StoreError("no run of the base " + o.base + (repo.empty() ? "" : " among the checked commit's ancestors") +
+                         " in the history (a run's --label names its branch)");
+    }
+    const Gate g = gate(o, *latest, base);
+    const std::string verdict = g.failures.empty() && g.steps.empty() ? "no failure, no step"
+                                : g.failures.empty()                  ? counted(g.steps.size(), "step")
+                                                                      : counted(g.failures.size(), "failure") +
+                                                         (g.steps.empty() ? "" : ", " + counted(g.steps.size(), "step"));
+    std::string summary = "## hull-lab history check: " + verdict + "\n\nRun " + std::to_string(latest->id) + " (commit " +
+                          shortCommit(latest->commit) + ") against " + counted(base.size(), "run") + " of " + o.base + ": " +
+                          counted(g.judged, "cell") + " judged, " + std::to_string(g.counted) +
+                          " cells' counts compared exactly (a step past " + formatted("%g", 100 * o.gateMinChange) + "% of est_cycles" +
+                          (o.slowerOnly ? ", costlier only" : "") + "), " + std::to_string(g.timed) +
+                          " cells' times confirmed by a baseline run" + (g.timed == 0 ? " (none: times gate only a --baseline run)" : "") +
+                          ".\n";
+    auto table = [&summary](const char* title, const char* head, const std::vector<std::string>& lines) {
+        if (lines.empty()) return;
+        summary += std::string("\n### ") + title + "\n\n" + head + "\n|---|---|---|---|---|---|\n";
+        for (const std::string& line : lines) summary += line + '\n';
+    };
+    table("Failures: cells whose hull is no longer right", "| status | entry | shape | n | change | why |", g.failures);
+    table("Steps", "| measure | entry | shape | n | change | what moved it |", g.steps);
+    table("Not gated", "| measure | entry | shape | n | change | what moved it |", g.ungated);
     std::cout << summary;
     if (!o.markdown.empty()) {
         std::ofstream out(o.markdown);
         out << summary;
         if (!out.flush()) throw StoreError("cannot write " + o.markdown);
     }
-    return lines.empty() ? 0 : 1;
+    return g.failures.empty() && g.steps.empty() ? 0 : 1;
 }
 
 // The settings of backfill and bisect: the store, this hull-lab, and the cells' options.
 BackfillSettings backfillSettings(const HistoryOptions& o, const std::string& measure, const std::string& shapes,
                                   const std::string& sizes) {
-    BackfillSettings s{o.repo, o.build, o.plugin, o.store.empty() ? defaultStorePath() : o.store, "", {"--measure", measure}};
+    BackfillSettings s{o.repo, o.build, o.plugin, o.store.empty() ? defaultStorePath() : o.store, "", {"--measure", measure}, o.branch};
     char self[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     s.self = length > 0 ? std::string(self, std::size_t(length)) : "hull-lab";
@@ -240,6 +313,10 @@ int historyMain(int argc, char** argv, const volatile int* interrupted) {
     gate->add_option("--branch", o.branch, "the branch (or --label) of the run to check (default: the latest run)");
     gate->add_option("--base", o.base, "the branch (or --label) whose runs it is checked against")->required();
     gate->add_option("--markdown", o.markdown, "write the summary to FILE too");
+    gate->add_option("--repo", o.repo, "compare with the base's run of the nearest first-parent ancestor of the checked commit "
+                                       "in this git repository (default: the plugin's own repository, else the base's newest recorded run)")->type_name("DIR");
+    gate->add_option("--min-change", o.gateMinChange, "the least change in a cell's counted est_cycles that fails it (default 0.002)");
+    gate->add_flag("--slower-only", o.slowerOnly, "fail on costlier counts only (cheaper ones are listed, not gated)");
     CLI::App* fill = app.add_subcommand("backfill", "build each commit of RANGE (A..B) of your repository and record its run");
     CLI::App* search = app.add_subcommand("bisect", "find the first commit after GOOD whose counts differ from GOOD's");
     std::string measure = "counts";
@@ -253,7 +330,12 @@ int historyMain(int argc, char** argv, const volatile int* interrupted) {
         command->footer("Also --history FILE, and the cells: --shapes (default square,disc,circle), --sizes (1e4),\n"
                         "--algorithms (yours). The guide: docs/guide/history.md.");
     }
-    fill->add_option("RANGE", o.range, "the commits, as git names them: A..B")->required();
+    fill->add_option("RANGE", o.range, "the commits, as git names them: A..B (A left out), or B alone (from the root)")->required();
+    fill->add_flag("--include-first", o.includeFirst, "measure A of A..B too");
+    for (CLI::App* command : {fill, search}) {
+        command->add_option("--branch", o.branch, "the branch the runs are recorded along (default: RANGE's or BAD's end where it "
+                                                  "names a branch), as --label records it");
+    }
     search->add_option("GOOD", o.good, "a commit whose counts are the old ones")->required();
     search->add_option("BAD", o.bad, "a later commit whose counts differ")->required();
     for (CLI::App* command : {show, steps, add, gate}) command->footer("Also --history FILE, --algorithms, --shapes, --sizes.");
@@ -271,7 +353,7 @@ int historyMain(int argc, char** argv, const volatile int* interrupted) {
     o.algorithms = algorithms;
     for (const std::string& size : commaList(sizes)) o.filter.sizes.push_back(std::int64_t(std::strtod(size.c_str(), nullptr)));
     try {
-        if (*fill) return backfill(backfillSettings(o, measure, shapes, sizes), o.range, interrupted);
+        if (*fill) return backfill(backfillSettings(o, measure, shapes, sizes), o.range, o.includeFirst, interrupted);
         if (*search) return bisect(backfillSettings(o, measure, shapes, sizes), o.good, o.bad, interrupted);
         if (*add) return addFile(o);
         if (*gate) return check(o);

@@ -159,6 +159,7 @@ struct BackfillSettings {
     std::string store;   // the store's path
     std::string self;    // this hull-lab, which runs the plugin's cells
     std::vector<std::string> runWords;  // the cells' options: --measure, --shapes, --sizes, --algorithms
+    std::string branch;  // the branch the runs are recorded along ("": the range's end where it names one)
 };
 
 struct MeasuredCommit {
@@ -171,12 +172,19 @@ struct MeasuredCommit {
 // does not build). Throws StoreError where the worktree cannot be made.
 MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commit, const volatile int* interrupted);
 
-// Every commit of `range` (git's A..B, first parent) the store lacks, newest first. Returns 0, or
-// 130 when interrupted (run it again to go on).
-int backfill(const BackfillSettings& s, const std::string& range, const volatile int* interrupted);
+// The branch a walk to `end` is along: `given` where set, else `end` where it names a branch of
+// `repo` (HEAD where a branch is checked out), else "". O(1) git calls.
+std::string branchAlong(const std::string& repo, const std::string& given, const std::string& end);
 
-// The first commit after `good` up to `bad` whose counts differ from `good`'s: binary search over
-// the first-parent commits, measuring only those the store lacks (its builds printed). Returns 0.
+// Every commit of `range` (git's A..B, first parent; A too with `includeFirst`; B alone: from the
+// root) the store lacks, newest first, each recorded along the branch (branchAlong). Returns 0, or
+// 130 when interrupted (run it again to go on).
+int backfill(const BackfillSettings& s, const std::string& range, bool includeFirst, const volatile int* interrupted);
+
+// The first commit after `good` up to `bad` whose status differs from `good`'s (a cell that became
+// WRONG, refused, crashed or stopped, or right again) where the two differ so, else the first whose
+// counts differ: binary search over the first-parent commits, measuring only those the store lacks
+// (its builds printed), saying which it searched for. Returns 0.
 int bisect(const BackfillSettings& s, const std::string& good, const std::string& bad, const volatile int* interrupted);
 
 // ---- The command (history/command.cpp) ------------------------------------------------------------

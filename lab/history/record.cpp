@@ -82,6 +82,7 @@ void readContext(StoredRun& run) {
         std::map<std::string, std::string> origin = originFields(contextValue(c, "origin of " + e.name));
         e.fileHash = origin.count("fnv1a64") ? "fnv1a64:" + origin["fnv1a64"] : "";
         e.commit = origin["commit"], e.branch = origin["branch"], e.repository = origin["repository"];
+        if (e.branch == "HEAD") e.branch.clear();  // a detached checkout is on no branch: its --label names one
         if (run.commit.empty() && !e.commit.empty()) run.commit = e.commit, run.branch = e.branch;
         run.entries.push_back(e);
     }

@@ -7,11 +7,18 @@
 #include <sstream>
 
 #include "history/series.h"
+#include "hunt/hunt.h"
 #include "out/exports.h"
 
 namespace lab {
 
 namespace {
+
+std::string shellWord(const std::string& word) {
+    std::string text = "'";
+    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
 
 bool cellBefore(const StoredCell& c, const CellKey& key) {
     return std::tie(c.algorithm, c.shape, c.n) < std::tie(key.algorithm, key.shape, key.n);
@@ -24,6 +31,28 @@ const StoredCell* countedCell(const std::vector<const StoredRun*>& runs, const s
         if (c != nullptr && c->counted) return c;
     }
     return nullptr;
+}
+
+// Steps in status: per cell, across every run (whether a hull is right does not depend on the
+// machine), between neighbouring commits that judged it.
+void statusStepsOf(const std::vector<const StoredRun*>& runs, const CellKey& key, std::vector<Found>& found) {
+    std::string lastCommit, lastStatus;
+    for (std::size_t i = 0; i < runs.size();) {
+        std::size_t end = i;
+        std::vector<const StoredCell*> cells;
+        for (; end < runs.size() && runs[end]->commit == runs[i]->commit; ++end) {
+            if (const StoredCell* c = cellOf(*runs[end], key)) cells.push_back(c);
+        }
+        std::string why;
+        const std::string status = commitStatus(cells, why);
+        if (!status.empty()) {
+            if (!lastStatus.empty() && status != lastStatus) {
+                found.push_back({key, StepKind::Status, "", lastCommit, runs[i]->commit, 1, status, why});
+            }
+            lastCommit = runs[i]->commit, lastStatus = status;
+        }
+        i = end;
+    }
 }
 
 // Steps in counts: per cell and counting model (machines with the same one compare), each count.
@@ -49,7 +78,7 @@ void countStepsOf(const std::vector<const StoredRun*>& runs, const CellKey& key,
             }
         }
         for (const auto& [at, what] : moved) {
-            found.push_back({key, false, "", points[at - 1].first->commit, points[at].first->commit, ratio[at], what, ""});
+            found.push_back({key, StepKind::Counts, "", points[at - 1].first->commit, points[at].first->commit, ratio[at], what, ""});
         }
     }
 }
@@ -82,7 +111,7 @@ void timeStepsOf(const std::vector<const StoredRun*>& runs, const std::set<CellK
         const auto& [key, list] = sources[i];
         for (const Step& s : steps[i]) {
             const std::string before = list[s.at - 1]->commit, after = list[s.at]->commit;
-            found.push_back({key, true, list[s.at]->machine, before, after, s.ratio, "",
+            found.push_back({key, StepKind::Times, list[s.at]->machine, before, after, s.ratio, "",
                              explanation(countedCell(runs, before, key), countedCell(runs, after, key))});
         }
     }
@@ -92,9 +121,36 @@ void timeStepsOf(const std::vector<const StoredRun*>& runs, const std::set<CellK
 
 std::string shortCommit(const std::string& commit) { return commit.substr(0, 12); }
 
+bool failedStatus(const std::string& status) { return status != "ok" && status != "skipped" && !status.empty(); }
+
+std::string commitStatus(const std::vector<const StoredCell*>& cells, std::string& why) {
+    const StoredCell* first = nullptr;
+    std::size_t judged = 0, failed = 0;
+    for (const StoredCell* c : cells) {
+        if (c->status == "skipped" || c->status.empty()) continue;
+        ++judged;
+        if (!failedStatus(c->status)) continue;
+        ++failed;
+        if (first == nullptr) first = c;
+    }
+    why.clear();
+    if (first == nullptr) return judged > 0 ? "ok" : "";
+    Status status = Status::Wrong;
+    const std::string kind = statusNamed(first->status, status) ? failureKind(status, first->note) : first->status;
+    // The kind without its status word: "a point in the middle of an edge", "SIGSEGV".
+    const std::size_t comma = kind.rfind(first->status + ", ", 0) == 0 ? first->status.size() + 2 : std::string::npos;
+    why = comma != std::string::npos ? kind.substr(comma) : status == Status::Refused ? first->note.substr(0, 120) : "";
+    if (kind.rfind(first->status + " (", 0) == 0) why = kind.substr(first->status.size() + 2, kind.size() - first->status.size() - 3);
+    if (failed < judged) {
+        why += (why.empty() ? "" : ", ") + std::string("in ") + std::to_string(failed) + " of " + std::to_string(judged) + " runs";
+    }
+    return first->status;
+}
+
 // The runs in the order their series take: the repository's first-parent history, oldest first,
 // where one is given (runs of other commits left out), else the order they were recorded in.
-std::vector<const StoredRun*> ordered(const std::vector<StoredRun>& runs, const std::string& repo, std::size_t& left) {
+std::vector<const StoredRun*> ordered(const std::vector<StoredRun>& runs, const std::string& repo, std::size_t& left,
+                                      const std::string& tip) {
     std::vector<const StoredRun*> list;
     left = 0;
     if (repo.empty()) {
@@ -102,7 +158,7 @@ std::vector<const StoredRun*> ordered(const std::vector<StoredRun>& runs, const 
         return list;
     }
     std::map<std::string, std::size_t> position;
-    std::FILE* out = popen(("git -C '" + repo + "' rev-list --first-parent --reverse HEAD 2>/dev/null").c_str(), "r");
+    std::FILE* out = popen(("git -C " + shellWord(repo) + " rev-list --first-parent --reverse " + shellWord(tip) + " 2>/dev/null").c_str(), "r");
     if (out == nullptr) throw StoreError("cannot read the repository " + repo);
     char line[128];
     while (std::fgets(line, sizeof line, out) != nullptr) position[std::string(line, 40)] = position.size();
@@ -161,8 +217,12 @@ std::vector<Found> stepsIn(const std::vector<const StoredRun*>& runs, const std:
                            double fdr) {
     std::vector<Found> found;
     const std::set<CellKey> keys = cellKeys(runs, algorithms);
+    for (const CellKey& key : keys) statusStepsOf(runs, key, found);
     for (const CellKey& key : keys) countStepsOf(runs, key, found);
     timeStepsOf(runs, keys, minChange, fdr, found);
+    for (Found& f : found) {
+        while (f.order < runs.size() && runs[f.order]->commit != f.after) ++f.order;
+    }
     return found;
 }
 
@@ -175,9 +235,17 @@ std::vector<std::string> stepLines(const std::vector<Found>& found, const std::m
         double least = INFINITY, most = 0;
         std::string moved;
     };
-    std::map<std::tuple<bool, std::string, std::string, std::string, std::string, bool>, Group> groups;
+    auto listed = [](const auto& items, const char* last = " and ") {
+        std::ostringstream text;
+        std::size_t i = 0;
+        for (const auto& item : items) text << (i++ == 0 ? "" : i == items.size() ? last : ", ") << item;
+        return text.str();
+    };
+    // Status first (the map's order: its kind), then counts, then times; each oldest commit first.
+    std::map<std::tuple<StepKind, std::size_t, std::string, std::string, std::string, std::string, std::string>, Group> groups;
     for (const Found& f : found) {
-        Group& g = groups[{f.times, f.after, f.before, f.cell.algorithm, f.machine, f.ratio > 1}];
+        const std::string direction = f.kind == StepKind::Status ? f.moved : f.ratio > 1 ? "up" : "down";
+        Group& g = groups[{f.kind, f.order, f.after, f.before, f.cell.algorithm, f.machine, direction}];
         g.sizes.insert(f.cell.n), g.shapes.insert(f.cell.shape);
         g.least = std::min(g.least, f.ratio), g.most = std::max(g.most, f.ratio);
         if (!f.why.empty()) g.why.insert(f.why);
@@ -185,13 +253,15 @@ std::vector<std::string> stepLines(const std::vector<Found>& found, const std::m
     }
     std::vector<std::string> lines;
     for (const auto& [k, g] : groups) {
-        const auto& [times, after, before, entry, machine, slower] = k;
-        auto listed = [](const auto& items) {
-            std::ostringstream text;
-            std::size_t i = 0;
-            for (const auto& item : items) text << (i++ == 0 ? "" : i == items.size() ? " and " : ", ") << item;
-            return text.str();
-        };
+        const auto& [kind, order, after, before, entry, machine, direction] = k;
+        const std::string where = " at commit " + shortCommit(after) + " (after " + shortCommit(before) + ") on " + listed(g.shapes) +
+                                  " at " + listed(g.sizes) + " points";
+        if (kind == StepKind::Status) {
+            lines.push_back("status: " + entry + (direction == "ok" ? " right again" : " became " + direction) + where +
+                            (g.why.empty() ? "" : ": " + listed(g.why, "; ")));
+            continue;
+        }
+        const bool times = kind == StepKind::Times, slower = direction == "up";
         std::string line = std::string(times ? "times" : "counts") + (times ? " on " + machineNames.at(machine) : "") + ": " +
                            entry + (times ? (slower ? " slower" : " faster") : (slower ? " costlier" : " cheaper")) + " (" +
                            formatted("%.3f", g.least) + (g.most > g.least ? "-" + formatted("%.3f", g.most) : "") +
@@ -241,7 +311,8 @@ std::string seriesJson(const std::vector<const StoredRun*>& runs, const std::set
             if (c == nullptr) continue;
             const StoredCell* copy = cellOf(*r, {"copy", key.shape, key.n});
             text += std::string(p++ ? "," : "") + "{" + number("run", double(r->id)) + "," + field("commit", r->commit) + "," +
-                    field("date", r->date) + "," + field("machine", names.at(r->machine)) + "," + field("status", c->status) + "," +
+                    field("date", r->date) + "," + field("label", r->label) + "," + field("machine", names.at(r->machine)) + "," +
+                    field("status", c->status) + "," +
                     number("median", c->median) + "," + number("lo", c->lo) + "," + number("hi", c->hi) + "," +
                     number("copy", copy != nullptr ? copy->median : 0) + "," + number("instructions", c->counted ? c->instructions : 0) +
                     "," + number("est_cycles", c->counted ? c->estCycles : 0) + "," + field("compiler", contextValue(r->context, "compiler")) +
@@ -251,9 +322,12 @@ std::string seriesJson(const std::vector<const StoredRun*>& runs, const std::set
         std::size_t s = 0;
         for (const Found& f : found) {
             if (f.cell.algorithm != key.algorithm || f.cell.shape != key.shape || f.cell.n != key.n) continue;
-            text += std::string(s++ ? "," : "") + "{" + field("kind", f.times ? "times" : "counts") + "," + field("commit", f.after) +
-                    "," + field("before", f.before) + "," + field("machine", f.times ? names.at(f.machine) : "") + "," +
-                    number("ratio", f.ratio) + "," + field("why", f.times ? f.why : f.moved) + "}";
+            const bool times = f.kind == StepKind::Times;
+            const char* kind = f.kind == StepKind::Status ? "status" : times ? "times" : "counts";
+            text += std::string(s++ ? "," : "") + "{" + field("kind", kind) + "," + field("commit", f.after) + "," +
+                    field("before", f.before) + "," + field("machine", times ? names.at(f.machine) : "") + "," +
+                    number("ratio", f.ratio) + "," + field("why", f.kind == StepKind::Counts ? f.moved : f.why) +
+                    (f.kind == StepKind::Status ? "," + field("status", f.moved) : "") + "}";
         }
         text += "]}";
     }

@@ -43,6 +43,12 @@ double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::in
     return t2 * std::pow(double(n) / double(n2), exponent);
 }
 
+bool predictedOverBudget(const std::vector<std::pair<std::int64_t, double>>& seen, std::int64_t n, int runs, int sets,
+                         double minSeconds, double budget, double& call) {
+    call = predict(seen, n);
+    return seen.size() >= 2 && call > 0 && call * (2 * runs + std::min<double>(sets, 1 + std::ceil(2 * minSeconds / call))) > budget;
+}
+
 namespace {
 
 // The memory the system says it can give without swapping (MemAvailable), or all of it.
@@ -297,9 +303,10 @@ std::string Pass::skipReason(const Row& row, History& history, std::size_t i, do
         return "stopped at " + std::to_string(history.stoppedAt[name]) + " points";
     }
     if (first_ != nullptr) return "";
-    const double call = predict(history.seen[name], row.n);
+    double call = 0;
+    const bool over = predictedOverBudget(history.seen[name], row.n, options_.runs, row.plans[i].sets, options_.minSeconds,
+                                          options_.budget, call);
     const double bytes = row.predictedPeak[i];
-    const int sets = row.plans[i].sets;
     if (bytes > 0.8 * availableBytes()) {
         // Skipped rather than killed by the system when it runs out.
         char note[96];
@@ -307,14 +314,10 @@ std::string Pass::skipReason(const Row& row, History& history, std::size_t i, do
         predicted = call;
         return note;
     }
-    // A call longer than the minimum time makes a run alone; the check process makes the first
-    // call on every set the runs will reach (until twice the minimum time), and each run is a
-    // process of its own that makes one call to warm up. Only a prediction from two sizes or more
-    // skips a cell: from one, the growth is a guess (n^2), and the cell is tried instead, its check
-    // stopped at the deadline if it is slow (a program's n log n hull, 2.4e-4 s a call at 1,000
-    // points, was skipped at 100,000 on that guess).
-    if (history.seen[name].size() >= 2 && call > 0 &&
-        call * (2 * options_.runs + std::min<double>(sets, 1 + std::ceil(2 * options_.minSeconds / call))) > options_.budget) {
+    // A prediction from one size was once far off: a program's n log n hull, 2.4e-4 s a call at
+    // 1,000 points, was skipped at 100,000 on the n^2 guess; such a cell is tried, its check
+    // stopped at the deadline if it is slow.
+    if (over) {
         char note[64];
         std::snprintf(note, sizeof note, "predicted %.1e s per call", call);
         predicted = call;

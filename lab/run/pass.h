@@ -64,6 +64,15 @@ struct PassResults {
 // one size alone, n^2. O(1).
 double predict(const std::vector<std::pair<std::int64_t, double>>& seen, std::int64_t n);
 
+// Whether a cell at n is skipped on what its smaller sizes (`seen`) predict, and `call`, the
+// predicted seconds a call (0 from no size). Only a prediction from two sizes or more skips: from
+// one, the growth is a guess (n^2), and the cell is tried instead. It skips where the calls it
+// would make pass `budget`: a run of one call to warm up and one timed (a call longer than the
+// minimum time makes a run alone) for each of `runs`, and the check's first call on each of `sets`
+// until twice `minSeconds`. O(1).
+bool predictedOverBudget(const std::vector<std::pair<std::int64_t, double>>& seen, std::int64_t n, int runs, int sets,
+                         double minSeconds, double budget, double& call);
+
 // One pass over every cell of the options, each cell in fresh processes. `first`, on the later
 // passes of a repeat report, holds the first pass's outcomes: a cell that was not timed there is
 // not run again. `notTimed`: the user's entries that hung on a hard input, with why (their cells are

@@ -278,7 +278,8 @@ const cases = [
     const panels = await page.$$eval(".history-panel", (ps) => ps.map((p) => ({cell: p.dataset.cell,
       bands: p.querySelectorAll("g.interval path").length, medians: p.querySelectorAll("g.median path").length,
       steps: p.querySelectorAll("g.step line").length, builds: p.querySelectorAll("g.build-change line").length,
-      text: p.textContent})));
+      text: p.textContent, failed: p.querySelectorAll("g.failed text").length,
+      ticks: [...p.querySelectorAll("svg g[aria-label='x-axis tick label'] text")].map((t) => t.textContent)})));
     expect(panels.length === history.cells.length && panels.length > 0, `history: ${panels.length} panels, ${history.cells.length} cells in the JSON`);
     for (const cell of history.cells) {
       const shown = panels.find((p) => p.cell === `${cell.algorithm} ${cell.shape} ${cell.n}`);
@@ -287,8 +288,19 @@ const cases = [
       expect(shown.medians > 0 && shown.bands > 0, `history: ${shown.cell}: ${shown.medians} median lines, ${shown.bands} interval bands`);
       expect(shown.steps === steps, `history: ${shown.cell}: ${shown.steps} steps drawn, ${steps} in the JSON`);
       expect(shown.builds >= 2 && shown.text.includes("compiler: Clang 14.0.6"), `history: ${shown.cell}: the compiler's change marked (${shown.builds} rules)`);
-      expect((cell.algorithm === "incremental") === (steps > 0), `history: ${shown.cell}: ${steps} steps; only incremental's instructions moved`);
-      if (steps > 0) {
+      expect((cell.algorithm === "incremental" || cell.algorithm === "qhull-array") === (steps > 0),
+        `history: ${shown.cell}: ${steps} steps; only incremental's instructions moved and qhull-array's hull failed`);
+      const failed = cell.points.filter((p) => p.status === "WRONG").length;
+      expect(shown.failed === failed && (cell.algorithm === "qhull-array") === (failed > 0),
+        `history: ${shown.cell}: ${shown.failed} runs marked failed, ${failed} WRONG in the JSON`);
+      expect(shown.ticks.length > 0 && shown.ticks.every((t, i) => t.endsWith(` night-${i + 1}`)),
+        `history: ${shown.cell}: each run's label on the axis: ${JSON.stringify(shown.ticks)}`);
+      if (cell.algorithm === "qhull-array") {
+        expect(shown.text.includes("dddddddddddd became WRONG") &&
+          shown.text.includes("status: became WRONG at dddddddddddd (after cccccccccccc): a point in the middle of an edge"),
+          `history: ${shown.cell}: the change of status at its commit, and why`);
+      }
+      if (cell.algorithm === "incremental") {
         const label = await page.$eval(`.history-panel[data-cell="${shown.cell}"]`, (p) =>
           [...p.querySelectorAll("svg text")].map((t) => t.textContent).find((t) => t.startsWith("cccccccccccc ")) || "");
         expect(label === "cccccccccccc +10.0%", `history: ${shown.cell}: the step's rule labelled "${label}", its commit and change`);
