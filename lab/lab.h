@@ -166,6 +166,7 @@ struct Outcome {
     double checkCall = 0;   // a check process's: the seconds of one of its calls (0: not told)
     double startBytes = 0;  // a check process's: resident before the cell began (the program, its libraries)
     Counts counts;          // with --measure counts: what one call executes, per call
+    int busyRuns = 0;       // timed runs during which other work kept a core busy (ProcessEnd::otherCores)
 };
 
 // Exit statuses of the lab's processes besides 0: out of memory, failed, a plugin ran past its

@@ -335,6 +335,25 @@ TEST(LabExports, BencherMetricsHoldLatencyWithinItsIntervalAndCountsWhereCounted
                    "disc/1000/yours ['latency'] 200000.0\n") << "failed and skipped cells have no measure";
 }
 
+TEST(LabExports, BencherMetricsOfABaselineRunHoldTheBaselinesFiguresAndTheRatioInItsInterval) {
+    RunModel model = comparedModel({timed("disc", 1000, "chan", {2e-3, 2.1e-3, 1.9e-3, 2e-3})},
+                                   {timed("disc", 1000, "chan", {1e-3, 1e-3, 1.1e-3, 0.9e-3})});
+    model.cells[0].now.counts = {true, 0, 0, 0, 0, 110, ""};
+    model.cells[0].old.counts = {true, 0, 0, 0, 0, 100, ""};
+    const std::string path = scratch("bmf-baseline.json");
+    writeFile(path, bencherJson(model));
+    int status = 0;
+    const std::string out = strictJson(path,
+        "m = data['disc/1000/chan']\n"
+        "r = m['latency-ratio']\n"
+        "assert r['lower_value'] <= r['value'] <= r['upper_value'], r\n"
+        "print(sorted(m), round(m['baseline-latency']['value']), round(r['value'], 2), m['estimated-cycles-ratio']['value'])\n",
+        status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out, "['baseline-estimated-cycles', 'baseline-latency', 'estimated-cycles', 'estimated-cycles-ratio', 'instructions', "
+                   "'latency', 'latency-ratio'] 1000000 2.05 1.1\n") << "the ratio: the median of the rounds' 2, 2.1, 1.73, 2.22";
+}
+
 TEST(LabExports, MarkdownTablesHaveAsManyCellsAsTheirHeaderAndNameTheFindings) {
     struct Case {
         const char* name;

@@ -318,6 +318,20 @@ TEST(LabCompare, GivesRatiosVerdictsMeansAndTheCellsOfOneRunOnly) {
     EXPECT_NE(machines.out.find("warning: the runs differ in cpu: \"AMD EPYC\" against \"Intel Xeon\""), std::string::npos)
         << machines.out;
 
+    // --markdown: a pull request's comment, the cell that failed first, then the cells called.
+    std::vector<std::vector<std::string>> broken = after;
+    broken[6] = {"disc", "1000", "qhull", "WRONG", "-"};
+    std::ofstream(dir.path / "broken.tsv") << labTsv("AMD EPYC", broken);
+    Outcome markdown = run(tool + old + "'" + (dir.path / "broken.tsv").string() + "' --markdown '" + (dir.path / "pr.md").string() + "'", dir.path);
+    ASSERT_EQ(markdown.status, 0) << markdown.err;
+    const std::string comment = testfiles::read(dir.path / "pr.md");
+    const std::size_t failure = comment.find("| disc | 1000 | `qhull` | **WRONG** |"), slower = comment.find("| square | 1000 | `qhull` |");
+    EXPECT_NE(failure, std::string::npos) << comment;
+    EXPECT_NE(slower, std::string::npos) << comment;
+    EXPECT_LT(failure, slower) << "the failure first: " << comment;
+    EXPECT_NE(comment.find("| faster |"), std::string::npos) << comment;
+    EXPECT_EQ(comment.find("| same |"), std::string::npos) << "only the cells called: " << comment;
+
     // --fail-slower: exit 1 only for a cell slower by more than the limit.
     const std::map<std::string, int> limits = {{"0.4", 1}, {"40%", 1}, {"0.6", 0}};
     for (const auto& [limit, status] : limits) {

@@ -134,15 +134,22 @@ std::vector<std::string> contextWarnings(bool timed) {
                            (sanitized() ? " build with sanitizers" : " build without optimisation") +
                            ": its figures do not show what the algorithms cost (make lab builds a Release one)");
     }
-    double load[3] = {0, 0, 0};
+    // Other work now, not a minute ago: the processors' busy time over a fifth of a second while
+    // this process sleeps (the load average still counts a run that ended: 0.79 after the lab's own).
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-    if (timed && getloadavg(load, 3) == 3 && load[0] >= 0.5) {
-        char text[200];
-        std::snprintf(text, sizeof text,
-                      "the load average over the last minute is %.2f on %ld cores: other work is running (or was, "
-                      "a minute ago), and the figures may be slower and noisier than the machine's own",
-                      load[0], cores);
-        warnings.push_back(text);
+    const double before = timed ? busySeconds() : -1;
+    if (before >= 0) {
+        constexpr double kSample = 0.2;
+        usleep(useconds_t(kSample * 1e6));
+        const double other = (busySeconds() - before) / kSample;
+        if (other >= kBusyCores) {
+            char text[220];
+            std::snprintf(text, sizeof text,
+                          "other work keeps %.1f of %ld cores busy as the run begins: the figures may be slower and noisier "
+                          "than the machine's own, and the two-thread entries' figures wait for it",
+                          other, cores);
+            warnings.push_back(text);
+        }
     }
     const std::string governor = firstLine("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor");
     if (timed && !governor.empty() && governor != "performance") {

@@ -271,10 +271,25 @@ std::string quoted(const std::string& word) {
     return text + "'";
 }
 
+// This program as a command: "hull-lab" where that name on PATH is this file, else its path (a
+// build's, before the install).
+std::string selfCommand() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", error);
+    if (error) return "hull-lab";
+    const char* path = std::getenv("PATH");
+    std::stringstream folders(path != nullptr ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const std::filesystem::path there = std::filesystem::canonical(std::filesystem::path(folder.empty() ? "." : folder) / "hull-lab", error);
+        if (!error && there == self) return "hull-lab";
+    }
+    return quoted(self.string());
+}
+
 // The command that runs `entry` again on a point file (which follows it: "--input FILE"): the entry
 // alone, without the judge's inputs, on the file's own order, exiting 1 exactly when it fails.
 std::string againCommand(const Options& options, const Algorithm& entry) {
-    std::string text = "hull-lab";
+    std::string text = selfCommand();
     for (const UserEntry& e : options.entries) {
         if (e.name != entry.name) continue;
         text += e.kind == UserEntry::Plugin ? " --plugin " + quoted(e.path + ":" + e.symbol) : " --program " + quoted(e.command);
@@ -427,6 +442,17 @@ void printUnsettled(const Options& options, const std::vector<std::string>& impr
     std::cout << std::endl;
 }
 
+// The cells of entries on more threads than one that were timed while other work held a core: their
+// threads waited for it, and their figures are the machine's, not the entry's.
+void printWaited(const std::vector<std::string>& waited) {
+    if (waited.empty()) return;
+    std::cout << waited.size() << (waited.size() == 1 ? " cell" : " cells") << " on two threads timed while other work kept a "
+              << "quarter of a core or more busy: their threads waited for it, and the figure is the machine's, not the entry's "
+                 "(run again on a quiet machine):";
+    for (std::size_t i = 0; i < waited.size(); ++i) std::cout << (i % 3 == 0 ? "\n  " : "; ") << waited[i];
+    std::cout << std::endl;
+}
+
 // Writes the exports the options name (--json, --bmf, --markdown) from the run's results. Returns 1
 // when one could not be written (said on standard error), else 0.
 int writeExports(const Options& options, const RunModel& model, const char* executable) {
@@ -504,6 +530,7 @@ int main(int argc, char** argv) {
     report.finish();
     if (options.repeat > 0 && !interrupted) printSpreads(options, run.groups, results.outcomes);
     if (!interrupted) printUnsettled(options, results.imprecise);
+    if (!interrupted) printWaited(results.waited);
     if (results.findings > 0 && !interrupted) {
         std::cerr << "hull-lab: " << results.findings << (results.findings == 1 ? " failure" : " failures")
                   << " of entries not yours (named above) are findings: the exit status judges your entries"

@@ -118,8 +118,9 @@ int showSeries(const HistoryOptions& o, bool series) {
         out << seriesJson(list, cellKeys(list, o.filter.algorithms), found, names,
                           o.repo.empty() ? "recorded" : "first-parent history of " + o.repo);
         if (!out.flush()) throw StoreError("cannot write " + o.json);
+        std::cout << "wrote " << o.json << " (tools/lab-page --history " << o.json << " -o history.html draws it)\n";
     }
-    std::cout << "Steps (counts: any change beyond their repeat noise; times: tested on each run's interval and the noise "
+    std::cout << "Steps (status: any change between neighbouring commits, listed first; counts: any change beyond their repeat noise; times: tested on each run's interval and the noise "
                  "between runs, false discovery rate "
               << formatted("%g", o.fdr) << ", at least " << formatted("%g", 100 * o.minChange) << "%): " << lines.size() << '\n';
     for (const std::string& line : lines) std::cout << "  " << line << '\n';
@@ -179,7 +180,7 @@ Gate gate(const HistoryOptions& o, const StoredRun& latest, const std::vector<co
             const std::string status = commitStatus({&c}, why);
             const std::string line = "| " + status + cell + (was == nullptr ? "not judged by the base" : was->status) + " to " + status +
                                      " | " + why + " |";
-            if (was != nullptr && was->status == c.status) g.ungated.push_back(line + " (failed in the base too)");
+            if (was != nullptr && was->status == c.status) g.ungated.push_back(line.substr(0, line.size() - 2) + " (failed in the base too) |");
             else g.failures.push_back(line);
             continue;
         }
@@ -191,9 +192,10 @@ Gate gate(const HistoryOptions& o, const StoredRun& latest, const std::vector<co
                                  : old->instructions > 0              ? c.instructions / old->instructions
                                                                       : 1;
             if (countsMoved(why)) {
-                const std::string line = "| counts" + cell + formatted("%.4f", ratio) + " est_cycles | " + why + " |";
                 const bool past = std::fabs(ratio - 1) > o.gateMinChange, gated = past && (!o.slowerOnly || ratio > 1);
-                (gated ? g.steps : g.ungated).push_back(line + (gated ? "" : past ? " (cheaper: not gated)" : " (within --min-change)"));
+                (gated ? g.steps : g.ungated)
+                    .push_back("| counts" + cell + formatted("%.4f", ratio) + " est_cycles | " + why +
+                               (gated ? "" : past ? " (cheaper: not gated)" : " (within --min-change)") + " |");
             }
         }
         if (!c.verdict.empty() && c.verdict != "-") {
@@ -247,9 +249,9 @@ int check(const HistoryOptions& o) {
     std::string summary = "## hull-lab history check: " + verdict + "\n\nRun " + std::to_string(latest->id) + " (commit " +
                           shortCommit(latest->commit) + ") against " + counted(base.size(), "run") + " of " + o.base + ": " +
                           counted(g.judged, "cell") + " judged, " + std::to_string(g.counted) +
-                          " cells' counts compared exactly (a step past " + formatted("%g", 100 * o.gateMinChange) + "% of est_cycles" +
+                          (g.counted == 1 ? " cell's" : " cells'") + " counts compared exactly (a step past " + formatted("%g", 100 * o.gateMinChange) + "% of est_cycles" +
                           (o.slowerOnly ? ", costlier only" : "") + "), " + std::to_string(g.timed) +
-                          " cells' times confirmed by a baseline run" + (g.timed == 0 ? " (none: times gate only a --baseline run)" : "") +
+                          (g.timed == 1 ? " cell's" : " cells'") + " times confirmed by a baseline run" + (g.timed == 0 ? " (none: times gate only a --baseline run)" : "") +
                           ".\n";
     auto table = [&summary](const char* title, const char* head, const std::vector<std::string>& lines) {
         if (lines.empty()) return;
@@ -304,10 +306,13 @@ int historyMain(int argc, char** argv, const volatile int* interrupted) {
     CLI::App* steps = app.add_subcommand("steps", "the steps in every cell's series, grouped, each explained by the counts");
     CLI::App* add = app.add_subcommand("add", "add a run's TSV (written by --tsv) to the store");
     CLI::App* gate = app.add_subcommand("check", "exit 1 when the latest run of a branch has a step against its base's runs");
+    std::vector<CLI::Option*> json;
     for (CLI::App* command : {show, steps}) {
         command->add_option("--repo", o.repo, "order the runs by this git repository's first-parent history");
         command->add_option("--min-change", o.minChange, "the least change in times called a step (default 0.05)");
-        command->add_option("--json", o.json, "write the series and steps as JSON (tools/lab-page --history draws them)");
+        json.push_back(command->add_option("--json", o.json, "write the series and steps as JSON to FILE (default history.json; "
+                                                             "tools/lab-page --history draws them)")
+                           ->expected(0, 1)->type_name("[FILE]"));
     }
     add->add_option("FILE", o.file, "the run's TSV")->required();
     gate->add_option("--branch", o.branch, "the branch (or --label) of the run to check (default: the latest run)");
@@ -348,6 +353,9 @@ int historyMain(int argc, char** argv, const volatile int* interrupted) {
     } catch (const CLI::ParseError& e) {
         std::cerr << "hull-lab history: " << e.what() << '\n';
         return 2;
+    }
+    for (CLI::Option* option : json) {
+        if (option->count() > 0 && o.json.empty()) o.json = "history.json";
     }
     o.filter.algorithms = commaList(algorithms), o.filter.shapes = commaList(shapes);
     o.algorithms = algorithms;

@@ -26,8 +26,9 @@ namespace lab {
 
 namespace {
 
+// `text` right-aligned in `width`; one that does not fit still gets a space before it ("+-1202%?").
 std::string pad(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+    return text.size() >= width ? " " + text : std::string(width - text.size(), ' ') + text;
 }
 
 // A compared column: wide enough for "1.023 +-12%? slower | C 1.0213 slower".

@@ -78,6 +78,9 @@ std::string writeFailure(const Options& options, const Group& group, const Outco
     plan.seed = options.seed;
     plan.input = group.input;
     plan.keepOrder = options.samePoints && !group.input.empty();
+    // The cell's input is the user's file itself, in its own order: name it rather than write a copy
+    // (a rerun of the hunt's command on a failure's file would add one each time).
+    if (plan.keepOrder && group.plain) return "input: " + group.input;
     std::vector<Point> file;
     if (!group.input.empty()) {
         file = group.plain ? readPointFile(group.input, 0).points
@@ -383,6 +386,7 @@ void Pass::runProcess(Row& row, std::size_t i, int round, bool old, std::size_t 
         return;
     }
     outcome.runs.push_back(next.runs.front());
+    outcome.busyRuns += next.busyRuns;
 }
 
 // First each cell's hulls are checked, in a process of its own that times nothing. Then rounds:
@@ -564,6 +568,10 @@ int Pass::finishRow(Row& row, History& history) {
         Outcome& outcome = row.cells[i];
         if (timed(outcome) && !outcome.runs.empty()) {
             summarise(outcome, floor);
+            if (outcome.busyRuns > 0 && findAlgorithm(name)->threads > 1) {
+                results_.waited.push_back(row.key + " " + name + " (" + std::to_string(outcome.busyRuns) + " of " +
+                                          std::to_string(outcome.runs.size()) + " runs)");
+            }
             history.seen[name].push_back({row.n, outcome.min});  // the least noisy of the runs
         } else if (!options_.measureTimes && outcome.checkCall > 0) {
             history.seen[name].push_back({row.n, outcome.checkCall});  // counts alone: the check's calls predict

@@ -55,6 +55,7 @@ struct PassResults {
     std::map<std::string, std::vector<Outcome>> outcomes;  // by cellKey, a pass each
     std::map<std::string, long long> hOfRow;               // "shape n": the row's h, kept across passes
     std::vector<std::string> imprecise;  // cells that the rounds of --precision or a baseline did not settle
+    std::vector<std::string> waited;     // cells of entries on more threads than one timed while other work held a core
     std::size_t done = 0, total = 0;     // processes run, and to run, for the progress line
     std::size_t findings = 0;  // failures of entries not the user's, where the status judges the user's alone
 };

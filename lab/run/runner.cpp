@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <new>
 #include <sstream>
@@ -127,6 +128,14 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
 
 }  // namespace
 
+double busySeconds() {
+    std::ifstream stat("/proc/stat");
+    std::string cpu;
+    double user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
+    if (!(stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal) || cpu != "cpu") return -1;
+    return (user + nice + system + irq + softirq + steal) / double(sysconf(_SC_CLK_TCK));
+}
+
 ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted,
                          const std::string& program, const std::vector<std::string>& launcher, bool fixedAddresses) {
     ProcessEnd end;
@@ -151,7 +160,7 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
     }
     std::vector<std::string> variables = countedEnvironment();
     const std::vector<char*> argv = pointersTo(words), environment = pointersTo(variables);
-    const double started = wallSeconds();
+    const double started = wallSeconds(), busyBefore = busySeconds();
     pid_t child = fork();
     if (child == 0) {
         // A group of its own, so that a program the process starts is stopped with it.
@@ -204,6 +213,10 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
     end.peakBytes = double(usage.ru_maxrss) * 1024;
     end.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + 1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
     end.seconds = wallSeconds() - started;
+    const double busyAfter = busySeconds();
+    if (busyBefore >= 0 && busyAfter >= 0 && end.seconds > 0) {
+        end.otherCores = std::max(0.0, busyAfter - busyBefore - end.cpuSeconds) / end.seconds;
+    }
     return end;
 }
 
@@ -297,6 +310,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
         outcome.note = refused;
     } else if (timed && !times.empty()) {
         outcome.runs = times;
+        outcome.busyRuns = end.otherCores >= kBusyCores ? 1 : 0;
         summarise(outcome);
         outcome.status = outcome.note.empty() ? Status::Ok : Status::Wrong;
     } else if (timed && plan.runs == 0) {  // a process that only checks
