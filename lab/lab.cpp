@@ -41,6 +41,15 @@ const char* statusWord(Status status) {
     return "?";
 }
 
+std::string shellWord(const std::string& word) {
+    if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_./:=,+") == std::string::npos) {
+        return word;
+    }
+    std::string text = "'";
+    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
 bool statusNamed(const std::string& word, Status& status) {
     for (Status s : {Status::Ok, Status::Wrong, Status::Refused, Status::Skipped, Status::Stopped, Status::Crashed, Status::OutOfMemory}) {
         if (word == statusWord(s)) {

@@ -133,6 +133,10 @@ enum class Status { Ok, Wrong, Refused, Skipped, Stopped, Crashed, OutOfMemory }
 // words.
 const char* statusWord(Status status);
 
+// A word as the shell reads it back: as it is where it holds nothing the shell would take, else in
+// single quotes (a quote inside as '\''). Every command line the lab builds or prints quotes so. O(word).
+std::string shellWord(const std::string& word);
+
 // The status a TSV's word names (statusWord's inverse); false for a word that names none.
 bool statusNamed(const std::string& word, Status& status);
 

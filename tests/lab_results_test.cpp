@@ -197,14 +197,21 @@ TEST(LabResults, ACountsVerdictNeedsTheLeastChangeAndMoreThanTheNoise) {
     }
 }
 
-TEST(LabResults, TheStatusJudgesTheUsersEntriesOrEveryEntry) {
-    const RunModel libraryWrong = modelOf({failed("sliver", 1000, "qhull", Status::Wrong, "a corner missing")});
-    EXPECT_TRUE(anyFailure(libraryWrong, false));
-    EXPECT_FALSE(anyFailure(libraryWrong, true));
-    const RunModel skipped = modelOf({failed("disc", 1000, "qhull", Status::Skipped, ""), timed("disc", 1000, "chan", {1})});
-    EXPECT_FALSE(anyFailure(skipped, false));
-    const RunModel stopped = modelOf({failed("disc", 1000, "qhull", Status::Stopped, "")});
-    EXPECT_FALSE(anyFailure(stopped, false)) << "a library's stopped cell is not a failure of the hull";
+TEST(LabResults, TheExitStatusIsTwoForARunNotKeptElseOneForAnyFailureNeverThree) {
+    struct Case {
+        const char* what;
+        RunEnd end;
+        int status;
+    } cases[] = {
+        {"all well", {}, 0},
+        {"a hull failed", {true, false, false, false}, 1},
+        {"an export lost", {false, true, false, false}, 1},
+        {"too slow", {false, false, true, false}, 1},
+        {"not kept", {false, false, false, true}, 2},
+        {"not kept and too slow", {false, false, true, true}, 2},
+        {"everything", {true, true, true, true}, 2},
+    };
+    for (const Case& c : cases) EXPECT_EQ(exitStatus(c.end), c.status) << c.what;
 }
 
 // ---- The exports, read back ------------------------------------------------------------------------

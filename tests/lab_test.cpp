@@ -43,6 +43,22 @@ std::vector<std::string> shapeNames() {
 
 // ---- Shapes ----------------------------------------------------------------------------------
 
+// The one quoting of every command line the lab builds: the shell reads each word back as it was.
+TEST(ShellWord, TheShellReadsEveryWordBackAsItWas) {
+    const std::vector<std::string> words = {"plain-word_1.txt", "", "two words", "it's", "'", "$HOME", "a\"b", "back\\slash",
+                                            "semi;colon", "star*", "new\nline", "tab\there", "--flag=x,y", "~", "caf\xc3\xa9"};
+    for (const std::string& word : words) {
+        const std::string command = "printf '%s|' " + lab::shellWord(word) + " > /tmp/shell-word-test.out";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::ifstream in("/tmp/shell-word-test.out");
+        std::stringstream read;
+        read << in.rdbuf();
+        EXPECT_EQ(read.str(), word + "|") << "[" << word << "] as " << lab::shellWord(word);
+    }
+    EXPECT_EQ(lab::shellWord("plain-word_1.txt"), "plain-word_1.txt") << "a word the shell takes as it is stays bare";
+    std::remove("/tmp/shell-word-test.out");
+}
+
 TEST(LabShapes, SameSeedGivesTheSamePointsAndAnotherSeedOthers) {
     for (const std::string& shape : shapeNames()) {
         std::vector<Point> once = lab::makeShape(shape, 500, 7), again = lab::makeShape(shape, 500, 7);

@@ -59,8 +59,6 @@ struct Run {
     int tsvFd = -1;
 };
 
-std::string quoted(const std::string& word);
-
 // Makes the run's folder of point files, where programs, standard input or the large rows need
 // one, or Callgrind's output where the run counts. Throws BadArgument.
 void makeFilesDir(Run& run) {
@@ -118,7 +116,7 @@ bool readInputs(Run& run) {
 // or point file (its line printed, nothing left behind).
 int prepare(int argc, char** argv, Run& run) {
     run.command = "hull-lab";
-    for (int i = 1; i < argc; ++i) run.command += " " + quoted(argv[i]);
+    for (int i = 1; i < argc; ++i) run.command += " " + shellWord(argv[i]);
     try {
         run.options = parseOptions(argc, argv);
         const Options& options = run.options;
@@ -260,17 +258,6 @@ int judgeEntries(const Run& run, std::vector<std::string>& verdicts, std::map<st
     return status;
 }
 
-// A word as the shell reads it back: as it is where it holds nothing the shell would take, else
-// in single quotes.
-std::string quoted(const std::string& word) {
-    if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_./:=,+") == std::string::npos) {
-        return word;
-    }
-    std::string text = "'";
-    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return text + "'";
-}
-
 // This program as a command: "hull-lab" where that name on PATH is this file, else its path (a
 // build's, before the install).
 std::string selfCommand() {
@@ -283,7 +270,7 @@ std::string selfCommand() {
         const std::filesystem::path there = std::filesystem::canonical(std::filesystem::path(folder.empty() ? "." : folder) / "hull-lab", error);
         if (!error && there == self) return "hull-lab";
     }
-    return quoted(self.string());
+    return shellWord(self.string());
 }
 
 // The command that runs `entry` again on a point file (which follows it: "--input FILE"): the entry
@@ -292,7 +279,7 @@ std::string againCommand(const Options& options, const Algorithm& entry) {
     std::string text = selfCommand();
     for (const UserEntry& e : options.entries) {
         if (e.name != entry.name) continue;
-        text += e.kind == UserEntry::Plugin ? " --plugin " + quoted(e.path + ":" + e.symbol) : " --program " + quoted(e.command);
+        text += e.kind == UserEntry::Plugin ? " --plugin " + shellWord(e.path + ":" + e.symbol) : " --program " + shellWord(e.command);
     }
     text += " --algorithms " + (entry.origin == Origin::User ? std::string("yours") : entry.name + " --strict");
     return text + " --no-judge --same-points --runs 1";
@@ -472,14 +459,13 @@ int writeExports(const Options& options, const RunModel& model, const char* exec
     return status;
 }
 
-// Closes the TSV and applies --fail-slower. Returns 1 when the TSV could not be written or a cell
-// was slower than --fail-slower allows.
-int closeRun(const Run& run, const Report& report) {
+// Closes the TSV and applies --fail-slower: whether the TSV was lost, and whether a cell was slower
+// than --fail-slower allows, into `end`.
+void closeRun(const Run& run, const Report& report, RunEnd& end) {
     const Options& options = run.options;
-    int status = 0;
     if (run.tsvFd >= 0 && close(run.tsvFd) != 0) {
         std::cerr << "hull-lab: cannot write " << options.tsv << ": " << std::strerror(errno) << '\n';
-        status = 1;
+        end.outputLost = true;
     }
     const double slowest = slowestRatio(report.model());
     if (options.failSlower > 0 && slowest > 1 + options.failSlower) {
@@ -487,10 +473,9 @@ int closeRun(const Run& run, const Report& report) {
         std::snprintf(line, sizeof line, "hull-lab: a cell is %.1f%% slower than the baseline, more than --fail-slower %g%%\n",
                       100 * (slowest - 1), 100 * options.failSlower);
         std::cerr << line;
-        status = 1;
+        end.tooSlow = true;
     }
     if (!run.filesDir.empty()) std::filesystem::remove_all(run.filesDir);
-    return status;
 }
 
 }  // namespace
@@ -521,12 +506,13 @@ int main(int argc, char** argv) {
     std::vector<std::pair<std::string, std::string>> context = contextLines(run);
     std::vector<std::string> verdicts;
     std::map<std::string, std::string> notTimed;
-    int status = options.noJudge ? 0 : judgeEntries(run, verdicts, notTimed);
+    RunEnd end;
+    end.hullFailed = !options.noJudge && judgeEntries(run, verdicts, notTimed) != 0;
     std::vector<std::string> warnings = contextWarnings(options.measureTimes);
     if (!options.baseline.empty()) addBaseline(run, report, context, warnings);
     report.begin(context, warnings, verdicts);
     PassResults results;
-    status |= runPasses(run, report, notTimed, results);
+    end.hullFailed |= runPasses(run, report, notTimed, results) != 0;
     report.finish();
     if (options.repeat > 0 && !interrupted) printSpreads(options, run.groups, results.outcomes);
     if (!interrupted) printUnsettled(options, results.imprecise);
@@ -534,14 +520,14 @@ int main(int argc, char** argv) {
     if (results.findings > 0 && !interrupted) {
         std::cerr << "hull-lab: " << results.findings << (results.findings == 1 ? " failure" : " failures")
                   << " of entries not yours (named above) are findings: the exit status judges your entries"
-                  << (status == 0 ? ", which were right on every input" : "") << " (--strict counts every failure)\n";
+                  << (end.hullFailed ? "" : ", which were right on every input") << " (--strict counts every failure)\n";
     }
-    status |= writeExports(options, report.model(), argv[0]);
-    if (options.record && !interrupted && recordRun(storedRun(report.model()), options.history, options.tsv) != 0) status = 2;
-    status |= closeRun(run, report);
+    end.outputLost = writeExports(options, report.model(), argv[0]) != 0;
+    end.notKept = options.record && !interrupted && recordRun(storedRun(report.model()), options.history, options.tsv) != 0;
+    closeRun(run, report, end);
     if (interrupted) {
         std::signal(interrupted, SIG_DFL);
         std::raise(interrupted);
     }
-    return status;
+    return exitStatus(end);
 }

@@ -20,12 +20,6 @@ namespace lab {
 
 namespace {
 
-std::string quotedWord(const std::string& word) {
-    std::string text = "'";
-    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return text + "'";
-}
-
 // Lines a shell command prints; throws StoreError where it fails.
 std::vector<std::string> outputLines(const std::string& command, const std::string& what) {
     std::vector<std::string> lines;
@@ -135,7 +129,7 @@ std::string branchAlong(const std::string& repo, const std::string& given, const
     if (!given.empty()) return given;
     std::vector<std::string> name;
     try {
-        name = outputLines("git -C " + quotedWord(repo) + " rev-parse --symbolic-full-name " + quotedWord(end.empty() ? "HEAD" : end), end);
+        name = outputLines("git -C " + shellWord(repo) + " rev-parse --symbolic-full-name " + shellWord(end.empty() ? "HEAD" : end), end);
     } catch (const StoreError&) {
         return "";
     }
@@ -146,7 +140,7 @@ std::string branchAlong(const std::string& repo, const std::string& given, const
 MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commit, const volatile int* interrupted) {
     char pattern[] = "/tmp/hull-lab-backfill-XXXXXX";
     if (mkdtemp(pattern) == nullptr) throw StoreError("cannot make a folder for a worktree in /tmp");
-    const std::string dir = pattern, tree = dir + "/tree", git = "git -C " + quotedWord(s.repo) + " ";
+    const std::string dir = pattern, tree = dir + "/tree", git = "git -C " + shellWord(s.repo) + " ";
     MeasuredCommit result;
     // Each step in a shell; Ctrl-C kills the step (this process ignores it meanwhile), which stops
     // the rest.
@@ -155,13 +149,13 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
         result.stopped = result.stopped || stoppedBySignal(status) || *interrupted;
         return status;
     };
-    if (step(git + "worktree add --quiet --detach " + quotedWord(tree) + " " + commit + " >" + dir + "/git.log 2>&1") != 0) {
+    if (step(git + "worktree add --quiet --detach " + shellWord(tree) + " " + commit + " >" + dir + "/git.log 2>&1") != 0) {
         const std::string why = lastLine(dir + "/git.log");
         std::filesystem::remove_all(dir);
         if (result.stopped) return result;
         throw StoreError("cannot check out " + commit + " in a worktree of " + s.repo + ": " + why);
     }
-    const int built = result.stopped ? 0 : step("cd " + quotedWord(tree) + " && sh -c " + quotedWord(s.build) + " >" + dir + "/build.log 2>&1");
+    const int built = result.stopped ? 0 : step("cd " + shellWord(tree) + " && sh -c " + shellWord(s.build) + " >" + dir + "/build.log 2>&1");
     if (!result.stopped && built != 0) {
         result.built = false;
         result.failure = lastLine(dir + "/build.log");
@@ -171,31 +165,31 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
         failed.context = {{"build", s.build}, {"build failed", result.failure}};
         openStore(s.store)->add(failed);
     } else if (!result.stopped) {
-        std::string command = quotedWord(s.self) + " --plugin " + quotedWord(tree + "/" + s.plugin) +
-                              " --no-judge --history " + quotedWord(s.store) + (s.branch.empty() ? "" : " --label " + quotedWord(s.branch));
-        for (const std::string& word : s.runWords) command += " " + quotedWord(word);
+        std::string command = shellWord(s.self) + " --plugin " + shellWord(tree + "/" + s.plugin) +
+                              " --no-judge --history " + shellWord(s.store) + (s.branch.empty() ? "" : " --label " + shellWord(s.branch));
+        for (const std::string& word : s.runWords) command += " " + shellWord(word);
         const int ran = step(command + " >" + dir + "/run.log 2>&1");
         if (!result.stopped && (!WIFEXITED(ran) || WEXITSTATUS(ran) > 1)) {
             result.failure = "hull-lab failed on it: " + lastLine(dir + "/run.log");
         }
     }
-    const std::string remove = git + "worktree remove --force " + quotedWord(tree) + " >/dev/null 2>&1";
+    const std::string remove = git + "worktree remove --force " + shellWord(tree) + " >/dev/null 2>&1";
     if (step(remove) != 0) std::system(remove.c_str());  // once more where Ctrl-C stopped it
     std::filesystem::remove_all(dir);
     return result;
 }
 
 int backfill(const BackfillSettings& settings, const std::string& range, bool includeFirst, const volatile int* interrupted) {
-    const std::string git = "git -C " + quotedWord(settings.repo) + " ";
-    std::vector<std::string> commits = outputLines(git + "rev-list --first-parent " + quotedWord(range), range);
+    const std::string git = "git -C " + shellWord(settings.repo) + " ";
+    std::vector<std::string> commits = outputLines(git + "rev-list --first-parent " + shellWord(range), range);
     const std::size_t dots = range.find("..");
     if (includeFirst && dots != std::string::npos) {
         const std::string first = range.substr(0, dots);
-        commits.push_back(outputLines(git + "rev-parse " + quotedWord((first.empty() ? "HEAD" : first) + "^{commit}"), first).at(0));
+        commits.push_back(outputLines(git + "rev-parse " + shellWord((first.empty() ? "HEAD" : first) + "^{commit}"), first).at(0));
     }
     BackfillSettings s = settings;
     s.branch = branchAlong(s.repo, s.branch, dots == std::string::npos ? range : range.substr(dots + 2));
-    std::system(("git -C " + quotedWord(s.repo) + " worktree prune >/dev/null 2>&1").c_str());  // a run killed outright
+    std::system(("git -C " + shellWord(s.repo) + " worktree prune >/dev/null 2>&1").c_str());  // a run killed outright
     const std::vector<StoredRun> known = openStore(s.store)->runs({}, false);
     std::size_t measured = 0, skipped = 0, broken = 0;
     for (const std::string& commit : commits) {
@@ -223,9 +217,9 @@ int backfill(const BackfillSettings& settings, const std::string& range, bool in
 int bisect(const BackfillSettings& settings, const std::string& good, const std::string& bad, const volatile int* interrupted) {
     BackfillSettings s = settings;
     s.branch = branchAlong(s.repo, s.branch, bad);
-    const std::string git = "git -C " + quotedWord(s.repo) + " ";
-    std::vector<std::string> list = outputLines(git + "rev-list --first-parent --reverse " + quotedWord(good + ".." + bad), good + ".." + bad);
-    const std::string goodCommit = outputLines(git + "rev-parse " + quotedWord(good + "^{commit}"), good).at(0);
+    const std::string git = "git -C " + shellWord(s.repo) + " ";
+    std::vector<std::string> list = outputLines(git + "rev-list --first-parent --reverse " + shellWord(good + ".." + bad), good + ".." + bad);
+    const std::string goodCommit = outputLines(git + "rev-parse " + shellWord(good + "^{commit}"), good).at(0);
     list.insert(list.begin(), goodCommit);
     int builds = 0;
     // The run of the commit at `i`, measured where the store has none; null where it does not build.

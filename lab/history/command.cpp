@@ -51,7 +51,7 @@ int listRuns(const HistoryOptions& o) {
     std::string legend;
     const auto names = machineNames(all, legend);
     std::cout << runs.size() << (runs.size() == 1 ? " run" : " runs") << " in " << (o.store.empty() ? defaultStorePath() : o.store)
-              << "\n  id  recorded              commit        branch or label       machine  cells  counted  source\n";
+              << "\n  id  recorded              commit        label or branch       machine  cells  counted  source\n";
     for (const StoredRun& r : runs) {
         char line[512];
         std::snprintf(line, sizeof line, "%4lld  %-20s  %-12s  %-20s  %-7s  %5zu  %7ld  %s\n", (long long)r.id, r.recorded.c_str(),

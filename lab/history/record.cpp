@@ -36,12 +36,6 @@ std::string firstOutputLine(const std::string& command) {
     return line;
 }
 
-std::string shellQuoted(const std::string& word) {
-    std::string text = "'";
-    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return text + "'";
-}
-
 // The fields of an origin line: "fnv1a64 H; commit C; branch B; repository R".
 std::map<std::string, std::string> originFields(const std::string& line) {
     std::map<std::string, std::string> fields;
@@ -122,7 +116,7 @@ std::string entryOrigin(const UserEntry& entry) {
     std::string origin = std::string("fnv1a64 ") + text;
     std::error_code error;
     const std::string dir = std::filesystem::absolute(entry.path, error).parent_path().string();
-    const std::string git = "git -C " + shellQuoted(dir) + " ";
+    const std::string git = "git -C " + shellWord(dir) + " ";
     const std::string commit = firstOutputLine(git + "rev-parse HEAD 2>/dev/null");
     if (commit.empty()) return origin;
     const std::string branch = firstOutputLine(git + "rev-parse --abbrev-ref HEAD 2>/dev/null");

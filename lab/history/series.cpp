@@ -14,12 +14,6 @@ namespace lab {
 
 namespace {
 
-std::string shellWord(const std::string& word) {
-    std::string text = "'";
-    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return text + "'";
-}
-
 bool cellBefore(const StoredCell& c, const CellKey& key) {
     return std::tie(c.algorithm, c.shape, c.n) < std::tie(key.algorithm, key.shape, key.n);
 }

@@ -139,16 +139,9 @@ double slowestRatio(const RunModel& model) {
     return slowest;
 }
 
-bool anyFailure(const RunModel& model, bool userOnly) {
-    for (const CellRecord& cell : model.cells) {
-        const Outcome& o = cell.now;
-        const Algorithm* entry = findAlgorithm(o.algorithm);
-        const bool user = entry != nullptr && entry->origin == Origin::User;
-        const bool failed = o.status == Status::Wrong || o.status == Status::Refused || o.status == Status::Crashed;
-        if (user && (failed || o.status == Status::Stopped)) return true;
-        if (!userOnly && failed) return true;
-    }
-    return false;
+int exitStatus(const RunEnd& end) {
+    if (end.notKept) return 2;
+    return end.hullFailed || end.outputLost || end.tooSlow ? 1 : 0;
 }
 
 std::string withInterval(const std::string& figure, double centre, double lo, double hi) {

@@ -85,10 +85,19 @@ VerdictCounts countVerdicts(const RunModel& model);
 // what --fail-slower tests. O(cells).
 double slowestRatio(const RunModel& model);
 
-// Whether a run's cells failed in a way that sets the exit status: a WRONG hull, a refused point
-// set, a crash, or (for the user's entries) a stop. With `userOnly`, only the user's entries'
-// failures count. O(cells).
-bool anyFailure(const RunModel& model, bool userOnly);
+// What ended a run, each part found where it happens; exitStatus alone makes the program's status
+// of them.
+struct RunEnd {
+    bool hullFailed = false;   // a hull the status judges failed: WRONG, refused, crashed (the user's: stopped too)
+    bool outputLost = false;   // an export or the TSV could not be written
+    bool tooSlow = false;      // a cell slower against the baseline than --fail-slower allows
+    bool notKept = false;      // the history could not keep the run (its other outputs written)
+};
+
+// The exit status of a run: 2 where the history could not keep it (as for bad arguments: run it
+// again, or add its TSV), else 1 where a hull failed, an output was lost or a cell was too slow,
+// else 0. Never 3: the parts do not add up. O(1).
+int exitStatus(const RunEnd& end);
 
 // A figure with its interval as the tables print it: "2.01e-03 +-3%", "1.52x +-2%", with "?" after
 // an interval wider than +-10%; the figure alone without an interval (from one run). O(1).

@@ -98,7 +98,7 @@ std::string valgrindPath() {
 
 std::string valgrindVersion(const std::string& valgrind) {
     std::string version;
-    if (std::FILE* out = popen(("'" + valgrind + "' --version 2>/dev/null").c_str(), "r")) {
+    if (std::FILE* out = popen((shellWord(valgrind) + " --version 2>/dev/null").c_str(), "r")) {
         char line[128] = {};
         if (std::fgets(line, sizeof line, out) != nullptr) version = line;
         pclose(out);

@@ -79,8 +79,9 @@ std::string writeFailure(const Options& options, const Group& group, const Outco
     plan.input = group.input;
     plan.keepOrder = options.samePoints && !group.input.empty();
     // The cell's input is the user's file itself, in its own order: name it rather than write a copy
-    // (a rerun of the hunt's command on a failure's file would add one each time).
-    if (plan.keepOrder && group.plain) return "input: " + group.input;
+    // (a rerun of the hunt's command on a failure's file would add one each time). Standard input's
+    // points were written to a file of the run's own, which goes with it: those are copied.
+    if (plan.keepOrder && !group.plain) return "input: " + group.input;
     std::vector<Point> file;
     if (!group.input.empty()) {
         file = group.plain ? readPointFile(group.input, 0).points

@@ -358,11 +358,7 @@ std::string countFailure(const ProcessEnd& end, const std::string& log) {
 
 std::string shellWords(const std::vector<std::string>& words) {
     std::string line;
-    for (const std::string& word : words) {
-        line += line.empty() ? "'" : " '";
-        for (char c : word) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        line += "'";
-    }
+    for (const std::string& word : words) line += (line.empty() ? "" : " ") + shellWord(word);
     return line;
 }
 

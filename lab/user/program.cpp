@@ -58,12 +58,6 @@ std::vector<std::string> words(const std::string& command) {
     return list;
 }
 
-std::string shellQuoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // What one execution of the program gave.
 struct Execution {
     std::string out, err;
@@ -78,8 +72,8 @@ Execution execute(const std::string& command, const std::string& file, int round
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
-    const std::string line = launcher.empty() ? command + " " + shellQuoted(file)
-                                              : launcher + " /bin/sh -c " + shellQuoted(command + " " + shellQuoted(file));
+    const std::string line = launcher.empty() ? command + " " + shellWord(file)
+                                              : launcher + " /bin/sh -c " + shellWord(command + " " + shellWord(file));
     const std::string roundsText = std::to_string(rounds);
     Execution result;
     const double started = wallSeconds();
