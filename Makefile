@@ -45,7 +45,9 @@ INSTALL_TEST_PACKAGES := pkgconf
 EXPORT_TEST_PACKAGES := libbenchmark-tools
 # The page's browser test runs Debian's Chromium.
 BROWSER_PACKAGES := chromium
-TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(EXPORT_TEST_PACKAGES) $(BROWSER_PACKAGES) $(HISTORY_TEST_PACKAGES)
+# The test that no function passes 80 lines reads where each ends with Universal Ctags.
+STYLE_TEST_PACKAGES := universal-ctags
+TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(EXPORT_TEST_PACKAGES) $(BROWSER_PACKAGES) $(HISTORY_TEST_PACKAGES) $(STYLE_TEST_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
 .PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-large lab-plugin-cost lab-hunt examples page-libraries build build-lab build-sanitize clean

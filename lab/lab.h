@@ -2,7 +2,8 @@
 // Boost.Geometry, GEOS, OpenCV and Qhull, every hull checked. What every room of the lab shares:
 // an algorithm and its runner, a cell's outcome, the lab's exit statuses, point files. Each room
 // declares what it offers in a header of its own: inputs/inputs.h, own/own.h, peers/peers.h,
-// run/cell.h, run/runner.h, run/figures.h, run/report.h, user/user.h.
+// user/user.h, run/cell.h, run/runner.h, run/figures.h, run/pass.h, hunt/hunt.h,
+// results/analysis.h, out/report.h and out/exports.h, history/history.h, app/hull_lab.h.
 #pragma once
 
 #include <cstdint>
@@ -137,6 +138,10 @@ const char* statusWord(Status status);
 // single quotes (a quote inside as '\''). Every command line the lab builds or prints quotes so. O(word).
 std::string shellWord(const std::string& word);
 
+// Whether a cell of this status was timed: a right hull, or a WRONG one (its cost is still what a
+// call costs; the TSV, the history and the exports keep its figures beside its status).
+inline bool timedStatus(Status status) { return status == Status::Ok || status == Status::Wrong; }
+
 // The status a TSV's word names (statusWord's inverse); false for a word that names none.
 bool statusNamed(const std::string& word, Status& status);
 
@@ -182,6 +187,11 @@ constexpr int kOutOfMemory = 3, kFailed = 4, kOverran = 5, kEntryCrashed = 6;
 struct EntryCrashed : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// The exact range of integer points: |coordinate| < 2^30, where every cross product of differences
+// (below 2^62 in magnitude) is exact in 64 bits. kLargestCoordinate is its largest coordinate.
+constexpr std::int64_t kExactBound = std::int64_t(1) << 30;
+constexpr std::int64_t kLargestCoordinate = kExactBound - 1;
 
 // ---- Point files ---------------------------------------------------------------------------------
 

@@ -367,7 +367,7 @@ void printSpreads(const Options& options, const std::vector<Group>& groups,
         auto it = outcomes.find(key);
         if (it == outcomes.end() || int(it->second.size()) < options.repeat) return false;
         for (const Outcome& o : it->second) {
-            if (o.status != Status::Ok && o.status != Status::Wrong) return false;
+            if (!timedStatus(o.status)) return false;
             least = least == 0 ? o.median : std::min(least, o.median);
             most = std::max(most, o.median);
         }

@@ -135,7 +135,7 @@ StoredRun storedRun(const RunModel& model) {
         cell.shape = o.shape, cell.algorithm = o.algorithm, cell.n = o.n, cell.h = o.h;
         cell.status = statusWord(o.status);
         cell.note = o.note;
-        const bool timed = model.times && (o.status == Status::Ok || o.status == Status::Wrong);
+        const bool timed = model.times && timedStatus(o.status);
         if (timed) cell.median = o.median, cell.lo = o.lo, cell.hi = o.hi, cell.runs = o.runs;
         const Counts& k = o.counts;
         cell.counted = k.have;

@@ -14,7 +14,7 @@ namespace lab {
 
 namespace {
 
-constexpr std::int64_t kEdge = (std::int64_t(1) << 30) - 1;  // the largest coordinate of the exact range
+constexpr std::int64_t kEdge = kLargestCoordinate;
 
 // Every sequence of 0 to 3 points of a 3 x 3 grid, copies and orders included: the first inputs of
 // the tiny family.

@@ -58,7 +58,7 @@ namespace {
 
 __extension__ typedef __int128 Wide;
 
-constexpr std::int64_t kEdge = (std::int64_t(1) << 30) - 1;  // no move leaves the exact range
+constexpr std::int64_t kEdge = kLargestCoordinate;  // no move leaves the exact range
 constexpr std::size_t kPointMovesUpTo = 64;                    // inputs whose points move one at a time
 
 // How far an input is from the smallest: its points, the spread of its coordinates about the least

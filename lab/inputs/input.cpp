@@ -22,7 +22,7 @@ namespace lab {
 
 namespace {
 
-constexpr std::int64_t kExactLimit = std::int64_t(1) << 30;  // |coordinate| < 2^30: the exact range
+constexpr std::int64_t kExactLimit = kExactBound;
 
 __extension__ typedef __int128 Wide;
 

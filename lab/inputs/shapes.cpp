@@ -15,7 +15,7 @@ namespace lab {
 
 namespace {
 
-constexpr std::int64_t kExact = std::int64_t(1) << 30;  // |coordinate| < 2^30: the exact range
+constexpr std::int64_t kExact = kExactBound;
 
 SplitMix64 generator(const std::string& shape, std::int64_t n, std::uint64_t seed) {
     std::uint64_t mix = seed;

@@ -38,7 +38,7 @@ std::string sureWords(const Leader& leader) {
 // A cell's line, with its place in the row (`fastest`, `sure`).
 std::string tsvLine(const RunModel& model, const CellRecord& cell, const std::string& fastest, const std::string& sure) {
     const Outcome& o = cell.now;
-    const bool timed = model.times && (o.status == Status::Ok || o.status == Status::Wrong);
+    const bool timed = model.times && timedStatus(o.status);
     auto value = [&](double v) { return timed ? formatted("%.6e", v) : std::string("-"); };
     std::string note = o.note;
     if (!o.counts.why.empty()) note += (note.empty() ? "" : "; ") + ("not counted: " + o.counts.why);

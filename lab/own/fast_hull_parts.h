@@ -15,7 +15,7 @@
 
 namespace lab::fast {
 
-constexpr std::int64_t kBias = std::int64_t(1) << 30;  // |coordinate| < 2^30: x + 2^30 in [0, 2^31)
+constexpr std::int64_t kBias = kExactBound;  // |coordinate| < 2^30: x + 2^30 in [0, 2^31)
 constexpr std::uint64_t kLow31 = (std::uint64_t(1) << 31) - 1;
 
 // (a - o) x (b - o): positive when b lies left of o->a (y pointing up). Exact below 2^30.

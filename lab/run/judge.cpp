@@ -21,7 +21,7 @@ namespace lab {
 
 namespace {
 
-constexpr std::int64_t kEdge = (std::int64_t(1) << 30) - 1;  // the largest coordinate of the exact range
+constexpr std::int64_t kEdge = kLargestCoordinate;
 
 std::vector<Point> shuffled(std::vector<Point> points, std::uint64_t seed) { return inputOrder(points, seed); }
 

@@ -63,7 +63,7 @@ double availableBytes() {
     return double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
 }
 
-bool timed(const Outcome& o) { return o.status == Status::Ok || o.status == Status::Wrong; }
+bool timed(const Outcome& o) { return timedStatus(o.status); }
 
 // Writes the point set a user entry's cell failed on into the failures folder; the message that
 // names it, or why it could not.
@@ -94,7 +94,7 @@ std::string writeFailure(const Options& options, const Group& group, const Outco
 }
 
 // What a pass has seen of one table's entries at its smaller sizes: what predicts the larger ones.
-struct History {
+struct SmallerSizes {
     struct Peak {
         std::int64_t n = 0;
         double bytes = 0, start = 0;  // at its largest, and before the cell began
@@ -164,19 +164,19 @@ class Pass {
     int table(const Group& group) {
         int status = 0;
         report_.beginShape(group.shape);
-        History history;
+        SmallerSizes smaller;
         for (std::int64_t n : group.sizes) {
             Row row;
             row.group = &group;
             row.n = n;
             row.key = group.shape.name + " " + std::to_string(n);
             status |= prepareSets(row);
-            planCells(row, history);
-            runRounds(row, history);
-            countCells(row, history);
+            planCells(row, smaller);
+            runRounds(row, smaller);
+            countCells(row, smaller);
             if (!row.setsFile.empty()) std::remove(row.setsFile.c_str());
             if (*interrupted_) return status;
-            status |= finishRow(row, history);
+            status |= finishRow(row, smaller);
             report_.endRow();
         }
         report_.endShape();
@@ -186,17 +186,17 @@ class Pass {
   private:
     CellPlan planOf(const Row& row, std::size_t i, bool old, bool reachedSets) const;
     int prepareSets(Row& row);
-    void planCells(Row& row, History& history);
-    std::string skipReason(const Row& row, History& history, std::size_t i, double& predicted);
+    void planCells(Row& row, SmallerSizes& smaller);
+    std::string skipReason(const Row& row, SmallerSizes& smaller, std::size_t i, double& predicted);
     void runProcess(Row& row, std::size_t i, int round, bool old, std::size_t k);
-    void runRounds(Row& row, History& history);
-    void skipOverBudget(Row& row, History& history);
-    void countCells(Row& row, History& history);
-    std::string countSkipReason(const Row& row, History& history, std::size_t i) const;
+    void runRounds(Row& row, SmallerSizes& smaller);
+    void skipOverBudget(Row& row, SmallerSizes& smaller);
+    void countCells(Row& row, SmallerSizes& smaller);
+    std::string countSkipReason(const Row& row, SmallerSizes& smaller, std::size_t i) const;
     void countProcess(Row& row, std::size_t i, int side, std::size_t k);
     bool needsMore(const Row& row, std::size_t i) const;
     std::vector<double> spreadsWithRow(const Row& row) const;
-    int finishRow(Row& row, History& history);
+    int finishRow(Row& row, SmallerSizes& smaller);
     int tellFailure(const Row& row, Outcome& outcome);
     void noteUnsettled(const Row& row, const Outcome& outcome, const Outcome& old, double floor);
 
@@ -242,7 +242,7 @@ int Pass::prepareSets(Row& row) {
 }
 
 // Each cell's plan, and what it comes to when it does not run.
-void Pass::planCells(Row& row, History& history) {
+void Pass::planCells(Row& row, SmallerSizes& smaller) {
     const Group& group = *row.group;
     const std::size_t count = options_.algorithms.size();
     row.predictedPeak.assign(count, 0);
@@ -268,8 +268,8 @@ void Pass::planCells(Row& row, History& history) {
         plan.setsFile = row.setsFile;
         row.plans.push_back(plan);
         // Memory grows with n: predicted from the largest size run so far.
-        const auto peak = history.peak.find(name);
-        row.predictedPeak[i] = peak != history.peak.end()
+        const auto peak = smaller.peak.find(name);
+        row.predictedPeak[i] = peak != smaller.peak.end()
                                    ? predictedPeakBytes(row.n, peak->second.n, peak->second.bytes, peak->second.start)
                                    : 0;
         Outcome& outcome = row.cells[i];
@@ -285,7 +285,7 @@ void Pass::planCells(Row& row, History& history) {
         } else if (notTimed_.count(name)) {
             outcome.note = notTimed_.at(name);
         } else {
-            outcome.note = skipReason(row, history, i, predicted);
+            outcome.note = skipReason(row, smaller, i, predicted);
             if (outcome.note.empty()) row.running.push_back(i);
             else if (predicted > 0) outcome.median = predicted;
         }
@@ -300,15 +300,15 @@ void Pass::planCells(Row& row, History& history) {
 // Why cell i is skipped on the first pass, or "" when it runs: it ran past the
 // deadline on fewer points, or the smaller sizes predict more memory than the machine has or more
 // time than the budget. Sets `predicted` to the seconds a call is predicted to take, where it says so.
-std::string Pass::skipReason(const Row& row, History& history, std::size_t i, double& predicted) {
+std::string Pass::skipReason(const Row& row, SmallerSizes& smaller, std::size_t i, double& predicted) {
     const std::string& name = options_.algorithms[i];
-    if (history.stoppedAt.count(name)) {
+    if (smaller.stoppedAt.count(name)) {
         // It ran past the deadline on fewer points: on more it would only do so again.
-        return "stopped at " + std::to_string(history.stoppedAt[name]) + " points";
+        return "stopped at " + std::to_string(smaller.stoppedAt[name]) + " points";
     }
     if (first_ != nullptr) return "";
     double call = 0;
-    const bool over = predictedOverBudget(history.seen[name], row.n, options_.runs, row.plans[i].sets, options_.minSeconds,
+    const bool over = predictedOverBudget(smaller.seen[name], row.n, options_.runs, row.plans[i].sets, options_.minSeconds,
                                           options_.budget, call);
     const double bytes = row.predictedPeak[i];
     if (bytes > 0.8 * availableBytes()) {
@@ -399,7 +399,7 @@ void Pass::runProcess(Row& row, std::size_t i, int round, bool old, std::size_t 
 // 100,000 points the list entry `incremental` took 1.6 times as long there. With a baseline each
 // cell is run by both builds, the new one first in even rounds and the baseline first in odd ones:
 // over two rounds, A B B A.
-void Pass::runRounds(Row& row, History& history) {
+void Pass::runRounds(Row& row, SmallerSizes& smaller) {
     const bool compared = !options_.baseline.empty();
     for (int round = -1; !*interrupted_; ++round) {
         std::vector<std::size_t> now;  // the cells this round runs
@@ -415,7 +415,7 @@ void Pass::runRounds(Row& row, History& history) {
         sideBySide(schedule.size(), round < 0 ? 0 : 1, interrupted_, [&](std::size_t k) {
             runProcess(row, schedule[k].first, round, schedule[k].second, compared ? k / 2 : k);
         });
-        if (round < 0 && !*interrupted_) skipOverBudget(row, history);
+        if (round < 0 && !*interrupted_) skipOverBudget(row, smaller);
     }
 }
 
@@ -423,7 +423,7 @@ void Pass::runRounds(Row& row, History& history) {
 // process of it would be stopped) is not timed: its prediction from the smaller sizes was far off
 // (`cgal-gift-wrapping` on 10^7 `line` points: predicted 0.5 s a call, took 28.5 s). Larger sizes
 // predict from the check's call.
-void Pass::skipOverBudget(Row& row, History& history) {
+void Pass::skipOverBudget(Row& row, SmallerSizes& smaller) {
     const bool compared = !options_.baseline.empty();
     for (std::size_t i : row.running) {
         Outcome& o = row.cells[i];
@@ -434,7 +434,7 @@ void Pass::skipOverBudget(Row& row, History& history) {
         const double oldCall = row.olds[i].checkCall > 0 ? row.olds[i].checkCall : call;
         const double timing = options_.runs * (run(call) + (compared ? run(oldCall) : 0));
         if (timing <= 3 * options_.budget) continue;
-        history.seen[o.algorithm].push_back({row.n, call});
+        smaller.seen[o.algorithm].push_back({row.n, call});
         char note[160];
         std::snprintf(note, sizeof note,
                       "its check's call took %.2g s: its %d runs would take %.2g s, over three times the budget of %g s",
@@ -448,10 +448,10 @@ void Pass::skipOverBudget(Row& row, History& history) {
 
 // Why cell i is not counted, or "": its counting ran past the deadline on fewer points, or the
 // smaller sizes' counting processes predict more than the budget.
-std::string Pass::countSkipReason(const Row& row, History& history, std::size_t i) const {
+std::string Pass::countSkipReason(const Row& row, SmallerSizes& smaller, std::size_t i) const {
     const std::string& name = options_.algorithms[i];
-    if (history.countStoppedAt.count(name)) {
-        return "its counting stopped at " + std::to_string(history.countStoppedAt[name]) + " points";
+    if (smaller.countStoppedAt.count(name)) {
+        return "its counting stopped at " + std::to_string(smaller.countStoppedAt[name]) + " points";
     }
     // A counting process is Valgrind's start-up (the shortest counting process of the run so far
     // bounds it) and its calls, one more than it counts. The calls grow from the last size counted
@@ -462,9 +462,9 @@ std::string Pass::countSkipReason(const Row& row, History& history, std::size_t 
     const int calls = row.plans[i].sets + 1;
     const double check = row.cells[i].checkCall;
     double predicted = check * kCallgrindSlowdown * calls;
-    const auto last = history.counted.find(name);
-    if (last != history.counted.end()) {
-        const History::Counted& c = last->second;
+    const auto last = smaller.counted.find(name);
+    if (last != smaller.counted.end()) {
+        const SmallerSizes::Counted& c = last->second;
         const double growth = check > 0 && c.check > 0 ? check / c.check : double(row.n) / double(c.n);
         predicted = startUp_ + std::max(0.0, c.seconds - startUp_) / c.calls * growth * calls;
     }
@@ -499,7 +499,7 @@ void Pass::countProcess(Row& row, std::size_t i, int side, std::size_t k) {
 // The row's cells that ran right counted under Callgrind, two processes at a time (a count does
 // not depend on what else the machine runs): with a baseline each by both builds, and the cells of
 // a table's first size by this build twice, which measures the counts' own noise.
-void Pass::countCells(Row& row, History& history) {
+void Pass::countCells(Row& row, SmallerSizes& smaller) {
     if (!options_.measureCounts || *interrupted_) return;
     const bool compared = !options_.baseline.empty();
     const bool twice = compared && row.n == row.group->sizes.front();
@@ -509,7 +509,7 @@ void Pass::countCells(Row& row, History& history) {
     for (std::size_t i : row.running) {
         Outcome& o = row.cells[i];
         if (o.status != Status::Ok || (compared && row.olds[i].status != Status::Ok)) continue;
-        o.counts.why = countSkipReason(row, history, i);
+        o.counts.why = countSkipReason(row, smaller, i);
         if (!o.counts.why.empty()) continue;
         jobs.push_back({i, 0});
         if (compared) jobs.push_back({i, 1});
@@ -521,11 +521,11 @@ void Pass::countCells(Row& row, History& history) {
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
         const Counts& counts = row.cells[i].counts;
         if (counts.have) {
-            history.counted[options_.algorithms[i]] = {row.n, row.countSeconds[i], row.cells[i].checkCall, row.plans[i].sets + 1};
+            smaller.counted[options_.algorithms[i]] = {row.n, row.countSeconds[i], row.cells[i].checkCall, row.plans[i].sets + 1};
             startUp_ = std::min(startUp_, row.countSeconds[i]);
         }
         if (!counts.have && counts.why.rfind("its counting process stopped", 0) == 0) {
-            history.countStoppedAt.emplace(options_.algorithms[i], row.n);
+            smaller.countStoppedAt.emplace(options_.algorithms[i], row.n);
         }
         if (counts.have && row.recounts[i].have) report_.countNoise(countDifference(counts, row.recounts[i]));
     }
@@ -559,7 +559,7 @@ bool Pass::needsMore(const Row& row, std::size_t i) const {
 }
 
 // The row's figures, what they teach the larger sizes, its failures told, each cell reported.
-int Pass::finishRow(Row& row, History& history) {
+int Pass::finishRow(Row& row, SmallerSizes& smaller) {
     const bool compared = !options_.baseline.empty();
     int status = 0;
     spreads_ = spreadsWithRow(row);
@@ -573,9 +573,9 @@ int Pass::finishRow(Row& row, History& history) {
                 results_.waited.push_back(row.key + " " + name + " (" + std::to_string(outcome.busyRuns) + " of " +
                                           std::to_string(outcome.runs.size()) + " runs)");
             }
-            history.seen[name].push_back({row.n, outcome.min});  // the least noisy of the runs
+            smaller.seen[name].push_back({row.n, outcome.min});  // the least noisy of the runs
         } else if (!options_.measureTimes && outcome.checkCall > 0) {
-            history.seen[name].push_back({row.n, outcome.checkCall});  // counts alone: the check's calls predict
+            smaller.seen[name].push_back({row.n, outcome.checkCall});  // counts alone: the check's calls predict
         }
         Outcome& old = row.olds[i];
         if (compared && timed(old) && !old.runs.empty()) summarise(old, floor);
@@ -584,8 +584,8 @@ int Pass::finishRow(Row& row, History& history) {
             outcome.status = old.status;
             outcome.note = "the baseline: " + old.note;
         }
-        if (outcome.peakBytes > 0) history.peak[name] = {row.n, outcome.peakBytes, outcome.startBytes};
-        if (outcome.status == Status::Stopped && !history.stoppedAt.count(name)) history.stoppedAt[name] = row.n;
+        if (outcome.peakBytes > 0) smaller.peak[name] = {row.n, outcome.peakBytes, outcome.startBytes};
+        if (outcome.status == Status::Stopped && !smaller.stoppedAt.count(name)) smaller.stoppedAt[name] = row.n;
         status |= tellFailure(row, outcome);
         noteUnsettled(row, outcome, old, floor);
         if (outcome.h < 0) outcome.h = results_.hOfRow[row.key];

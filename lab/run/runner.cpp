@@ -136,6 +136,18 @@ double busySeconds() {
     return (user + nice + system + irq + softirq + steal) / double(sysconf(_SC_CLK_TCK));
 }
 
+namespace {
+
+// The cores other work kept busy, on average, while a process ran: the machine's busy time since
+// `busyBefore` less the process's own, over its wall time; 0 where /proc/stat cannot be read.
+double otherCoresSince(double busyBefore, const ProcessEnd& end) {
+    const double busyAfter = busySeconds();
+    if (busyBefore < 0 || busyAfter < 0 || end.seconds <= 0) return 0;
+    return std::max(0.0, busyAfter - busyBefore - end.cpuSeconds) / end.seconds;
+}
+
+}  // namespace
+
 ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const volatile int* interrupted,
                          const std::string& program, const std::vector<std::string>& launcher, bool fixedAddresses) {
     ProcessEnd end;
@@ -213,10 +225,7 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
     end.peakBytes = double(usage.ru_maxrss) * 1024;
     end.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + 1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
     end.seconds = wallSeconds() - started;
-    const double busyAfter = busySeconds();
-    if (busyBefore >= 0 && busyAfter >= 0 && end.seconds > 0) {
-        end.otherCores = std::max(0.0, busyAfter - busyBefore - end.cpuSeconds) / end.seconds;
-    }
+    end.otherCores = otherCoresSince(busyBefore, end);
     return end;
 }
 

@@ -1,4 +1,5 @@
-// The parent's side of a cell (run/runner.cpp): a cell, or a judge's call, in a child process.
+// A cell's processes (run/runner.cpp): the parent's side, which runs a cell or a judge's call in a
+// child process and reads its report, and the child's, `cellMain`.
 #pragma once
 
 #include <string>
