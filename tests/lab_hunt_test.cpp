@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -16,6 +17,8 @@
 #include "inputs/inputs.h"
 #include "lab_run.h"
 #include "run/judge.h"
+#include "run/protocol.h"
+#include "run/runner.h"
 
 namespace {
 
@@ -149,12 +152,30 @@ TEST(HuntKinds, EachWayTheReferenceCheckFailsIsAKindOfItsOwn) {
     }
 }
 
-TEST(HuntKinds, CrashesAreToldApartBySignalAndStatus) {
-    EXPECT_EQ(failureKind(Status::Crashed, "killed by SEGV"), "crashed, SIGSEGV");
-    EXPECT_EQ(failureKind(Status::Crashed, "killed by KILL (out of memory?)"), "crashed, SIGKILL");
-    EXPECT_EQ(failureKind(Status::Crashed, "the program killed by ABRT: assertion failed"), "crashed, SIGABRT");
-    EXPECT_EQ(failureKind(Status::Crashed, "the program exited with status 3: no"), "crashed, exited with status 3");
-    EXPECT_EQ(failureKind(Status::Crashed, "wrote past the out room of 2 * n values"), "crashed, wrote past a buffer");
+// Each kind from what the runner makes of a process's end (endStatus's status and note), as the
+// hunt reads it: a signal, a plugin's overrun, a program's crash told by its process, an exit status.
+TEST(HuntKinds, CrashesAreToldApartBySignalAndStatusAsTheRunnerEndsThem) {
+    struct Case {
+        const char* what;
+        ProcessEnd end;
+        std::string kind;
+    } cases[] = {
+        {"SIGSEGV", {"h 10\n", SIGSEGV}, "crashed, SIGSEGV"},
+        {"SIGKILL", {"", SIGKILL}, "crashed, SIGKILL"},
+        {"a plugin's overrun", {reportLine(ReportKey::Overran, "wrote past the out room of 2 * n values"), kOverran << 8},
+         "crashed, wrote past a buffer"},
+        {"a program killed", {reportLine(ReportKey::Crashed, "the program killed by ABRT: assertion failed"), kEntryCrashed << 8},
+         "crashed, SIGABRT"},
+        {"a program's exit", {reportLine(ReportKey::Crashed, "the program exited with status 3: no"), kEntryCrashed << 8},
+         "crashed, exited with status 3"},
+        {"an exit of its own", {"", 7 << 8}, "crashed, exited with status 7"},
+        {"stopped", {"", SIGKILL, true, 10}, "stopped (no answer before the deadline)"},
+    };
+    for (const Case& c : cases) {
+        std::string note;
+        const Status status = endStatus(c.end, note);
+        EXPECT_EQ(failureKind(status, note), c.kind) << c.what << ": " << statusWord(status) << ", " << note;
+    }
     EXPECT_NE(failureKind(Status::Stopped, "stopped after 10 s"), failureKind(Status::Refused, "QH6154"));
 }
 
