@@ -152,6 +152,7 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
     if (step(git + "worktree add --quiet --detach " + shellWord(tree) + " " + commit + " >" + dir + "/git.log 2>&1") != 0) {
         const std::string why = lastLine(dir + "/git.log");
         std::filesystem::remove_all(dir);
+        std::system((git + "worktree prune >/dev/null 2>&1").c_str());  // a worktree Ctrl-C stopped half made
         if (result.stopped) return result;
         throw StoreError("cannot check out " + commit + " in a worktree of " + s.repo + ": " + why);
     }
@@ -176,6 +177,8 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
     const std::string remove = git + "worktree remove --force " + shellWord(tree) + " >/dev/null 2>&1";
     if (step(remove) != 0) std::system(remove.c_str());  // once more where Ctrl-C stopped it
     std::filesystem::remove_all(dir);
+    // Ctrl-C can stop the removal after the folder went and before git forgot it: git forgets it now.
+    std::system((git + "worktree prune >/dev/null 2>&1").c_str());
     return result;
 }
 
