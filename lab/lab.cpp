@@ -3,6 +3,8 @@
 #include <time.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <fstream>
 
 #include "lab.h"
@@ -39,6 +41,37 @@ const char* statusWord(Status status) {
         case Status::OutOfMemory: return "out-of-memory";
     }
     return "?";
+}
+
+const std::vector<ProcessorCache>& processorCaches() {
+    static const std::vector<ProcessorCache> caches = [] {
+        std::vector<ProcessorCache> list;
+        for (int index = 0; index < 16; ++index) {
+            const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(index) + "/";
+            ProcessorCache c;
+            c.type = firstLine(dir + "type");
+            if (c.type.empty()) break;
+            c.level = std::atoi(firstLine(dir + "level").c_str());
+            c.size = firstLine(dir + "size");
+            char unit = '\0';
+            long long value = 0;
+            if (std::sscanf(c.size.c_str(), "%lld%c", &value, &unit) >= 1) {
+                c.bytes = unit == 'K' || unit == 'k' ? value << 10 : unit == 'M' || unit == 'm' ? value << 20 : unit == 'G' ? value << 30 : value;
+            }
+            c.ways = std::atol(firstLine(dir + "ways_of_associativity").c_str());
+            c.lineBytes = std::atol(firstLine(dir + "coherency_line_size").c_str());
+            // shared_cpu_list "0-1" or "0,2": the processors sharing it.
+            std::stringstream shared(firstLine(dir + "shared_cpu_list"));
+            for (std::string part; std::getline(shared, part, ',');) {
+                int first = 0, last = 0;
+                const int read = std::sscanf(part.c_str(), "%d-%d", &first, &last);
+                c.sharedBy += read == 2 ? last - first + 1 : read == 1 ? 1 : 0;
+            }
+            list.push_back(c);
+        }
+        return list;
+    }();
+    return caches;
 }
 
 std::string shellWord(const std::string& word) {

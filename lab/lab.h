@@ -201,6 +201,22 @@ bool writePointFile(const std::string& path, const std::vector<Point>& points);
 // A file name made of `text`: letters, digits, '-', '_' and '.', the rest as '_'.
 std::string fileNamePart(const std::string& text);
 
+// ---- The machine ---------------------------------------------------------------------------------
+
+// One cache of the first processor, as Linux describes it (/sys/devices/system/cpu/cpu0/cache).
+struct ProcessorCache {
+    std::string type;  // "Data", "Instruction", "Unified"
+    int level = 0;
+    std::string size;  // as Linux writes it: "32K"
+    long long bytes = 0;
+    long ways = 0, lineBytes = 0;
+    int sharedBy = 0;  // the processors that share it
+};
+
+// The first processor's caches in Linux's order, read once; empty where Linux does not say them.
+// The context, the JSON export and the counts' cache model all read them here. O(caches).
+const std::vector<ProcessorCache>& processorCaches();
+
 // ---- Small words -------------------------------------------------------------------------------
 
 // The first line of a file, without its newline; "" when it cannot be read. O(line).

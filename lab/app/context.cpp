@@ -40,23 +40,11 @@ std::string procValue(const std::string& path, const std::string& name) {
 // caches.
 std::string caches() {
     std::string out;
-    for (int i = 0;; ++i) {
-        const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(i) + "/";
-        const std::string level = firstLine(dir + "level");
-        if (level.empty()) break;
-        const std::string type = firstLine(dir + "type");
-        std::string size = firstLine(dir + "size");
+    for (const ProcessorCache& c : processorCaches()) {
+        std::string size = c.size;
         if (!size.empty() && size.back() == 'K') size = size.substr(0, size.size() - 1) + " KiB";
-        std::string name = "L" + level + (type == "Data" ? "d" : type == "Instruction" ? "i" : "");
-        // shared_cpu_list "0-1" or "0,2": the processors sharing it.
-        const std::string shared = firstLine(dir + "shared_cpu_list");
-        int sharing = 0;
-        std::stringstream list(shared);
-        for (std::string range; std::getline(list, range, ',');) {
-            const std::size_t dash = range.find('-');
-            sharing += dash == std::string::npos ? 1 : std::atoi(range.c_str() + dash + 1) - std::atoi(range.c_str()) + 1;
-        }
-        out += (out.empty() ? "" : ", ") + name + " " + size + (sharing > 1 ? " (shared by " + std::to_string(sharing) + ")" : "");
+        const std::string name = "L" + std::to_string(c.level) + (c.type == "Data" ? "d" : c.type == "Instruction" ? "i" : "");
+        out += (out.empty() ? "" : ", ") + name + " " + size + (c.sharedBy > 1 ? " (shared by " + std::to_string(c.sharedBy) + ")" : "");
     }
     return out.empty() ? "not known" : out;
 }

@@ -12,29 +12,6 @@
 
 namespace lab {
 
-namespace {
-
-// "32K", "1024K", "32M" as bytes; 0 when it is none of these.
-long long cacheBytes(const std::string& text) {
-    char unit = '\0';
-    long long value = 0;
-    if (std::sscanf(text.c_str(), "%lld%c", &value, &unit) < 1) return 0;
-    return unit == 'K' ? value << 10 : unit == 'M' ? value << 20 : unit == 'G' ? value << 30 : value;
-}
-
-// The processors in a list such as "0-1,4": how many.
-int processorsIn(const std::string& list) {
-    int count = 0;
-    std::stringstream in(list);
-    for (std::string part; std::getline(in, part, ',');) {
-        int first = 0, last = 0;
-        const int read = std::sscanf(part.c_str(), "%d-%d", &first, &last);
-        count += read == 2 ? last - first + 1 : read == 1 ? 1 : 0;
-    }
-    return count;
-}
-
-}  // namespace
 
 MachineFacts machineFacts(const std::string& executable) {
     MachineFacts m;
@@ -54,13 +31,7 @@ MachineFacts machineFacts(const std::string& executable) {
             break;
         }
     }
-    for (int index = 0;; ++index) {
-        const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(index) + "/";
-        const std::string type = firstLine(dir + "type");
-        if (type.empty()) break;
-        m.caches.push_back({type, std::atoi(firstLine(dir + "level").c_str()), cacheBytes(firstLine(dir + "size")),
-                            processorsIn(firstLine(dir + "shared_cpu_list"))});
-    }
+    for (const ProcessorCache& c : processorCaches()) m.caches.push_back({c.type, c.level, c.bytes, c.sharedBy});
     if (getloadavg(m.load, 3) != 3) m.load[0] = m.load[1] = m.load[2] = 0;
 #ifdef NDEBUG
     m.buildType = "release";

@@ -26,15 +26,6 @@ const char* const kEstCyclesFormula = "est_cycles = L1 hits + 5 x LL hits + 35 x
 
 namespace {
 
-// "32K" -> 32768.
-long sizeBytes(const std::string& text) {
-    char* end = nullptr;
-    long value = std::strtol(text.c_str(), &end, 10);
-    if (end != nullptr && (*end == 'K' || *end == 'k')) value *= 1024;
-    if (end != nullptr && (*end == 'M' || *end == 'm')) value *= 1024 * 1024;
-    return value;
-}
-
 std::string sizeText(long bytes) {
     return bytes >= (1 << 20) && bytes % (1 << 20) == 0 ? std::to_string(bytes >> 20) + " MiB"
                                                        : std::to_string(bytes >> 10) + " KiB";
@@ -47,14 +38,12 @@ CacheModel machineCaches() {
     std::string i1Said, d1Said, llSaid;
     int lastLevel = 0;
     long line = 0;
-    for (int index = 0; index < 8; ++index) {
-        const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(index) + "/";
-        const std::string type = firstLine(dir + "type");
-        if (type.empty()) break;
-        const int level = std::atoi(firstLine(dir + "level").c_str());
-        long size = sizeBytes(firstLine(dir + "size"));
-        const long ways = std::atol(firstLine(dir + "ways_of_associativity").c_str());
-        line = std::atol(firstLine(dir + "coherency_line_size").c_str());
+    for (const ProcessorCache& c : processorCaches()) {
+        const std::string& type = c.type;
+        const int level = c.level;
+        long size = long(c.bytes);
+        const long ways = c.ways;
+        line = c.lineBytes;
         if (size <= 0 || ways <= 0 || line <= 0) continue;
         long sets = size / (ways * line), power = 1;
         while (power * 2 <= sets) power *= 2;
