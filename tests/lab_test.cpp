@@ -47,16 +47,17 @@ std::vector<std::string> shapeNames() {
 TEST(ShellWord, TheShellReadsEveryWordBackAsItWas) {
     const std::vector<std::string> words = {"plain-word_1.txt", "", "two words", "it's", "'", "$HOME", "a\"b", "back\\slash",
                                             "semi;colon", "star*", "new\nline", "tab\there", "--flag=x,y", "~", "caf\xc3\xa9"};
+    const testfiles::TempDir dir("shell-word");
+    const std::string out = (dir.path / "out").string();
     for (const std::string& word : words) {
-        const std::string command = "printf '%s|' " + lab::shellWord(word) + " > /tmp/shell-word-test.out";
+        const std::string command = "printf '%s|' " + lab::shellWord(word) + " > " + lab::shellWord(out);
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        std::ifstream in("/tmp/shell-word-test.out");
+        std::ifstream in(out);
         std::stringstream read;
         read << in.rdbuf();
         EXPECT_EQ(read.str(), word + "|") << "[" << word << "] as " << lab::shellWord(word);
     }
     EXPECT_EQ(lab::shellWord("plain-word_1.txt"), "plain-word_1.txt") << "a word the shell takes as it is stays bare";
-    std::remove("/tmp/shell-word-test.out");
 }
 
 TEST(LabShapes, SameSeedGivesTheSamePointsAndAnotherSeedOthers) {

@@ -81,14 +81,19 @@ struct Given {
 // One option that takes a value: its name, the word for the value, its default as help shows it
 // ("" for none) and one line on what it does.
 CLI::Option* valueOption(CLI::App& app, Given& given, const char* group, const char* name, const char* value,
-                         const char* byDefault, const char* what) {
+                         const std::string& byDefault, const char* what) {
     CLI::Option* option = app.add_option(name, given.values[name], what)->group(group)->type_name(value);
-    if (*byDefault != '\0') option->default_str(byDefault);
+    if (!byDefault.empty()) option->default_str(byDefault);
     return option;
 }
 
+// The defaults as help shows them, from the fields of a default Options: said once, in settings.h.
+std::string shown(double value) { return formatted("%g", value); }
+std::string shownPercent(double value) { return formatted("%g", 100 * value) + "%"; }
+
 // Declares every option, group by group, in the order help lists them.
 void declareOptions(CLI::App& app, Given& g) {
+    const Options d;
     const char* run = "What to run";
     valueOption(app, g, run, "--shapes", "LIST", "", "shapes to run (--list); default: all but those named only");
     valueOption(app, g, run, "--sizes", "LIST", "", "points per cell, 1e6 or 1000000; default: 1e3,1e4,1e5,1e6");
@@ -102,19 +107,20 @@ void declareOptions(CLI::App& app, Given& g) {
         ->group(yours)->option_text("LIB[:SYMBOL],...")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("--program", g.programs, "your hull as a program: a point file in, its corners out; again for more")
         ->group(yours)->option_text("'COMMAND'")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    valueOption(app, g, yours, "--failures", "DIR", "hull-lab-failures", "where the points your entries failed on are written");
+    valueOption(app, g, yours, "--failures", "DIR", d.failuresDir, "where the points your entries failed on are written");
     app.add_flag("--strict", g.strict, "exit 1 on any WRONG, refused or crashed cell, not only your entries'")->group(yours);
     valueOption(app, g, yours, "--hunt", "SECONDS", "", "search your entries (and --algorithms') for inputs they fail, each shrunk");
     app.add_flag("--no-judge", g.noJudge, "run your entries on the cells without the judge's hard inputs first")->group(yours);
     const char* measure = "How to measure";
-    valueOption(app, g, measure, "--measure", "WHAT", "times", "times, counts (Valgrind: instructions, misses) or times,counts");
-    valueOption(app, g, measure, "--runs", "K", "3", "rounds: a process per cell and round (with --baseline: 4, then more)");
+    valueOption(app, g, measure, "--measure", "WHAT", d.measureTimes && d.measureCounts ? "times,counts" : d.measureCounts ? "counts" : "times",
+                "times, counts (Valgrind: instructions, misses) or times,counts");
+    valueOption(app, g, measure, "--runs", "K", shown(d.runs), "rounds: a process per cell and round (with --baseline: 4, then more)");
     valueOption(app, g, measure, "--precision", "P", "", "more rounds until each interval is within +-P (0.05 or 5%)");
-    valueOption(app, g, measure, "--max-runs", "M", "8", "most runs a cell gets from --precision (with --baseline: 20)");
-    valueOption(app, g, measure, "--budget", "SECONDS", "10", "a cell predicted to take longer is skipped");
-    valueOption(app, g, measure, "--min-seconds", "S", "0.2", "each run repeats its call for at least S seconds");
-    valueOption(app, g, measure, "--seed", "S", "1", "the shapes' points and the rounds' orders");
-    valueOption(app, g, measure, "--caches", "MODEL", "fixed", "caches the counts simulate: fixed (compare across machines) or host");
+    valueOption(app, g, measure, "--max-runs", "M", shown(d.maxRuns), "most runs a cell gets from --precision (with --baseline: 20)");
+    valueOption(app, g, measure, "--budget", "SECONDS", shown(d.budget), "a cell predicted to take longer is skipped");
+    valueOption(app, g, measure, "--min-seconds", "S", shown(d.minSeconds), "each run repeats its call for at least S seconds");
+    valueOption(app, g, measure, "--seed", "S", shown(double(d.seed)), "the shapes' points and the rounds' orders");
+    valueOption(app, g, measure, "--caches", "MODEL", d.hostCaches ? "host" : "fixed", "caches the counts simulate: fixed (compare across machines) or host");
     valueOption(app, g, measure, "--threads", "T", "", "threads of the -2t entries, 1 or 2; default: the cores, at most 2");
     valueOption(app, g, measure, "--sets", "N", "", "point sets a cell's calls take in turn (1 to 256); default: 16 to 1");
     app.add_flag("--same-points", g.samePoints, "every call on the same points; a file's in its own order")->group(measure);
@@ -125,7 +131,7 @@ void declareOptions(CLI::App& app, Given& g) {
         ->group(compare)->type_name("[ENTRY]")->default_str("copy")->expected(0, 1);
     valueOption(app, g, compare, "--baseline", "HULL_LAB", "", "another build of hull-lab: each cell as new / old, A B B A");
     valueOption(app, g, compare, "--baseline-plugin", "LIST", "", "the baseline's builds of --plugin's libraries, one for one");
-    valueOption(app, g, compare, "--min-change", "X", "5%", "the least change a verdict calls slower or faster");
+    valueOption(app, g, compare, "--min-change", "X", shownPercent(d.minChange), "the least change a verdict calls slower or faster");
     valueOption(app, g, compare, "--fail-slower", "X", "", "exit 1 when a cell is slower than the baseline by more than X");
     const char* output = "Output";
     valueOption(app, g, output, "--tsv", "FILE", "", "every cell and run as tab-separated values (with --list: the entries)")
