@@ -163,7 +163,8 @@ struct Outcome {
     std::string algorithm;
     long long h = -1;  // -1: not known (the cell did not get that far)
     Status status = Status::Ok;
-    double median = 0, min = 0, max = 0;  // seconds per call
+    double median = 0, min = 0, max = 0;  // seconds per call, of the runs timed
+    double predicted = 0;  // a cell skipped on what its smaller sizes predict: seconds a call (0: none)
     std::vector<double> runs;  // every run's seconds per call, in the order they ran
     double peakBytes = 0;  // the cell's process at its largest (resident), 0 when not known
     std::string note;  // the prediction of a skipped cell, the reason of a wrong hull, the library's

@@ -264,7 +264,7 @@ RunModel plainRun(double slowFactor) {
                               timed("disc", 1000, "yours", {2.0e-4 * slowFactor, 2.02e-4 * slowFactor, 1.98e-4 * slowFactor}),
                               failed("disc", 1000, "boost", Status::Wrong, "a corner \"missing\"\tat set 3"),
                               failed("disc", 1000, "gift_wrapping", Status::Skipped, "")});
-    model.cells[3].now.median = 12.5;  // a skipped cell's prediction
+    model.cells[3].now.predicted = 12.5;  // a skipped cell's prediction
     model.context = {{"version", "abc123"}, {"cpu", "Test CPU"}};
     model.warnings = {"the load average is 1.5"};
     return model;

@@ -134,8 +134,8 @@ std::vector<std::string> cellBenchmarks(const Outcome& o, int family, int instan
         f.add("threads", std::to_string(threads));
         f.add("error_occurred", "true");
         const std::string why = o.status == Status::Ok ? "not timed (a run of counts alone)"
-                                : o.status == Status::Skipped && o.median > 0
-                                    ? "skipped: predicted " + jsonNumber(o.median) + " s per call, over the budget"
+                                : o.status == Status::Skipped && o.predicted > 0
+                                    ? "skipped: predicted " + jsonNumber(o.predicted) + " s per call, over the budget"
                                     : std::string(statusWord(o.status)) + (o.note.empty() ? "" : ": " + o.note);
         f.add("error_message", jsonString(why));
         // As Google Benchmark writes a run that failed: no iterations, no time (compare.py needs the fields).

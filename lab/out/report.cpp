@@ -368,8 +368,8 @@ void Report::endRow() {
                 case Status::Wrong: text = "WRONG"; break;
                 case Status::Refused: text = "refused"; break;
                 case Status::Skipped:
-                    if (o.median > 0) {
-                        text = "skip " + formatted("%.0e", o.median);
+                    if (o.predicted > 0) {
+                        text = "skip " + formatted("%.0e", o.predicted);
                         skipped_ = true;
                     } else {  // not predicted: skipped for what the note says
                         text = "not run";
@@ -407,7 +407,7 @@ void Report::endComparedRow() {
                    (verdict == "same" ? "" : " " + verdict);
         } else if (now->status != Status::Ok || measureTimes_) {
             text = now->status == Status::Skipped ? "not run" : statusWord(now->status);
-            if (now->status != Status::Skipped || now->median == 0) notes_.push_back(name + " at " + std::to_string(now->n) + ": " + now->note);
+            if (now->status != Status::Skipped || now->predicted == 0) notes_.push_back(name + " at " + std::to_string(now->n) + ": " + now->note);
         }
         const std::string counted = countText(*cell);
         text = text.empty() ? counted.substr(std::min<std::size_t>(2, counted.size())) : text + (counted.empty() ? "" : " " + counted);

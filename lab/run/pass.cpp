@@ -287,7 +287,7 @@ void Pass::planCells(Row& row, SmallerSizes& smaller) {
         } else {
             outcome.note = skipReason(row, smaller, i, predicted);
             if (outcome.note.empty()) row.running.push_back(i);
-            else if (predicted > 0) outcome.median = predicted;
+            else outcome.predicted = predicted;
         }
     }
     row.olds = row.cells;  // the baseline's: skipped where this build's are
