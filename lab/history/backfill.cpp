@@ -152,7 +152,7 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
     if (step(git + "worktree add --quiet --detach " + shellWord(tree) + " " + commit + " >" + dir + "/git.log 2>&1") != 0) {
         const std::string why = lastLine(dir + "/git.log");
         std::filesystem::remove_all(dir);
-        std::system((git + "worktree prune >/dev/null 2>&1").c_str());  // a worktree Ctrl-C stopped half made
+        step(git + "worktree prune >/dev/null 2>&1");  // a worktree Ctrl-C stopped half made
         if (result.stopped) return result;
         throw StoreError("cannot check out " + commit + " in a worktree of " + s.repo + ": " + why);
     }
@@ -178,7 +178,9 @@ MeasuredCommit measureCommit(const BackfillSettings& s, const std::string& commi
     if (step(remove) != 0) std::system(remove.c_str());  // once more where Ctrl-C stopped it
     std::filesystem::remove_all(dir);
     // Ctrl-C can stop the removal after the folder went and before git forgot it: git forgets it now.
-    std::system((git + "worktree prune >/dev/null 2>&1").c_str());
+    // A step like the others: std::system ignores Ctrl-C in this process while it runs, and only the
+    // step's status tells that it came.
+    step(git + "worktree prune >/dev/null 2>&1");
     return result;
 }
 
