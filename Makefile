@@ -30,7 +30,7 @@ PLOT_PACKAGES := gnuplot-nox
 SANITIZE_PACKAGES := clang libclang-rt-14-dev libgtest-dev
 # clang compiles vqsort's library (GCC 12's code for Highway's sort ran 4 to 8 times slower); SQLite
 # keeps the history of runs (hull-lab --history), libpq reaches a team's in PostgreSQL.
-LAB_PACKAGES := libcgal-dev libboost-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev libhwy-dev libtbb-dev clang libsqlite3-dev libpq-dev
+LAB_PACKAGES := libcgal-dev libboost-dev libgmp-dev libgeos-dev libopencv-imgproc-dev libqhull-dev libcli11-dev libhwy-dev libtbb-dev clang libsqlite3-dev libpq-dev
 # The history's PostgreSQL test starts a server of its own from Debian's.
 HISTORY_TEST_PACKAGES := postgresql
 # Counts of instructions, cache misses and mispredictions (hull-lab --measure counts).

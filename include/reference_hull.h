@@ -58,15 +58,17 @@ inline int dotSign(Pt o, Pt a, Pt b) {
 
 // The corners of the points' hull, clockwise from the least point (the lowest of the leftmost),
 // no point on an edge; one distinct point gives it once, points on one line give its two ends.
-// Monotone chain over a sorted copy: O(n log n).
-inline std::vector<Pt> corners(std::vector<Pt> points) {
+// Monotone chain over a sorted copy: O(n log n). P is Pt, or a point of another number type with
+// its own exact turn(), found beside it.
+template <class P>
+std::vector<P> corners(std::vector<P> points) {
     std::sort(points.begin(), points.end());
     points.erase(std::unique(points.begin(), points.end()), points.end());
     if (points.size() <= 2) return points;
-    std::vector<Pt> hull;
+    std::vector<P> hull;
     for (int pass = 0; pass < 2; ++pass) {
         std::size_t base = hull.size();
-        for (const Pt& p : points) {
+        for (const P& p : points) {
             while (hull.size() >= base + 2 && turn(hull[hull.size() - 2], hull.back(), p) >= 0) hull.pop_back();
             hull.push_back(p);
         }
@@ -84,28 +86,32 @@ struct Promise {
 };
 
 // The input of a check: the reference corners, and how to find and name an input point.
-struct Input {
-    std::string name;                          // "points.txt", "the input"
-    std::vector<Pt> corners;                   // corners() of the points
-    std::function<bool(Pt)> contains;          // is p an input point?
-    std::function<std::string(Pt)> lineOf;     // where p stands in the input, e.g. "points.txt:7"
+template <class P>
+struct InputOf {
+    std::string name;                         // "points.txt", "the input"
+    std::vector<P> corners;                   // corners() of the points
+    std::function<bool(P)> contains;          // is p an input point?
+    std::function<std::string(P)> lineOf;     // where p stands in the input, e.g. "points.txt:7"
 };
+using Input = InputOf<Pt>;
 
 // Checks `hull` (named `name`, each point numbered from 1 in messages as "name:N: ") against the
 // input: only input points, the least point first, no point twice, the promised turn at every
 // vertex (straight only for a point on a hull edge, where allowed), every corner of the input on
 // it, once round. Returns "" when it passes, else the first failure. Fills `found` with the
-// polygon's corners once its turns have passed. O(h log h) beyond the input's lookups.
-inline std::string checkHull(const Promise& e, const std::string& name, const std::vector<Pt>& h,
-                             const Input& input, std::vector<Pt>& found) {
-    const std::vector<Pt>& reference = input.corners;
+// polygon's corners once its turns have passed. O(h log h) beyond the input's lookups. P as for
+// corners().
+template <class P>
+std::string checkHull(const Promise& e, const std::string& name, const std::vector<P>& h, const InputOf<P>& input,
+                      std::vector<P>& found) {
+    const std::vector<P>& reference = input.corners;
     auto at = [&](std::size_t i) { return name + ":" + std::to_string(i + 1) + ": "; };
     if (reference.empty()) return h.empty() ? "" : at(0) + "the points are empty but the hull is not";
     for (std::size_t i = 0; i < h.size(); ++i) {
         if (!input.contains(h[i])) return at(i) + show(h[i]) + " is not a point of " + input.name;
     }
     if (h.empty()) return name + ": empty, but " + input.name + " is not";
-    const Pt start = reference.front();
+    const P start = reference.front();
     if (h[0] != start) {
         return at(0) + "starts at " + show(h[0]) + ", not at the lowest of the leftmost points " + show(start);
     }
@@ -115,7 +121,7 @@ inline std::string checkHull(const Promise& e, const std::string& name, const st
         if (h.size() == 1 || twice) return "";
         return at(1) + "a one-point set gives that point " + (e.onePointTwice ? "once or twice" : "once");
     }
-    std::map<Pt, std::size_t> seen;
+    std::map<P, std::size_t> seen;
     for (std::size_t i = 0; i < h.size(); ++i) {
         auto [it, fresh] = seen.emplace(h[i], i);
         if (!fresh) return at(i) + show(h[i]) + " stands twice (first at line " + std::to_string(it->second + 1) + ")";
@@ -123,11 +129,11 @@ inline std::string checkHull(const Promise& e, const std::string& name, const st
     // Turns: the sign that the promised direction asks for, at every vertex.
     const int want = e.clockwise ? -1 : 1;
     const std::size_t n = h.size();
-    std::vector<Pt> strictCorners;
+    std::vector<P> strictCorners;
     std::optional<std::size_t> firstWrong;
     std::string straight;
     for (std::size_t i = 0; n >= 3 && i < n; ++i) {
-        Pt a = h[(i + n - 1) % n], b = h[i], c = h[(i + 1) % n];
+        P a = h[(i + n - 1) % n], b = h[i], c = h[(i + 1) % n];
         int sign = turn(a, b, c);
         if (sign == want) {
             strictCorners.push_back(b);
@@ -154,11 +160,11 @@ inline std::string checkHull(const Promise& e, const std::string& name, const st
     found = n == 2 ? h : strictCorners;
     // Containment: the polygon's points are input points and its turns are right, so it lies
     // inside the hull; it covers every point exactly when every reference corner is on it.
-    for (const Pt& corner : reference) {
+    for (const P& corner : reference) {
         if (!seen.count(corner)) return input.lineOf(corner) + ": " + show(corner) + " lies outside the hull in " + name;
     }
     // Each corner once and each turn right, yet the corners could still wind round twice.
-    std::vector<Pt> expected = reference;
+    std::vector<P> expected = reference;
     if (!e.clockwise) std::reverse(expected.begin() + 1, expected.end());
     if (found != expected) return name + ": the corners are not in hull order (the polygon winds round more than once)";
     return "";

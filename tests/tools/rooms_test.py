@@ -1,6 +1,7 @@
 """The lab's rooms depend one way: no file includes a header of a room above its own.
 
-Rooms, lowest first: lab.h and lab.cpp (what every room shares), inputs/, the entries (own/,
+Rooms, lowest first: coords/ (number types, exact predicates, real numbers as text), lab.h and
+lab.cpp (what every room shares), inputs/, the entries (own/,
 peers/, user/ and their catalogue algorithms.cpp, side by side), run/ (the engine), hunt/ (the
 search for failing inputs), results/,
 out/ (the writers), history/ (the runs kept across commits and machines), app/ (the command line, the context, main). Headers from outside lab/ (the
@@ -12,7 +13,8 @@ import os
 import re
 import sys
 
-ORDER = {"base": 0, "inputs": 1, "entries": 2, "run": 3, "hunt": 4, "results": 5, "out": 6, "history": 7, "app": 8}
+ORDER = {"coords": -1, "base": 0, "inputs": 1, "entries": 2, "run": 3, "hunt": 4, "results": 5, "out": 6, "history": 7,
+         "app": 8}
 ENTRIES = {"own", "peers", "user"}
 
 
