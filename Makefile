@@ -37,8 +37,8 @@ HISTORY_TEST_PACKAGES := postgresql
 COUNT_PACKAGES := valgrind
 # Student's t for tools/lab-compare and the page (tools/lab-page), from SciPy.
 STATS_PACKAGES := python3-scipy
-# The example of a Python caller (examples/scipy_hull.py), run by the tests where it is installed.
-EXAMPLE_PACKAGES := python3-scipy
+# The examples of Python callers (examples/scipy_hull.py, examples/shapely_hull.py), run by the tests where installed.
+EXAMPLE_PACKAGES := python3-scipy python3-shapely
 # The install test builds a plugin with pkg-config.
 INSTALL_TEST_PACKAGES := pkgconf
 # Google Benchmark's compare.py reads the lab's --json in a test.
@@ -50,7 +50,7 @@ STYLE_TEST_PACKAGES := universal-ctags
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(EXPORT_TEST_PACKAGES) $(BROWSER_PACKAGES) $(HISTORY_TEST_PACKAGES) $(STYLE_TEST_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-large lab-plugin-cost lab-hunt examples page-libraries build build-lab build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-real lab-large lab-plugin-cost lab-hunt examples page-libraries build build-lab build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -114,6 +114,22 @@ lab-counts:
 LAB_EXACTNESS := --shapes line,sliver --algorithms all $(if $(shell command -v node),--program 'node examples/d3_hull.js')
 lab-exactness:
 	$(call lab-run,lab-exactness,$(LAB_EXACTNESS))
+
+# Every entry on the doubles of tools/real-points' files (out/real/): the inputs that break hulls on
+# doubles (a bug report's 8 points, the ulp grid, decimals, huge and tiny magnitudes) and discs of
+# 1,000 to 1,000,000 points, with scipy's and shapely's hulls as Python calls them where installed.
+REAL_SIZES := 1000,10000,100000,1000000
+REAL_FILES := report ulp decimals huge tiny $(foreach n,1000 10000 100000 1000000,offset-$(n) disc-$(n))
+empty :=
+space := $(empty) $(empty)
+comma := ,
+LAB_REAL := --input $(subst $(space),$(comma),$(foreach f,$(REAL_FILES),out/real/$(f).txt)) --algorithms all --runs 3 \
+  $(if $(shell /usr/bin/python3 -c 'import scipy.spatial' 2>/dev/null && echo y),--program '/usr/bin/python3 examples/scipy_hull.py') \
+  $(if $(shell /usr/bin/python3 -c 'import shapely' 2>/dev/null && echo y),--program '/usr/bin/python3 examples/shapely_hull.py')
+lab-real:
+	$(call need,$(EXAMPLE_PACKAGES))
+	mkdir -p out && tools/real-points out/real --sizes $(REAL_SIZES) >/dev/null
+	$(call lab-run,lab-real,$(LAB_REAL))
 
 # 10,000,000 points on the five shapes of the default run that can make them (line and sliver are
 # make lab-exactness's), after the smaller sizes that predict each cell; a cell predicted to take

@@ -32,7 +32,11 @@ extern "C" {
    negative number to refuse the input. */
 int64_t hull_lab_hull(int64_t *xy, size_t n, int64_t *out);
 
-/* The same on doubles: the same integer coordinates, each exactly representable. */
+/* The same on doubles. On the lab's whole-number cells (every shape): the same integer
+   coordinates, each exactly representable. On a point file of real numbers (f64: any finite
+   doubles, subnormals and -0 among them; f32: floats, widened exactly): the file's doubles
+   themselves, and the corners written to out must be those doubles, bit for bit (the check is
+   exact on them). A function written for whole numbers keeps working where it did. */
 int64_t hull_lab_hull_f64(double *xy, size_t n, double *out);
 
 /* Optional: why the last call refused, one line. */

@@ -70,6 +70,37 @@ class ArrayRunner : public Runner {
     std::vector<Point> points_;
 };
 
+// One of the array forms on doubles, exact or plain (RealTurns): a fresh copy per call. On a
+// whole-number cell the points are handed over as doubles, as a user on doubles would.
+class RealArrayRunner : public Runner {
+  public:
+    using Function = std::vector<RealPoint> (*)(std::vector<RealPoint>, RealTurns);
+    RealArrayRunner(Function algorithm, RealTurns turns, std::vector<RealPoint> points)
+        : algorithm_(algorithm), turns_(turns), points_(std::move(points)) {}
+
+    void call() override { algorithm_(points_, turns_); }
+    std::vector<reference::Pt> hull() override { return wholePoints(realHull()); }
+    std::vector<RealPoint> realHull() override { return algorithm_(points_, turns_); }
+
+  private:
+    Function algorithm_;
+    RealTurns turns_;
+    std::vector<RealPoint> points_;
+};
+
+template <RealArrayRunner::Function F, RealTurns turns>
+std::unique_ptr<Runner> prepareRealArray(const std::vector<RealPoint>& points) {
+    return std::make_unique<RealArrayRunner>(F, turns, points);
+}
+
+template <RealArrayRunner::Function F, RealTurns turns>
+std::unique_ptr<Runner> prepareWholeAsReal(const std::vector<Point>& points) {
+    std::vector<RealPoint> real;
+    real.reserve(points.size());
+    for (const Point& p : points) real.push_back({double(p.x), double(p.y)});
+    return std::make_unique<RealArrayRunner>(F, turns, std::move(real));
+}
+
 std::vector<Point> chanFromGroupsOf256(std::vector<Point> points) { return chan(std::move(points)); }
 // The fastest hull on the caller's points in place: its pass writes only the points it keeps.
 std::unique_ptr<Runner> prepareFastest(const std::vector<Point>& points) {
@@ -173,6 +204,26 @@ const std::vector<PeerLibrary>& peerLibraries() {
     return list;
 }
 
+// On doubles the array forms decide every turn exactly; beside each, its plain form (named only):
+// the same code with plain rounded products, as textbooks write it, which takes whole numbers as
+// doubles too.
+template <RealArrayRunner::Function F>
+void addRealForm(std::vector<Algorithm>& list, const std::string& arrayForm, const char* calls) {
+    const auto at = std::find_if(list.begin(), list.end(), [&](const Algorithm& a) { return a.name == arrayForm; });
+    at->prepareReal = prepareRealArray<F, RealTurns::Exact>;
+    Algorithm plain{arrayForm + "-plain", at->method, Origin::ArrayForm, at->promise, false,
+                    prepareWholeAsReal<F, RealTurns::Plain>, calls};
+    plain.exact = false;
+    plain.prepareReal = prepareRealArray<F, RealTurns::Plain>;
+    list.insert(std::next(at), plain);
+}
+
+void addRealForms(std::vector<Algorithm>& list) {
+    addRealForm<incrementalArray>(list, "incremental-array", "the incremental array form on doubles with plain products, not exact");
+    addRealForm<giftWrappingArray>(list, "gift_wrapping-array", "the gift-wrapping array form on doubles with plain products, not exact");
+    addRealForm<qhullArray>(list, "qhull-array", "the quickhull array form on doubles with plain products, not exact");
+}
+
 std::vector<Algorithm> buildList() {
     // What each of ours promises: its direction, whether it may list points on hull edges, and
     // whether a one-point set comes back as that point twice. An array form promises what its
@@ -209,6 +260,7 @@ std::vector<Algorithm> buildList() {
                                                       "the lab's own: Highway's vqsort of every point, monotone chain"});
     }
     named(kFastestName)->formerly = "filter-radix-chain";  // its name until its keys were sorted by vqsort
+    addRealForms(list);
     addThreadedEntries(list);
     // The floors that only copy: whatever a change does to a hull, they stay, so a comparison
     // of two builds takes them as its control (sort-keys runs the fastest hull's sort).
@@ -229,7 +281,8 @@ std::vector<Algorithm> buildList() {
     // their neighbours. They keep the default run within ten minutes.
     for (Algorithm& a : list) {
         a.byDefault = a.name != "radix-chain" && a.name != "vqsort-chain" && a.name != "cgal-eddy-quickhull" &&
-                      a.name != "boost-long-double-monotone-chain" && a.name != "chain-builtin";
+                      a.name != "boost-long-double-monotone-chain" && a.name != "chain-builtin" &&
+                      a.name.find("-plain") == std::string::npos;
     }
     // Each of ours, then its array form and the peers that run the same method; the others at
     // the end.

@@ -93,13 +93,15 @@ bool statusNamed(const std::string& word, Status& status) {
     return false;
 }
 
-bool writePointFile(const std::string& path, const std::vector<Point>& points) {
+namespace {
+
+// Writes each point's line, as `line` makes it, in blocks of a megabyte. False when it cannot.
+template <class P, class Line>
+bool writeLines(const std::string& path, const std::vector<P>& points, Line line) {
     std::ofstream out(path, std::ios::out | std::ios::trunc);
     std::string text;
-    for (const Point& p : points) {
-        text += std::to_string(p.x);
-        text += ';';
-        text += std::to_string(p.y);
+    for (const P& p : points) {
+        line(p, text);
         text += '\n';
         if (text.size() > (1u << 20)) {
             out << text;
@@ -109,6 +111,27 @@ bool writePointFile(const std::string& path, const std::vector<Point>& points) {
     out << text;
     out.close();
     return bool(out);
+}
+
+}  // namespace
+
+bool writePointFile(const std::string& path, const std::vector<Point>& points) {
+    return writeLines(path, points, [](const Point& p, std::string& text) {
+        text += std::to_string(p.x);
+        text += ';';
+        text += std::to_string(p.y);
+    });
+}
+
+bool writePointFile(const std::string& path, const std::vector<RealPoint>& points) {
+    return writeLines(path, points, [](const RealPoint& p, std::string& text) { text += show(p); });
+}
+
+std::vector<reference::Pt> wholePoints(const std::vector<RealPoint>& points) {
+    std::vector<reference::Pt> result;
+    result.reserve(points.size());
+    for (const RealPoint& p : points) result.push_back({std::int64_t(p.x), std::int64_t(p.y)});
+    return result;
 }
 
 std::string fileNamePart(const std::string& text) {

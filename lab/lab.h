@@ -1,7 +1,8 @@
 // hull-lab: the program's three hull functions on eight shapes of input, beside CGAL,
 // Boost.Geometry, GEOS, OpenCV and Qhull, every hull checked. What every room of the lab shares:
 // an algorithm and its runner, a cell's outcome, the lab's exit statuses, point files. Each room
-// declares what it offers in a header of its own: inputs/inputs.h, own/own.h, peers/peers.h,
+// declares what it offers in a header of its own: coords/coords.h (below this one: the number
+// types and the exact predicates on doubles), inputs/inputs.h, own/own.h, peers/peers.h,
 // user/user.h, run/cell.h, run/runner.h, run/figures.h, run/pass.h, hunt/hunt.h,
 // results/analysis.h, out/report.h and out/exports.h, history/history.h, app/hull_lab.h.
 #pragma once
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "coords/coords.h"
 #include "hullbench.h"
 #include "reference_hull.h"
 
@@ -29,6 +31,12 @@ struct Refused : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// What an entry returns when it is not a hull at all: a count larger than n, output that is not a
+// point list. A WRONG result, with this message.
+struct WrongResult : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // One cell's input, ready to be handed to the algorithm again and again.
 class Runner {
   public:
@@ -39,6 +47,9 @@ class Runner {
     // Throws Refused when the library gives up on the points, WrongResult when what came back is
     // not a point list at all.
     virtual std::vector<reference::Pt> hull() = 0;
+    // The same for a runner made on real points (Algorithm::prepareReal): the result in doubles,
+    // as the entry returned it. Only such runners are asked.
+    virtual std::vector<RealPoint> realHull() { throw WrongResult("this entry takes whole numbers only"); }
     // What a timed process does once before its timing, in a heap already grown and touched to
     // what its calls take: by default one call. The program's functions on their PointList make
     // only the call's copy and release it (below).
@@ -53,11 +64,6 @@ class Runner {
     virtual void runUnder(const std::string& launcher) { (void)launcher; }
 };
 
-// What an entry returns when it is not a hull at all: a count larger than n, output that is not a
-// point list. A WRONG result, with this message.
-struct WrongResult : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 // Where an algorithm comes from.
 enum class Origin {
@@ -87,6 +93,12 @@ struct Algorithm {
     unsigned threads = 1;          // threads its calls use (entryThreads()); above one, timed by the wall clock
     std::string formerly = {};     // the name older builds know it by, or ""
     bool control = false;          // a floor that only copies: no change to a hull moves it
+    // The same on real points (f64 and f32 cells, an f32 point's floats widened exactly), for an
+    // entry that takes doubles; empty for one that takes whole numbers only, whose real cells say
+    // `realNote` instead of a result.
+    std::function<std::unique_ptr<Runner>(const std::vector<RealPoint>& points)> prepareReal = {};
+    std::string realNote = "int only";
+    bool floatsOnly = false;  // takes 32-bit floats, not doubles: an f64 cell says so instead of a result
 };
 
 // "program", "array form", "lab's own", "floor", "library", "yours": an origin as the catalogue
@@ -198,6 +210,13 @@ constexpr std::int64_t kLargestCoordinate = kExactBound - 1;
 
 // Writes points as a point file, "x;y" lines. False when it cannot.
 bool writePointFile(const std::string& path, const std::vector<Point>& points);
+
+// Writes real points so, each coordinate its shortest decimal: the file reads back bit for bit.
+bool writePointFile(const std::string& path, const std::vector<RealPoint>& points);
+
+// A real point's hull as whole numbers (a library's answer on whole-number points that it computes
+// in doubles), each coordinate truncated as a cast does. O(h).
+std::vector<reference::Pt> wholePoints(const std::vector<RealPoint>& points);
 
 // A file name made of `text`: letters, digits, '-', '_' and '.', the rest as '_'.
 std::string fileNamePart(const std::string& text);

@@ -39,7 +39,7 @@ TEST_F(HullLabHelp, HelpGivesEveryOptionInItsGroupOnALineOfItsOwn) {
         at = std::size_t(found - text.begin());
         EXPECT_EQ(text.at(at + 1).rfind("  -", 0), 0u) << group << " has no option under it";
     }
-    for (const char* option : {"--shapes", "--sizes", "--algorithms", "--input", "--scale", "--columns", "--list",
+    for (const char* option : {"--shapes", "--sizes", "--algorithms", "--input", "--scale", "--coordinates", "--columns", "--list",
                                "--plugin", "--program", "--failures", "--runs", "--precision", "--max-runs", "--budget",
                                "--min-seconds", "--seed", "--sets", "--same-points", "--heap-defaults", "--repeat-report",
                                "--relative", "--baseline", "--baseline-plugin", "--min-change", "--fail-slower", "--tsv",

@@ -73,7 +73,7 @@ struct Unreadable {
 TEST(LabInput, RefusesEveryFaultWithItsLine) {
     const std::vector<Unreadable> cases = {
         {"a malformed number", "1;2\n3;4x\n", 0, 2, "\"4x\" is not a number"},
-        {"a decimal without --scale", "1;2\n1.5;2\n", 0, 2, "is a decimal; coordinates are whole numbers unless --scale"},
+        {"a decimal without --scale", "1;2\n1.5;2\n", 0, 2, "is a decimal where whole numbers are read: --coordinates f64"},
         {"a decimal that does not scale to a whole", "0.0000001,1\n", 1000000, 1, "times --scale 1000000 is not a whole number"},
         {"outside the exact range", "1;2\n1073741824;0\n", 0, 2, "outside the exact range |coordinate| < 2^30"},
         {"outside once scaled", "2000;1\n", 1000000, 1, "\"2000\" times --scale 1000000 is outside the exact range"},
@@ -185,7 +185,7 @@ TEST_F(LabFiles, TimesEveryAlgorithmOnEachFile) {
 // A bad file stops the run before any cell and before any output is made or emptied.
 TEST_F(LabFiles, ABadFileIsNamedWithItsLineAndTouchesNoOutput) {
     write("good.txt", "1;2\n5;6\n3;9\n");
-    write("decimal.csv", "x,y\n1,2\n1.5,2\n");
+    write("decimal.csv", "x,y\n1,2\n1.5,2\n1e39,2\n");
     write("far.txt", "1;2\n2000000000;1\n");
     write("empty.txt", "# no points\n");
     fs::create_directory(dir_.path / "folder");
@@ -193,7 +193,8 @@ TEST_F(LabFiles, ABadFileIsNamedWithItsLineAndTouchesNoOutput) {
         std::string arguments, message;
     };
     const std::vector<Case> cases = {
-        {"--input good.txt,decimal.csv", "hull-lab: decimal.csv:3: \"1.5\" is a decimal"},
+        {"--input good.txt,decimal.csv --coordinates int", "hull-lab: decimal.csv:3: \"1.5\" is a decimal"},
+        {"--input good.txt,decimal.csv --coordinates f32", "hull-lab: decimal.csv:4: \"1e39\" lies beyond the largest float"},
         {"--input decimal.csv --scale 3", "hull-lab: decimal.csv:3: \"1.5\" times --scale 3 is not a whole number"},
         {"--input far.txt", "hull-lab: far.txt:2: \"2000000000\" is outside the exact range |coordinate| < 2^30"},
         {"--input empty.txt", "hull-lab: empty.txt:1: no points in the file"},

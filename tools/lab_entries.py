@@ -65,7 +65,7 @@ _LIBRARY_PREFIXES = {"cgal-": "CGAL", "boost-": "Boost", "geos-": "GEOS", "openc
 
 def guess(name):
     """An entry of a TSV without a catalogue, as its name told before there was one."""
-    base = name[: -len("-array")] if name.endswith("-array") else name
+    base = name.removesuffix("-plain").removesuffix("-array")  # an array form, exact or on plain doubles
     library = next((lib for prefix, lib in _LIBRARY_PREFIXES.items() if name.startswith(prefix)), "-")
     if base in _OURS:
         method, origin = _OURS[base], "program" if base == name else "array form"

@@ -84,29 +84,35 @@ bool readInputs(Run& run) {
         PointFile file;
         const std::string name = path == "-" ? "standard-input" : path;
         try {
-            file = readPointFile(path, run.options.scale, run.options.columns);
+            file = readPointFile(path, run.options.scale, run.options.columns,
+                                 run.options.coordinatesGiven ? &run.options.coordinates : nullptr);
         } catch (const InputError& bad) {
             std::cerr << "hull-lab: " << (path == "-" ? "standard input" : path)
                       << (bad.line > 0 ? ":" + std::to_string(bad.line) : "") << ": " << bad.what() << '\n';
             return false;
         }
-        const auto n = std::int64_t(file.points.size());
-        const long long h = (long long)cornerCount(file.points);
+        const bool real = file.coordinates != Coordinates::Int;
+        const auto n = std::int64_t(real ? file.reals.size() : file.points.size());
+        const long long h = (long long)(real ? reference::corners(file.reals).size() : cornerCount(file.points));
         // A rate only where the file is long enough for one to mean anything.
         char size[96];
         const double mb = double(file.bytes) / 1e6;
         if (file.bytes < 1000000) std::snprintf(size, sizeof size, "%zu bytes", file.bytes);
         else std::snprintf(size, sizeof size, "%.1f MB read in %.3f s (%.0f MB/s)", mb, file.seconds,
                            mb / std::max(file.seconds, 1e-9));
-        const std::string summary = std::to_string(n) + (n == 1 ? " point (" : " points (") + file.format + "), " + size;
-        run.inputLines.emplace_back("input " + name, summary);
+        const std::string summary = std::to_string(n) + (n == 1 ? " point (" : " points (") + file.format +
+                                    (real ? std::string(", ") + coordinatesWord(file.coordinates) : "") + "), " + size;
+        const std::string table = real ? name + " (" + coordinatesWord(file.coordinates) + ")" : name;
+        run.inputLines.emplace_back("input " + table, summary);
         // Standard input is read once: its points go to the run's folder, where the cells read them.
         std::string source = path;
         if (path == "-") {
             source = run.filesDir + "/standard-input.txt";
-            if (!writePointFile(source, file.points)) throw BadArgument{"cannot write " + source};
+            if (!(real ? writePointFile(source, file.reals) : writePointFile(source, file.points))) {
+                throw BadArgument{"cannot write " + source};
+            }
         }
-        run.groups.push_back({Shape{name, summary, true}, {n}, source, h, path == "-"});
+        run.groups.push_back({Shape{table, summary, true}, {n}, source, h, path == "-", file.coordinates});
     }
     return true;
 }

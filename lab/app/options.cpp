@@ -100,6 +100,8 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, run, "--algorithms", "LIST", "", "entries or groups (--list: cgal, libraries, yours...), or all");
     valueOption(app, g, run, "--input", "FILES", "", "your point files (- : standard input), a table each, instead of shapes");
     valueOption(app, g, run, "--scale", "K", "", "decimal coordinates of --input times K, each then whole");
+    valueOption(app, g, run, "--coordinates", "TYPE", "",
+                "int, f64 or f32 for --input; default: f64 where a coordinate has . or e");
     valueOption(app, g, run, "--columns", "X,Y", "", "x and y are these fields of --input's lines (numbers from 1 or names)");
     app.add_flag("--list", g.list, "list the shapes and this build's entries, and exit")->group(run);
     const char* yours = "Your hull";
@@ -153,12 +155,11 @@ void describe(CLI::App& app) {
         "hull-lab: checks and times convex hulls (the program's, the lab's own, the libraries', yours) on shapes\n"
         "or your point files, each run of a cell in a process of its own: each median and, as +-X%, its interval.");
     app.footer(
-        "Every option takes --name value or --name=value; LISTs are comma-separated.\n"
-        "Exit status: 0 every hull right; 1 a WRONG hull, a refused point set or a crashed cell, or --fail-slower.\n"
-        "With entries of yours the status judges theirs (the judge's inputs and the cells); others' failures\n"
-        "are findings (--strict: every failure counts). 2: bad arguments, a bad point file, a plugin or program\n"
-        "that cannot start (nothing run), or a run --history could not keep. The runs kept: hull-lab history\n"
-        "--help. The guide, with every option explained: docs/guide/ in hull-lab's source.");
+        "Options take --name value or --name=value; LISTs are comma-separated. Exit status: 0 every hull right; 1 a\n"
+        "WRONG hull, a refused point set or a crashed cell, or --fail-slower. With entries of yours the status judges\n"
+        "theirs (the judge's inputs and the cells); others' failures are findings (--strict: every failure counts). 2:\n"
+        "bad arguments, a bad point file, a plugin or program that cannot start (nothing run), or a run --history\n"
+        "could not keep. Runs kept: hull-lab history --help. Every option explained: docs/guide/ in hull-lab's source.");
     app.get_formatter()->column_width(36);
     app.set_help_flag();
     app.allow_extras();
@@ -202,6 +203,12 @@ std::string listing() {
         out << "  " << std::left << std::setw(34) << a.name << ' ' << a.method << calls
             << (a.byDefault ? "" : " (named only)") << '\n';
     }
+    std::string real, floats;
+    for (const Algorithm& a : algorithms()) {
+        if (a.prepareReal) (a.floatsOnly ? floats : real) += (real.empty() || a.floatsOnly ? "" : ", ") + a.name;
+    }
+    out << "On doubles (the points of a file of real numbers, f64 and f32; every other entry takes whole numbers\n"
+        << "only): " << real << (floats.empty() ? "" : "; on 32-bit floats only (f32): " + floats) << '\n';
     out << "Groups (--algorithms takes them beside names: cgal,filter-vqsort-chain):\n";
     for (const auto& [word, what] : entryGroups()) {
         std::vector<std::string> names;
@@ -336,6 +343,17 @@ void takeInputs(Given& g, Options& o) {
     if (g.has("--scale")) {
         if (!g.has("--input")) throw BadArgument{"--scale applies to the points of --input files"};
         o.scale = std::int64_t(whole(g, "--scale", 1, 1000000000000000000ull));
+    }
+    if (g.has("--coordinates")) {
+        if (!g.has("--input")) throw BadArgument{"--coordinates applies to the points of --input files"};
+        if (!coordinatesNamed(g["--coordinates"], o.coordinates)) {
+            throw BadArgument{"--coordinates takes int, f64 or f32, not \"" + g["--coordinates"] + "\""};
+        }
+        o.coordinatesGiven = true;
+        if (o.scale != 0 && o.coordinates != Coordinates::Int) {
+            throw BadArgument{"--scale makes whole numbers of decimals; --coordinates " + g["--coordinates"] +
+                              " reads them as they are: give one of the two"};
+        }
     }
     if (g.has("--shapes")) {
         o.shapes = split(g["--shapes"]);

@@ -41,15 +41,45 @@ struct RealPoint {
     bool operator<(const RealPoint& o) const { return x < o.x || (x == o.x && y < o.y); }
 };
 
+// The sign of (v0 - v1)(v2 - v3) - (v4 - v5)(v6 - v7) past the plain filter (exact.cpp): where
+// the filter below cannot decide it. O(1); some microseconds where GMP decides.
+int signPastFilter(const double* v);
+
+// The same sign, exactly, for any finite doubles: the plain products decide where their sum
+// clears its rounding error's bound (Shewchuk's, with room to spare; inline, since nearly every
+// call ends here), else signPastFilter.
+inline int exactSign(const double (&v)[8]) {
+    const double l = (v[0] - v[1]) * (v[2] - v[3]), r = (v[4] - v[5]) * (v[6] - v[7]);
+    const double sum = (l < 0 ? -l : l) + (r < 0 ? -r : r);
+    if (sum > 0x1p-900 && sum <= 0x1.fffffffffffffp+1023) {  // no underflow, no overflow, no NaN
+        const double det = l - r, bound = 4 * 0x1p-53 * sum;
+        if (det > bound) return 1;
+        if (det < -bound) return -1;
+    }
+    return signPastFilter(v);
+}
+
 // Sign of (a - o) x (b - o), exactly, for every finite double: 1 when b lies left of the directed
 // line o->a (y pointing up), -1 when right, 0 when the three points are collinear. O(1); GMP's
 // rationals only where the filters cannot decide (exactly collinear points, or coordinates whose
 // differences overflow or underflow even after scaling).
-int turn(RealPoint o, RealPoint a, RealPoint b);
+inline int turn(RealPoint o, RealPoint a, RealPoint b) {
+    const double v[8] = {a.x, o.x, b.y, o.y, a.y, o.y, b.x, o.x};
+    return exactSign(v);
+}
+
+// Sign of (b - a) x (d - c), exactly: turn(o, a, b) is crossSign(o, a, o, b). O(1), as turn.
+inline int crossSign(RealPoint a, RealPoint b, RealPoint c, RealPoint d) {
+    const double v[8] = {b.x, a.x, d.y, c.y, b.y, a.y, d.x, c.x};
+    return exactSign(v);
+}
 
 // Sign of (a - o) . (b - o), exactly: negative when o lies strictly between a and b on one line.
-// O(1), as turn.
-int dotSign(RealPoint o, RealPoint a, RealPoint b);
+// O(1), as turn. (a - o) . (b - o) = (ax - ox)(bx - ox) - (oy - ay)(by - oy).
+inline int dotSign(RealPoint o, RealPoint a, RealPoint b) {
+    const double v[8] = {a.x, o.x, b.x, o.x, o.y, a.y, b.y, o.y};
+    return exactSign(v);
+}
 
 // The same sign from the rationals alone, without the filters: what the tests hold turn and
 // dotSign to. O(1), some microseconds.
@@ -58,6 +88,11 @@ int rationalDotSign(RealPoint o, RealPoint a, RealPoint b);
 
 // The point as a point file writes it, "x;y", each coordinate its shortest decimal. O(1).
 std::string show(RealPoint p);
+
+// The double's nearest float, widened back: the value an f32 path holds. Through a volatile float:
+// GCC 12 with -frounding-math (which CGAL's build asks for) folds double(float(x)) into x, so a
+// plain cast would keep every double as it was. O(1).
+double nearestFloat(double value);
 
 // ---- Real numbers as text ------------------------------------------------------------------------
 

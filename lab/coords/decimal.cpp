@@ -72,6 +72,11 @@ const char* coordinatesRange(Coordinates type) {
     return "?";
 }
 
+double nearestFloat(double value) {
+    const volatile float narrow = float(value);
+    return narrow;
+}
+
 std::string realText(double value) { return shortest(value); }
 std::string realText(float value) { return shortest(value); }
 

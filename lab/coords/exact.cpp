@@ -1,7 +1,8 @@
-// The exact predicates on doubles. Both are the sign of p q - r s, where p, q, r and s are each the
-// difference of two doubles; it is decided in three stages, each taken only where the one before
-// cannot decide:
-//   1. the plain product in doubles, accepted when it exceeds its rounding error's bound (Shewchuk,
+// The exact predicates on doubles past their filter. Each is the sign of p q - r s, where p, q, r
+// and s are each the difference of two doubles; it is decided in three stages, each taken only
+// where the one before cannot decide:
+//   1. (inline, coords.h's exactSign) the plain product in doubles, accepted when it exceeds its
+//      rounding error's bound (Shewchuk,
 //      "Adaptive precision floating-point arithmetic and fast robust geometric predicates", 1997,
 //      whose bound for this expression is (3 + 16 eps) eps (|p q| + |r s|); 4 eps here);
 //   2. where the products overflowed or underflowed, the same after scaling all eight values by
@@ -24,11 +25,12 @@ namespace lab {
 
 namespace {
 
-constexpr double kBound = 4 * 0x1p-53;  // the filter's bound, a multiple of |p q| + |r s|
+constexpr double kBound = 4 * 0x1p-53;  // the filter's bound, a multiple of |p q| + |r s| (as exactSign's)
 constexpr double kLeast = 0x1p-900;     // below this |p q| + |r s| may hold underflowed products
 constexpr double kLeastProduct = 0x1p-960;  // a product's error is exact from here up
 
-// The sign of (v0 - v1)(v2 - v3) - (v4 - v5)(v6 - v7) where the plain doubles decide it, else 2.
+// The sign of (v0 - v1)(v2 - v3) - (v4 - v5)(v6 - v7) where the plain doubles decide it, else 2:
+// exactSign's filter (coords.h), for the scaled values.
 int filtered(const double* v) {
     const double l = (v[0] - v[1]) * (v[2] - v[3]), r = (v[4] - v[5]) * (v[6] - v[7]);
     const double sum = std::fabs(l) + std::fabs(r);
@@ -105,29 +107,15 @@ int rational(const double* v) {
     return sgn(mpq_class(d[0] * d[1] - d[2] * d[3]));
 }
 
-// The sign of (v0 - v1)(v2 - v3) - (v4 - v5)(v6 - v7), exactly, through the stages above.
-int exactSign(const double* v) {
-    const int plain = filtered(v);
-    if (plain != 2) return plain;
+}  // namespace
+
+int signPastFilter(const double* v) {
     double s[8];
     if (!scaled(v, s)) return rational(v);
     const int filteredScaled = filtered(s);
     if (filteredScaled != 2) return filteredScaled;
     const int summed = expanded(s);
     return summed != 2 ? summed : rational(v);
-}
-
-}  // namespace
-
-int turn(RealPoint o, RealPoint a, RealPoint b) {
-    const double v[8] = {a.x, o.x, b.y, o.y, a.y, o.y, b.x, o.x};
-    return exactSign(v);
-}
-
-int dotSign(RealPoint o, RealPoint a, RealPoint b) {
-    // (a - o) . (b - o) = (ax - ox)(bx - ox) - (oy - ay)(by - oy)
-    const double v[8] = {a.x, o.x, b.x, o.x, o.y, a.y, b.y, o.y};
-    return exactSign(v);
 }
 
 int rationalTurn(RealPoint o, RealPoint a, RealPoint b) {

@@ -60,8 +60,8 @@ std::int64_t coordinate(std::string_view word, std::int64_t scale) {
         throw bad(quoted(word) + " is not a number");
     }
     if (point != std::string_view::npos && scale == 0) {
-        throw bad(quoted(word) + " is a decimal; coordinates are whole numbers unless --scale K multiplies them "
-                  "(--scale 1000000 reads 6 decimals as whole numbers)");
+        throw bad(quoted(word) + " is a decimal where whole numbers are read: --coordinates f64 reads it as a double, "
+                  "--scale K multiplies decimals into whole numbers (--scale 1000000: 6 decimals)");
     }
     // The whole part: 64 bits at most, as every reader of the format would take it.
     std::uint64_t magnitude = 0;
@@ -212,8 +212,19 @@ std::size_t columnIndex(const std::string& word, const std::vector<std::string_v
 InputError::InputError(long lineNumber, const std::string& what)
     : std::runtime_error(what), line(lineNumber) {}
 
-std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format, const Columns& columns) {
-    std::vector<Point> points;
+namespace {
+
+// A whole-number file's reading met a word written as a real number: the file is read again as
+// doubles (readPointFile, where no type was asked for).
+struct RealWord {};
+
+// Calls take(x, y, line) with the two words of every point line, after quick(line, separator)
+// where that takes the line itself; points[] is reserved for them. Sets `format`. Throws
+// InputError on the first line that is not a point line or a header, comment or blank line, and
+// on a file of no points. O(length of the text).
+template <class P, class Quick, class Take>
+void eachPoint(std::string_view text, std::string* format, const Columns& columns, std::vector<P>& points, Quick quick,
+               Take take) {
     // At most a point a line, and a point line holds at least 3 bytes ("1;2").
     points.reserve(std::min<std::size_t>(std::size_t(std::count(text.begin(), text.end(), '\n')) + 1, text.size() / 3 + 1));
     char separator = 0;  // chosen by the first point line
@@ -230,11 +241,7 @@ std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::s
         std::string_view line = text.substr(at, end - at);
         at = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        Point quick{};
-        if (separator != 0 && !columns.given() && quickLine(line, separator, scale, quick)) {
-            points.push_back(quick);
-            continue;
-        }
+        if (separator != 0 && !columns.given() && quick(line, separator)) continue;
         for (std::size_t i = 0; i < line.size(); ++i) {
             const unsigned char c = static_cast<unsigned char>(line[i]);
             if (isControl(c)) {
@@ -275,10 +282,10 @@ std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::s
         } else if (words.size() != 2) {
             throw InputError(number, "a " + std::string(formatName(separator)) + " point line holds 2 coordinates, not " +
                                          std::to_string(words.size()) + ": " + quoted(line) +
-                                         (words.size() > 2 ? " (--columns X,Y reads two of more)" : ""));
+                                         (words.size() > 2 ? " (where a line holds more fields, --columns X,Y names the two)" : ""));
         }
         try {
-            points.push_back({coordinate(words[0], scale), coordinate(words[1], scale)});
+            take(words[0], words[1]);
         } catch (const InputError& e) {
             throw InputError(number, e.what());
         }
@@ -288,10 +295,68 @@ std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::s
                                                    (number == 1 ? " line" : " lines") + ", none of them a point)");
     }
     if (format != nullptr) *format = formatName(separator);
+}
+
+// The whole-number points of a file; with `realWords`, a word written as a real number (and no
+// scale) throws RealWord instead of being refused.
+std::vector<Point> wholePointsOf(std::string_view text, std::int64_t scale, std::string* format, const Columns& columns,
+                                 bool realWords) {
+    std::vector<Point> points;
+    auto quick = [&](std::string_view line, char separator) {
+        Point point{};
+        if (!quickLine(line, separator, scale, point)) return false;
+        points.push_back(point);
+        return true;
+    };
+    auto take = [&](std::string_view x, std::string_view y) {
+        if (realWords && scale == 0 && (writtenAsReal(x) || writtenAsReal(y))) throw RealWord{};
+        points.push_back({coordinate(x, scale), coordinate(y, scale)});
+    };
+    eachPoint(text, format, columns, points, quick, take);
     return points;
 }
 
-PointFile readPointFile(const std::string& path, std::int64_t scale, const Columns& columns) {
+}  // namespace
+
+std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format, const Columns& columns) {
+    return wholePointsOf(text, scale, format, columns, false);
+}
+
+std::vector<RealPoint> parseRealPoints(std::string_view text, Coordinates type, std::string* format, const Columns& columns) {
+    std::vector<RealPoint> points;
+    auto take = [&](std::string_view x, std::string_view y) {
+        RealPoint p{};
+        for (auto [word, value] : {std::pair{x, &p.x}, std::pair{y, &p.y}}) {
+            const std::string why = readReal(word, type, *value);
+            if (!why.empty()) throw InputError(0, why);
+        }
+        points.push_back(p);
+    };
+    eachPoint(text, format, columns, points, [](std::string_view, char) { return false; }, take);
+    return points;
+}
+
+namespace {
+
+// The file's points in the type asked for, or (none asked for) whole numbers unless a coordinate is
+// written as a real number, which makes the file's points doubles.
+void parseFile(std::string_view text, std::int64_t scale, const Columns& columns, const Coordinates* type, PointFile& file) {
+    if (type != nullptr && *type != Coordinates::Int) {
+        file.coordinates = *type;
+        file.reals = parseRealPoints(text, *type, &file.format, columns);
+        return;
+    }
+    try {
+        file.points = wholePointsOf(text, scale, &file.format, columns, type == nullptr);
+    } catch (const RealWord&) {
+        file.coordinates = Coordinates::F64;
+        file.reals = parseRealPoints(text, Coordinates::F64, &file.format, columns);
+    }
+}
+
+}  // namespace
+
+PointFile readPointFile(const std::string& path, std::int64_t scale, const Columns& columns, const Coordinates* type) {
     PointFile file;
     const auto started = std::chrono::steady_clock::now();
     const int fd = path == "-" ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -310,7 +375,7 @@ PointFile readPointFile(const std::string& path, std::int64_t scale, const Colum
         if (mapped == MAP_FAILED) throw InputError(0, std::string("cannot be read: ") + std::strerror(error));
         madvise(mapped, size, MADV_SEQUENTIAL);
         try {
-            file.points = parsePoints(std::string_view(static_cast<const char*>(mapped), size), scale, &file.format, columns);
+            parseFile(std::string_view(static_cast<const char*>(mapped), size), scale, columns, type, file);
         } catch (...) {
             munmap(mapped, size);
             throw;
@@ -334,19 +399,23 @@ PointFile readPointFile(const std::string& path, std::int64_t scale, const Colum
         }
         close(fd);
         text.resize(got);
-        file.points = parsePoints(text, scale, &file.format, columns);
+        parseFile(text, scale, columns, type, file);
         file.bytes = got;
     }
     file.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return file;
 }
 
-std::vector<Point> inputOrder(const std::vector<Point>& points, std::uint64_t seed) {
-    std::vector<Point> order(points);
+template <class P>
+std::vector<P> inputOrder(const std::vector<P>& points, std::uint64_t seed) {
+    std::vector<P> order(points);
     // Fisher-Yates with SplitMix64: the same order on every machine and library.
     SplitMix64 random{seed ^ 0x5851F42D4C957F2Dull};
     for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[std::size_t(random.below(std::int64_t(i)))]);
     return order;
 }
+
+template std::vector<Point> inputOrder(const std::vector<Point>&, std::uint64_t);
+template std::vector<RealPoint> inputOrder(const std::vector<RealPoint>&, std::uint64_t);
 
 }  // namespace lab

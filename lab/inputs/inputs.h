@@ -85,17 +85,32 @@ struct Columns {
 std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::string* format = nullptr,
                                const Columns& columns = {});
 
+// The real points of a point file's text, each coordinate read as the type's nearest value
+// (readReal), in the formats, headers and columns of parsePoints. Throws InputError with the line
+// and the word on the first thing wrong: NaN, infinity, a value beyond the type's range or one that
+// rounds to zero from a nonzero decimal, a word that is not a number. O(length of the text).
+std::vector<RealPoint> parseRealPoints(std::string_view text, Coordinates type, std::string* format = nullptr,
+                                       const Columns& columns = {});
+
 struct PointFile {
-    std::vector<Point> points;
+    std::vector<Point> points;  // a whole-number file's
+    Coordinates coordinates = Coordinates::Int;
+    std::vector<RealPoint> reals;  // a real file's (f64, f32: each float widened exactly)
     std::string format;      // "x;y", "x,y" or "x y"
     std::size_t bytes = 0;   // the file's length
     double seconds = 0;      // wall time to open, read and parse it
 };
 
-// Reads and parses a whole point file ("-": standard input). Throws InputError. O(length of the file).
-PointFile readPointFile(const std::string& path, std::int64_t scale, const Columns& columns = {});
+// Reads and parses a whole point file ("-": standard input) in the number type `type` points to;
+// without one, as whole numbers unless a coordinate is written as a real number ("0.5", "1e3"),
+// which makes it an f64 file (a --scale reads decimals as whole numbers instead). Throws
+// InputError. O(length of the file).
+PointFile readPointFile(const std::string& path, std::int64_t scale, const Columns& columns = {},
+                        const Coordinates* type = nullptr);
 
-// The points in the order of `seed`: a shuffle that is the same on every machine. O(n).
-std::vector<Point> inputOrder(const std::vector<Point>& points, std::uint64_t seed);
+// The points in the order of `seed`: a shuffle that is the same on every machine. O(n). For Point
+// and RealPoint.
+template <class P>
+std::vector<P> inputOrder(const std::vector<P>& points, std::uint64_t seed);
 
 }  // namespace lab

@@ -21,6 +21,13 @@ std::vector<Point> incrementalArray(std::vector<Point> points);
 std::vector<Point> giftWrappingArray(std::vector<Point> points);
 std::vector<Point> qhullArray(std::vector<Point> points);
 
+// The same three on doubles, each sign exact (RealTurns::Exact) or a plain rounded product
+// (RealTurns::Plain, the textbook code, not exact).
+enum class RealTurns { Exact, Plain };
+std::vector<RealPoint> incrementalArray(std::vector<RealPoint> points, RealTurns turns);
+std::vector<RealPoint> giftWrappingArray(std::vector<RealPoint> points, RealTurns turns);
+std::vector<RealPoint> qhullArray(std::vector<RealPoint> points, RealTurns turns);
+
 // Chan's algorithm (own/chan.cpp): the hull's corners counter-clockwise (y pointing up) from the
 // lowest of the leftmost points, no point on a hull edge, each corner once. Copies of one point
 // give it once; points all on one line give its two ends; no points give none. O(n log h) for h

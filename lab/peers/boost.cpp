@@ -29,10 +29,11 @@ struct BoostHull {
     using P = bg::model::d2::point_xy<Coordinate>;
     using Input = bg::model::multi_point<P>;
     using Result = bg::model::ring<P>;  // clockwise, closed
-    static Input prepare(const std::vector<Point>& points) {
+    template <class Q>
+    static Input prepare(const std::vector<Q>& points) {
         Input copy;
         copy.reserve(points.size());
-        for (const Point& p : points) copy.emplace_back(Coordinate(p.x), Coordinate(p.y));
+        for (const Q& p : points) copy.emplace_back(Coordinate(p.x), Coordinate(p.y));
         return copy;
     }
     static Result run(const Input& points) {
@@ -43,9 +44,9 @@ struct BoostHull {
     }
     // A ring has at least four points, so for fewer than three corners Boost repeats the first
     // point to fill it up (one point p gives p p p p; two, a b a a): openRing drops them.
-    static std::vector<reference::Pt> read(const Result& hull) {
-        std::vector<reference::Pt> result;
-        for (const P& p : hull) result.push_back({std::int64_t(p.x()), std::int64_t(p.y())});
+    static std::vector<RealPoint> read(const Result& hull) {
+        std::vector<RealPoint> result;
+        for (const P& p : hull) result.push_back({double(p.x()), double(p.y())});
         return openRing(result);
     }
 };
@@ -64,8 +65,10 @@ void addBoostPeers(std::vector<Algorithm>& list) {
                          preparePeer<BoostHull<std::int64_t>>, "Boost.Geometry convex_hull, int64 coordinates"};
     onIntegers.exact = false;  // its side test rounds products above 2^53
     list.push_back(onIntegers);
-    list.push_back({"boost-long-double-monotone-chain", "monotone chain", Origin::Peer, clockwise, true,
-                    preparePeer<BoostHull<long double>>, "Boost.Geometry convex_hull, long double coordinates"});
+    Algorithm onLongDoubles{"boost-long-double-monotone-chain", "monotone chain", Origin::Peer, clockwise, true,
+                            preparePeer<BoostHull<long double>>, "Boost.Geometry convex_hull, long double coordinates"};
+    onLongDoubles.prepareReal = prepareRealPeer<BoostHull<long double>>;  // a double widens exactly
+    list.push_back(onLongDoubles);
 }
 
 }  // namespace lab

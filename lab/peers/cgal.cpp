@@ -1,5 +1,6 @@
 // The CGAL peers (CGAL 5.5, Convex_hull_2), on the exact-predicates kernel: the program's integer
-// coordinates (below 2^30) are exact as doubles, and its orientation tests are exact. Each call gets
+// coordinates (below 2^30) are exact as doubles, and its orientation tests are exact on every
+// finite double (a filter, then intervals, then exact arithmetic), so real cells take them too. Each call gets
 // a fresh std::vector copy of the points and writes the extreme points, counter-clockwise, into a
 // new vector.
 
@@ -30,10 +31,11 @@ template <Hull (*F)(Points::iterator, Points::iterator, Hull)>
 struct Cgal {
     using Input = Points;
     using Result = Points;
-    static Input prepare(const std::vector<Point>& points) {
+    template <class Q>
+    static Input prepare(const std::vector<Q>& points) {
         Points copy;
         copy.reserve(points.size());
-        for (const Point& p : points) copy.emplace_back(double(p.x), double(p.y));
+        for (const Q& p : points) copy.emplace_back(double(p.x), double(p.y));
         return copy;
     }
     static Result run(const Input& points) {
@@ -42,9 +44,9 @@ struct Cgal {
         F(copy.begin(), copy.end(), std::back_inserter(hull));
         return hull;
     }
-    static std::vector<reference::Pt> read(const Result& hull) {
-        std::vector<reference::Pt> result;
-        for (const P& p : hull) result.push_back({std::int64_t(p.x()), std::int64_t(p.y())});
+    static std::vector<RealPoint> read(const Result& hull) {
+        std::vector<RealPoint> result;
+        for (const P& p : hull) result.push_back({p.x(), p.y()});
         return result;
     }
 };
@@ -76,6 +78,13 @@ void addCgalPeers(std::vector<Algorithm>& list) {
                     "CGAL ch_eddy, recursive quickhull"});
     list.push_back({"cgal-akl-toussaint", "Akl-Toussaint", Origin::Peer, ccw, true, preparePeer<Cgal<akl>>,
                     "CGAL convex_hull_2"});
+    for (Algorithm& entry : list) {
+        if (entry.name == "cgal-monotone-chain") entry.prepareReal = prepareRealPeer<Cgal<andrew>>;
+        if (entry.name == "cgal-gift-wrapping") entry.prepareReal = prepareRealPeer<Cgal<jarvis>>;
+        if (entry.name == "cgal-quickhull") entry.prepareReal = prepareRealPeer<Cgal<bykat>>;
+        if (entry.name == "cgal-eddy-quickhull") entry.prepareReal = prepareRealPeer<Cgal<eddy>>;
+        if (entry.name == "cgal-akl-toussaint") entry.prepareReal = prepareRealPeer<Cgal<akl>>;
+    }
 }
 
 }  // namespace lab

@@ -53,10 +53,11 @@ struct Geos {
     using Input = std::unique_ptr<GeosInput>;
     using Result = GeosHull;
 
-    static std::unique_ptr<GeosInput> prepare(const std::vector<Point>& points) {
+    template <class Q>
+    static std::unique_ptr<GeosInput> prepare(const std::vector<Q>& points) {
         auto input = std::make_unique<GeosInput>();
         input->points.reserve(points.size());
-        for (const Point& p : points) input->points.emplace_back(double(p.x), double(p.y));
+        for (const Q& p : points) input->points.emplace_back(double(p.x), double(p.y));
         return input;
     }
 
@@ -75,10 +76,10 @@ struct Geos {
 
     // A Polygon's shell (a closed ring), a LineString's two ends, a Point, or nothing for the
     // empty geometry.
-    static std::vector<reference::Pt> read(const GeosHull& hull) {
+    static std::vector<RealPoint> read(const GeosHull& hull) {
         GEOSContextHandle_t c = hull.context;
         if (hull.geometry == nullptr) throw Refused("GEOS: " + *hull.message);
-        std::vector<reference::Pt> result;
+        std::vector<RealPoint> result;
         if (GEOSisEmpty_r(c, hull.geometry) == 1) return result;
         const GEOSGeometry* line = hull.geometry;
         const int type = GEOSGeomTypeId_r(c, hull.geometry);
@@ -92,7 +93,7 @@ struct Geos {
         for (unsigned i = 0; i < size; ++i) {
             double x = 0, y = 0;
             GEOSCoordSeq_getXY_r(c, sequence, i, &x, &y);
-            result.push_back({std::int64_t(x), std::int64_t(y)});
+            result.push_back({x, y});
         }
         return type == GEOS_POLYGON ? openRing(result) : result;
     }
@@ -106,8 +107,10 @@ std::string geosVersion() {
 
 void addGeosPeers(std::vector<Algorithm>& list) {
     // Corners only, clockwise (GEOS gives a polygon's shell clockwise); no promised start.
-    list.push_back({"geos-graham", "monotone chain", Origin::Peer, {true, true, false}, true, preparePeer<Geos>,
-                    "GEOSConvexHull_r, Graham's scan; the MultiPoint built in every call, and timed"});
+    Algorithm geos{"geos-graham", "monotone chain", Origin::Peer, {true, true, false}, true, preparePeer<Geos>,
+                   "GEOSConvexHull_r, Graham's scan; the MultiPoint built in every call, and timed"};
+    geos.prepareReal = prepareRealPeer<Geos>;
+    list.push_back(geos);
 }
 
 }  // namespace lab

@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <type_traits>
+
 #include <opencv2/core/version.hpp>
 #include "peer.h"
 #include "peers/peers.h"
@@ -13,13 +15,25 @@ namespace lab {
 
 namespace {
 
+// cv::convexHull on its integer points (int32 cv::Point) or, for real cells of 32-bit floats, on
+// cv::Point2f: its two paths, each given the points in the type it takes.
+template <class CvPoint>
 struct Opencv {
-    using Input = std::vector<cv::Point>;
-    using Result = std::vector<cv::Point>;
-    static Input prepare(const std::vector<Point>& points) {
+    using Input = std::vector<CvPoint>;
+    using Result = std::vector<CvPoint>;
+    template <class Q>
+    static Input prepare(const std::vector<Q>& points) {
+        using C = decltype(CvPoint::x);
         Input copy;
         copy.reserve(points.size());
-        for (const Point& p : points) copy.emplace_back(int(p.x), int(p.y));
+        for (const Q& p : points) {
+            if constexpr (std::is_floating_point_v<C>) {
+                if (nearestFloat(double(p.x)) != p.x || nearestFloat(double(p.y)) != p.y) {
+                    throw Refused("OpenCV: takes 32-bit floats; " + show(RealPoint{double(p.x), double(p.y)}) + " is not one");
+                }
+            }
+            copy.emplace_back(C(p.x), C(p.y));
+        }
         return copy;
     }
     // OpenCV 4.6 refuses an empty set by a failed assertion (a cv::Exception): its message is the
@@ -34,9 +48,9 @@ struct Opencv {
         }
         return hull;
     }
-    static std::vector<reference::Pt> read(const Result& hull) {
-        std::vector<reference::Pt> result;
-        for (const cv::Point& p : hull) result.push_back({p.x, p.y});
+    static std::vector<RealPoint> read(const Result& hull) {
+        std::vector<RealPoint> result;
+        for (const CvPoint& p : hull) result.push_back({double(p.x), double(p.y)});
         return result;
     }
 };
@@ -50,8 +64,10 @@ std::string opencvVersion() {
 void addOpencvPeers(std::vector<Algorithm>& list) {
     // Corners only, counter-clockwise with y pointing up (clockwise=false); no promised start.
     Algorithm opencv{"opencv-monotone-chain", "monotone chain", Origin::Peer, {false, true, false}, true,
-                     preparePeer<Opencv>, "cv::convexHull, Sklansky's scan, on int32 cv::Point"};
+                     preparePeer<Opencv<cv::Point>>, "cv::convexHull, Sklansky's scan, on int32 cv::Point"};
     opencv.refusesBelow = 1;  // no points: an assertion fails inside convexHull
+    opencv.prepareReal = prepareRealPeer<Opencv<cv::Point2f>>;
+    opencv.floatsOnly = true;
     list.push_back(opencv);
 }
 

@@ -12,14 +12,18 @@
 
 namespace lab {
 
-// Library: a type with `Input prepare(const std::vector<Point>&)`, `Result run(const Input&)` and
-// `std::vector<reference::Pt> read(Result)` (which throws Refused where the library gave up).
+// Library: a type with `Input prepare(const std::vector<P>&)` for the points it takes (Point, and
+// RealPoint for a library on doubles), `Result run(const Input&)` and
+// `std::vector<RealPoint> read(Result)`, the answer as the library holds it, widened exactly to
+// doubles (which throws Refused where the library gave up).
 template <class Library>
 class PeerRunner : public Runner {
   public:
-    explicit PeerRunner(const std::vector<Point>& points) : input_(Library::prepare(points)) {}
+    template <class P>
+    explicit PeerRunner(const std::vector<P>& points) : input_(Library::prepare(points)) {}
     void call() override { Library::run(input_); }
-    std::vector<reference::Pt> hull() override { return Library::read(Library::run(input_)); }
+    std::vector<reference::Pt> hull() override { return wholePoints(Library::read(Library::run(input_))); }
+    std::vector<RealPoint> realHull() override { return Library::read(Library::run(input_)); }
 
   private:
     typename Library::Input input_;
@@ -30,10 +34,16 @@ std::unique_ptr<Runner> preparePeer(const std::vector<Point>& points) {
     return std::make_unique<PeerRunner<Library>>(points);
 }
 
+// The same library's runner on real points.
+template <class Library>
+std::unique_ptr<Runner> prepareRealPeer(const std::vector<RealPoint>& points) {
+    return std::make_unique<PeerRunner<Library>>(points);
+}
+
 // The points of a closed ring without its closing point, and without the repeats a library pads
 // a degenerate ring with (Boost fills a two-corner ring up to four points: a b a a). Any other
 // repeat stays, and fails the check. O(h).
-inline std::vector<reference::Pt> openRing(std::vector<reference::Pt> ring) {
+inline std::vector<RealPoint> openRing(std::vector<RealPoint> ring) {
     while (ring.size() > 1 && ring.front() == ring.back()) ring.pop_back();
     return ring;
 }

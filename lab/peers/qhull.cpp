@@ -20,17 +20,21 @@ namespace {
 
 // One call's answer: the hull's vertices, counter-clockwise, or Qhull's message where it gave up.
 struct QhullHull {
-    std::vector<reference::Pt> vertices;
+    std::vector<RealPoint> vertices;
     std::string refused;
 };
 
 struct Qhull {
-    using Input = std::vector<Point>;
+    using Input = std::vector<RealPoint>;
     using Result = QhullHull;
 
-    static Input prepare(const std::vector<Point>& points) {
+    template <class Q>
+    static Input prepare(const std::vector<Q>& points) {
         QHULL_LIB_CHECK  // the headers and the shared library agree
-        return points;
+        Input copy;
+        copy.reserve(points.size());
+        for (const Q& p : points) copy.push_back({double(p.x), double(p.y)});
+        return copy;
     }
 
     static QhullHull run(const Input& points) {
@@ -39,7 +43,7 @@ struct Qhull {
         // takes a null one as "set the options only" and returns success with no hull.
         std::vector<coordT> coordinates;
         coordinates.reserve(2 * points.size() + 2);
-        for (const Point& p : points) coordinates.insert(coordinates.end(), {coordT(p.x), coordT(p.y)});
+        for (const RealPoint& p : points) coordinates.insert(coordinates.end(), {coordT(p.x), coordT(p.y)});
         char* messages = nullptr;
         std::size_t messagesSize = 0;
         FILE* errors = open_memstream(&messages, &messagesSize);
@@ -58,7 +62,7 @@ struct Qhull {
         return result;
     }
 
-    static std::vector<reference::Pt> read(const QhullHull& hull) {
+    static std::vector<RealPoint> read(const QhullHull& hull) {
         if (!hull.refused.empty()) throw Refused(hull.refused);
         return hull.vertices;
     }
@@ -76,7 +80,7 @@ struct Qhull {
     // The vertices counter-clockwise: each facet is an edge between two vertices, its normal
     // pointing out, so the edge runs counter-clockwise from the vertex behind the normal's left
     // turn to the one ahead of it. O(h) beyond a table of Qhull's vertex ids.
-    static std::vector<reference::Pt> walk(qhT* qh) {
+    static std::vector<RealPoint> walk(qhT* qh) {
         std::vector<vertexT*> next(qh->vertex_id + 1, nullptr);
         vertexT* start = nullptr;
         facetT* facet;
@@ -88,9 +92,9 @@ struct Qhull {
             next[a->id] = b;
             start = start == nullptr ? a : start;
         }
-        std::vector<reference::Pt> result;
+        std::vector<RealPoint> result;
         for (vertexT* v = start; v != nullptr && result.size() <= std::size_t(qh->num_facets);) {
-            result.push_back({std::int64_t(v->point[0]), std::int64_t(v->point[1])});
+            result.push_back({v->point[0], v->point[1]});
             v = next[v->id];
             if (v == start) break;
         }
@@ -110,6 +114,7 @@ void addQhullPeers(std::vector<Algorithm>& list) {
                     "qh_new_qhull \"qhull i Qt\" as scipy calls it, on doubles"};
     qhull.exact = false;      // floating point with tolerances
     qhull.refusesBelow = 3;  // QH6412 (no points), QH6214 (fewer than 3), QH6154 (all on one line)
+    qhull.prepareReal = prepareRealPeer<Qhull>;
     list.push_back(qhull);
 }
 

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <stdexcept>
+#include <type_traits>
 
 #if __has_include(<valgrind/callgrind.h>)
 #include <valgrind/callgrind.h>
@@ -85,6 +86,60 @@ std::size_t cornerCount(const std::vector<Point>& points) {
     return reference::corners(referencePoints(points)).size();
 }
 
+namespace {
+
+// The sorted reference check of `hull` against `input`, for whole-number (reference::Pt) or real
+// points: the start a hull without one of its own is turned to, the direction one without it runs,
+// and the edge of the result beyond which a missing corner lies. O(n log n).
+template <class P>
+std::string checkSorted(const Algorithm& algorithm, const std::vector<P>& input, std::vector<P> hull, std::size_t& corners) {
+    std::vector<P> sorted(input);
+    std::sort(sorted.begin(), sorted.end());
+    const reference::InputOf<P> reference{
+        "the input", reference::corners(input),
+        [&](P p) { return std::binary_search(sorted.begin(), sorted.end(), p); },
+        [&](P p) {
+            return "the input's point " + std::to_string(std::find(input.begin(), input.end(), p) - input.begin() + 1);
+        }};
+    corners = reference.corners.size();
+    if (algorithm.anyStart && !hull.empty() && !reference.corners.empty()) {
+        const P start = reference.corners.front();
+        auto least = std::find(hull.begin(), hull.end(), start);
+        if (least != hull.end()) {
+            std::rotate(hull.begin(), least, hull.end());
+        } else if (std::all_of(hull.begin(), hull.end(), reference.contains)) {
+            // Without a start of its own, a hull that misses the least point misses a corner.
+            return reference.lineOf(start) + ": " + show(start) +
+                   " lies outside the hull in result, which leaves out the lowest of the leftmost points";
+        }
+    }
+    reference::Promise promise = algorithm.promise;
+    if (algorithm.anyDirection && hull.size() >= 3) {
+        // The least point is a corner of any right hull: the turn there tells the direction.
+        promise.clockwise = turn(hull.back(), hull[0], hull[1]) < 0;
+    }
+    std::vector<P> found;
+    std::string wrong = reference::checkHull(promise, "result", hull, reference, found);
+    if (wrong.find(" lies outside the hull") != std::string::npos && found.size() >= 2) {
+        // Name the edge of the result that the missing corner lies beyond.
+        const int outward = promise.clockwise ? 1 : -1;  // the turn towards the outside of an edge
+        for (const P& corner : reference.corners) {
+            if (std::find(found.begin(), found.end(), corner) != found.end()) continue;
+            for (std::size_t i = 0; i < found.size(); ++i) {
+                const P a = found[i], b = found[(i + 1) % found.size()];
+                if (found.size() == 2 || turn(a, b, corner) == outward) {
+                    wrong += " (beyond its edge " + show(a) + " - " + show(b) + ")";
+                    break;
+                }
+            }
+            break;
+        }
+    }
+    return wrong;
+}
+
+}  // namespace
+
 std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
                         std::vector<reference::Pt> hull, std::size_t& corners) {
     if (std::int64_t(points.size()) >= kQuickCheckFrom && hull.size() >= 2) {
@@ -100,50 +155,12 @@ std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& po
         corners = reference::quickCorners(promise, quick, points);
         if (corners > 0) return "";
     }
-    const std::vector<reference::Pt> input = referencePoints(points);
-    std::vector<reference::Pt> sorted(input);
-    std::sort(sorted.begin(), sorted.end());
-    const reference::Input reference{
-        "the input", reference::corners(input),
-        [&](reference::Pt p) { return std::binary_search(sorted.begin(), sorted.end(), p); },
-        [&](reference::Pt p) {
-            return "the input's point " + std::to_string(std::find(input.begin(), input.end(), p) - input.begin() + 1);
-        }};
-    corners = reference.corners.size();
-    if (algorithm.anyStart && !hull.empty() && !reference.corners.empty()) {
-        const reference::Pt start = reference.corners.front();
-        auto least = std::find(hull.begin(), hull.end(), start);
-        if (least != hull.end()) {
-            std::rotate(hull.begin(), least, hull.end());
-        } else if (std::all_of(hull.begin(), hull.end(), reference.contains)) {
-            // Without a start of its own, a hull that misses the least point misses a corner.
-            return reference.lineOf(start) + ": " + reference::show(start) +
-                   " lies outside the hull in result, which leaves out the lowest of the leftmost points";
-        }
-    }
-    reference::Promise promise = algorithm.promise;
-    if (algorithm.anyDirection && hull.size() >= 3) {
-        // The least point is a corner of any right hull: the turn there tells the direction.
-        promise.clockwise = reference::turn(hull.back(), hull[0], hull[1]) < 0;
-    }
-    std::vector<reference::Pt> found;
-    std::string wrong = reference::checkHull(promise, "result", hull, reference, found);
-    if (wrong.find(" lies outside the hull") != std::string::npos && found.size() >= 2) {
-        // Name the edge of the result that the missing corner lies beyond.
-        const int outward = promise.clockwise ? 1 : -1;  // the turn towards the outside of an edge
-        for (const reference::Pt& corner : reference.corners) {
-            if (std::find(found.begin(), found.end(), corner) != found.end()) continue;
-            for (std::size_t i = 0; i < found.size(); ++i) {
-                const reference::Pt a = found[i], b = found[(i + 1) % found.size()];
-                if (found.size() == 2 || reference::turn(a, b, corner) == outward) {
-                    wrong += " (beyond its edge " + reference::show(a) + " - " + reference::show(b) + ")";
-                    break;
-                }
-            }
-            break;
-        }
-    }
-    return wrong;
+    return checkSorted(algorithm, referencePoints(points), std::move(hull), corners);
+}
+
+std::string checkRealResult(const Algorithm& algorithm, const std::vector<RealPoint>& points, std::vector<RealPoint> hull,
+                            std::size_t& corners) {
+    return checkSorted(algorithm, points, std::move(hull), corners);
 }
 
 std::uint64_t setSeed(std::uint64_t seed, int set) { return seed + std::uint64_t(set) * 0x9E3779B97F4A7C15ull; }
@@ -204,6 +221,10 @@ std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<P
     return plan.keepOrder ? file : inputOrder(file, setSeed(plan.seed, set));
 }
 
+std::vector<RealPoint> cellRealPoints(const CellPlan& plan, int set, const std::vector<RealPoint>& file) {
+    return plan.keepOrder ? file : inputOrder(file, setSeed(plan.seed, set));
+}
+
 namespace {
 
 // The heap stays as the first calls grow it. With glibc's defaults a copy of more than its mmap
@@ -226,36 +247,76 @@ void setHeap(const CellPlan& plan, const Algorithm& algorithm) {
     if (plan.heapBytes > 0) touchHeap(plan.heapBytes);
 }
 
-// Checks the hull of set number `set` (`runner` on `points`) into `result`: its h for the first
-// set, the first wrong hull or refusal with the set it came on. Adds the call's processor time to
-// `callSeconds`.
-void checkSet(const CellPlan& plan, const Algorithm& algorithm, int set, const std::vector<Point>& points, Runner& runner,
+// Checks the hull of set number `set` (`runner` on `points`, whole or real) into `result`: its h
+// for the first set, the first wrong hull or refusal with the set it came on. Adds the call's
+// processor time to `callSeconds`.
+template <class P>
+void checkSet(const CellPlan& plan, const Algorithm& algorithm, int set, const std::vector<P>& points, Runner& runner,
               CellResult& result, double& callSeconds) {
     const std::string which = set == 0 ? "" : (plan.input.empty() ? "point set " : "shuffled order ") +
                                                   std::to_string(set + 1) + " (seed " +
                                                   std::to_string(setSeed(plan.seed, set)) + "): ";
+    constexpr bool real = std::is_same_v<P, RealPoint>;
+    auto count = [&] {
+        if constexpr (real) return reference::corners(points).size();
+        else return cornerCount(points);
+    };
     std::size_t h = 0;
     std::string wrong;
     try {
         if (algorithm.origin == Origin::Floor) {
-            h = cornerCount(points);  // a floor makes no hull to check
+            h = count();  // a floor makes no hull to check
         } else {
             const double before = processorSeconds();
-            std::vector<reference::Pt> hull = runner.hull();
-            callSeconds += processorSeconds() - before;
-            wrong = checkResult(algorithm, points, std::move(hull), h);
+            if constexpr (real) {
+                std::vector<RealPoint> hull = runner.realHull();
+                callSeconds += processorSeconds() - before;
+                wrong = checkRealResult(algorithm, points, std::move(hull), h);
+            } else {
+                std::vector<reference::Pt> hull = runner.hull();
+                callSeconds += processorSeconds() - before;
+                wrong = checkResult(algorithm, points, std::move(hull), h);
+            }
         }
     } catch (const Refused& refused) {
         if (result.refused.empty() && result.wrong.empty()) result.failedSet = set;
         if (result.refused.empty()) result.refused = which + refused.what();
-        h = cornerCount(points);
+        h = count();
     } catch (const WrongResult& notAHull) {
         wrong = notAHull.what();
-        h = cornerCount(points);
+        h = count();
     }
     if (set == 0) result.h = h;
     if (result.wrong.empty() && result.refused.empty() && !wrong.empty()) result.failedSet = set;
     if (result.wrong.empty() && !wrong.empty()) result.wrong = which + wrong;
+}
+
+// Makes each set's runner and, where the plan says so, checks its first hull: whole-number points
+// (the shapes', a whole-number file's) or a real file's. A process that only checks stops at the
+// sets the timed processes will reach: they take the sets in turn until the minimum time has
+// passed, so once the calls so far add up to twice that, the sets after them are never timed (a
+// call of 2.6 s on the circle's 10,000 points made 16 sets 42 s of checking for one set timed).
+// The parent hands on the count. Returns the runners, each holding its own copy of its points.
+template <class P>
+std::vector<std::unique_ptr<Runner>> prepareSets(const CellPlan& plan, const Algorithm& algorithm, std::vector<P> file,
+                                                 const std::function<void(int)>& checking, CellResult& result) {
+    const int sets = plan.keepOrder ? 1 : std::max(1, plan.sets);
+    std::vector<std::unique_ptr<Runner>> runners;
+    const bool checkOnly = jobOf(plan) == Job::Check;
+    double callSeconds = 0;
+    for (int set = 0; set < sets; ++set) {
+        if (checkOnly && set > 0 && callSeconds >= 2 * plan.minSeconds) break;
+        std::vector<P> points;
+        if constexpr (std::is_same_v<P, RealPoint>) points = cellRealPoints(plan, set, file);
+        else points = cellPoints(plan, set, file);
+        if (plan.check && checking) checking(set);
+        if constexpr (std::is_same_v<P, RealPoint>) runners.push_back(algorithm.prepareReal(points));
+        else runners.push_back(algorithm.prepare(points));
+        if (plan.check) checkSet(plan, algorithm, set, points, *runners.back(), result, callSeconds);
+    }
+    result.setsChecked = plan.check ? int(runners.size()) : 0;
+    if (result.setsChecked > 0) result.checkCallSeconds = callSeconds / double(result.setsChecked);
+    return runners;
 }
 
 // A program's runs: its executions take the sets in turn, each timed by itself (its own rounds, or
@@ -321,28 +382,18 @@ void countCalls(const CellPlan& plan, std::vector<std::unique_ptr<Runner>>& runn
 
 CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
                    const std::function<void(const CellResult&)>& checked, const std::function<void(int)>& checking) {
-    const int sets = plan.keepOrder ? 1 : std::max(1, plan.sets);
     setHeap(plan, algorithm);
-    std::vector<Point> file;
-    if (!plan.input.empty()) file = readPointFile(plan.input, plan.scale, plan.columns).points;
     CellResult result;
     std::vector<std::unique_ptr<Runner>> runners;
-    // A process that only checks stops at the sets the timed processes will reach: they take the
-    // sets in turn until the minimum time has passed, so once the calls so far add up to twice
-    // that, the sets after them are never timed (a call of 2.6 s on the circle's 10,000 points
-    // made 16 sets 42 s of checking for one set timed). The parent hands on the count.
-    const bool checkOnly = jobOf(plan) == Job::Check;
-    double callSeconds = 0;
-    for (int set = 0; set < sets; ++set) {
-        if (checkOnly && set > 0 && callSeconds >= 2 * plan.minSeconds) break;
-        std::vector<Point> points = cellPoints(plan, set, file);
-        if (plan.check && checking) checking(set);
-        runners.push_back(algorithm.prepare(points));
-        if (plan.check) checkSet(plan, algorithm, set, points, *runners.back(), result, callSeconds);
-    }  // each runner holds its own copy of its points
-    result.setsChecked = plan.check ? int(runners.size()) : 0;
-    if (result.setsChecked > 0) result.checkCallSeconds = callSeconds / double(result.setsChecked);
-    file = std::vector<Point>();
+    if (plan.coordinates != Coordinates::Int) {
+        if (!algorithm.prepareReal) throw std::runtime_error(algorithm.name + " takes whole numbers only");
+        PointFile file = readPointFile(plan.input, 0, plan.columns, &plan.coordinates);
+        runners = prepareSets(plan, algorithm, std::move(file.reals), checking, result);
+    } else {
+        std::vector<Point> file;
+        if (!plan.input.empty()) file = readPointFile(plan.input, plan.scale, plan.columns).points;
+        runners = prepareSets(plan, algorithm, std::move(file), checking, result);
+    }
     checked(result);
     // A library that gave up on one of the sets has no call to time: its refusal is the finding.
     if (!result.refused.empty()) return result;

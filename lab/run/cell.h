@@ -52,6 +52,11 @@ std::size_t cornerCount(const std::vector<Point>& points);
 std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
                         std::vector<reference::Pt> hull, std::size_t& corners);
 
+// The same on real points, every turn decided exactly (coords/): the sorted reference check,
+// O(n log n).
+std::string checkRealResult(const Algorithm& algorithm, const std::vector<RealPoint>& points,
+                            std::vector<RealPoint> hull, std::size_t& corners);
+
 // What one process of a cell runs.
 struct CellPlan {
     std::string shape;  // the shape, or the name of the row group of a point file
@@ -77,6 +82,7 @@ struct CellPlan {
     bool count = false;         // count the calls under Callgrind instead of timing them
     std::string countLauncher;  // a program's: the shell words that count its processes, or ""
     unsigned threads = 0;       // the -2t entries' threads in this process (0: the machine's default)
+    Coordinates coordinates = Coordinates::Int;  // the number type of the cell's points (real: a point file's)
 };
 
 // What a cell's process is for. Its words say it by flags older builds know (no-check, warm-up,
@@ -100,6 +106,10 @@ void setJob(CellPlan& plan, Job job, int runs = 1);
 // setsFile where it has one), or the point file's (`file`, read once by the caller) in the set's
 // shuffled order, or its own order with keepOrder.
 std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<Point>& file);
+
+// A real cell's points of set number `set`: the point file's in the set's shuffled order, or its
+// own order with keepOrder.
+std::vector<RealPoint> cellRealPoints(const CellPlan& plan, int set, const std::vector<RealPoint>& file);
 
 // From this many points a row's sets are made once, by the parent, and written to a file that
 // each of the row's processes reads (0.1 s for 10,000,000 points, where making them took 1 s).

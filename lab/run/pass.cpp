@@ -65,6 +65,37 @@ double availableBytes() {
 
 bool timed(const Outcome& o) { return timedStatus(o.status); }
 
+// Whether the entry takes points of the type; else `why` says what it takes ("int only", "takes
+// 32-bit floats"), which its cell shows instead of a result. O(1).
+bool takesCoordinates(const Algorithm& entry, Coordinates type, std::string& why) {
+    if (type == Coordinates::Int) return true;
+    if (!entry.prepareReal) return why = entry.realNote, false;
+    if (entry.floatsOnly && type == Coordinates::F64) return why = "takes 32-bit floats", false;
+    return true;
+}
+
+// Writes the point set number `set` of a table's cells of n points to `path`, as the cells take
+// it (a shape's, or a point file's in the set's order); a real file's in shortest decimals, which
+// read back bit for bit. False when it cannot.
+bool writeCellSet(const Options& options, const Group& group, std::int64_t n, int set, const std::string& path) {
+    CellPlan plan;
+    plan.shape = group.shape.name;
+    plan.n = n;
+    plan.seed = options.seed;
+    plan.input = group.input;
+    plan.keepOrder = options.samePoints && !group.input.empty();
+    if (group.coordinates != Coordinates::Int) {
+        const PointFile file = readPointFile(group.input, 0, group.plain ? Columns{} : options.columns, &group.coordinates);
+        return writePointFile(path, cellRealPoints(plan, set, file.reals));
+    }
+    std::vector<Point> file;
+    if (!group.input.empty()) {
+        file = group.plain ? readPointFile(group.input, 0).points
+                           : readPointFile(group.input, options.scale, options.columns).points;
+    }
+    return writePointFile(path, cellPoints(plan, set, file));
+}
+
 // Writes the point set a user entry's cell failed on into the failures folder; the message that
 // names it, or why it could not.
 std::string writeFailure(const Options& options, const Group& group, const Outcome& outcome) {
@@ -72,24 +103,13 @@ std::string writeFailure(const Options& options, const Group& group, const Outco
         return "its input could not be written: " + options.failuresDir + ": " + std::strerror(errno);
     }
     const int set = std::max(0, outcome.failedSet);
-    CellPlan plan;
-    plan.shape = group.shape.name;
-    plan.n = outcome.n;
-    plan.seed = options.seed;
-    plan.input = group.input;
-    plan.keepOrder = options.samePoints && !group.input.empty();
     // The cell's input is the user's file itself, in its own order: name it rather than write a copy
     // (a rerun of the hunt's command on a failure's file would add one each time). Standard input's
     // points were written to a file of the run's own, which goes with it: those are copied.
-    if (plan.keepOrder && !group.plain) return "input: " + group.input;
-    std::vector<Point> file;
-    if (!group.input.empty()) {
-        file = group.plain ? readPointFile(group.input, 0).points
-                           : readPointFile(group.input, options.scale, options.columns).points;
-    }
+    if (options.samePoints && !group.input.empty() && !group.plain) return "input: " + group.input;
     const std::string path = options.failuresDir + "/" + fileNamePart(outcome.algorithm + "-" + group.shape.name) + "-" +
                              std::to_string(outcome.n) + "-set" + std::to_string(set + 1) + ".txt";
-    if (!writePointFile(path, cellPoints(plan, set, file))) return "its input could not be written to " + path;
+    if (!writeCellSet(options, group, outcome.n, set, path)) return "its input could not be written to " + path;
     return std::string("input: ") + path + (outcome.failedSet < 0 ? " (the cell's first point set; the failure came while its sets were timed in turn)" : "");
 }
 
@@ -222,7 +242,15 @@ int Pass::prepareSets(Row& row) {
     const Group& group = *row.group;
     const std::string& shapeName = group.shape.name;
     int status = 0;
-    if (!group.input.empty()) results_.hOfRow[row.key] = group.h;
+    if (!group.input.empty()) {
+        results_.hOfRow[row.key] = group.h;
+        // A point file's first set, in the order its cells' first set takes it.
+        const std::string path = options_.pointsDir + "/" + fileNamePart(shapeName) + "-" + std::to_string(row.n) + ".txt";
+        if (!options_.pointsDir.empty() && !writeCellSet(options_, group, row.n, 0, path)) {
+            report_.failure("hull-lab: cannot write " + path);
+            status = 1;
+        }
+    }
     std::vector<Point> points;  // the row's first set, where made here
     if (!results_.hOfRow.count(row.key)) {
         points = makeShape(shapeName, row.n, options_.seed);
@@ -263,6 +291,7 @@ void Pass::planCells(Row& row, SmallerSizes& smaller) {
         plan.scale = group.plain ? 0 : options_.scale;
         plan.keepOrder = options_.samePoints && !group.input.empty();
         plan.columns = group.plain ? Columns{} : options_.columns;
+        plan.coordinates = group.coordinates;
         plan.entry = findAlgorithm(name)->entry;
         plan.filesDir = filesDir_;
         plan.setsFile = row.setsFile;
@@ -284,6 +313,8 @@ void Pass::planCells(Row& row, SmallerSizes& smaller) {
             outcome = first_->at(key);
         } else if (notTimed_.count(name)) {
             outcome.note = notTimed_.at(name);
+        } else if (!takesCoordinates(*findAlgorithm(name), group.coordinates, outcome.note)) {
+            // an entry of another number type: not run, and not a failure
         } else {
             outcome.note = skipReason(row, smaller, i, predicted);
             if (outcome.note.empty()) row.running.push_back(i);

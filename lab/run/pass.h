@@ -21,6 +21,7 @@ struct Group {
     std::string input;                 // the point file, or "" for a shape
     long long h = -1;                  // a point file's hull corners
     bool plain = false;                // the file was rewritten as "x;y" lines (standard input)
+    Coordinates coordinates = Coordinates::Int;  // the number type of a point file's points
 };
 
 // What a pass tells as it goes, for whoever shows it (out/report.h: the tables, the TSV, the

@@ -85,6 +85,11 @@ const std::vector<Field>& fields() {
         {"count-launcher", false, false, [](const P& p) { return p.countLauncher; }, [](P& p, S v) { p.countLauncher = v; }},
         {"threads", false, false, [](const P& p) { return p.threads > 0 ? std::to_string(p.threads) : ""; },
          [](P& p, S v) { p.threads = unsigned(whole(v, "threads")); }},
+        {"coordinates", false, false,
+         [](const P& p) { return p.coordinates != Coordinates::Int ? coordinatesWord(p.coordinates) : ""; },
+         [](P& p, S v) {
+             if (!coordinatesNamed(v, p.coordinates)) throw ProtocolError("coordinates: \"" + v + "\" is no number type");
+         }},
     };
     return table;
 }

@@ -18,6 +18,8 @@ struct Options {
     std::vector<std::string> algorithms;
     std::vector<std::string> inputs;  // point files, each a row group of its own
     std::int64_t scale = 0;           // --scale K for decimal coordinates; 0: none
+    bool coordinatesGiven = false;    // --coordinates: the number type of --input's points, else each file's own
+    Coordinates coordinates = Coordinates::Int;
     int runs = 3;
     double budget = 10;
     std::uint64_t seed = 1;

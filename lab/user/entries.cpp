@@ -9,8 +9,10 @@
 
 namespace lab {
 
-std::unique_ptr<Runner> preparePlugin(const UserEntry& entry, const std::vector<Point>& points);
-std::unique_ptr<Runner> prepareProgram(const UserEntry& entry, const std::vector<Point>& points);
+template <class P>
+std::unique_ptr<Runner> preparePlugin(const UserEntry& entry, const std::vector<P>& points);
+template <class P>
+std::unique_ptr<Runner> prepareProgram(const UserEntry& entry, const std::vector<P>& points);
 
 Algorithm userAlgorithm(const UserEntry& entry) {
     // Corners only, each once; any start, any direction.
@@ -21,8 +23,12 @@ Algorithm userAlgorithm(const UserEntry& entry) {
     a.exact = false;  // not known: the judge and the checks tell
     if (entry.kind == UserEntry::Plugin) {
         a.prepare = [entry](const std::vector<Point>& points) { return preparePlugin(entry, points); };
+        // A function on doubles gets real cells' doubles as they are; one on int64, none.
+        if (entry.f64) a.prepareReal = [entry](const std::vector<RealPoint>& points) { return preparePlugin(entry, points); };
     } else {
         a.prepare = [entry](const std::vector<Point>& points) { return prepareProgram(entry, points); };
+        // A program reads text: real cells' doubles go to it in shortest decimals, exactly.
+        a.prepareReal = [entry](const std::vector<RealPoint>& points) { return prepareProgram(entry, points); };
     }
     return a;
 }

@@ -141,10 +141,11 @@ class PluginRunner : public Runner {
   public:
     using Function = std::int64_t (*)(T*, std::size_t, T*);
 
-    PluginRunner(Function function, hull_lab_message_fn message, const std::vector<Point>& points)
+    template <class P>
+    PluginRunner(Function function, hull_lab_message_fn message, const std::vector<P>& points)
         : function_(function), message_(message), n_(points.size()), out_(2 * n_, "out") {
         values_.reserve(2 * n_ + kCanaries);
-        for (const Point& p : points) {
+        for (const P& p : points) {
             values_.push_back(T(p.x));
             values_.push_back(T(p.y));
         }
@@ -158,6 +159,20 @@ class PluginRunner : public Runner {
     void call() override { callOnCopy(); }
 
     std::vector<reference::Pt> hull() override {
+        std::vector<reference::Pt> result;
+        for (const RealPoint& p : answer(true)) result.push_back({std::int64_t(p.x), std::int64_t(p.y)});
+        return result;
+    }
+
+    // On a real cell the answer is taken as the plugin wrote it: the check finds any value that is
+    // not one of the input's.
+    std::vector<RealPoint> realHull() override { return answer(false); }
+
+  private:
+    // One call's answer, widened to doubles (exact for the plugin's doubles; its int64 values are
+    // whole numbers below 2^30 or not points of the input at all). `whole`: doubles that are not
+    // whole numbers in range are not points of a whole-number input.
+    std::vector<RealPoint> answer(bool whole) {
         callOnCopy();
         const std::int64_t count = count_;
         if (count < 0) {
@@ -170,26 +185,35 @@ class PluginRunner : public Runner {
             throw WrongResult("returned a count of " + std::to_string(count) + " corners for " + std::to_string(n_) +
                               " points (out has room for n)");
         }
-        std::vector<reference::Pt> result;
+        std::vector<RealPoint> result;
         const T* out = out_.data();
         for (std::int64_t i = 0; i < count; ++i) {
             const T x = out[2 * i], y = out[2 * i + 1];
             if constexpr (std::is_floating_point_v<T>) {
-                // Only whole numbers of the exact range can be points of the input.
-                auto whole = [](T v) { return std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 4.6e18; };
-                if (!whole(x) || !whole(y)) {
+                // Only whole numbers of the exact range can be points of a whole-number input.
+                auto isWhole = [](T v) { return std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 4.6e18; };
+                if (whole && (!isWhole(x) || !isWhole(y))) {
                     char text[160];
                     std::snprintf(text, sizeof text, "result:%lld: (%.17g, %.17g) is not a point of the input",
                                   (long long)i + 1, double(x), double(y));
                     throw WrongResult(text);
                 }
             }
-            result.push_back({std::int64_t(x), std::int64_t(y)});
+            if constexpr (std::is_floating_point_v<T>) {
+                result.push_back({double(x), double(y)});
+            } else {
+                // An int64 answer beyond 2^53 would round as a double: keep it out of the input.
+                if (x >= (std::int64_t(1) << 53) || x <= -(std::int64_t(1) << 53) || y >= (std::int64_t(1) << 53) ||
+                    y <= -(std::int64_t(1) << 53)) {
+                    throw WrongResult("result:" + std::to_string(i + 1) + ": (" + std::to_string(x) + ", " +
+                                      std::to_string(y) + ") is not a point of the input");
+                }
+                result.push_back({double(x), double(y)});
+            }
         }
         return result;
     }
 
-  private:
     static constexpr std::size_t kCanaries = 8;  // values after the copy that the plugin must not change
     static T canary(std::size_t i) { return T(0x5A17 + 977 * std::int64_t(i)); }
 
@@ -251,8 +275,10 @@ std::vector<UserEntry> pluginEntries(const std::string& item, const std::vector<
     return entries;
 }
 
-// The runner of a plugin's entry, in the process that calls it.
-std::unique_ptr<Runner> preparePlugin(const UserEntry& entry, const std::vector<Point>& points) {
+// The runner of a plugin's entry, in the process that calls it, on whole-number points or (a
+// function on doubles) real ones.
+template <class P>
+std::unique_ptr<Runner> preparePlugin(const UserEntry& entry, const std::vector<P>& points) {
     void* handle = library(entry.path);
     void* function = symbolOf(handle, entry.symbol);
     if (function == nullptr) throw BadEntry("the plugin " + entry.path + " exports no function " + entry.symbol);
@@ -260,7 +286,14 @@ std::unique_ptr<Runner> preparePlugin(const UserEntry& entry, const std::vector<
     if (entry.f64) {
         return std::make_unique<PluginRunner<double>>(reinterpret_cast<hull_lab_hull_f64_fn>(function), message, points);
     }
-    return std::make_unique<PluginRunner<std::int64_t>>(reinterpret_cast<hull_lab_hull_fn>(function), message, points);
+    if constexpr (std::is_same_v<P, Point>) {
+        return std::make_unique<PluginRunner<std::int64_t>>(reinterpret_cast<hull_lab_hull_fn>(function), message, points);
+    } else {
+        throw BadEntry("the plugin function " + entry.symbol + " takes whole numbers only");
+    }
 }
+
+template std::unique_ptr<Runner> preparePlugin(const UserEntry&, const std::vector<Point>&);
+template std::unique_ptr<Runner> preparePlugin(const UserEntry&, const std::vector<RealPoint>&);
 
 }  // namespace lab

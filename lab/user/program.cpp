@@ -19,6 +19,7 @@
 #include <cstring>
 #include <map>
 #include <sstream>
+#include <type_traits>
 
 #include "lab.h"
 #include "inputs/inputs.h"
@@ -30,15 +31,22 @@ namespace {
 
 // A point set's file in the run's folder, named by a 64-bit FNV-1a hash of its points, and written
 // (to a temporary name, then renamed) only when no program of the run has written it yet.
-std::string pointFileFor(const std::string& dir, const std::vector<Point>& points) {
+// Real points are hashed by their bits and written in shortest decimals, which read back bit for
+// bit: the program gets exactly the doubles.
+template <class P>
+std::string pointFileFor(const std::string& dir, const std::vector<P>& points) {
     std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (const Point& p : points) {
-        for (std::int64_t v : {p.x, p.y}) {
-            for (int byte = 0; byte < 8; ++byte) hash = (hash ^ ((std::uint64_t(v) >> (8 * byte)) & 0xff)) * 0x100000001b3ull;
+    for (const P& p : points) {
+        for (auto coordinate : {p.x, p.y}) {
+            std::uint64_t v = 0;
+            std::memcpy(&v, &coordinate, sizeof v);
+            for (int byte = 0; byte < 8; ++byte) hash = (hash ^ ((v >> (8 * byte)) & 0xff)) * 0x100000001b3ull;
         }
     }
+    constexpr bool real = std::is_same_v<P, RealPoint>;
     char name[64];
-    std::snprintf(name, sizeof name, "/points-%zu-%016llx.txt", points.size(), (unsigned long long)hash);
+    std::snprintf(name, sizeof name, real ? "/points-%zu-%016llx-f64.txt" : "/points-%zu-%016llx.txt", points.size(),
+                  (unsigned long long)hash);
     const std::string path = dir + name;
     struct stat info {};
     if (stat(path.c_str(), &info) == 0) return path;
@@ -178,7 +186,8 @@ Learned& learnedFor(const std::string& command) {
 // A program on one point set.
 class ProgramRunner : public Runner {
   public:
-    ProgramRunner(std::string command, const std::string& filesDir, const std::vector<Point>& points)
+    template <class P>
+    ProgramRunner(std::string command, const std::string& filesDir, const std::vector<P>& points)
         : command_(std::move(command)), file_(pointFileFor(filesDir, points)), learned_(learnedFor(command_)) {}
 
     void call() override { learn(execute(command_, file_, 1, launcher_), 1); }
@@ -186,9 +195,22 @@ class ProgramRunner : public Runner {
     void runUnder(const std::string& launcher) override { launcher_ = launcher; }
 
     std::vector<reference::Pt> hull() override {
+        std::vector<reference::Pt> result;
+        for (const Point& p : output<Point>()) result.push_back({p.x, p.y});
+        return result;
+    }
+
+    // On a real cell the program's lines are read as doubles (f64: its shortest decimals read back
+    // to the same doubles).
+    std::vector<RealPoint> realHull() override { return output<RealPoint>(); }
+
+  private:
+    // One execution's point lines, as whole numbers or doubles.
+    template <class P>
+    std::vector<P> output() {
         const Execution e = execute(command_, file_, 1, launcher_);
         learn(e, 1);
-        std::vector<reference::Pt> result;
+        std::vector<P> result;
         // Point lines only (blank and "#" lines aside): no header, nothing else.
         std::istringstream lines(e.out);
         long number = 0;
@@ -196,13 +218,14 @@ class ProgramRunner : public Runner {
             ++number;
             const std::size_t first = line.find_first_not_of(" \t\r");
             if (first == std::string::npos || line[first] == '#') continue;
-            if (std::string("0123456789+-").find(line[first]) == std::string::npos) {
+            if (std::string("0123456789+-.").find(line[first]) == std::string::npos) {
                 throw WrongResult("its output is not a list of points: line " + std::to_string(number) + ": \"" +
                                   line.substr(0, 60) + "\"");
             }
         }
         try {
-            for (const Point& p : parsePoints(e.out, 0)) result.push_back({p.x, p.y});
+            if constexpr (std::is_same_v<P, RealPoint>) result = parseRealPoints(e.out, Coordinates::F64);
+            else result = parsePoints(e.out, 0);
         } catch (const InputError& bad) {
             if (std::string(bad.what()).rfind("no points", 0) == 0) return result;  // no corners
             throw WrongResult("its output is not a list of points: line " + std::to_string(bad.line) + ": " + bad.what());
@@ -210,6 +233,7 @@ class ProgramRunner : public Runner {
         return result;
     }
 
+  public:
     // One execution: with rounds asked for where the program times its rounds, enough of them to
     // last about kExecutionSeconds; else one, timed whole.
     bool timedExecution(double& seconds, long& calls) override {
@@ -299,8 +323,12 @@ UserEntry programEntry(const std::string& command, const std::vector<std::string
     return {UserEntry::Program, unique, "", "", false, command};
 }
 
-std::unique_ptr<Runner> prepareProgram(const UserEntry& entry, const std::vector<Point>& points) {
+template <class P>
+std::unique_ptr<Runner> prepareProgram(const UserEntry& entry, const std::vector<P>& points) {
     return std::make_unique<ProgramRunner>(entry.command, entry.filesDir, points);
 }
+
+template std::unique_ptr<Runner> prepareProgram(const UserEntry&, const std::vector<Point>&);
+template std::unique_ptr<Runner> prepareProgram(const UserEntry&, const std::vector<RealPoint>&);
 
 }  // namespace lab

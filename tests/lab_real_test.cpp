@@ -1,0 +1,204 @@
+// Real coordinates through the lab: point files of doubles read exactly or refused by line and
+// word, every entry that takes doubles given them unchanged and judged exactly, the exact array
+// forms right where plain doubles are not, and hull-lab on a real file end to end.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../lab/lab.h"
+#include "../lab/inputs/inputs.h"
+#include "../lab/own/own.h"
+#include "../lab/run/cell.h"
+#include "lab_run.h"
+#include "test_files.h"
+
+namespace {
+
+using lab::RealPoint;
+
+// n points in a disc of radius 1000 about (813580.3, 4521234.7), as projected metres are: no
+// three of them nearly collinear, so that every entry on doubles has a right hull to give.
+std::vector<RealPoint> projectedDisc(int n, unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::vector<RealPoint> points;
+    while (int(points.size()) < n) {
+        const double x = unit(random), y = unit(random);
+        if (x * x + y * y <= 1) points.push_back({813580.3 + 1000 * x, 4521234.7 + 1000 * y});
+    }
+    return points;
+}
+
+// The "classroom" set: two far points of the diagonal and a grid of doubles a few units in the
+// last place about (0.5, 0.5), where plain doubles decide turns wrongly.
+std::vector<RealPoint> ulpGrid() {
+    std::vector<RealPoint> points = {{24, 24}, {12, 12}};
+    auto at = [](int steps) {
+        double x = 0.5;
+        for (; steps > 0; --steps) x = std::nextafter(x, 2.0);
+        for (; steps < 0; ++steps) x = std::nextafter(x, 0.0);
+        return x;
+    };
+    for (int i = -8; i < 8; ++i) {
+        for (int j = -8; j < 8; ++j) points.push_back({at(i), at(j)});
+    }
+    return lab::inputOrder(points, 3);
+}
+
+TEST(RealEntries, EveryEntryOnDoublesReturnsInputPointsAndTheRightHull) {
+    const std::vector<RealPoint> points = projectedDisc(2000, 5);
+    int taken = 0;
+    for (const lab::Algorithm& entry : lab::algorithms()) {
+        if (!entry.prepareReal || entry.origin == lab::Origin::Floor) continue;
+        ++taken;
+        // Every value a hull returns must be one of the input's doubles, bit for bit: a conversion
+        // on the way in or out (to whole numbers, to floats) shows as a point not of the input.
+        std::vector<RealPoint> input = points;
+        if (entry.floatsOnly) {
+            for (RealPoint& p : input) p = {lab::nearestFloat(p.x), lab::nearestFloat(p.y)};
+        }
+        std::size_t h = 0;
+        std::string wrong;
+        try {
+            wrong = lab::checkRealResult(entry, input, entry.prepareReal(input)->realHull(), h);
+        } catch (const std::exception& e) {
+            wrong = std::string("threw: ") + e.what();
+        }
+        EXPECT_EQ(wrong, "") << entry.name;
+        EXPECT_EQ(h, reference::corners(input).size()) << entry.name;
+    }
+    EXPECT_GE(taken, 6) << "the array forms and their plain forms at least";
+}
+
+TEST(RealEntries, ExactArrayFormsAreRightWherePlainDoublesAreNot) {
+    struct Form {
+        const char* exact;
+        const char* plain;
+    } forms[] = {{"incremental-array", "incremental-array-plain"},
+                 {"gift_wrapping-array", "gift_wrapping-array-plain"},
+                 {"qhull-array", "qhull-array-plain"}};
+    int plainWrong = 0;
+    for (const Form& form : forms) {
+        for (unsigned seed = 0; seed < 20; ++seed) {
+            const std::vector<RealPoint> points = lab::inputOrder(ulpGrid(), seed);
+            std::size_t h = 0;
+            const lab::Algorithm& exact = *lab::findAlgorithm(form.exact);
+            EXPECT_EQ(lab::checkRealResult(exact, points, exact.prepareReal(points)->realHull(), h), "")
+                << form.exact << ", order " << seed;
+            const lab::Algorithm& plain = *lab::findAlgorithm(form.plain);
+            plainWrong += lab::checkRealResult(plain, points, plain.prepareReal(points)->realHull(), h) != "";
+        }
+    }
+    EXPECT_GT(plainWrong, 0) << "the plain forms should fail on some order of the ulp grid";
+}
+
+// ---- Point files of doubles ---------------------------------------------------------------------
+
+TEST(RealFiles, AFileWithARealWordIsReadAsDoublesAndRoundTripsBitForBit) {
+    testfiles::TempDir dir("lab-real-file");
+    testfiles::writeLines(dir.path / "gis.csv", {"lon,lat,name", "-0.2,-0.1,a", "1.38777878e-17,-0.1,b", "813580.3,1E3,c",
+                                                 "5e-324,-0,d"});
+    const lab::PointFile file = lab::readPointFile((dir.path / "gis.csv").string(), 0, {"lon", "lat"});
+    ASSERT_EQ(file.coordinates, lab::Coordinates::F64);
+    const std::vector<RealPoint> expected = {{-0.2, -0.1}, {1.38777878e-17, -0.1}, {813580.3, 1000}, {5e-324, -0.0}};
+    ASSERT_EQ(file.reals.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&file.reals[i], &expected[i], sizeof(RealPoint)), 0) << "point " << i + 1;
+    }
+    ASSERT_TRUE(lab::writePointFile((dir.path / "again.txt").string(), file.reals));
+    const lab::PointFile again = lab::readPointFile((dir.path / "again.txt").string(), 0);
+    ASSERT_EQ(again.reals.size(), file.reals.size());
+    EXPECT_EQ(std::memcmp(again.reals.data(), file.reals.data(), file.reals.size() * sizeof(RealPoint)), 0);
+    // A file of whole numbers stays whole numbers; asked for, it is read as floats.
+    testfiles::writeLines(dir.path / "whole.txt", {"1;2", "3;4"});
+    EXPECT_EQ(lab::readPointFile((dir.path / "whole.txt").string(), 0).coordinates, lab::Coordinates::Int);
+    const lab::Coordinates f32 = lab::Coordinates::F32;
+    EXPECT_EQ(lab::readPointFile((dir.path / "whole.txt").string(), 0, {}, &f32).reals.size(), 2u);
+}
+
+TEST(RealFiles, HullLabRefusesEachBadCoordinateWithFileLineAndWord) {
+    testfiles::TempDir dir("lab-real-refused");
+    struct Case {
+        const char* line;
+        const char* why;
+    } cases[] = {{"nan;1", "\"nan\" is not a number (NaN)"},
+                 {"0.5;inf", "\"inf\" is infinite"},
+                 {"1e400;0.5", "\"1e400\" lies beyond the largest double"},
+                 {"0.5;1e-400", "\"1e-400\" is not zero but rounds to zero as a double"},
+                 {"0.5;x1", "\"x1\" is not a number"}};
+    for (const Case& c : cases) {
+        testfiles::writeLines(dir.path / "bad.txt", {"0.25;0.75", c.line});
+        const LabRun run = runLab(dir.path, "--input bad.txt --algorithms incremental-array --runs 1");
+        EXPECT_EQ(run.status, 2) << c.line;
+        EXPECT_NE(run.err.find("bad.txt:2: " + std::string(c.why)), std::string::npos) << c.line << ": " << run.err;
+        EXPECT_EQ(run.out.find("incremental-array"), std::string::npos) << c.line << ": nothing runs";
+    }
+}
+
+TEST(RealFiles, HullLabJudgesARealFileExactlyAndNamesItsTypeInTheTsv) {
+    testfiles::TempDir dir("lab-real-run");
+    std::vector<std::string> lines;
+    for (const RealPoint& p : ulpGrid()) lines.push_back(lab::show(p));
+    testfiles::writeLines(dir.path / "ulp.txt", lines);
+    const LabRun run = runLab(dir.path,
+                              "--input ulp.txt --algorithms incremental-array,qhull-array-plain,boost-monotone-chain,copy "
+                              "--runs 1 --min-seconds 0.01 --tsv cells.tsv");
+    EXPECT_EQ(run.status, 1) << "qhull-array-plain's hull is WRONG: " << run.err;
+    std::vector<std::string> cells = testfiles::tsvLines(testfiles::read(dir.path / "cells.tsv"));
+    ASSERT_EQ(cells.size(), 5u) << "a header and four cells";
+    auto field = [](const std::string& line, int k) {
+        std::size_t at = 0;
+        for (int i = 0; i < k; ++i) at = line.find('\t', at) + 1;
+        return line.substr(at, line.find('\t', at) - at);
+    };
+    const std::string h = std::to_string(reference::corners(ulpGrid()).size());
+    for (std::size_t i = 1; i < cells.size(); ++i) {
+        EXPECT_EQ(field(cells[i], 0), "ulp.txt (f64)") << cells[i];
+        EXPECT_EQ(field(cells[i], 2), h) << cells[i];
+        const std::string entry = field(cells[i], 3), status = field(cells[i], 7);
+        if (entry == "incremental-array" || entry == "qhull-array-plain") {
+            EXPECT_EQ(status, entry == "incremental-array" ? "ok" : "WRONG") << cells[i];
+        }
+        if (entry == "boost-monotone-chain" || entry == "copy") {
+            EXPECT_EQ(status, "skipped") << cells[i];
+            EXPECT_EQ(field(cells[i], 8), "int only") << cells[i];
+        }
+    }
+}
+
+// The 8 points of a bug report against a GIS library, written as the report wrote them: two pairs
+// of points 2.8e-17 apart, and decimals one unit in the last place off their lines.
+const std::vector<std::string> kReportPoints = {"-0.2;-0.1", "1.38777878e-17;-0.1", "-0.1;0.3", "0.3;0.2", "-0.2;-0.1",
+                                                "2.77555756e-17;-0.1", "0.3;0.19999999999999998",
+                                                "-0.1;0.30000000000000004"};
+
+TEST(RealFiles, PythonsHullsAreJudgedOnTheReportsDoublesAsPeopleCallThem) {
+    struct Case {
+        const char* program;
+        const char* module;
+        const char* status;  // on the report's points
+    } cases[] = {{"scipy_hull", "scipy.spatial", "WRONG"}, {"shapely_hull", "shapely.geometry", "ok"}};
+    for (const Case& c : cases) {
+        if (std::system(("/usr/bin/python3 -c 'import " + std::string(c.module) + "' 2>/dev/null").c_str()) != 0) {
+            std::cout << "skipped " << c.program << ": Debian's python3 module " << c.module << " is not installed\n";
+            continue;
+        }
+        testfiles::TempDir dir("lab-real-python");
+        testfiles::writeLines(dir.path / "report.txt", kReportPoints);
+        const LabRun run = runLab(dir.path, "--input report.txt --program '/usr/bin/python3 " EXAMPLES_SOURCE "/" +
+                                                std::string(c.program) + ".py' --no-judge --algorithms " + c.program +
+                                                " --runs 1 --min-seconds 0.01 --tsv cells.tsv");
+        const std::vector<std::string> cells = testfiles::tsvLines(testfiles::read(dir.path / "cells.tsv"));
+        ASSERT_EQ(cells.size(), 2u) << c.program << ": " << run.err;
+        EXPECT_EQ(cells[1].rfind("report.txt (f64)\t8\t5\t" + std::string(c.program) + "\t", 0), 0u) << cells[1];
+        EXPECT_NE(cells[1].find("\t" + std::string(c.status) + "\t"), std::string::npos) << c.program << ": " << cells[1];
+    }
+}
+
+}  // namespace
