@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <cstring>
 #include <iostream>
 #include <random>
@@ -96,6 +98,78 @@ TEST(RealEntries, ExactArrayFormsAreRightWherePlainDoublesAreNot) {
         }
     }
     EXPECT_GT(plainWrong, 0) << "the plain forms should fail on some order of the ulp grid";
+}
+
+// ---- Shapes of doubles ---------------------------------------------------------------------------
+
+TEST(RealShapes, EachKeepsItsPromiseAndIsTheSameOnEveryRun) {
+    auto ulpsOff = [](double x, double from) {  // how many doubles lie between x and `from`
+        int steps = 0;
+        for (double at = std::min(x, from); at < std::max(x, from) && steps < 100; ++steps) at = std::nextafter(at, 2.0);
+        return steps;
+    };
+    struct Case {
+        const char* shape;
+        std::function<std::string(const std::vector<RealPoint>&)> broken;  // "" where the promise holds
+    } cases[] = {
+        {"convex", [](const std::vector<RealPoint>& p) {
+             return reference::corners(p).size() == p.size() ? "" : "not every point a corner";
+         }},
+        {"ulp", [&](const std::vector<RealPoint>& p) {
+             for (const RealPoint& q : p) {
+                 const bool far = (q.x == 24 && q.y == 24) || (q.x == 12 && q.y == 12);
+                 if (!far && (ulpsOff(q.x, 0.5) > 8 || ulpsOff(q.y, 0.5) > 8)) return "more than 8 ulps off 0.5: " + lab::show(q);
+             }
+             return std::string();
+         }},
+        {"huge", [](const std::vector<RealPoint>& p) {
+             for (const RealPoint& q : p) {
+                 if (std::fabs(q.x) > 1e300 || std::fabs(q.y) > 1e300) return "beyond 1e300: " + lab::show(q);
+             }
+             const RealPoint a = p[0], b = p[1];
+             return std::isinf((a.x - b.x) * (a.x - b.x) * (a.y - b.y)) ? std::string() : std::string("a product does not overflow");
+         }},
+        {"tiny", [](const std::vector<RealPoint>& p) {
+             const bool subnormal = std::any_of(p.begin(), p.end(), [](const RealPoint& q) {
+                 return q.x != 0 && std::fabs(q.x) < 2.2250738585072014e-308;
+             });
+             return subnormal ? "" : "no subnormal";
+         }},
+        {"lattice", [](const std::vector<RealPoint>& p) {
+             for (const RealPoint& q : p) {
+                 if (std::fabs(q.x * 10 - std::round(q.x * 10)) > 1e-9) return "not a step of 0.1: " + lab::show(q);
+             }
+             return std::string();
+         }},
+        {"offset", [](const std::vector<RealPoint>& p) {
+             for (const RealPoint& q : p) {
+                 if (std::hypot(q.x - 813580.3, q.y - 4521234.7) > 2.5 + 1e-6) return "outside its disc: " + lab::show(q);
+             }
+             return std::string();
+         }},
+    };
+    for (const Case& c : cases) {
+        const std::vector<RealPoint> points = lab::makeRealShape(c.shape, 1000, 1);
+        ASSERT_EQ(points.size(), 1000u) << c.shape;
+        EXPECT_EQ(c.broken(points), "") << c.shape;
+        const std::vector<RealPoint> again = lab::makeRealShape(c.shape, 1000, 1);
+        EXPECT_EQ(std::memcmp(points.data(), again.data(), points.size() * sizeof(RealPoint)), 0) << c.shape;
+    }
+}
+
+TEST(RealShapes, HullLabMakesEachTableInEachTypeAndRefusesARealShapeAsWholeNumbers) {
+    testfiles::TempDir dir("lab-real-shapes");
+    const LabRun refused = runLab(dir.path, "--shapes ulp --sizes 100 --algorithms incremental-array");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--shapes ulp is a shape of doubles: give --coordinates f64"), std::string::npos) << refused.err;
+    const LabRun run = runLab(dir.path, "--shapes convex --coordinates int,f64,f32 --sizes 100 --algorithms incremental-array "
+                                        "--runs 1 --min-seconds 0.01 --tsv cells.tsv");
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> shapes;
+    for (const std::string& line : testfiles::tsvLines(testfiles::read(dir.path / "cells.tsv"))) {
+        shapes.push_back(line.substr(0, line.find('\t')) + " " + (line.find("\t100\t100\tincremental-array\t") != std::string::npos ? "h=n" : ""));
+    }
+    EXPECT_EQ(shapes, (std::vector<std::string>{"shape ", "convex h=n", "convex (f64) h=n", "convex (f32) h=n"}));
 }
 
 // ---- Point files of doubles ---------------------------------------------------------------------

@@ -77,6 +77,24 @@ void makeFilesDir(Run& run) {
     run.filesDir = pattern;
 }
 
+// The tables of one shape, a table for each of the run's number types: "square", "square (f64)".
+void shapeGroups(const std::string& name, const Options& options, std::vector<Group>& groups) {
+    for (const std::vector<Shape>* list : {&shapes(), &realShapes()}) {
+        for (const Shape& s : *list) {
+            if (s.name != name) continue;
+            for (Coordinates type : options.shapeCoordinates) {
+                if (type == Coordinates::Int) {
+                    groups.push_back({s, options.sizes, "", -1, false, Coordinates::Int, ""});
+                    continue;
+                }
+                Shape typed = s;
+                typed.name = s.name + " (" + coordinatesWord(type) + ")";
+                groups.push_back({typed, options.sizes, "", -1, false, type, s.name});
+            }
+        }
+    }
+}
+
 // Reads every point file whole, a table each, before any cell runs or any file is written. Returns
 // false (the message printed) on a bad file. Throws BadArgument.
 bool readInputs(Run& run) {
@@ -112,7 +130,7 @@ bool readInputs(Run& run) {
                 throw BadArgument{"cannot write " + source};
             }
         }
-        run.groups.push_back({Shape{table, summary, true}, {n}, source, h, path == "-", file.coordinates});
+        run.groups.push_back({Shape{table, summary, true}, {n}, source, h, path == "-", file.coordinates, ""});
     }
     return true;
 }
@@ -137,11 +155,7 @@ int prepare(int argc, char** argv, Run& run) {
             std::cout << (options.help ? usage() : options.version ? versionLine() : options.listTsv ? catalogue() : listing()) << '\n';
             return 0;
         }
-        for (const std::string& name : options.shapes) {
-            for (const Shape& s : shapes()) {
-                if (s.name == name) run.groups.push_back({s, options.sizes, "", -1, false});
-            }
-        }
+        for (const std::string& name : options.shapes) shapeGroups(name, options, run.groups);
         makeFilesDir(run);
         if (!readInputs(run)) {
             if (!run.filesDir.empty()) std::filesystem::remove_all(run.filesDir);

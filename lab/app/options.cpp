@@ -100,8 +100,8 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, run, "--algorithms", "LIST", "", "entries or groups (--list: cgal, libraries, yours...), or all");
     valueOption(app, g, run, "--input", "FILES", "", "your point files (- : standard input), a table each, instead of shapes");
     valueOption(app, g, run, "--scale", "K", "", "decimal coordinates of --input times K, each then whole");
-    valueOption(app, g, run, "--coordinates", "TYPE", "",
-                "int, f64 or f32 for --input; default: f64 where a coordinate has . or e");
+    valueOption(app, g, run, "--coordinates", "LIST", "",
+                "int, f64, f32: the shapes in each, --input in one (default: int; its own)");
     valueOption(app, g, run, "--columns", "X,Y", "", "x and y are these fields of --input's lines (numbers from 1 or names)");
     app.add_flag("--list", g.list, "list the shapes and this build's entries, and exit")->group(run);
     const char* yours = "Your hull";
@@ -193,6 +193,10 @@ std::string listing() {
         out << "  " << s.name << std::string(10 - s.name.size(), ' ') << s.growth << (s.byDefault ? "" : " (named only)")
             << '\n';
     }
+    for (const Shape& s : realShapes()) {
+        out << "  " << s.name << std::string(10 - s.name.size(), ' ') << s.growth << " (doubles only: --coordinates f64)\n";
+    }
+    out << "  (--coordinates f64 or f32 makes every shape of doubles: a table \"square (f64)\" beside \"square\")\n";
     out << "Entries of this build (--algorithms): each of the program's beside its array form and the peers of its method\n";
     for (const Algorithm& a : algorithms()) {
         const char* origin = a.origin == Origin::Program     ? " (the program's own, on a PointList)"
@@ -318,6 +322,29 @@ void takeSets(Given& g, Options& o) {
     }
 }
 
+// --coordinates LIST: the shapes' tables are made in each type; an --input file is read as the one
+// type given.
+void takeCoordinates(Given& g, Options& o) {
+    o.shapeCoordinates.clear();
+    for (const std::string& word : split(g["--coordinates"])) {
+        Coordinates type = Coordinates::Int;
+        if (!coordinatesNamed(word, type)) throw BadArgument{"--coordinates takes int, f64 or f32, not \"" + word + "\""};
+        if (std::find(o.shapeCoordinates.begin(), o.shapeCoordinates.end(), type) == o.shapeCoordinates.end()) {
+            o.shapeCoordinates.push_back(type);
+        }
+    }
+    if (o.shapeCoordinates.empty()) throw BadArgument{"--coordinates names no type"};
+    if (!o.inputs.empty() && o.shapeCoordinates.size() > 1) {
+        throw BadArgument{"--coordinates names one type for --input files, not " + g["--coordinates"]};
+    }
+    o.coordinates = o.shapeCoordinates.front();
+    o.coordinatesGiven = true;
+    if (o.scale != 0 && o.coordinates != Coordinates::Int) {
+        throw BadArgument{"--scale makes whole numbers of decimals; --coordinates " + g["--coordinates"] +
+                          " reads them as they are: give one of the two"};
+    }
+}
+
 // --input, --columns, --scale and --shapes: what the tables are of.
 void takeInputs(Given& g, Options& o) {
     if (g.has("--input")) {
@@ -344,23 +371,18 @@ void takeInputs(Given& g, Options& o) {
         if (!g.has("--input")) throw BadArgument{"--scale applies to the points of --input files"};
         o.scale = std::int64_t(whole(g, "--scale", 1, 1000000000000000000ull));
     }
-    if (g.has("--coordinates")) {
-        if (!g.has("--input")) throw BadArgument{"--coordinates applies to the points of --input files"};
-        if (!coordinatesNamed(g["--coordinates"], o.coordinates)) {
-            throw BadArgument{"--coordinates takes int, f64 or f32, not \"" + g["--coordinates"] + "\""};
-        }
-        o.coordinatesGiven = true;
-        if (o.scale != 0 && o.coordinates != Coordinates::Int) {
-            throw BadArgument{"--scale makes whole numbers of decimals; --coordinates " + g["--coordinates"] +
-                              " reads them as they are: give one of the two"};
-        }
-    }
+    if (g.has("--coordinates")) takeCoordinates(g, o);
     if (g.has("--shapes")) {
         o.shapes = split(g["--shapes"]);
         for (const std::string& name : o.shapes) {
-            bool found = false;
+            bool found = false, real = false;
             for (const Shape& s : shapes()) found = found || s.name == name;
-            if (!found) throw BadArgument{"unknown shape \"" + name + "\""};
+            for (const Shape& s : realShapes()) real = real || s.name == name;
+            if (!found && !real) throw BadArgument{"unknown shape \"" + name + "\""};
+            const auto& types = o.shapeCoordinates;
+            if (real && std::find(types.begin(), types.end(), Coordinates::Int) != types.end()) {
+                throw BadArgument{"--shapes " + name + " is a shape of doubles: give --coordinates f64 (or f32)"};
+            }
         }
     }
 }

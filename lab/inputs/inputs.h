@@ -53,6 +53,17 @@ struct ShapeError : std::invalid_argument {
 // shape. O(n) (convex: O(n log n)).
 std::vector<Point> makeShape(const std::string& shape, std::int64_t n, std::uint64_t seed);
 
+// The shapes made only of doubles (--coordinates f64 or f32), after the eight: `offset`, `huge`,
+// `tiny`, `ulp`.
+const std::vector<Shape>& realShapes();
+
+// n points of the named shape as doubles, a function of (shape, n, seed) alone: the eight shapes
+// continuous where they are random (`square` [-1, 1)^2, `disc` and `circle` of radius 1, `normal`
+// of sigma 1; `lattice` on steps of 0.1; `line` on y = 0.1 + 0.3 x rounded), `convex` and `sliver`
+// as their whole numbers times 2^-30 (exact, so `convex` is exactly convex), and realShapes().
+// Throws std::invalid_argument for an unknown shape or a size the shape cannot make. O(n).
+std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, std::uint64_t seed);
+
 // Whether `convex` can make n points inside the exact range. O(n log n).
 bool convexFits(std::int64_t n);
 

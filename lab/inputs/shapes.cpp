@@ -239,4 +239,100 @@ std::vector<Point> makeShape(const std::string& shape, std::int64_t n, std::uint
     throw std::invalid_argument("unknown shape " + shape);
 }
 
+namespace {
+
+// n doubles drawn by `one`, as draw() does for whole numbers.
+template <typename Draw>
+std::vector<RealPoint> drawReal(std::int64_t n, Draw&& one) {
+    std::vector<RealPoint> points;
+    points.reserve(std::size_t(n));
+    while (std::int64_t(points.size()) < n) one(points);
+    return points;
+}
+
+// A whole-number shape as doubles scaled by 2^-30 (exact: its coordinates are below 2^30), so its
+// promises hold on the doubles: `convex` exactly convex, `sliver`'s corners as thin.
+std::vector<RealPoint> scaledDown(const std::vector<Point>& points) {
+    std::vector<RealPoint> real;
+    real.reserve(points.size());
+    for (const Point& p : points) real.push_back({std::ldexp(double(p.x), -30), std::ldexp(double(p.y), -30)});
+    return real;
+}
+
+// The double `steps` units in the last place from x.
+double ulpsFrom(double x, int steps) {
+    for (; steps > 0; --steps) x = std::nextafter(x, HUGE_VAL);
+    for (; steps < 0; ++steps) x = std::nextafter(x, -HUGE_VAL);
+    return x;
+}
+
+}  // namespace
+
+const std::vector<Shape>& realShapes() {
+    static const std::vector<Shape> list = {
+        {"offset", "uniform in a disc 5 wide about (813580.3, 4521234.7), as projected metres are: "
+                   "differences cancel in plain doubles", false},
+        {"huge", "uniform in a disc of radius 1e300: a plain cross product overflows", false},
+        {"tiny", "uniform in a disc of radius 1e-300, a few subnormals on one line: products underflow", false},
+        {"ulp", "the classroom grid: doubles a few units in the last place about (0.5, 0.5) and two far "
+                "points of the diagonal through it, repeated to n points", false},
+    };
+    return list;
+}
+
+std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, std::uint64_t seed) {
+    SplitMix64 g = generator(shape + "/f64", n, seed);
+    auto inDisc = [&](double cx, double cy, double radius) {
+        return drawReal(n, [&](std::vector<RealPoint>& p) {
+            const double u = g.signedUnit(), v = g.signedUnit();
+            if (u * u + v * v <= 1) p.push_back({cx + radius * u, cy + radius * v});
+        });
+    };
+    if (shape == "square") return drawReal(n, [&](std::vector<RealPoint>& p) { p.push_back({g.signedUnit(), g.signedUnit()}); });
+    if (shape == "disc") return inDisc(0, 0, 1);
+    if (shape == "offset") return inDisc(813580.3, 4521234.7, 2.5);
+    if (shape == "huge") return inDisc(0, 0, 1e300);
+    if (shape == "normal") {  // Marsaglia's polar method, continuous
+        return drawReal(n, [&](std::vector<RealPoint>& p) {
+            const double u = g.signedUnit(), v = g.signedUnit(), s = u * u + v * v;
+            if (s >= 1 || s == 0) return;
+            const double f = std::sqrt(-2.0 * std::log(s) / s);
+            p.push_back({u * f, v * f});
+        });
+    }
+    if (shape == "circle") {  // a direction rounded onto the unit circle: only some points are corners
+        return drawReal(n, [&](std::vector<RealPoint>& p) {
+            const double u = g.signedUnit(), v = g.signedUnit(), s = u * u + v * v;
+            if (s >= 1 || s < 1e-6) return;
+            const double length = std::sqrt(s);
+            p.push_back({u / length, v / length});
+        });
+    }
+    if (shape == "lattice") {  // steps of 0.1, which as doubles are not evenly spaced
+        return drawReal(n, [&](std::vector<RealPoint>& p) { p.push_back({0.1 * double(g.below(64)), 0.1 * double(g.below(64))}); });
+    }
+    if (shape == "line") {  // points of y = 0.1 + 0.3 x, each rounded to doubles
+        return drawReal(n, [&](std::vector<RealPoint>& p) {
+            const double x = g.signedUnit();
+            p.push_back({x, 0.1 + 0.3 * x});
+        });
+    }
+    if (shape == "tiny") {
+        std::vector<RealPoint> points = inDisc(0, 0, 1e-300);
+        for (std::int64_t k = 1; k <= std::min<std::int64_t>(10, n); ++k) {
+            points[std::size_t(k - 1)] = {double(k) * 5e-324, -double(k) * 5e-324};  // subnormals
+        }
+        return points;
+    }
+    if (shape == "ulp") {
+        return drawReal(n, [&](std::vector<RealPoint>& p) {
+            const std::int64_t k = std::int64_t(p.size()) % 258;
+            if (k < 2) p.push_back(k == 0 ? RealPoint{24, 24} : RealPoint{12, 12});
+            else p.push_back({ulpsFrom(0.5, int(g.below(16)) - 8), ulpsFrom(0.5, int(g.below(16)) - 8)});
+        });
+    }
+    if (shape == "convex" || shape == "sliver") return scaledDown(makeShape(shape, n, seed));
+    throw std::invalid_argument("unknown shape \"" + shape + "\"");
+}
+
 }  // namespace lab

@@ -222,6 +222,13 @@ std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<P
 }
 
 std::vector<RealPoint> cellRealPoints(const CellPlan& plan, int set, const std::vector<RealPoint>& file) {
+    if (plan.input.empty()) {
+        std::vector<RealPoint> points = makeRealShape(plan.shape, plan.n, setSeed(plan.seed, set));
+        if (plan.coordinates == Coordinates::F32) {  // float-exact: each coordinate its nearest float
+            for (RealPoint& p : points) p = {nearestFloat(p.x), nearestFloat(p.y)};
+        }
+        return points;
+    }
     return plan.keepOrder ? file : inputOrder(file, setSeed(plan.seed, set));
 }
 
@@ -387,7 +394,8 @@ CellResult runCell(const CellPlan& plan, const Algorithm& algorithm,
     std::vector<std::unique_ptr<Runner>> runners;
     if (plan.coordinates != Coordinates::Int) {
         if (!algorithm.prepareReal) throw std::runtime_error(algorithm.name + " takes whole numbers only");
-        PointFile file = readPointFile(plan.input, 0, plan.columns, &plan.coordinates);
+        PointFile file;  // a real shape's cells make their points; a file's are read
+        if (!plan.input.empty()) file = readPointFile(plan.input, 0, plan.columns, &plan.coordinates);
         runners = prepareSets(plan, algorithm, std::move(file.reals), checking, result);
     } else {
         std::vector<Point> file;

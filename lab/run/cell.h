@@ -107,8 +107,9 @@ void setJob(CellPlan& plan, Job job, int runs = 1);
 // shuffled order, or its own order with keepOrder.
 std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<Point>& file);
 
-// A real cell's points of set number `set`: the point file's in the set's shuffled order, or its
-// own order with keepOrder.
+// A real cell's points of set number `set`: a real shape's with the set's seed (each coordinate
+// its nearest float on an f32 cell), or the point file's in the set's shuffled order, or its own
+// order with keepOrder.
 std::vector<RealPoint> cellRealPoints(const CellPlan& plan, int set, const std::vector<RealPoint>& file);
 
 // From this many points a row's sets are made once, by the parent, and written to a file that

@@ -79,13 +79,15 @@ bool takesCoordinates(const Algorithm& entry, Coordinates type, std::string& why
 // read back bit for bit. False when it cannot.
 bool writeCellSet(const Options& options, const Group& group, std::int64_t n, int set, const std::string& path) {
     CellPlan plan;
-    plan.shape = group.shape.name;
+    plan.shape = shapeToMake(group);
     plan.n = n;
     plan.seed = options.seed;
     plan.input = group.input;
     plan.keepOrder = options.samePoints && !group.input.empty();
+    plan.coordinates = group.coordinates;
     if (group.coordinates != Coordinates::Int) {
-        const PointFile file = readPointFile(group.input, 0, group.plain ? Columns{} : options.columns, &group.coordinates);
+        PointFile file;
+        if (!group.input.empty()) file = readPointFile(group.input, 0, group.plain ? Columns{} : options.columns, &group.coordinates);
         return writePointFile(path, cellRealPoints(plan, set, file.reals));
     }
     std::vector<Point> file;
@@ -251,6 +253,18 @@ int Pass::prepareSets(Row& row) {
             status = 1;
         }
     }
+    if (group.input.empty() && group.coordinates != Coordinates::Int) {  // a real shape's: each process makes its sets
+        const PointFile none;
+        CellPlan plan;
+        plan.shape = shapeToMake(group), plan.n = row.n, plan.seed = options_.seed, plan.coordinates = group.coordinates;
+        results_.hOfRow[row.key] = (long long)reference::corners(cellRealPoints(plan, 0, none.reals)).size();
+        const std::string path = options_.pointsDir + "/" + fileNamePart(shapeName) + "-" + std::to_string(row.n) + ".txt";
+        if (!options_.pointsDir.empty() && !writeCellSet(options_, group, row.n, 0, path)) {
+            report_.failure("hull-lab: cannot write " + path);
+            status = 1;
+        }
+        return status;
+    }
     std::vector<Point> points;  // the row's first set, where made here
     if (!results_.hOfRow.count(row.key)) {
         points = makeShape(shapeName, row.n, options_.seed);
@@ -278,7 +292,7 @@ void Pass::planCells(Row& row, SmallerSizes& smaller) {
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& name = options_.algorithms[i];
         CellPlan plan;
-        plan.shape = group.shape.name;
+        plan.shape = shapeToMake(group);
         plan.n = row.n;
         plan.seed = options_.seed;
         plan.algorithm = name;
@@ -398,6 +412,7 @@ void Pass::runProcess(Row& row, std::size_t i, int round, bool old, std::size_t 
     }
     Outcome next = runChild(plan, interrupted_);
     if (*interrupted_) return;
+    next.shape = row.group->shape.name;  // the table's name: "square (f64)" where the plan makes "square"
     outcome.wall += next.wall;
     if (check) {
         row.checkWall[mine] = next.wall;

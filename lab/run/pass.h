@@ -21,8 +21,12 @@ struct Group {
     std::string input;                 // the point file, or "" for a shape
     long long h = -1;                  // a point file's hull corners
     bool plain = false;                // the file was rewritten as "x;y" lines (standard input)
-    Coordinates coordinates = Coordinates::Int;  // the number type of a point file's points
+    Coordinates coordinates = Coordinates::Int;  // the number type of its points
+    std::string make;  // a real shape's table ("square (f64)"): the shape its cells make ("square")
 };
+
+// The shape a table's cells make: its name, or a real shape's `make`. O(1).
+inline const std::string& shapeToMake(const Group& group) { return group.make.empty() ? group.shape.name : group.make; }
 
 // What a pass tells as it goes, for whoever shows it (out/report.h: the tables, the TSV, the
 // progress line). The pass itself prints nothing but a failure's line on standard error.

@@ -20,6 +20,7 @@ struct Options {
     std::int64_t scale = 0;           // --scale K for decimal coordinates; 0: none
     bool coordinatesGiven = false;    // --coordinates: the number type of --input's points, else each file's own
     Coordinates coordinates = Coordinates::Int;
+    std::vector<Coordinates> shapeCoordinates = {Coordinates::Int};  // the shapes' tables are made in each
     int runs = 3;
     double budget = 10;
     std::uint64_t seed = 1;
