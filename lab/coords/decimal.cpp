@@ -45,32 +45,28 @@ std::string shortest(T value) {
     return error == std::errc() ? std::string(text, end) : std::string("?");
 }
 
+// Each number type's word and range, in Coordinates' order.
+struct TypeFacts {
+    Coordinates type;
+    const char* word;
+    const char* range;
+};
+constexpr TypeFacts kTypes[] = {{Coordinates::Int, "int", "|coordinate| < 2^30"},
+                                {Coordinates::F64, "f64", "any finite double"},
+                                {Coordinates::F32, "f32", "any finite float"}};
+
 }  // namespace
 
-const char* coordinatesWord(Coordinates type) {
-    switch (type) {
-        case Coordinates::Int: return "int";
-        case Coordinates::F64: return "f64";
-        case Coordinates::F32: return "f32";
-    }
-    return "?";
-}
+const char* coordinatesWord(Coordinates type) { return kTypes[int(type)].word; }
 
 bool coordinatesNamed(std::string_view word, Coordinates& type) {
-    for (Coordinates t : {Coordinates::Int, Coordinates::F64, Coordinates::F32}) {
-        if (word == coordinatesWord(t)) return type = t, true;
+    for (const TypeFacts& facts : kTypes) {
+        if (word == facts.word) return type = facts.type, true;
     }
     return false;
 }
 
-const char* coordinatesRange(Coordinates type) {
-    switch (type) {
-        case Coordinates::Int: return "|coordinate| < 2^30";
-        case Coordinates::F64: return "any finite double";
-        case Coordinates::F32: return "any finite float";
-    }
-    return "?";
-}
+const char* coordinatesRange(Coordinates type) { return kTypes[int(type)].range; }
 
 double nearestFloat(double value) {
     const volatile float narrow = float(value);

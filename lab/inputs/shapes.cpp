@@ -25,9 +25,11 @@ SplitMix64 generator(const std::string& shape, std::int64_t n, std::uint64_t see
     return g;
 }
 
-template <typename Draw>
-std::vector<Point> draw(std::int64_t n, Draw&& one) {
-    std::vector<Point> points;
+// n points of type P (Point, or RealPoint for the shapes of doubles), each call of `one` adding
+// one or none.
+template <typename P = Point, typename Draw>
+std::vector<P> draw(std::int64_t n, Draw&& one) {
+    std::vector<P> points;
     points.reserve(std::size_t(n));
     while (std::int64_t(points.size()) < n) one(points);
     return points;
@@ -241,15 +243,6 @@ std::vector<Point> makeShape(const std::string& shape, std::int64_t n, std::uint
 
 namespace {
 
-// n doubles drawn by `one`, as draw() does for whole numbers.
-template <typename Draw>
-std::vector<RealPoint> drawReal(std::int64_t n, Draw&& one) {
-    std::vector<RealPoint> points;
-    points.reserve(std::size_t(n));
-    while (std::int64_t(points.size()) < n) one(points);
-    return points;
-}
-
 // A whole-number shape as doubles scaled by 2^-30 (exact: its coordinates are below 2^30), so its
 // promises hold on the doubles: `convex` exactly convex, `sliver`'s corners as thin.
 std::vector<RealPoint> scaledDown(const std::vector<Point>& points) {
@@ -283,17 +276,17 @@ const std::vector<Shape>& realShapes() {
 std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, std::uint64_t seed) {
     SplitMix64 g = generator(shape + "/f64", n, seed);
     auto inDisc = [&](double cx, double cy, double radius) {
-        return drawReal(n, [&](std::vector<RealPoint>& p) {
+        return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
             const double u = g.signedUnit(), v = g.signedUnit();
             if (u * u + v * v <= 1) p.push_back({cx + radius * u, cy + radius * v});
         });
     };
-    if (shape == "square") return drawReal(n, [&](std::vector<RealPoint>& p) { p.push_back({g.signedUnit(), g.signedUnit()}); });
+    if (shape == "square") return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) { p.push_back({g.signedUnit(), g.signedUnit()}); });
     if (shape == "disc") return inDisc(0, 0, 1);
     if (shape == "offset") return inDisc(813580.3, 4521234.7, 2.5);
     if (shape == "huge") return inDisc(0, 0, 1e300);
     if (shape == "normal") {  // Marsaglia's polar method, continuous
-        return drawReal(n, [&](std::vector<RealPoint>& p) {
+        return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
             const double u = g.signedUnit(), v = g.signedUnit(), s = u * u + v * v;
             if (s >= 1 || s == 0) return;
             const double f = std::sqrt(-2.0 * std::log(s) / s);
@@ -301,7 +294,7 @@ std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, s
         });
     }
     if (shape == "circle") {  // a direction rounded onto the unit circle: only some points are corners
-        return drawReal(n, [&](std::vector<RealPoint>& p) {
+        return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
             const double u = g.signedUnit(), v = g.signedUnit(), s = u * u + v * v;
             if (s >= 1 || s < 1e-6) return;
             const double length = std::sqrt(s);
@@ -309,10 +302,10 @@ std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, s
         });
     }
     if (shape == "lattice") {  // steps of 0.1, which as doubles are not evenly spaced
-        return drawReal(n, [&](std::vector<RealPoint>& p) { p.push_back({0.1 * double(g.below(64)), 0.1 * double(g.below(64))}); });
+        return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) { p.push_back({0.1 * double(g.below(64)), 0.1 * double(g.below(64))}); });
     }
     if (shape == "line") {  // points of y = 0.1 + 0.3 x, each rounded to doubles
-        return drawReal(n, [&](std::vector<RealPoint>& p) {
+        return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
             const double x = g.signedUnit();
             p.push_back({x, 0.1 + 0.3 * x});
         });
@@ -325,7 +318,7 @@ std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, s
         return points;
     }
     if (shape == "ulp") {
-        return drawReal(n, [&](std::vector<RealPoint>& p) {
+        return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
             const std::int64_t k = std::int64_t(p.size()) % 258;
             if (k < 2) p.push_back(k == 0 ? RealPoint{24, 24} : RealPoint{12, 12});
             else p.push_back({ulpsFrom(0.5, int(g.below(16)) - 8), ulpsFrom(0.5, int(g.below(16)) - 8)});
