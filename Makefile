@@ -117,7 +117,8 @@ lab-exactness:
 
 # Every entry on the doubles of tools/real-points' files (out/real/): the inputs that break hulls on
 # doubles (a bug report's 8 points, the ulp grid, decimals, huge and tiny magnitudes) and discs of
-# 1,000 to 1,000,000 points, with scipy's and shapely's hulls as Python calls them where installed.
+# 1,000 to 1,000,000 points, with scipy's and shapely's hulls as Python calls them and d3's as a
+# page does, where installed.
 REAL_SIZES := 1000,10000,100000,1000000
 REAL_FILES := report ulp decimals huge tiny $(foreach n,1000 10000 100000 1000000,offset-$(n) disc-$(n))
 empty :=
@@ -125,7 +126,8 @@ space := $(empty) $(empty)
 comma := ,
 LAB_REAL := --input $(subst $(space),$(comma),$(foreach f,$(REAL_FILES),out/real/$(f).txt)) --algorithms all --runs 3 \
   $(if $(shell /usr/bin/python3 -c 'import scipy.spatial' 2>/dev/null && echo y),--program '/usr/bin/python3 examples/scipy_hull.py') \
-  $(if $(shell /usr/bin/python3 -c 'import shapely' 2>/dev/null && echo y),--program '/usr/bin/python3 examples/shapely_hull.py')
+  $(if $(shell /usr/bin/python3 -c 'import shapely' 2>/dev/null && echo y),--program '/usr/bin/python3 examples/shapely_hull.py') \
+  $(if $(shell command -v node),--program 'node examples/d3_hull.js')
 lab-real:
 	$(call need,$(EXAMPLE_PACKAGES))
 	mkdir -p out && tools/real-points out/real --sizes $(REAL_SIZES) >/dev/null

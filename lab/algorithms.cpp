@@ -277,12 +277,13 @@ std::vector<Algorithm> buildList() {
                     "examples/chain.cpp's monotone chain built in: beside --plugin libchain.so, the cost of a plugin"});
 #endif
     // Run when named (make lab-exactness runs them): the sorts of the fastest hull alone, CGAL's
-    // second quickhull and Boost's exact remedy, which the default run's shapes tell little from
-    // their neighbours. They keep the default run within ten minutes.
+    // second quickhull, Boost's exact remedy, and the entries on plain doubles (the array forms'
+    // and CGAL's "-plain", Boost on double), which the default run's shapes tell little from their
+    // neighbours. They keep the default run within ten minutes.
     for (Algorithm& a : list) {
         a.byDefault = a.name != "radix-chain" && a.name != "vqsort-chain" && a.name != "cgal-eddy-quickhull" &&
-                      a.name != "boost-long-double-monotone-chain" && a.name != "chain-builtin" &&
-                      a.name.find("-plain") == std::string::npos;
+                      a.name != "boost-long-double-monotone-chain" && a.name != "boost-double-monotone-chain" &&
+                      a.name != "chain-builtin" && a.name.find("-plain") == std::string::npos;
     }
     // Each of ours, then its array form and the peers that run the same method; the others at
     // the end.

@@ -88,11 +88,11 @@ TEST(LabPeers, QhullRefusalsCarryQhullsOwnMessage) {
 TEST(LabPeers, EveryLibraryOfThisBuildHasItsPeers) {
     std::vector<const char*> names;
 #ifdef HULL_LAB_CGAL
-    names.insert(names.end(), {"cgal-monotone-chain", "cgal-gift-wrapping", "cgal-quickhull", "cgal-eddy-quickhull",
-                               "cgal-akl-toussaint"});
+    names.insert(names.end(), {"cgal-monotone-chain", "cgal-monotone-chain-plain", "cgal-gift-wrapping", "cgal-quickhull",
+                               "cgal-eddy-quickhull", "cgal-akl-toussaint", "cgal-akl-toussaint-plain"});
 #endif
 #ifdef HULL_LAB_BOOST
-    names.insert(names.end(), {"boost-monotone-chain", "boost-long-double-monotone-chain"});
+    names.insert(names.end(), {"boost-monotone-chain", "boost-long-double-monotone-chain", "boost-double-monotone-chain"});
 #endif
 #ifdef HULL_LAB_GEOS
     names.push_back("geos-graham");

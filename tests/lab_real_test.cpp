@@ -78,26 +78,35 @@ TEST(RealEntries, EveryEntryOnDoublesReturnsInputPointsAndTheRightHull) {
     EXPECT_GE(taken, 6) << "the array forms and their plain forms at least";
 }
 
-TEST(RealEntries, ExactArrayFormsAreRightWherePlainDoublesAreNot) {
+// Each exact entry beside the same code on plain doubles: the exact one right on every order of
+// the ulp grid and on huge and tiny magnitudes, the plain one wrong on some of them.
+TEST(RealEntries, ExactFormsAreRightWherePlainDoublesAreNot) {
     struct Form {
         const char* exact;
         const char* plain;
-    } forms[] = {{"incremental-array", "incremental-array-plain"},
-                 {"gift_wrapping-array", "gift_wrapping-array-plain"},
-                 {"qhull-array", "qhull-array-plain"}};
-    int plainWrong = 0;
+    };
+    std::vector<Form> forms = {{"incremental-array", "incremental-array-plain"},
+                               {"gift_wrapping-array", "gift_wrapping-array-plain"},
+                               {"qhull-array", "qhull-array-plain"}};
+#ifdef HULL_LAB_CGAL
+    forms.push_back({"cgal-monotone-chain", "cgal-monotone-chain-plain"});
+    forms.push_back({"cgal-akl-toussaint", "cgal-akl-toussaint-plain"});
+#endif
     for (const Form& form : forms) {
-        for (unsigned seed = 0; seed < 20; ++seed) {
-            const std::vector<RealPoint> points = lab::inputOrder(ulpGrid(), seed);
+        int plainWrong = 0;
+        for (unsigned seed = 0; seed < 22; ++seed) {
+            const std::vector<RealPoint> points = seed == 20 ? lab::makeRealShape("huge", 300, 1)
+                                                  : seed == 21 ? lab::makeRealShape("tiny", 300, 1)
+                                                               : lab::inputOrder(ulpGrid(), seed);
             std::size_t h = 0;
             const lab::Algorithm& exact = *lab::findAlgorithm(form.exact);
             EXPECT_EQ(lab::checkRealResult(exact, points, exact.prepareReal(points)->realHull(), h), "")
-                << form.exact << ", order " << seed;
+                << form.exact << ", set " << seed;
             const lab::Algorithm& plain = *lab::findAlgorithm(form.plain);
             plainWrong += lab::checkRealResult(plain, points, plain.prepareReal(points)->realHull(), h) != "";
         }
+        EXPECT_GT(plainWrong, 0) << form.plain << " should fail on some of these sets";
     }
-    EXPECT_GT(plainWrong, 0) << "the plain forms should fail on some order of the ulp grid";
 }
 
 // ---- Shapes of doubles ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // The Boost.Geometry peers (Boost 1.74): convex_hull, Andrew's monotone chain, on 64-bit integer
-// coordinates as most callers hold them, and on long double coordinates. Each call gets a fresh
+// coordinates as most callers hold them, on double (its point's default type, and what real
+// points are) and on long double coordinates. Each call gets a fresh
 // multi_point (a std::vector) copy of the points and writes a new ring: clockwise and closed, the
 // ring type's defaults.
 //
@@ -69,6 +70,11 @@ void addBoostPeers(std::vector<Algorithm>& list) {
                             preparePeer<BoostHull<long double>>, "Boost.Geometry convex_hull, long double coordinates"};
     onLongDoubles.prepareReal = prepareRealPeer<BoostHull<long double>>;  // a double widens exactly
     list.push_back(onLongDoubles);
+    Algorithm onDoubles{"boost-double-monotone-chain", "monotone chain", Origin::Peer, clockwise, true,
+                        preparePeer<BoostHull<double>>, "Boost.Geometry convex_hull, double coordinates"};
+    onDoubles.prepareReal = prepareRealPeer<BoostHull<double>>;
+    onDoubles.exact = false;  // the same side test, on doubles
+    list.push_back(onDoubles);
 }
 
 }  // namespace lab
