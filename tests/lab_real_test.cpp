@@ -109,6 +109,74 @@ TEST(RealEntries, ExactFormsAreRightWherePlainDoublesAreNot) {
     }
 }
 
+// ---- Files of geometry: WKT and GeoJSON -----------------------------------------------------------
+
+#ifdef HULL_LAB_GEOS
+// Each geometry file gives the points its coordinates are, in order, each read bit for bit as the
+// same words in a point line are; each fault is refused with its line.
+TEST(GeometryFiles, WktAndGeoJsonGiveTheirCoordinatesAsALineFileOfTheSameWordsWould) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string lines;    // the same points as an "x;y" file; empty: refused
+        const char* message;  // part of the refusal
+        long line;
+    };
+    const std::vector<Case> cases = {
+        {"a multipoint", "MULTIPOINT ((-0.2 -0.1), (1.38777878e-17 -0.1), (0.3 0.2))\n", "-0.2;-0.1\n1.38777878e-17;-0.1\n0.3;0.2\n", "", 0},
+        {"a multipoint without inner parentheses, lower case", "multipoint (1 2, 3e-300 4)", "1;2\n3e-300;4\n", "", 0},
+        {"geometries of every kind, z left out, empties skipped",
+         "# pasted from a report\nPOINT (1 2)\nPOINT Z (3 4 5)\nLINESTRING (0 0, 10 0.1)\n"
+         "POLYGON ((0 0, 5 -3, 8 8, 0 0), (1 1, 2 1, 1 1))\nGEOMETRYCOLLECTION (POINT (7 7), LINESTRING EMPTY, MULTIPOINT (1 9))\n"
+         "POINT EMPTY\n",
+         "1;2\n3;4\n0;0\n10;0.1\n0;0\n5;-3\n8;8\n0;0\n1;1\n2;1\n1;1\n7;7\n1;9\n", "", 0},
+        {"a feature collection, properties and bbox left out",
+         "{\"type\": \"FeatureCollection\", \"features\": [\n"
+         " {\"type\": \"Feature\", \"bbox\": [1, 2, 3, 4], \"properties\": {\"name\": \"Washington, D.C.\", \"pop\": 7e5},\n"
+         "  \"geometry\": {\"type\": \"Point\", \"coordinates\": [-77.0366456, 38.8949549]}},\n"
+         " {\"type\": \"Feature\", \"properties\": null, \"geometry\": {\"type\": \"Polygon\",\n"
+         "  \"coordinates\": [[[0.5, 0.5], [1.5, 0.5], [1, 2], [0.5, 0.5]]]}}]}",
+         "-77.0366456;38.8949549\n0.5;0.5\n1.5;0.5\n1;2\n0.5;0.5\n", "", 0},
+        {"a geometry alone", "{\"type\": \"MultiPoint\", \"coordinates\": [[1e-310, 2], [3, -0.0]]}", "1e-310;2\n3;0\n", "", 0},
+        {"NaN in WKT", "MULTIPOINT (1 2, 3 4)\nPOINT (1 NaN)\n", "", "\"NaN\" is not a number", 2},
+        {"beyond the largest double", "POINT (1 2)\nPOINT (1e400 2)\n", "", "\"1e400\" lies beyond the largest", 2},
+        {"rounds to zero in GeoJSON", "{\"type\": \"Point\",\n \"coordinates\": [1e-400, 1]}", "", "rounds to zero", 2},
+        {"a geometry left open", "POINT (1 2", "", "not closed", 1},
+        {"five numbers to a position", "POINT (1 2 3 4 5)", "", "holds 5 numbers", 1},
+        {"text between geometries", "MULTIPOINT (1 2), (3 4))", "", "',' starts none", 1},
+        {"a word that is no geometry", "POINT (1 2)\nPOINTS (3 4)", "", "POINTS is not one", 2},
+        {"GEOS refuses a type it does not know", "{\"type\": \"Pointy\", \"coordinates\": [1, 1]}", "", "GEOS cannot read", 1},
+    };
+    for (const lab::Coordinates type : {lab::Coordinates::F64, lab::Coordinates::F32}) {
+        for (const Case& c : cases) {
+            const std::string name = std::string(c.name) + (type == lab::Coordinates::F32 ? " (f32)" : "");
+            // The same words in a line file: its points, or its refusal (as a float, 1e-310 is zero).
+            std::vector<RealPoint> expected;
+            std::string lineRefusal;
+            try {
+                if (!c.lines.empty()) expected = lab::parseRealPoints(c.lines, type);
+            } catch (const lab::InputError& e) {
+                lineRefusal = e.what();
+            }
+            try {
+                std::string format;
+                const std::vector<RealPoint> got = lab::parseRealPoints(c.text, type, &format);
+                EXPECT_FALSE(c.lines.empty() || !lineRefusal.empty()) << name << ": taken, but should be refused";
+                EXPECT_TRUE(got == expected) << name << ": " << got.size() << " points, not the " << expected.size() << " expected";
+                EXPECT_EQ(format, c.text[0] == '{' ? "GeoJSON" : "WKT") << name;
+            } catch (const lab::InputError& e) {
+                EXPECT_EQ(e.what(), c.lines.empty() ? e.what() : lineRefusal) << name;
+                EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << name << ": " << e.what();
+                if (c.lines.empty()) EXPECT_EQ(e.line, c.line) << name << ": " << e.what();
+            }
+        }
+    }
+    // Whole numbers in WKT are whole-number points, as in any file; --columns has no fields to name.
+    EXPECT_EQ(lab::parsePoints("MULTIPOINT (1 2, -3 4)", 0), (std::vector<Point>{{1, 2}, {-3, 4}}));
+    EXPECT_THROW(lab::parsePoints("MULTIPOINT (1 2)", 0, nullptr, lab::Columns{"1", "2"}), lab::InputError);
+}
+#endif
+
 // ---- Shapes of doubles ---------------------------------------------------------------------------
 
 TEST(RealShapes, EachKeepsItsPromiseAndIsTheSameOnEveryRun) {

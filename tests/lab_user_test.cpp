@@ -246,6 +246,12 @@ TEST(LabColumns, ReadsTheNamedOrNumberedColumnsAndRefusesWhatItCannot) {
         {"a line too short", "lon,lat,name\n1,2,a\n3\n", {"lon", "lat"}, {}, "reads field 2", 3},
         {"a field that is not a number", "lon,lat,name\n1,2,a\n", {"1", "3"}, {}, "\"a\" is not a number", 2},
         {"column 0", "1,2\n", {"0", "1"}, {}, "numbered from 1", 1},
+        // CSV as spreadsheets and pandas write it: a quoted field holds the separator, quotes doubled.
+        {"a quoted name holding a comma", "name,lon,lat\n\"Washington, D.C.\",5,6\n\"Boston, \"\"MA\"\"\",-7,8\n",
+         {"lon", "lat"}, {{5, 6}, {-7, 8}}, "", 0},
+        {"quoted names and numbers", "\"name\";\"x\";\"y\"\n\"a;b\"; \"1\" ;\"2\"\n", {"x", "y"}, {{1, 2}}, "", 0},
+        {"a quote left open", "name,lon,lat\n\"Washington, D.C.,5,6\n", {"lon", "lat"}, {}, "quoted field is not closed", 2},
+        {"text after a quote", "name,lon,lat\n\"a\"b,5,6\n", {"lon", "lat"}, {}, "text follows a quoted field", 2},
     };
     for (const Case& c : cases) {
         try {

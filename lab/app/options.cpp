@@ -98,7 +98,7 @@ void declareOptions(CLI::App& app, Given& g) {
     valueOption(app, g, run, "--shapes", "LIST", "", "shapes to run (--list); default: all but those named only");
     valueOption(app, g, run, "--sizes", "LIST", "", "points per cell, 1e6 or 1000000; default: 1e3,1e4,1e5,1e6");
     valueOption(app, g, run, "--algorithms", "LIST", "", "entries or groups (--list: cgal, libraries, yours...), or all");
-    valueOption(app, g, run, "--input", "FILES", "", "your point files (- : standard input), a table each, instead of shapes");
+    valueOption(app, g, run, "--input", "FILES", "", "your point files (x;y, CSV, WKT, GeoJSON; -: stdin), a table each");
     valueOption(app, g, run, "--scale", "K", "", "decimal coordinates of --input times K, each then whole");
     valueOption(app, g, run, "--coordinates", "LIST", "",
                 "int, f64, f32: the shapes in each, --input in one (default: int; its own)");

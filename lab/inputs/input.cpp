@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -101,8 +102,10 @@ std::int64_t coordinate(std::string_view word, std::int64_t scale) {
     return negative ? -std::int64_t(value) : std::int64_t(value);
 }
 
-// The fields of a point line: two, split by `separator` (' ' for any run of blanks), each stripped
-// of the blanks around it.
+// The fields of a point line, split by `separator` (' ' for any run of blanks), each stripped of
+// the blanks around it. With ',' or ';', a field may be quoted as CSV writes it ("Washington, D.C.":
+// the separator inside is text); the field is what the quotes hold (a doubled quote inside stays
+// doubled). Throws InputError (line 0: the caller adds it) on a quote left open at the line's end.
 std::vector<std::string_view> fields(std::string_view line, char separator) {
     std::vector<std::string_view> out;
     auto strip = [](std::string_view s) {
@@ -123,8 +126,23 @@ std::vector<std::string_view> fields(std::string_view line, char separator) {
         return out;
     }
     for (std::size_t at = 0;;) {
-        std::size_t end = line.find(separator, at);
-        out.push_back(strip(line.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at)));
+        while (at < line.size() && isBlank(line[at])) ++at;
+        std::size_t end = 0;
+        if (at < line.size() && line[at] == '"') {  // a quoted field: to its closing quote, then blanks
+            std::size_t close = at + 1;
+            while (close < line.size() && (line[close] != '"' || (close + 1 < line.size() && line[close + 1] == '"'))) {
+                close += line[close] == '"' ? 2 : 1;
+            }
+            if (close >= line.size()) throw InputError(0, "a quoted field is not closed on its line: " + quoted(line.substr(at)));
+            out.push_back(line.substr(at + 1, close - at - 1));
+            end = line.find(separator, close + 1);
+            if (!strip(line.substr(close + 1, end == std::string_view::npos ? std::string_view::npos : end - close - 1)).empty()) {
+                throw InputError(0, "text follows a quoted field before its separator: " + quoted(line.substr(at)));
+            }
+        } else {
+            end = line.find(separator, at);
+            out.push_back(strip(line.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at)));
+        }
         if (end == std::string_view::npos) return out;
         at = end + 1;
     }
@@ -137,7 +155,13 @@ bool looksLikeHeader(std::string_view line) {
     for (char c : line) letter = letter || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
     if (!letter) return false;
     for (char separator : {';', ',', ' '}) {
-        for (std::string_view f : fields(line, separator)) {
+        std::vector<std::string_view> split;
+        try {
+            split = fields(line, separator);
+        } catch (const InputError&) {
+            continue;  // quotes that are not fields of this separator
+        }
+        for (std::string_view f : split) {
             std::size_t at = !f.empty() && (f[0] == '-' || f[0] == '+') ? 1 : 0;
             if (at < f.size() && (isDigit(f[at]) || f[at] == '.')) return false;
         }
@@ -180,8 +204,20 @@ bool quickLine(std::string_view line, char separator, std::int64_t scale, Point&
 
 const char* formatName(char separator) { return separator == ';' ? "x;y" : separator == ',' ? "x,y" : "x y"; }
 
+// The separator of a line: ';' where one stands outside quotes, else ',' where one does, else blanks
+// (where a quote is left open, quotes are not counted: the fields then refuse the open quote).
 char separatorOf(std::string_view line) {
-    return line.find(';') != std::string_view::npos ? ';' : line.find(',') != std::string_view::npos ? ',' : ' ';
+    bool quoted = false, semicolon = false, comma = false;
+    for (char c : line) {
+        quoted = quoted != (c == '"');
+        semicolon = semicolon || (!quoted && c == ';');
+        comma = comma || (!quoted && c == ',');
+    }
+    if (quoted) {
+        semicolon = line.find(';') != std::string_view::npos;
+        comma = line.find(',') != std::string_view::npos;
+    }
+    return semicolon ? ';' : comma ? ',' : ' ';
 }
 
 // The field number (from 0) that a --columns word names: a number from 1, or a name of the header
@@ -218,20 +254,67 @@ namespace {
 // doubles (readPointFile, where no type was asked for).
 struct RealWord {};
 
-// Calls take(x, y, line) with the two words of every point line, after quick(line, separator)
-// where that takes the line itself; points[] is reserved for them. Sets `format`. Throws
-// InputError on the first line that is not a point line or a header, comment or blank line, and
-// on a file of no points. O(length of the text).
+// The x and y words of a point line: its two fields, or the two that --columns names (field
+// numbers xField and yField, from 0). Throws InputError (line 0: the caller adds it).
+std::array<std::string_view, 2> pointWords(std::string_view line, char separator, const Columns& columns, std::size_t xField,
+                                           std::size_t yField) {
+    const std::vector<std::string_view> words = fields(line, separator);
+    const std::string format = formatName(separator);
+    if (columns.given()) {
+        const std::size_t needed = std::max(xField, yField) + 1;
+        if (words.size() < needed) {
+            throw InputError(0, "an " + format + " point line holds " + std::to_string(words.size()) + " fields; --columns " +
+                                    columns.x + "," + columns.y + " reads field " + std::to_string(needed) + ": " + quoted(line));
+        }
+        return {words[xField], words[yField]};
+    }
+    if (words.size() != 2) {
+        throw InputError(0, "an " + format + " point line holds " + std::to_string(words.size()) +
+                                (words.size() == 1 ? " field" : " fields") + " where a point has 2 (x and y): " + quoted(line) +
+                                (words.size() > 2 ? " (where a line holds more fields, --columns X,Y names the two)" : ""));
+    }
+    return {words[0], words[1]};
+}
+
+// Calls take(x, y) with the two words of every point of a WKT or GeoJSON text, in GEOS's order.
+// Throws InputError, with the line of the point it fails on.
+template <class P, class Take>
+void eachGeometryPoint(std::string_view text, const char* geometry, const Columns& columns, std::vector<P>& points,
+                       Take take) {
+    if (columns.given()) {
+        throw InputError(0, std::string("--columns names fields of a line; a ") + geometry + " file's points are its coordinates");
+    }
+    const std::vector<CoordinateWords> words = geometryWords(text, geometry);
+    points.reserve(words.size());
+    for (const CoordinateWords& point : words) {
+        try {
+            take(point.x, point.y);
+        } catch (const InputError& e) {
+            throw InputError(point.line, e.what());
+        }
+    }
+    if (points.empty()) throw InputError(1, std::string("no points in the ") + geometry + " (only empty geometries)");
+}
+
+// Calls take(x, y) with the two words of every point line, after quick(line, separator) where that
+// takes the line itself; points[] is reserved for them. A WKT or GeoJSON text is read by
+// eachGeometryPoint instead. Sets `format`. Throws InputError on the first line that is not a point
+// line or a header, comment or blank line, and on a file of no points. O(length of the text).
 template <class P, class Quick, class Take>
 void eachPoint(std::string_view text, std::string* format, const Columns& columns, std::vector<P>& points, Quick quick,
                Take take) {
+    if (const char* geometry = geometryFormat(text)) {
+        eachGeometryPoint(text, geometry, columns, points, take);
+        if (format != nullptr) *format = geometry;
+        return;
+    }
     // At most a point a line, and a point line holds at least 3 bytes ("1;2").
     points.reserve(std::min<std::size_t>(std::size_t(std::count(text.begin(), text.end(), '\n')) + 1, text.size() / 3 + 1));
     char separator = 0;  // chosen by the first point line
     bool headerAllowed = true;
     long number = 0;
     std::size_t at = 0;
-    std::size_t xField = 0, yField = 1, fieldsNeeded = 2;  // with --columns: the two fields read
+    std::size_t xField = 0, yField = 1;  // with --columns: the two fields read
     std::vector<std::string_view> header;
     long headerLine = 0;
     while (at < text.size()) {
@@ -253,41 +336,28 @@ void eachPoint(std::string_view text, std::string* format, const Columns& column
         std::size_t first = 0;
         while (first < line.size() && isBlank(line[first])) ++first;
         if (first == line.size() || line[first] == '#') continue;
-        if (separator == 0) {
-            if (headerAllowed && looksLikeHeader(line)) {
-                headerAllowed = false;
-                header = fields(line, separatorOf(line));
-                headerLine = number;
-                continue;
-            }
-            separator = separatorOf(line);
-            if (columns.given()) {
-                try {
-                    xField = columnIndex(columns.x, header, headerLine > 0);
-                    yField = columnIndex(columns.y, header, headerLine > 0);
-                } catch (const InputError& e) {
-                    throw InputError(headerLine > 0 ? headerLine : number, e.what());
-                }
-                fieldsNeeded = std::max(xField, yField) + 1;
-            }
-        }
-        std::vector<std::string_view> words = fields(line, separator);
-        if (columns.given()) {
-            if (words.size() < fieldsNeeded) {
-                throw InputError(number, "a " + std::string(formatName(separator)) + " point line holds " +
-                                             std::to_string(words.size()) + " fields; --columns " + columns.x + "," +
-                                             columns.y + " reads field " + std::to_string(fieldsNeeded) + ": " + quoted(line));
-            }
-            words = {words[xField], words[yField]};
-        } else if (words.size() != 2) {
-            throw InputError(number, "a " + std::string(formatName(separator)) + " point line holds 2 coordinates, not " +
-                                         std::to_string(words.size()) + ": " + quoted(line) +
-                                         (words.size() > 2 ? " (where a line holds more fields, --columns X,Y names the two)" : ""));
-        }
         try {
+            if (separator == 0) {
+                if (headerAllowed && looksLikeHeader(line)) {
+                    headerAllowed = false;
+                    header = fields(line, separatorOf(line));
+                    headerLine = number;
+                    continue;
+                }
+                separator = separatorOf(line);
+                if (columns.given()) {
+                    try {
+                        xField = columnIndex(columns.x, header, headerLine > 0);
+                        yField = columnIndex(columns.y, header, headerLine > 0);
+                    } catch (const InputError& e) {
+                        throw InputError(headerLine > 0 ? headerLine : number, e.what());
+                    }
+                }
+            }
+            const std::array<std::string_view, 2> words = pointWords(line, separator, columns, xField, yField);
             take(words[0], words[1]);
         } catch (const InputError& e) {
-            throw InputError(number, e.what());
+            throw InputError(e.line != 0 ? e.line : number, e.what());
         }
     }
     if (points.empty()) {

@@ -103,11 +103,31 @@ std::vector<Point> parsePoints(std::string_view text, std::int64_t scale, std::s
 std::vector<RealPoint> parseRealPoints(std::string_view text, Coordinates type, std::string* format = nullptr,
                                        const Columns& columns = {});
 
+// Point files of geometry (inputs/geometry.cpp): WKT and GeoJSON.
+
+// A point's two coordinate words in a text, and the line they are on.
+struct CoordinateWords {
+    std::string_view x, y;
+    long line;
+};
+
+// "WKT" where the text's first word (past blanks and "#" lines) is a WKT geometry type (POINT,
+// MULTIPOINT, LINESTRING, POLYGON, GEOMETRYCOLLECTION, ...), "GeoJSON" where it starts with "{",
+// otherwise nullptr. O(1) past the blanks.
+const char* geometryFormat(std::string_view text);
+
+// Every point of a WKT text (one geometry or more, blanks between) or of a GeoJSON document (every
+// position of every "coordinates" member: a geometry, a Feature, a FeatureCollection): its x and y
+// words, in the order GEOS holds them (z and m are left). GEOS reads the text first; throws
+// InputError with GEOS's words where it refuses it, or where a position is not one. The words are
+// read by the caller, as every point file's are. O(length of the text).
+std::vector<CoordinateWords> geometryWords(std::string_view text, const char* format);
+
 struct PointFile {
     std::vector<Point> points;  // a whole-number file's
     Coordinates coordinates = Coordinates::Int;
     std::vector<RealPoint> reals;  // a real file's (f64, f32: each float widened exactly)
-    std::string format;      // "x;y", "x,y" or "x y"
+    std::string format;      // "x;y", "x,y", "x y", "WKT" or "GeoJSON"
     std::size_t bytes = 0;   // the file's length
     double seconds = 0;      // wall time to open, read and parse it
 };
