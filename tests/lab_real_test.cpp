@@ -23,6 +23,7 @@
 namespace {
 
 using lab::RealPoint;
+namespace fs = std::filesystem;
 
 // n points in a disc of radius 1000 about (813580.3, 4521234.7), as projected metres are: no
 // three of them nearly collinear, so that every entry on doubles has a right hull to give.
@@ -167,7 +168,9 @@ TEST(GeometryFiles, WktAndGeoJsonGiveTheirCoordinatesAsALineFileOfTheSameWordsWo
             } catch (const lab::InputError& e) {
                 EXPECT_EQ(e.what(), c.lines.empty() ? e.what() : lineRefusal) << name;
                 EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << name << ": " << e.what();
-                if (c.lines.empty()) EXPECT_EQ(e.line, c.line) << name << ": " << e.what();
+                if (c.lines.empty()) {
+                    EXPECT_EQ(e.line, c.line) << name << ": " << e.what();
+                }
             }
         }
     }
@@ -247,6 +250,49 @@ TEST(RealShapes, HullLabMakesEachTableInEachTypeAndRefusesARealShapeAsWholeNumbe
         shapes.push_back(line.substr(0, line.find('\t')) + " " + (line.find("\t100\t100\tincremental-array\t") != std::string::npos ? "h=n" : ""));
     }
     EXPECT_EQ(shapes, (std::vector<std::string>{"shape ", "convex h=n", "convex (f64) h=n", "convex (f32) h=n"}));
+}
+
+// --write-hulls: each table's exact hull, counter-clockwise from the lowest of the leftmost points,
+// in the input's own numbers; beside it the answer of each entry that was WRONG, and no other.
+TEST(RealShapes, WriteHullsWritesEachTablesExactHullAndEachWrongAnswer) {
+    testfiles::TempDir dir("lab-write-hulls");
+    const LabRun run = runLab(dir.path, "--shapes huge,square --coordinates int,f64 --sizes 300 --same-points --runs 1 "
+                                        "--min-seconds 0.01 --algorithms incremental-array,incremental-array-plain "
+                                        "--write-points points --write-hulls hulls");
+    ASSERT_EQ(run.status, 1) << "the plain form's WRONG hull: " << run.err;
+    for (const char* table : {"huge (f64)", "square (f64)", "square"}) {
+        const std::string name = lab::fileNamePart(table) + "-300";
+        const lab::PointFile points = lab::readPointFile((dir.path / "points" / (name + ".txt")).string(), 0);
+        const lab::PointFile hull = lab::readPointFile((dir.path / "hulls" / (name + "-hull.txt")).string(), 0);
+        ASSERT_EQ(hull.coordinates, points.coordinates) << table << ": the input's own numbers";
+        std::vector<RealPoint> input = points.reals, corners = hull.reals;
+        for (const Point& p : points.points) input.push_back({double(p.x), double(p.y)});  // exact below 2^30
+        for (const Point& p : hull.points) corners.push_back({double(p.x), double(p.y)});
+        ASSERT_GE(corners.size(), 3u) << table;
+        const auto least = std::min_element(input.begin(), input.end(), [](RealPoint a, RealPoint b) {
+            return a.x < b.x || (a.x == b.x && a.y < b.y);
+        });
+        EXPECT_TRUE(corners[0] == *least) << table << ": not from the lowest of the leftmost points";
+        for (std::size_t i = 0; i < corners.size(); ++i) {
+            EXPECT_GT(lab::turn(corners[i], corners[(i + 1) % corners.size()], corners[(i + 2) % corners.size()]), 0)
+                << table << ": no left turn after corner " << i;
+        }
+        for (const RealPoint& p : input) {
+            for (std::size_t i = 0; i < corners.size(); ++i) {
+                ASSERT_GE(lab::turn(corners[i], corners[(i + 1) % corners.size()], p), 0) << table << ": " << lab::show(p) << " outside";
+            }
+        }
+        // The plain form overflows on huge and is right on square; the exact one is right on both.
+        const bool plainWrong = std::string(table) == "huge (f64)";
+        const fs::path answer = dir.path / "hulls" / ("incremental-array-plain-" + name + "-answer.txt");
+        EXPECT_EQ(fs::exists(answer), plainWrong) << table;
+        EXPECT_FALSE(fs::exists(dir.path / "hulls" / ("incremental-array-" + name + "-answer.txt"))) << table;
+        if (plainWrong && fs::exists(answer)) {
+            const lab::Algorithm& plain = *lab::findAlgorithm("incremental-array-plain");
+            EXPECT_TRUE(lab::readPointFile(answer.string(), 0).reals == plain.prepareReal(points.reals)->realHull()) << table;
+            EXPECT_NE(run.err.find("its hull: hulls/incremental-array-plain-" + name + "-answer.txt"), std::string::npos) << run.err;
+        }
+    }
 }
 
 // ---- Point files of doubles ---------------------------------------------------------------------

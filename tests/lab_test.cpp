@@ -490,6 +490,8 @@ TEST_F(HullLab, BadArgumentsExitWithStatusTwoBeforeAnyCellRuns) {
         {"--sets 257", "--sets must be a whole number from 1 to 256"},
         {"--repeat-report 1", "--repeat-report must be a whole number from 2 to 100"},
         {"--write-points a-file/x", "cannot make the points folder a-file/x: Not a directory"},
+        {"--write-hulls a-file", "cannot write into the hulls folder a-file"},
+        {"--shapes ulp --coordinates int", "--shapes ulp is a shape of doubles: give --coordinates f64"},
         {"--relative --algorithms qhull,chan", "--relative shows each figure as a multiple of copy's in the same round"},
         {"--relative=chan --algorithms qhull,copy", "--algorithms must name chan"},
     };

@@ -77,12 +77,14 @@ void makeFilesDir(Run& run) {
     run.filesDir = pattern;
 }
 
-// The tables of one shape, a table for each of the run's number types: "square", "square (f64)".
+// The tables of one shape, a table for each of the run's number types: "square", "square (f64)"
+// (a shape made only of doubles has no table of whole numbers).
 void shapeGroups(const std::string& name, const Options& options, std::vector<Group>& groups) {
     for (const std::vector<Shape>* list : {&shapes(), &realShapes()}) {
         for (const Shape& s : *list) {
             if (s.name != name) continue;
             for (Coordinates type : options.shapeCoordinates) {
+                if (type == Coordinates::Int && list == &realShapes()) continue;
                 if (type == Coordinates::Int) {
                     groups.push_back({s, options.sizes, "", -1, false, Coordinates::Int, ""});
                     continue;
@@ -161,8 +163,10 @@ int prepare(int argc, char** argv, Run& run) {
             if (!run.filesDir.empty()) std::filesystem::remove_all(run.filesDir);
             return 2;
         }
-        if (!options.pointsDir.empty() && mkdir(options.pointsDir.c_str(), 0755) != 0 && errno != EEXIST) {
-            throw BadArgument{"cannot make the points folder " + options.pointsDir + ": " + std::strerror(errno)};
+        for (const std::string* dir : {&options.pointsDir, &options.hullsDir}) {
+            if (!dir->empty() && mkdir(dir->c_str(), 0755) != 0 && errno != EEXIST) {
+                throw BadArgument{"cannot make the folder " + *dir + ": " + std::strerror(errno)};
+            }
         }
         if (options.record) {
             try {

@@ -51,17 +51,19 @@ void checkOutputs(const Options& o) {
         std::string why = cannotWriteFile(*file);
         if (!why.empty()) throw BadArgument{"cannot write " + *file + ": " + why};
     }
-    if (o.pointsDir.empty()) return;
-    const std::string& dir = o.pointsDir;
-    struct stat info {};
-    if (stat(dir.c_str(), &info) == 0) {
-        if (!S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK | X_OK) != 0) {
-            throw BadArgument{"cannot write into the points folder " + dir};
+    for (const std::string* dir : {&o.pointsDir, &o.hullsDir}) {
+        if (dir->empty()) continue;
+        const char* what = dir == &o.pointsDir ? "points" : "hulls";
+        struct stat info {};
+        if (stat(dir->c_str(), &info) == 0) {
+            if (!S_ISDIR(info.st_mode) || access(dir->c_str(), W_OK | X_OK) != 0) {
+                throw BadArgument{std::string("cannot write into the ") + what + " folder " + *dir};
+            }
+            continue;
         }
-        return;
+        std::string why = errno == ENOENT ? cannotWriteFile(*dir) : std::strerror(errno);
+        if (!why.empty()) throw BadArgument{std::string("cannot make the ") + what + " folder " + *dir + ": " + why};
     }
-    std::string why = errno == ENOENT ? cannotWriteFile(dir) : std::strerror(errno);
-    if (!why.empty()) throw BadArgument{"cannot make the points folder " + dir + ": " + why};
 }
 
 // ---- The options, declared once: the parser and --help are both made from them --------------------
@@ -145,6 +147,7 @@ void declareOptions(CLI::App& app, Given& g) {
         ->expected(0, 1);
     valueOption(app, g, output, "--label", "TEXT", "", "a word the history keeps the run by (hull-lab history check --base)");
     valueOption(app, g, output, "--write-points", "DIR", "", "each row's first point set as a point file");
+    valueOption(app, g, output, "--write-hulls", "DIR", "", "each row's exact hull, and each WRONG entry's answer");
     app.add_flag("--help,-h", g.help, "this help, and exit")->group(output);
     app.add_flag("--version", g.version, "the build (commit, type, compiler), and exit")->group(output);
 }
@@ -156,10 +159,9 @@ void describe(CLI::App& app) {
         "or your point files, each run of a cell in a process of its own: each median and, as +-X%, its interval.");
     app.footer(
         "Options take --name value or --name=value; LISTs are comma-separated. Exit status: 0 every hull right; 1 a\n"
-        "WRONG hull, a refused point set or a crashed cell, or --fail-slower. With entries of yours the status judges\n"
-        "theirs (the judge's inputs and the cells); others' failures are findings (--strict: every failure counts). 2:\n"
-        "bad arguments, a bad point file, a plugin or program that cannot start (nothing run), or a run --history\n"
-        "could not keep. Runs kept: hull-lab history --help. Every option explained: docs/guide/ in hull-lab's source.");
+        "WRONG hull, a refused point set or a crashed cell, or --fail-slower; with entries of yours, only theirs count\n"
+        "(others' are findings; --strict: all). 2: bad arguments, a bad point file, an entry that cannot start, or a\n"
+        "run --history could not keep. Runs kept: hull-lab history --help. Every option: docs/guide/ in the source.");
     app.get_formatter()->column_width(36);
     app.set_help_flag();
     app.allow_extras();
@@ -380,7 +382,7 @@ void takeInputs(Given& g, Options& o) {
             for (const Shape& s : realShapes()) real = real || s.name == name;
             if (!found && !real) throw BadArgument{"unknown shape \"" + name + "\""};
             const auto& types = o.shapeCoordinates;
-            if (real && std::find(types.begin(), types.end(), Coordinates::Int) != types.end()) {
+            if (real && std::find_if(types.begin(), types.end(), [](Coordinates c) { return c != Coordinates::Int; }) == types.end()) {
                 throw BadArgument{"--shapes " + name + " is a shape of doubles: give --coordinates f64 (or f32)"};
             }
         }
@@ -633,7 +635,8 @@ void takeHunt(Given& g, Options& o) {
     if (o.algorithms.empty()) throw BadArgument{"--hunt needs an entry that makes a hull: --plugin, --program or --algorithms"};
 }
 
-// --budget, --seed and the outputs: --tsv, --write-points, --failures, each checked untouched.
+// --budget, --seed and the outputs: --tsv, --write-points, --write-hulls, --failures, each checked
+// untouched.
 void takeBudgetAndOutputs(Given& g, Options& o) {
     if (g.has("--budget")) {
         const std::string& text = g["--budget"];
@@ -659,6 +662,7 @@ void takeBudgetAndOutputs(Given& g, Options& o) {
     o.bmf = g["--bmf"];
     o.markdown = g["--markdown"];
     o.pointsDir = g["--write-points"];
+    o.hullsDir = g["--write-hulls"];
     o.record = g.has("--history");
     o.history = g["--history"];
     o.label = g["--label"];

@@ -254,6 +254,19 @@ void setHeap(const CellPlan& plan, const Algorithm& algorithm) {
     if (plan.heapBytes > 0) touchHeap(plan.heapBytes);
 }
 
+// Writes an entry's WRONG hull where the plan says, in its own numbers: whole or shortest decimals
+// (the hull is kept for it only where the plan names a file).
+void writeAnswer(const CellPlan& plan, const std::vector<reference::Pt>& hull) {
+    if (plan.answerFile.empty()) return;
+    std::vector<Point> points;
+    points.reserve(hull.size());
+    for (const reference::Pt& p : hull) points.push_back({p.x, p.y});
+    writePointFile(plan.answerFile, points);
+}
+void writeAnswer(const CellPlan& plan, const std::vector<RealPoint>& hull) {
+    if (!plan.answerFile.empty()) writePointFile(plan.answerFile, hull);
+}
+
 // Checks the hull of set number `set` (`runner` on `points`, whole or real) into `result`: its h
 // for the first set, the first wrong hull or refusal with the set it came on. Adds the call's
 // processor time to `callSeconds`.
@@ -278,11 +291,13 @@ void checkSet(const CellPlan& plan, const Algorithm& algorithm, int set, const s
             if constexpr (real) {
                 std::vector<RealPoint> hull = runner.realHull();
                 callSeconds += processorSeconds() - before;
-                wrong = checkRealResult(algorithm, points, std::move(hull), h);
+                wrong = checkRealResult(algorithm, points, plan.answerFile.empty() ? std::move(hull) : hull, h);
+                if (!wrong.empty() && result.wrong.empty()) writeAnswer(plan, hull);
             } else {
                 std::vector<reference::Pt> hull = runner.hull();
                 callSeconds += processorSeconds() - before;
-                wrong = checkResult(algorithm, points, std::move(hull), h);
+                wrong = checkResult(algorithm, points, plan.answerFile.empty() ? std::move(hull) : hull, h);
+                if (!wrong.empty() && result.wrong.empty()) writeAnswer(plan, hull);
             }
         }
     } catch (const Refused& refused) {

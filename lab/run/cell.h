@@ -83,6 +83,7 @@ struct CellPlan {
     std::string countLauncher;  // a program's: the shell words that count its processes, or ""
     unsigned threads = 0;       // the -2t entries' threads in this process (0: the machine's default)
     Coordinates coordinates = Coordinates::Int;  // the number type of the cell's points (real: a point file's)
+    std::string answerFile;     // where the check writes the entry's hull of the first set it is WRONG on, or ""
 };
 
 // What a cell's process is for. Its words say it by flags older builds know (no-check, warm-up,

@@ -74,10 +74,20 @@ bool takesCoordinates(const Algorithm& entry, Coordinates type, std::string& why
     return true;
 }
 
+// The exact hull of points, counter-clockwise from the lowest of the leftmost points (the
+// reference's corners run clockwise). O(n log n).
+template <class P>
+std::vector<P> exactHull(const std::vector<P>& points) {
+    std::vector<P> corners = reference::corners(points);
+    if (corners.size() > 2) std::reverse(corners.begin() + 1, corners.end());
+    return corners;
+}
+
 // Writes the point set number `set` of a table's cells of n points to `path`, as the cells take
-// it (a shape's, or a point file's in the set's order); a real file's in shortest decimals, which
-// read back bit for bit. False when it cannot.
-bool writeCellSet(const Options& options, const Group& group, std::int64_t n, int set, const std::string& path) {
+// it (a shape's, or a point file's in the set's order), or with `hull` its exact hull; a real
+// file's in shortest decimals, which read back bit for bit. False when it cannot.
+bool writeCellSet(const Options& options, const Group& group, std::int64_t n, int set, const std::string& path,
+                  bool hull = false) {
     CellPlan plan;
     plan.shape = shapeToMake(group);
     plan.n = n;
@@ -88,14 +98,28 @@ bool writeCellSet(const Options& options, const Group& group, std::int64_t n, in
     if (group.coordinates != Coordinates::Int) {
         PointFile file;
         if (!group.input.empty()) file = readPointFile(group.input, 0, group.plain ? Columns{} : options.columns, &group.coordinates);
-        return writePointFile(path, cellRealPoints(plan, set, file.reals));
+        const std::vector<RealPoint> points = cellRealPoints(plan, set, file.reals);
+        return writePointFile(path, hull ? exactHull(points) : points);
     }
     std::vector<Point> file;
     if (!group.input.empty()) {
         file = group.plain ? readPointFile(group.input, 0).points
                            : readPointFile(group.input, options.scale, options.columns).points;
     }
-    return writePointFile(path, cellPoints(plan, set, file));
+    const std::vector<Point> points = cellPoints(plan, set, file);
+    if (!hull) return writePointFile(path, points);
+    std::vector<reference::Pt> whole;
+    whole.reserve(points.size());
+    for (const Point& p : points) whole.push_back({p.x, p.y});
+    std::vector<Point> corners;
+    for (const reference::Pt& p : exactHull(whole)) corners.push_back({p.x, p.y});
+    return writePointFile(path, corners);
+}
+
+// Where --write-hulls puts a table's exact hull at n points, and an entry's WRONG answer there.
+std::string hullPath(const Options& options, const std::string& table, std::int64_t n, const std::string& entry = "") {
+    return options.hullsDir + "/" + fileNamePart(entry.empty() ? table : entry + "-" + table) + "-" + std::to_string(n) +
+           (entry.empty() ? "-hull.txt" : "-answer.txt");
 }
 
 // Writes the point set a user entry's cell failed on into the failures folder; the message that
@@ -244,6 +268,10 @@ int Pass::prepareSets(Row& row) {
     const Group& group = *row.group;
     const std::string& shapeName = group.shape.name;
     int status = 0;
+    if (!options_.hullsDir.empty() && !writeCellSet(options_, group, row.n, 0, hullPath(options_, shapeName, row.n), true)) {
+        report_.failure("hull-lab: cannot write " + hullPath(options_, shapeName, row.n));
+        status = 1;
+    }
     if (!group.input.empty()) {
         results_.hOfRow[row.key] = group.h;
         // A point file's first set, in the order its cells' first set takes it.
@@ -400,6 +428,10 @@ void Pass::runProcess(Row& row, std::size_t i, int round, bool old, std::size_t 
     if (!check && outcome.status != Status::Ok && outcome.status != Status::Wrong) return;
     CellPlan plan = planOf(row, i, old, !check);
     setJob(plan, check ? Job::Check : Job::Time);
+    if (check && !old && !options_.hullsDir.empty()) {  // a file of an earlier run must not pass for this one's
+        plan.answerFile = hullPath(options_, row.group->shape.name, row.n, plan.algorithm);
+        unlink(plan.answerFile.c_str());
+    }
     const std::size_t mine = 2 * i + (old ? 1 : 0);
     const Algorithm& algorithm = *findAlgorithm(plan.algorithm);
     if (row.heapTouched) {
@@ -655,6 +687,10 @@ int Pass::tellFailure(const Row& row, Outcome& outcome) {
                         outcome.status == Status::Crashed || outcome.status == Status::Stopped;
     const bool user = findAlgorithm(outcome.algorithm)->origin == Origin::User;
     if (failed && user && first_ == nullptr) outcome.note += "; " + writeFailure(options_, *row.group, outcome);
+    const std::string answer = hullPath(options_, row.group->shape.name, row.n, outcome.algorithm);
+    if (outcome.status == Status::Wrong && !options_.hullsDir.empty() && access(answer.c_str(), F_OK) == 0) {
+        outcome.note += "; its hull: " + answer;
+    }
     if (outcome.status != Status::Wrong && outcome.status != Status::Refused && outcome.status != Status::Crashed &&
         !(failed && user)) {
         return 0;

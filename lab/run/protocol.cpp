@@ -90,6 +90,7 @@ const std::vector<Field>& fields() {
          [](P& p, S v) {
              if (!coordinatesNamed(v, p.coordinates)) throw ProtocolError("coordinates: \"" + v + "\" is no number type");
          }},
+        {"answer-file", false, false, [](const P& p) { return p.answerFile; }, [](P& p, S v) { p.answerFile = v; }},
     };
     return table;
 }

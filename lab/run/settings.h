@@ -31,7 +31,8 @@ struct Options {
     bool heapDefaults = false;  // glibc's heap settings in every cell
     std::string tsv;
     std::string json, bmf, markdown;  // the exports: Google Benchmark's JSON, Bencher's metric format, markdown
-    std::string pointsDir;
+    std::string pointsDir;      // --write-points: each row's first point set
+    std::string hullsDir;       // --write-hulls: each row's exact hull, each WRONG cell's answer
     double minSeconds = 0.2;
     bool help = false, version = false, list = false;
     bool listTsv = false;  // --list --tsv: the catalogue of entries, to `tsv` or standard output
