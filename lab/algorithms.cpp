@@ -3,6 +3,7 @@
 // this build has.
 
 #include <algorithm>
+#include <cstring>
 #include <cctype>
 #include <map>
 
@@ -154,6 +155,29 @@ class SortKeysRunner : public Runner {
     volatile std::uint64_t sink_ = 0;
 };
 
+// The copy floor on doubles: the same bytes a point (two 8-byte coordinates), read once as bits so
+// that the read costs what the whole numbers' does.
+class RealCopyRunner : public Runner {
+  public:
+    explicit RealCopyRunner(const std::vector<RealPoint>& points) : points_(points) {}
+    void call() override { sink_ = readOnce(points_); }
+    std::vector<reference::Pt> hull() override { return {}; }
+
+  private:
+    static std::uint64_t readOnce(std::vector<RealPoint> copy) {
+        std::uint64_t sum = 0;
+        for (const RealPoint& p : copy) {
+            std::uint64_t x = 0, y = 0;
+            std::memcpy(&x, &p.x, sizeof x);
+            std::memcpy(&y, &p.y, sizeof y);
+            sum += x ^ y;
+        }
+        return sum;
+    }
+    std::vector<RealPoint> points_;
+    volatile std::uint64_t sink_ = 0;
+};
+
 class CopyListRunner : public Runner {
   public:
     explicit CopyListRunner(const std::vector<Point>& points) : points_(points.begin(), points.end()) {}
@@ -259,6 +283,7 @@ std::vector<Algorithm> buildList() {
                                                       prepareArray<sortChain<FastHullPaths::On>>,
                                                       "the lab's own: Highway's vqsort of every point, monotone chain"});
     }
+    named("copy")->prepareReal = [](const std::vector<RealPoint>& points) { return std::make_unique<RealCopyRunner>(points); };
     named(kFastestName)->formerly = "filter-radix-chain";  // its name until its keys were sorted by vqsort
     addRealForms(list);
     addThreadedEntries(list);

@@ -247,6 +247,10 @@ TEST_F(Baseline, PrecisionAddsRoundsUpToTheMostAndNamesTheCellsThatFellShort) {
 TEST_F(Baseline, RefusesWhatCannotServeBeforeAnythingRuns) {
     testfiles::writeLines(dir_.path / "b.tsv", {"an earlier run"});
     testfiles::writeLines(dir_.path / "notes.txt", {"not a program"});
+    // A build from before real coordinates: it runs cells, and its --help knows no --coordinates.
+    testfiles::writeLines(dir_.path / "old.sh", {"#!/bin/sh", "[ \"$1\" = --help ] && { echo 'hull-lab, an older build'; exit 0; }",
+                                                 "exec '" HULL_LAB_PATH "' \"$@\""});
+    fs::permissions(dir_.path / "old.sh", fs::perms::owner_all);
     struct Bad {
         std::string arguments, message;
     };
@@ -262,6 +266,7 @@ TEST_F(Baseline, RefusesWhatCannotServeBeforeAnythingRuns) {
         {"--baseline " HULL_LAB_PATH " --relative", "it takes no --relative"},
         {"--baseline " HULL_LAB_PATH " --runs 3 --max-runs 6", "--max-runs bounds the runs that --precision or --baseline adds"},
         {"--max-runs 6", "--max-runs bounds the runs that --precision or --baseline adds"},
+        {"--baseline ./old.sh --coordinates int,f64", "--baseline ./old.sh takes whole numbers only"},
     };
     for (const Bad& c : cases) {
         const LabRun run = lab(c.arguments + " --shapes disc --sizes 1000 --tsv b.tsv");
@@ -271,6 +276,19 @@ TEST_F(Baseline, RefusesWhatCannotServeBeforeAnythingRuns) {
         EXPECT_EQ(run.out, "") << c.arguments;
         EXPECT_EQ(testfiles::read(dir_.path / "b.tsv"), "an earlier run\n") << c.arguments;
     }
+}
+
+// A table of doubles is compared as one of whole numbers is: both builds run each cell (here the
+// same build, so every verdict is "same" or undecided, never a change past its interval).
+TEST_F(Baseline, ComparesTablesOfDoublesCellByCell) {
+    const LabRun run = lab("--baseline " HULL_LAB_PATH " --shapes disc --coordinates f64 --sizes 1000 "
+                           "--algorithms incremental-array,qhull-array --tsv b.tsv");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto cells = verdicts();
+    EXPECT_EQ(cells.size(), 3u) << "the two and copy, the floor a baseline run adds";
+    EXPECT_EQ(cells.count("copy"), 1u);
+    for (const auto& [entry, verdict] : cells) EXPECT_NE(verdict.first, "slower") << entry;
+    EXPECT_NE(testfiles::read(dir_.path / "b.tsv").find("disc (f64)\t1000\t"), std::string::npos);
 }
 
 }  // namespace

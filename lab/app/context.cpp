@@ -161,6 +161,11 @@ std::string baselineProblem(const std::string& program) {
            "); a baseline must be a build of hull-lab from the one that ran each run of a cell in a process of its own";
 }
 
+bool baselineTakesReals(const std::string& program) {
+    static const volatile int never = 0;
+    return runLabProcess({"hull-lab", "--help"}, 60, &never, program).report.find("--coordinates") != std::string::npos;
+}
+
 std::vector<std::pair<std::string, std::string>> baselineContext(const std::string& program) {
     std::vector<std::pair<std::string, std::string>> context;
     char path[] = "/tmp/hull-lab-baseline-XXXXXX";

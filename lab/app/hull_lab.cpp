@@ -163,6 +163,11 @@ int prepare(int argc, char** argv, Run& run) {
             if (!run.filesDir.empty()) std::filesystem::remove_all(run.filesDir);
             return 2;
         }
+        const bool real = std::any_of(run.groups.begin(), run.groups.end(), [](const Group& g) { return g.coordinates != Coordinates::Int; });
+        if (real && !options.baseline.empty() && !baselineTakesReals(options.baseline)) {
+            throw BadArgument{"--baseline " + options.baseline + " takes whole numbers only (its --help has no --coordinates): "
+                              "tables of doubles or floats are compared with a build that has"};
+        }
         for (const std::string* dir : {&options.pointsDir, &options.hullsDir}) {
             if (!dir->empty() && mkdir(dir->c_str(), 0755) != 0 && errno != EEXIST) {
                 throw BadArgument{"cannot make the folder " + *dir + ": " + std::strerror(errno)};

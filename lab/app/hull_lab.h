@@ -66,6 +66,10 @@ std::string versionLine();
 // own). Runs one small cell of it (a fraction of a second).
 std::string baselineProblem(const std::string& program);
 
+// Whether the baseline's build runs cells of doubles and floats: its --help names --coordinates
+// (builds before real coordinates take whole numbers only). Starts it once.
+bool baselineTakesReals(const std::string& program);
+
 // The context of the baseline's build, as its TSV's "#" lines give it (one tiny run of it).
 std::vector<std::pair<std::string, std::string>> baselineContext(const std::string& program);
 
