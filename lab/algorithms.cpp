@@ -391,6 +391,13 @@ std::vector<std::pair<std::string, std::string>> libraries() {
     return list;
 }
 
+bool takesCoordinates(const Algorithm& entry, Coordinates type, std::string* why) {
+    std::string note = type == Coordinates::Int ? "" : !entry.prepareReal ? entry.realNote
+                                                  : entry.floatsOnly && type == Coordinates::F64 ? "takes 32-bit floats" : "";
+    if (why != nullptr && !note.empty()) *why = note;
+    return note.empty();
+}
+
 const char* originWord(Origin origin) {
     switch (origin) {
         case Origin::Program: return "program";

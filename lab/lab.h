@@ -101,6 +101,10 @@ struct Algorithm {
     bool floatsOnly = false;  // takes 32-bit floats, not doubles: an f64 cell says so instead of a result
 };
 
+// Whether the entry takes points of the type; else `why` says what it takes ("int only", "takes
+// 32-bit floats"), which its cell shows instead of a result. O(1).
+bool takesCoordinates(const Algorithm& entry, Coordinates type, std::string* why = nullptr);
+
 // "program", "array form", "lab's own", "floor", "library", "yours": an origin as the catalogue
 // names it.
 const char* originWord(Origin origin);

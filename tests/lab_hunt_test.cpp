@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -317,6 +318,7 @@ TEST(HuntRuns, AHuntThatCannotRunSaysWhyAndRunsNothing) {
         {"--hunt 5 --algorithms copy,sort-keys", "--hunt needs an entry that makes a hull"},
         {"--hunt 5 --algorithms chan --tsv out.tsv", "--hunt runs no cells: it cannot be given with --tsv"},
         {"--hunt 5 --algorithms chan --shapes disc", "--hunt runs no cells: it cannot be given with --shapes"},
+        {"--hunt 5 --algorithms chan --input a.txt,b.txt", "--hunt takes one --input file"},
     };
     for (const auto& c : cases) {
         const testfiles::TempDir dir("hunt");
@@ -396,6 +398,45 @@ TEST(HuntRuns, ARunOnAFileWithoutTheJudgeExitsByThatFileAlone) {
     const std::string entry = "--plugin " + std::string(EXAMPLES_DIR) + "/libfloat-chain.so --algorithms yours --runs 1 --input square.txt";
     EXPECT_EQ(runLab(dir.path, entry).status, 1) << "the judge's sliver";
     EXPECT_EQ(runLab(dir.path, entry + " --no-judge").status, 0);
+}
+
+// A hunt on a point file tries its orders and shrinks each failure by removing points (and, for
+// whole numbers, moving coordinates): the smallest input is a subset of the file's doubles, bit for
+// bit, and its "again" command fails again; an exact entry has no failure; an int-only entry is
+// not hunted on doubles.
+TEST(HuntRuns, AHuntOnAFileShrinksItsFailuresToFewOfItsOwnPoints) {
+    if (kSanitized) GTEST_SKIP() << "whole hunts: the plain build checks them";
+    struct Case {
+        const char* name;
+        std::vector<RealPoint> points;  // empty: the sliver's whole numbers
+        const char* coordinates;
+    };
+    std::vector<RealPoint> huge = makeRealShape("huge", 300, 1);
+    const Case cases[] = {{"huge doubles", huge, "f64"}, {"the sliver's whole numbers", {}, "int"}};
+    for (const Case& c : cases) {
+        const testfiles::TempDir dir("hunt-file");
+        const std::string input = (dir.path / "input.txt").string();
+        if (c.points.empty()) ASSERT_TRUE(writePointFile(input, makeShape("sliver", 300, 1)));
+        else ASSERT_TRUE(writePointFile(input, c.points));
+        const LabRun run = runLab(dir.path, "--hunt 2 --input input.txt --algorithms incremental-array-plain,incremental-array,incremental");
+        EXPECT_EQ(run.status, 0) << c.name << ": another's failures are findings\n" << run.err;
+        EXPECT_NE(run.out.find("incremental-array: hunted"), std::string::npos) << c.name << ": " << run.out;
+        EXPECT_NE(run.out.find("no failure in the orders of input.txt"), std::string::npos) << c.name << ": " << run.out;
+        EXPECT_EQ(run.out.find("incremental: not hunted, int only") != std::string::npos, c.points.size() > 0) << c.name << ": " << run.out;
+        std::smatch file;
+        ASSERT_TRUE(std::regex_search(run.out, file, std::regex("file: +(hull-lab-failures/incremental-array-plain-hunt-[^ ]+\\.txt)")))
+            << c.name << ": " << run.out;
+        const PointFile smallest = readPointFile((dir.path / std::string(file[1])).string(), 0);
+        EXPECT_EQ(coordinatesWord(smallest.coordinates), std::string(c.coordinates)) << c.name;
+        const std::size_t n = c.points.empty() ? smallest.points.size() : smallest.reals.size();
+        EXPECT_GE(n, 3u) << c.name;
+        EXPECT_LE(n, 8u) << c.name << ": shrunk to a few points";
+        for (const RealPoint& p : smallest.reals) {
+            EXPECT_TRUE(std::any_of(huge.begin(), huge.end(), [&](const RealPoint& q) { return std::memcmp(&p, &q, sizeof p) == 0; }))
+                << c.name << ": " << show(p) << " is not a point of the file";
+        }
+        EXPECT_EQ(runAgain(dir.path, run.out), 1) << c.name << ": the again command fails again";
+    }
 }
 
 }  // namespace

@@ -326,16 +326,36 @@ int runHunts(const Run& run) {
     settings.filesDir = run.filesDir;
     settings.failuresDir = options.failuresDir;
     settings.progress = isatty(STDERR_FILENO) != 0;
+    PointFile file;  // with --input, the hunt's inputs are this file's orders
+    if (!run.groups.empty() && !run.groups[0].input.empty()) {
+        const Group& g = run.groups[0];
+        file = readPointFile(g.input, g.plain ? 0 : options.scale, g.plain ? Columns{} : options.columns, &g.coordinates);
+        settings.file = &file;
+        settings.fileName = options.inputs[0] == "-" ? "standard input" : options.inputs[0];
+    }
     std::cout << "hull-lab hunt, seed " << options.seed << ": each entry " << formatted("%g", options.hunt)
               << " s, every result checked against the exact hull; an input unanswered after "
               << formatted("%g", settings.deadline) << " s is a hang; each kind of failure shrunk for at most "
-              << formatted("%g", settings.shrinkSeconds) << " s. Families of input, in turn:\n";
-    for (const Family& f : families()) std::cout << "  " << f.name << ": " << f.what << '\n';
+              << formatted("%g", settings.shrinkSeconds) << " s. ";
+    if (settings.file != nullptr) {
+        const std::size_t n = file.coordinates == Coordinates::Int ? file.points.size() : file.reals.size();
+        std::cout << "Inputs: " << settings.fileName << " (" << n << " points, " << coordinatesWord(file.coordinates)
+                  << "), in its own order, then in shuffled orders; a failure shrunk by removing points"
+                  << (file.coordinates == Coordinates::Int ? " and moving coordinates" : "") << ".\n";
+    } else {
+        std::cout << "Families of input, in turn:\n";
+        for (const Family& f : families()) std::cout << "  " << f.name << ": " << f.what << '\n';
+    }
     std::cout << std::endl;
     int status = 0;
     std::size_t findings = 0;
     for (const std::string& name : options.algorithms) {
         const Algorithm& entry = *findAlgorithm(name);
+        std::string why;
+        if (settings.file != nullptr && !takesCoordinates(entry, file.coordinates, &why)) {
+            std::cout << entry.name << ": not hunted, " << why << "\n";
+            continue;
+        }
         const HuntResult result = hunt(entry, settings, &interrupted);
         if (interrupted) break;
         std::cout << huntLines(result, againCommand(options, entry)) << std::flush;

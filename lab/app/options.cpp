@@ -620,10 +620,11 @@ void takeHunt(Given& g, Options& o) {
     if (text.empty() || *end != '\0' || !std::isfinite(o.hunt) || o.hunt <= 0) {
         throw BadArgument{"--hunt must be a number of seconds above 0, not \"" + text + "\""};
     }
-    for (const char* other : {"--shapes", "--sizes", "--measure", "--input", "--baseline", "--repeat-report", "--relative", "--tsv",
+    for (const char* other : {"--shapes", "--sizes", "--measure", "--baseline", "--repeat-report", "--relative", "--tsv",
                               "--json", "--bmf", "--markdown", "--history"}) {
         if (g.has(other)) throw BadArgument{std::string("--hunt runs no cells: it cannot be given with ") + other};
     }
+    if (o.inputs.size() > 1) throw BadArgument{"--hunt takes one --input file, whose orders are its inputs"};
     if (!g.has("--algorithms")) o.algorithms.clear();
     for (const UserEntry& e : o.entries) {
         if (std::find(o.algorithms.begin(), o.algorithms.end(), e.name) == o.algorithms.end()) o.algorithms.push_back(e.name);

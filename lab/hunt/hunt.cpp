@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iostream>
 #include <regex>
+#include <sstream>
+#include <type_traits>
 
 #include "hunt/hunt.h"
 #include "run/cell.h"
@@ -30,6 +32,7 @@ struct Tried {
     std::string note;
     bool answered = false;
     std::vector<reference::Pt> answer;
+    std::string answerText;  // the answer as written: a real hull's shortest decimals
     std::string error;  // the lab's own fault: the hunt cannot go on
 };
 
@@ -54,6 +57,7 @@ Tried triedOf(const ProcessEnd& end, double deadline) {
     if (!report.refused.empty()) t.status = Status::Refused, t.note = report.refused;
     t.answered = report.answered;
     t.answer = report.answer;
+    t.answerText = report.answerText;
     if (t.status != Status::Ok && t.last < 0) t.error = "the worker ended before any input: " + t.note;
     return t;
 }
@@ -87,20 +91,48 @@ std::string pointsText(const std::vector<reference::Pt>& points) {
     for (const reference::Pt& p : points) text += (text.empty() ? "" : " ") + reference::show(p);
     return text.empty() ? "(none)" : text;
 }
+std::string pointsText(const std::vector<RealPoint>& points) {
+    std::string text;
+    for (const RealPoint& p : points) text += (text.empty() ? "" : " ") + show(p);
+    return text.empty() ? "(none)" : text;
+}
+
+// The worker's word for a file of candidates of P.
+template <class P>
+const char* setsWord() {
+    return std::is_same_v<P, RealPoint> ? "real-sets" : "sets";
+}
+
+// The points of an answer written in shortest decimals ("x;y" space-separated); those it cannot read
+// are left out.
+std::vector<RealPoint> realPointsOf(const std::string& text) {
+    std::vector<RealPoint> points;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        const std::size_t semicolon = word.find(';');
+        RealPoint p{};
+        if (semicolon != std::string::npos && readReal(word.substr(0, semicolon), Coordinates::F64, p.x).empty() &&
+            readReal(word.substr(semicolon + 1), Coordinates::F64, p.y).empty()) {
+            points.push_back(p);
+        }
+    }
+    return points;
+}
 
 // Shrinks the finding's input (`found`) by workers over batches of candidates, at most 64 to a
 // process, until the settings' bound; fills its smallest input, note, hull and answer.
-void shrinkFinding(const std::string& word, const HuntSettings& s, const std::vector<Point>& found, const Tried& first,
+template <class P>
+void shrinkFinding(const std::string& word, const HuntSettings& s, const std::vector<P>& found, const Tried& first,
                    HuntFinding& f, const volatile int* interrupted) {
     const double start = wallSeconds(), end = start + s.shrinkSeconds;
     const std::string path = s.filesDir + "/hunt-candidates.bin";
     Tried current = first;
-    FirstFailing test = [&](const std::vector<std::vector<Point>>& candidates) -> long {
+    FirstFailingOf<P> test = [&](const std::vector<std::vector<P>>& candidates) -> long {
         for (std::size_t from = 0; from < candidates.size() && wallSeconds() < end && !*interrupted;) {
             const std::size_t to = std::min(candidates.size(), from + 64);
-            const std::vector<std::vector<Point>> batch(candidates.begin() + long(from), candidates.begin() + long(to));
+            const std::vector<std::vector<P>> batch(candidates.begin() + long(from), candidates.begin() + long(to));
             if (!writePointSets(path, batch)) return -1;
-            const Tried t = runWorker(word, s, {"sets", path, f.kind}, double(batch.size()) * s.deadline + 5, interrupted);
+            const Tried t = runWorker(word, s, {setsWord<P>(), path, f.kind}, double(batch.size()) * s.deadline + 5, interrupted);
             if (!t.error.empty() || t.last < 0) return -1;
             if (t.status != Status::Ok && failureKind(t.status, t.note) == f.kind) {
                 current = t;
@@ -110,21 +142,66 @@ void shrinkFinding(const std::string& word, const HuntSettings& s, const std::ve
         }
         return -1;
     };
-    f.shrunk = shrink(found, test, s.shrinkSeconds);
+    ShrunkOf<P> shrunk = shrink(found, test, s.shrinkSeconds);
     f.shrinkSeconds = wallSeconds() - start;
     f.smallestNote = current.note;
     f.answered = current.answered;
-    f.answer = current.answer;
-    f.exact = reference::corners(referencePoints(f.shrunk.points));
+    if constexpr (std::is_same_v<P, RealPoint>) {
+        f.real = true;
+        f.realExact = reference::corners(shrunk.points);
+        f.realAnswer = realPointsOf(current.answerText);
+        f.realShrunk = std::move(shrunk);
+    } else {
+        f.answer = current.answer;
+        f.exact = reference::corners(referencePoints(shrunk.points));
+        f.shrunk = std::move(shrunk);
+    }
+}
+
+// The picture of a failing input of doubles (SVG): the points, the exact hull and the entry's hull,
+// drawn from halved coordinates, which cannot overflow where the input's span does. O(points).
+std::string realPicture(const std::vector<RealPoint>& points, const std::vector<RealPoint>& exact,
+                        const std::vector<RealPoint>& answer) {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (!points.empty()) x0 = x1 = points[0].x / 2, y0 = y1 = points[0].y / 2;
+    for (const RealPoint& p : points) {
+        x0 = std::min(x0, p.x / 2), x1 = std::max(x1, p.x / 2), y0 = std::min(y0, p.y / 2), y1 = std::max(y1, p.y / 2);
+    }
+    const double span = std::max({x1 - x0, y1 - y0, 1e-300});
+    auto at = [&](const RealPoint& p) {
+        return formatted("%.2f", 20 + 440 * (p.x / 2 - x0) / span) + "," + formatted("%.2f", 460 - 440 * (p.y / 2 - y0) / span);
+    };
+    auto polygon = [&](const std::vector<RealPoint>& ring, const char* style) {
+        std::string text = "<polygon points=\"";
+        for (const RealPoint& p : ring) text += at(p) + " ";
+        return text + "\" " + style + "/>\n";
+    };
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"480\" height=\"520\" viewBox=\"0 0 480 520\">\n"
+                      "<rect width=\"480\" height=\"520\" fill=\"white\"/>\n";
+    svg += polygon(exact, "fill=\"#2a9d8f\" fill-opacity=\"0.15\" stroke=\"#2a9d8f\" stroke-width=\"3\"");
+    if (!answer.empty()) svg += polygon(answer, "fill=\"none\" stroke=\"#e63946\" stroke-width=\"2\" stroke-dasharray=\"6 4\"");
+    for (const RealPoint& p : points) {
+        const std::string xy = at(p);
+        const std::size_t comma = xy.find(',');
+        svg += "<circle cx=\"" + xy.substr(0, comma) + "\" cy=\"" + xy.substr(comma + 1) + "\" r=\"3\" fill=\"#222\"/>\n";
+    }
+    svg += "<text x=\"20\" y=\"490\" font-family=\"sans-serif\" font-size=\"13\"><tspan fill=\"#2a9d8f\">exact hull</tspan>"
+           "  <tspan fill=\"#e63946\">the entry's hull (dashed)</tspan></text>\n<text x=\"20\" y=\"508\" "
+           "font-family=\"sans-serif\" font-size=\"11\" fill=\"#555\">x " + realText(2 * x0) + " .. " + realText(2 * x1) +
+           ", y " + realText(2 * y0) + " .. " + realText(2 * y1) + " (about)</text>\n";
+    return svg + "</svg>\n";
 }
 
 // Writes the smallest input and its picture into the failures folder.
 void writeFinding(const std::string& entry, const HuntSettings& s, HuntFinding& f) {
     if (mkdir(s.failuresDir.c_str(), 0755) != 0 && errno != EEXIST) return;
     const std::string stem = s.failuresDir + "/" + fileNamePart(entry) + "-hunt-" + slug(f.kind);
-    if (writePointFile(stem + ".txt", f.shrunk.points)) f.file = stem + ".txt";
+    if (f.real ? writePointFile(stem + ".txt", f.realShrunk.points) : writePointFile(stem + ".txt", f.shrunk.points)) {
+        f.file = stem + ".txt";
+    }
     std::ofstream picture(stem + ".svg");
-    picture << huntPicture(f.shrunk.points, f.exact, f.answered ? f.answer : std::vector<reference::Pt>{}, f.smallestNote);
+    if (f.real) picture << realPicture(f.realShrunk.points, f.realExact, f.answered ? f.realAnswer : std::vector<RealPoint>{});
+    else picture << huntPicture(f.shrunk.points, f.exact, f.answered ? f.answer : std::vector<reference::Pt>{}, f.smallestNote);
     if (picture.flush()) f.picture = stem + ".svg";
 }
 
@@ -203,9 +280,75 @@ std::string inset(const std::vector<Point>& points, const std::vector<reference:
            reference::show(c) + "</text>\n";
 }
 
+// Counts a failure (`t`, on `points`, made by `family`, `after` seconds into the hunt) in the
+// result: the first of its kind is kept, its input in `found` and its worker's report in `firsts`.
+template <class P>
+void keepFailure(HuntResult& result, const Tried& t, std::vector<P> points, const std::string& family, double after,
+                 std::vector<std::vector<P>>& found, std::vector<Tried>& firsts) {
+    const std::string kind = failureKind(t.status, t.note);
+    auto same = std::find_if(result.findings.begin(), result.findings.end(), [&](const HuntFinding& f) { return f.kind == kind; });
+    if (same != result.findings.end()) {
+        ++same->inputs;
+        return;
+    }
+    HuntFinding f;
+    f.kind = kind, f.status = t.status, f.note = t.note, f.inputs = 1, f.firstAfter = after;
+    f.firstInput = result.inputs;
+    f.family = family, f.foundSize = points.size();
+    result.findings.push_back(f);
+    found.push_back(std::move(points));
+    firsts.push_back(t);
+}
+
+// The hunt on a point file (settings' `file`): its points in their own order, then in shuffled
+// orders, a batch to each worker, until the time is up; each kind of failure then shrunk.
+template <class P>
+HuntResult huntFile(const Algorithm& entry, const std::vector<P>& points, const HuntSettings& s, const volatile int* interrupted) {
+    HuntResult result;
+    result.entry = entry.name, result.file = s.fileName, result.coordinates = s.file->coordinates;
+    const std::string word = entry.entry.empty() ? entry.name : entry.entry;
+    const std::string path = s.filesDir + "/hunt-orders.bin";
+    const auto perBatch = std::clamp<long long>(1000000 / std::max<long long>((long long)points.size(), 1), 1, 16);
+    std::vector<std::vector<P>> found;
+    std::vector<Tried> firsts;
+    const double start = wallSeconds(), end = start + s.seconds;
+    for (long long k = 0; !*interrupted && wallSeconds() < end;) {
+        std::vector<std::vector<P>> batch;
+        for (long long j = k; j < k + perBatch; ++j) batch.push_back(j == 0 ? points : inputOrder(points, s.seed + std::uint64_t(j)));
+        if (!writePointSets(path, batch)) {
+            result.error = "cannot write " + path;
+            break;
+        }
+        const Tried t = runWorker(word, s, {setsWord<P>(), path}, double(perBatch) * s.deadline + 5, interrupted);
+        if (*interrupted) break;
+        if (!t.error.empty()) {
+            result.error = t.error;
+            break;
+        }
+        const long long tried = t.status == Status::Ok ? perBatch : t.last + 1;
+        result.inputs += std::uint64_t(tried);
+        showProgress(s, result, wallSeconds() - start);
+        if (t.status != Status::Ok) {
+            const long long order = k + t.last;
+            const std::string family = order == 0 ? "the file in its own order" : "the file in order " + std::to_string(order + 1);
+            keepFailure(result, t, std::move(batch[std::size_t(t.last)]), family, wallSeconds() - start, found, firsts);
+        }
+        k += tried;
+    }
+    result.seconds = wallSeconds() - start;
+    if (s.progress) std::cerr << "\r\033[K" << std::flush;
+    for (std::size_t i = 0; i < result.findings.size() && !*interrupted; ++i) {
+        shrinkFinding(word, s, found[i], firsts[i], result.findings[i], interrupted);
+        writeFinding(entry.name, s, result.findings[i]);
+    }
+    return result;
+}
+
 }  // namespace
 
 HuntResult hunt(const Algorithm& entry, const HuntSettings& s, const volatile int* interrupted) {
+    if (s.file != nullptr && s.file->coordinates == Coordinates::Int) return huntFile(entry, s.file->points, s, interrupted);
+    if (s.file != nullptr) return huntFile(entry, s.file->reals, s, interrupted);
     HuntResult result;
     result.entry = entry.name;
     const std::string word = entry.entry.empty() ? entry.name : entry.entry;
@@ -233,19 +376,7 @@ HuntResult hunt(const Algorithm& entry, const HuntSettings& s, const volatile in
             result.slowAt = result.slowAt == 0 ? input.points.size() : std::min(result.slowAt, input.points.size());
             continue;
         }
-        const std::string kind = failureKind(t.status, t.note);
-        auto same = std::find_if(result.findings.begin(), result.findings.end(), [&](const HuntFinding& f) { return f.kind == kind; });
-        if (same != result.findings.end()) {
-            ++same->inputs;
-            continue;
-        }
-        HuntFinding f;
-        f.kind = kind, f.status = t.status, f.note = t.note, f.inputs = 1, f.firstAfter = wallSeconds() - start;
-        f.firstInput = result.inputs;
-        f.family = families()[input.family].name, f.foundSize = input.points.size();
-        result.findings.push_back(f);
-        found.push_back(std::move(input.points));
-        firsts.push_back(t);
+        keepFailure(result, t, std::move(input.points), families()[input.family].name, wallSeconds() - start, found, firsts);
     }
     result.seconds = wallSeconds() - start;
     if (s.progress) std::cerr << "\r\033[K" << std::flush;
@@ -259,7 +390,8 @@ HuntResult hunt(const Algorithm& entry, const HuntSettings& s, const volatile in
 std::string huntLines(const HuntResult& r, const std::string& again) {
     std::string text = r.entry + ": hunted " + formatted("%.0f", r.seconds) + " s, " + count(r.inputs) + " inputs (" +
                        count(std::uint64_t(double(r.inputs) / std::max(r.seconds, 1e-3))) + " a second)";
-    if (r.findings.empty()) {
+    if (r.findings.empty() && !r.file.empty()) text += ", no failure in the orders of " + r.file;
+    if (r.findings.empty() && r.file.empty()) {
         text += ", no failure; families:";
         for (const Family& f : families()) text += std::string(" ") + f.name;
     }
@@ -270,21 +402,27 @@ std::string huntLines(const HuntResult& r, const std::string& again) {
                 " points had no answer before the deadline; inputs as large were left out\n";
     }
     for (const HuntFinding& f : r.findings) {
-        const std::size_t n = f.shrunk.points.size();
+        const std::size_t n = f.real ? f.realShrunk.points.size() : f.shrunk.points.size();
+        const std::size_t tests = f.real ? f.realShrunk.tests : f.shrunk.tests;
+        const bool timedOut = f.real ? f.realShrunk.timedOut : f.shrunk.timedOut;
+        const std::size_t corners = f.real ? f.realExact.size() : f.exact.size(), answer = f.real ? f.realAnswer.size() : f.answer.size();
         text += "  " + f.kind + " (" + count(f.inputs) + (f.inputs == 1 ? " input" : " inputs") + "; the first was input " +
                 count(f.firstInput) + ", after " + formatted("%.2g", f.firstAfter) + " s: " + f.family + ", " + count(f.foundSize) +
                 " points); smallest failing input: " +
                 count(n) + (n == 1 ? " point" : " points") + " (shrunk in " + formatted("%.1f", f.shrinkSeconds) + " s, " +
-                count(f.shrunk.tests) + " tries" + (f.shrunk.timedOut ? ", stopped at its time bound" : "") + ")\n";
-        if (n <= 12) text += "    points:     " + pointsText(referencePoints(f.shrunk.points)) + "\n";
-        text += "    exact hull: " + (f.exact.size() <= 12 ? pointsText(f.exact) : count(f.exact.size()) + " corners") + "\n";
+                count(tests) + " tries" + (timedOut ? ", stopped at its time bound" : "") + ")\n";
+        if (n <= 12) {
+            text += "    points:     " + (f.real ? pointsText(f.realShrunk.points) : pointsText(referencePoints(f.shrunk.points))) + "\n";
+        }
+        text += "    exact hull: " + (corners > 12 ? count(corners) + " corners" : f.real ? pointsText(f.realExact) : pointsText(f.exact)) + "\n";
         if (f.answered) {
-            text += "    its answer: " + (f.answer.size() <= 12 ? pointsText(f.answer) : count(f.answer.size()) + " points") + "\n";
+            text += "    its answer: " + (answer > 12 ? count(answer) + " points" : f.real ? pointsText(f.realAnswer) : pointsText(f.answer)) + "\n";
         }
         text += "    why:        " + f.smallestNote + "\n";
         if (!f.file.empty()) {
             text += "    file:       " + f.file + (f.picture.empty() ? "" : " (picture: " + f.picture + ")") + "\n";
-            text += "    again:      " + again + " --input " + f.file + "\n";
+            text += "    again:      " + again + " --input " + f.file +
+                    (r.coordinates != Coordinates::Int ? std::string(" --coordinates ") + coordinatesWord(r.coordinates) : "") + "\n";
         }
     }
     return text;

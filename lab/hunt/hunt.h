@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lab.h"
+#include "inputs/inputs.h"
 
 namespace lab {
 
@@ -43,34 +44,42 @@ HuntInput huntInput(std::uint64_t seed, std::uint64_t k);
 std::string failureKind(Status status, const std::string& note);
 
 // The first of `candidates` that still fails the same way (its index), or -1 when none does.
-using FirstFailing = std::function<long(const std::vector<std::vector<Point>>& candidates)>;
+template <class P>
+using FirstFailingOf = std::function<long(const std::vector<std::vector<P>>& candidates)>;
+using FirstFailing = FirstFailingOf<Point>;
 
-struct Shrunk {
-    std::vector<Point> points;  // the smallest failing input found
-    std::size_t tests = 0;      // candidates tried
-    bool timedOut = false;      // the time bound ended it before it was done
+template <class P>
+struct ShrunkOf {
+    std::vector<P> points;   // the smallest failing input found
+    std::size_t tests = 0;   // candidates tried
+    bool timedOut = false;   // the time bound ended it before it was done
 };
+using Shrunk = ShrunkOf<Point>;
 
 // Shrinks a failing input: points removed while it fails (delta debugging, down to an input that
-// passes without any one of its points), then coordinates moved while it fails, towards the least
-// point and towards 0, the whole set and point by point, and both again while the moves make
-// points that can go. Each accepted step makes the input smaller:
-// fewer points, else a smaller spread about its least point, else smaller coordinates. Ends when no
-// step is accepted or after `seconds`. Candidates go to `firstFailing` a batch at a time.
-Shrunk shrink(std::vector<Point> failing, const FirstFailing& firstFailing, double seconds);
+// passes without any one of its points), then (whole numbers) coordinates moved while it fails,
+// towards the least point and towards 0, the whole set and point by point, and both again while
+// the moves make points that can go. Each accepted step makes the input smaller: fewer points, else
+// a smaller spread about its least point, else smaller coordinates. Ends when no step is accepted or
+// after `seconds`. Candidates go to `firstFailing` a batch at a time. For Point and RealPoint (whose
+// points are removed, not moved: the hunt on doubles' own moves are still to come).
+template <class P>
+ShrunkOf<P> shrink(std::vector<P> failing, const FirstFailingOf<P>& firstFailing, double seconds);
 
 // ---- The worker, in a process of its own (hunt/worker.cpp) ---------------------------------------
 
 // Writes point sets one after another to `path` (a count, then the points, raw): the candidates a
-// worker tries. False when it cannot.
-bool writePointSets(const std::string& path, const std::vector<std::vector<Point>>& sets);
+// worker tries. False when it cannot. For Point and RealPoint.
+template <class P>
+bool writePointSets(const std::string& path, const std::vector<std::vector<P>>& sets);
 
 // The hidden `--hunt-worker ENTRY FILES DEADLINE SOURCE...` mode: tries inputs one after the other,
 // saying "try K" before each, and ends at the first that fails (its verdict's lines, an "answer"
 // line with the entry's hull), at the first that takes over DEADLINE seconds (killed by SIGALRM),
 // or when done. SOURCE is `made SEED FIRST SECONDS MOST` (huntInput from FIRST for SECONDS, those of
 // more than MOST points left out) or `sets PATH [KIND]` (writePointSets' file, K counting from 0;
-// with KIND, a failure of another kind that the process survives is passed over).
+// with KIND, a failure of another kind that the process survives is passed over), or `real-sets
+// PATH [KIND]`, the same of real points.
 // Returns the exit status.
 int huntWorkerMain(int argc, char** argv);
 
@@ -84,6 +93,8 @@ struct HuntSettings {
     std::string filesDir;       // the run's folder (programs' point files, the candidates)
     std::string failuresDir;    // where the inputs and pictures are written
     bool progress = false;      // a progress line on standard error
+    const PointFile* file = nullptr;  // with --input: the hunt's inputs are this file's orders, not the families
+    std::string fileName;             // that file's name, as the user gave it
 };
 
 // One kind of failure an entry showed.
@@ -100,12 +111,17 @@ struct HuntFinding {
     std::string smallestNote;   // the note on the smallest
     std::vector<reference::Pt> exact, answer;  // the smallest's hull and the entry's answer (where it gave one)
     bool answered = false;
+    bool real = false;  // of a file of doubles or floats: the smallest, its hull and the answer are these
+    ShrunkOf<RealPoint> realShrunk;
+    std::vector<RealPoint> realExact, realAnswer;
     double shrinkSeconds = 0;
     std::string file, picture;  // where the smallest and its picture were written ("" where they could not be)
 };
 
 struct HuntResult {
     std::string entry;
+    std::string file;           // the point file whose orders were the inputs, or "" (the families)
+    Coordinates coordinates = Coordinates::Int;  // its number type
     double seconds = 0;         // hunted
     std::uint64_t inputs = 0;   // tried
     std::vector<HuntFinding> findings;  // in the order found

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <type_traits>
 #include <utility>
 
 #include "hunt/hunt.h"
@@ -131,10 +132,11 @@ std::vector<std::vector<Point>> moves(const std::vector<Point>& points) {
 
 }  // namespace
 
-Shrunk shrink(std::vector<Point> failing, const FirstFailing& firstFailing, double seconds) {
+template <class P>
+ShrunkOf<P> shrink(std::vector<P> failing, const FirstFailingOf<P>& firstFailing, double seconds) {
     const double end = wallSeconds() + seconds;
-    Shrunk result;
-    auto tryBatch = [&](const std::vector<std::vector<Point>>& candidates) {
+    ShrunkOf<P> result;
+    auto tryBatch = [&](const std::vector<std::vector<P>>& candidates) {
         if (candidates.empty()) return false;
         if (wallSeconds() > end) return result.timedOut = true, false;
         const long first = firstFailing(candidates);
@@ -150,7 +152,7 @@ Shrunk shrink(std::vector<Point> failing, const FirstFailing& firstFailing, doub
     for (bool moved = true; moved && !result.timedOut;) {
         for (std::size_t parts = 2; failing.size() >= 1 && !result.timedOut;) {
             parts = std::min(parts, failing.size());
-            std::vector<std::vector<Point>> without;
+            std::vector<std::vector<P>> without;
             for (std::size_t k = 0; k < parts; ++k) {
                 const std::size_t from = failing.size() * k / parts, to = failing.size() * (k + 1) / parts;
                 without.push_back(failing);
@@ -165,10 +167,15 @@ Shrunk shrink(std::vector<Point> failing, const FirstFailing& firstFailing, doub
             }
         }
         moved = false;
-        while (!failing.empty() && !result.timedOut && tryBatch(moves(failing))) moved = true;
+        if constexpr (std::is_same_v<P, Point>) {
+            while (!failing.empty() && !result.timedOut && tryBatch(moves(failing))) moved = true;
+        }
     }
     result.points = std::move(failing);
     return result;
 }
+
+template ShrunkOf<Point> shrink(std::vector<Point>, const FirstFailingOf<Point>&, double);
+template ShrunkOf<RealPoint> shrink(std::vector<RealPoint>, const FirstFailingOf<RealPoint>&, double);
 
 }  // namespace lab

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <fstream>
+#include <type_traits>
 
 #include "hunt/hunt.h"
 #include "run/cell.h"
@@ -16,15 +17,19 @@
 
 namespace lab {
 
-bool writePointSets(const std::string& path, const std::vector<std::vector<Point>>& sets) {
+template <class P>
+bool writePointSets(const std::string& path, const std::vector<std::vector<P>>& sets) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    for (const std::vector<Point>& points : sets) {
+    for (const std::vector<P>& points : sets) {
         const std::uint64_t n = points.size();
         file.write(reinterpret_cast<const char*>(&n), sizeof n);
-        file.write(reinterpret_cast<const char*>(points.data()), std::streamsize(n * sizeof(Point)));
+        file.write(reinterpret_cast<const char*>(points.data()), std::streamsize(n * sizeof(P)));
     }
     return bool(file.flush());
 }
+
+template bool writePointSets(const std::string&, const std::vector<std::vector<Point>>&);
+template bool writePointSets(const std::string&, const std::vector<std::vector<RealPoint>>&);
 
 namespace {
 
@@ -45,7 +50,8 @@ Algorithm workerEntry(const std::string& word, const std::string& filesDir) {
 // another way than `kind` where one is given. Prints "try K", then the verdict's lines where it
 // failed. An input that takes more than `deadline` seconds ends the process by SIGALRM, a hang.
 // Throws EntryCrashed.
-bool tryInput(const Algorithm& algorithm, long long k, const std::vector<Point>& points, unsigned deadline,
+template <class P>
+bool tryInput(const Algorithm& algorithm, long long k, const std::vector<P>& points, unsigned deadline,
               const std::string& kind = "") {
     std::fputs(reportLine(ReportKey::Try, std::to_string(k)).c_str(), stdout);
     std::fflush(stdout);
@@ -54,20 +60,43 @@ bool tryInput(const Algorithm& algorithm, long long k, const std::vector<Point>&
     alarm(0);
     const ProcessReport verdict = parseReport(report);
     if (verdict.ok) return true;
-    if (!verdict.refused.empty() && algorithm.refusesBelow > 0 && cornerCount(points) < algorithm.refusesBelow) return true;
+    if (!verdict.refused.empty() && algorithm.refusesBelow > 0) {
+        std::size_t corners = 0;
+        if constexpr (std::is_same_v<P, RealPoint>) corners = reference::corners(points).size();
+        else corners = cornerCount(points);
+        if (corners < algorithm.refusesBelow) return true;
+    }
     const Status status = verdict.refused.empty() ? Status::Wrong : Status::Refused;
     if (!kind.empty() && failureKind(status, verdict.refused.empty() ? verdict.wrong : verdict.refused) != kind) return true;
     std::fputs(report.c_str(), stdout);
     return false;
 }
 
+// Tries the point sets of writePointSets' file `source[1]` in turn, until the first that fails
+// (of the kind `source[2]`, where given).
+template <class P>
+void trySets(const Algorithm& algorithm, const std::vector<std::string>& source, unsigned deadline) {
+    const std::string kind = source.size() == 3 ? source[2] : "";
+    std::ifstream file(source[1], std::ios::binary);
+    std::uint64_t n = 0;
+    for (long long k = 0; file.read(reinterpret_cast<char*>(&n), sizeof n); ++k) {
+        std::vector<P> points(n);
+        if (!file.read(reinterpret_cast<char*>(points.data()), std::streamsize(n * sizeof(P)))) {
+            throw std::invalid_argument("a point set cut short in " + source[1]);
+        }
+        if (!tryInput(algorithm, k, points, deadline, kind)) break;
+    }
+}
+
 }  // namespace
 
 int huntWorkerMain(int argc, char** argv) {
-    // hull-lab --hunt-worker ENTRY FILES DEADLINE made SEED FIRST SECONDS MOST | sets PATH [KIND]
+    // hull-lab --hunt-worker ENTRY FILES DEADLINE made SEED FIRST SECONDS MOST | [real-]sets PATH [KIND]
     const std::vector<std::string> words(argv + 1, argv + argc);
     try {
-        if (words.size() < 5) throw std::invalid_argument("--hunt-worker ENTRY FILES DEADLINE made SEED FIRST SECONDS MOST | sets PATH [KIND]");
+        if (words.size() < 5) {
+            throw std::invalid_argument("--hunt-worker ENTRY FILES DEADLINE made SEED FIRST SECONDS MOST | [real-]sets PATH [KIND]");
+        }
         const Algorithm algorithm = workerEntry(words[1], words[2]);
         const unsigned deadline = unsigned(std::max(1, std::atoi(words[3].c_str())));
         const std::vector<std::string> source(words.begin() + 4, words.end());
@@ -80,16 +109,9 @@ int huntWorkerMain(int argc, char** argv) {
                 if (input.points.size() <= most && !tryInput(algorithm, k, input.points, deadline)) break;
             }
         } else if (source[0] == "sets" && (source.size() == 2 || source.size() == 3)) {
-            const std::string kind = source.size() == 3 ? source[2] : "";
-            std::ifstream file(source[1], std::ios::binary);
-            std::uint64_t n = 0;
-            for (long long k = 0; file.read(reinterpret_cast<char*>(&n), sizeof n); ++k) {
-                std::vector<Point> points(n);
-                if (!file.read(reinterpret_cast<char*>(points.data()), std::streamsize(n * sizeof(Point)))) {
-                    throw std::invalid_argument("a point set cut short in " + source[1]);
-                }
-                if (!tryInput(algorithm, k, points, deadline, kind)) break;
-            }
+            trySets<Point>(algorithm, source, deadline);
+        } else if (source[0] == "real-sets" && (source.size() == 2 || source.size() == 3)) {
+            trySets<RealPoint>(algorithm, source, deadline);
         } else {
             throw std::invalid_argument("not a source of inputs: " + source[0]);
         }

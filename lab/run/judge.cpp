@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sstream>
+#include <type_traits>
 
 #include "lab.h"
 #include "inputs/inputs.h"
@@ -75,15 +76,24 @@ const std::vector<HardInput>& hardInputs() {
     return list;
 }
 
-std::string verdictReport(const Algorithm& algorithm, const std::vector<Point>& points, bool withAnswer) {
+template <class P>
+std::string verdictReport(const Algorithm& algorithm, const std::vector<P>& points, bool withAnswer) {
+    constexpr bool real = std::is_same_v<P, RealPoint>;
     std::string wrong, report;
-    std::vector<reference::Pt> answer;
+    std::vector<std::conditional_t<real, RealPoint, reference::Pt>> answer;
     try {
         std::size_t corners = 0;
-        std::unique_ptr<Runner> runner = algorithm.prepare(points);
-        answer = runner->hull();
-        wrong = checkResult(algorithm, points, answer, corners);
-        if (!runner->timing().empty()) report += reportLine(ReportKey::Timing, runner->timing());
+        if constexpr (real) {
+            std::unique_ptr<Runner> runner = algorithm.prepareReal(points);
+            answer = runner->realHull();
+            wrong = checkRealResult(algorithm, points, answer, corners);
+            if (!runner->timing().empty()) report += reportLine(ReportKey::Timing, runner->timing());
+        } else {
+            std::unique_ptr<Runner> runner = algorithm.prepare(points);
+            answer = runner->hull();
+            wrong = checkResult(algorithm, points, answer, corners);
+            if (!runner->timing().empty()) report += reportLine(ReportKey::Timing, runner->timing());
+        }
     } catch (const Refused& refused) {
         return report + reportLine(ReportKey::Refused, refused.what());
     } catch (const WrongResult& notAHull) {
@@ -92,11 +102,17 @@ std::string verdictReport(const Algorithm& algorithm, const std::vector<Point>& 
     if (wrong.empty()) return report + reportLine(ReportKey::Ok);
     if (withAnswer && answer.size() <= kAnswerMost) {
         std::string text;
-        for (const reference::Pt& p : answer) text += (text.empty() ? "" : " ") + reference::show(p);
+        for (const auto& p : answer) {
+            if constexpr (real) text += (text.empty() ? "" : " ") + show(p);
+            else text += (text.empty() ? "" : " ") + reference::show(p);
+        }
         report += reportLine(ReportKey::Answer, text);
     }
     return report + reportLine(ReportKey::Wrong, wrong);
 }
+
+template std::string verdictReport(const Algorithm&, const std::vector<Point>&, bool);
+template std::string verdictReport(const Algorithm&, const std::vector<RealPoint>&, bool);
 
 int judgeMain(int argc, char** argv) {
     // hull-lab --judge WORD INDEX FILES

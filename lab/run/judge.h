@@ -43,7 +43,9 @@ std::string verdictLines(const UserEntry& entry, const std::vector<Verdict>& ver
 // points), or "refused NOTE"; a program's "timing" line first. Throws EntryCrashed where the entry
 // crashed in a way the process survives. O(the entry's call and the check).
 constexpr std::size_t kAnswerMost = 4096;
-std::string verdictReport(const Algorithm& algorithm, const std::vector<Point>& points, bool withAnswer);
+// For Point, and RealPoint (the answer's coordinates in shortest decimals).
+template <class P>
+std::string verdictReport(const Algorithm& algorithm, const std::vector<P>& points, bool withAnswer);
 
 // The hidden `--judge WORD INDEX FILES` mode: the entry on one hard input. Returns the exit status.
 int judgeMain(int argc, char** argv);

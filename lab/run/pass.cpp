@@ -65,15 +65,6 @@ double availableBytes() {
 
 bool timed(const Outcome& o) { return timedStatus(o.status); }
 
-// Whether the entry takes points of the type; else `why` says what it takes ("int only", "takes
-// 32-bit floats"), which its cell shows instead of a result. O(1).
-bool takesCoordinates(const Algorithm& entry, Coordinates type, std::string& why) {
-    if (type == Coordinates::Int) return true;
-    if (!entry.prepareReal) return why = entry.realNote, false;
-    if (entry.floatsOnly && type == Coordinates::F64) return why = "takes 32-bit floats", false;
-    return true;
-}
-
 // The exact hull of points, counter-clockwise from the lowest of the leftmost points (the
 // reference's corners run clockwise). O(n log n).
 template <class P>
@@ -355,7 +346,7 @@ void Pass::planCells(Row& row, SmallerSizes& smaller) {
             outcome = first_->at(key);
         } else if (notTimed_.count(name)) {
             outcome.note = notTimed_.at(name);
-        } else if (!takesCoordinates(*findAlgorithm(name), group.coordinates, outcome.note)) {
+        } else if (!takesCoordinates(*findAlgorithm(name), group.coordinates, &outcome.note)) {
             // an entry of another number type: not run, and not a failure
         } else {
             outcome.note = skipReason(row, smaller, i, predicted);

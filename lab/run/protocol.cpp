@@ -176,11 +176,17 @@ ProcessReport parseReport(const std::string& text) {
             case ReportKey::Answer: {
                 r.answered = true;
                 r.answer.clear();
+                r.answerText = value;
                 std::istringstream points(value);
                 for (std::string point; points >> point;) {
                     const std::size_t semicolon = point.find(';');
                     if (semicolon == std::string::npos) throw ProtocolError("not a point in " + what + ": " + point);
-                    r.answer.push_back({whole(point.substr(0, semicolon), what), whole(point.substr(semicolon + 1), what)});
+                    try {
+                        r.answer.push_back({whole(point.substr(0, semicolon), what), whole(point.substr(semicolon + 1), what)});
+                    } catch (const ProtocolError&) {  // a real point: the caller reads answerText
+                        r.answer.clear();
+                        break;
+                    }
                 }
                 break;
             }

@@ -66,7 +66,8 @@ struct ProcessReport {
     std::vector<double> times;
     long long lastTry = -1;    // the hunt's last "try": the input a crash or a hang came on
     bool answered = false;     // an "answer" line came, with the entry's hull in `answer`
-    std::vector<reference::Pt> answer;
+    std::vector<reference::Pt> answer;  // empty where a point of it is not whole: read `answerText`
+    std::string answerText;    // the answer's points as written, "x;y" space-separated
 };
 ProcessReport parseReport(const std::string& text);
 
