@@ -9,6 +9,7 @@
 #include <functional>
 #include <cstring>
 #include <iostream>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -234,6 +235,33 @@ TEST(RealShapes, EachKeepsItsPromiseAndIsTheSameOnEveryRun) {
         EXPECT_EQ(c.broken(points), "") << c.shape;
         const std::vector<RealPoint> again = lab::makeRealShape(c.shape, 1000, 1);
         EXPECT_EQ(std::memcmp(points.data(), again.data(), points.size() * sizeof(RealPoint)), 0) << c.shape;
+    }
+}
+
+// An f32 table's points are floats, each finite: huge, tiny and ulp are made at the floats' own
+// scale, where the doubles' would round to infinity, to zero or to one point.
+TEST(RealShapes, EveryShapeInFloatsIsFiniteFloatsThatKeepItsPoint) {
+    std::vector<std::string> names;
+    for (const lab::Shape& s : lab::shapes()) names.push_back(s.name);
+    for (const lab::Shape& s : lab::realShapes()) names.push_back(s.name);
+    for (const std::string& shape : names) {
+        lab::CellPlan plan;
+        plan.shape = shape, plan.n = 1000, plan.seed = 1, plan.coordinates = lab::Coordinates::F32;
+        const std::vector<RealPoint> points = lab::cellRealPoints(plan, 0, {});
+        ASSERT_EQ(points.size(), 1000u) << shape;
+        std::vector<RealPoint> distinct = points;
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        EXPECT_GT(distinct.size(), shape == "line" ? 2u : 30u) << shape << ": collapsed in floats";
+        for (const RealPoint& p : points) {
+            ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y)) << shape << ": " << lab::show(p);
+            ASSERT_TRUE(double(float(p.x)) == p.x && double(float(p.y)) == p.y) << shape << ": not a float: " << lab::show(p);
+        }
+        if (shape == "tiny") {
+            EXPECT_TRUE(std::any_of(points.begin(), points.end(), [](const RealPoint& p) {
+                return p.x != 0 && std::fabs(p.x) < double(std::numeric_limits<float>::min());
+            })) << "tiny (f32): no float subnormal";
+        }
     }
 }
 

@@ -91,6 +91,7 @@ void shapeGroups(const std::string& name, const Options& options, std::vector<Gr
                 }
                 Shape typed = s;
                 typed.name = s.name + " (" + coordinatesWord(type) + ")";
+                typed.growth = realGrowth(s.name, type) + (type == Coordinates::F32 ? ", each coordinate its nearest float" : "");
                 groups.push_back({typed, options.sizes, "", -1, false, type, s.name});
             }
         }

@@ -57,12 +57,19 @@ std::vector<Point> makeShape(const std::string& shape, std::int64_t n, std::uint
 // `tiny`, `ulp`.
 const std::vector<Shape>& realShapes();
 
+// How the named shape is made as doubles (or, with F32, for floats) and how its hull grows there,
+// for a table's heading. Throws std::invalid_argument for an unknown shape.
+std::string realGrowth(const std::string& shape, Coordinates type = Coordinates::F64);
+
 // n points of the named shape as doubles, a function of (shape, n, seed) alone: the eight shapes
 // continuous where they are random (`square` [-1, 1)^2, `disc` and `circle` of radius 1, `normal`
 // of sigma 1; `lattice` on steps of 0.1; `line` on y = 0.1 + 0.3 x rounded), `convex` and `sliver`
-// as their whole numbers times 2^-30 (exact, so `convex` is exactly convex), and realShapes().
-// Throws std::invalid_argument for an unknown shape or a size the shape cannot make. O(n).
-std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, std::uint64_t seed);
+// as their whole numbers times 2^-30 (exact, so `convex` is exactly convex), and realShapes(); with
+// type F32, `huge`, `tiny` and `ulp` at the floats' scale (radius 1e38, 1e-38 with float
+// subnormals, float units in the last place), which the caller rounds to floats. Throws
+// std::invalid_argument for an unknown shape or a size the shape cannot make. O(n).
+std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, std::uint64_t seed,
+                                     Coordinates type = Coordinates::F64);
 
 // Whether `convex` can make n points inside the exact range. O(n log n).
 bool convexFits(std::int64_t n);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <tuple>
 #include <utility>
@@ -252,14 +253,45 @@ std::vector<RealPoint> scaledDown(const std::vector<Point>& points) {
     return real;
 }
 
-// The double `steps` units in the last place from x.
-double ulpsFrom(double x, int steps) {
-    for (; steps > 0; --steps) x = std::nextafter(x, HUGE_VAL);
-    for (; steps < 0; ++steps) x = std::nextafter(x, -HUGE_VAL);
-    return x;
+// The double `steps` units in the last place from x; with `floats`, the float as many of its own
+// units from x (a float itself), widened.
+double ulpsFrom(double x, int steps, bool floats = false) {
+    float f = float(x);
+    for (; steps > 0; --steps) floats ? void(f = std::nextafter(f, HUGE_VALF)) : void(x = std::nextafter(x, HUGE_VAL));
+    for (; steps < 0; ++steps) floats ? void(f = std::nextafter(f, -HUGE_VALF)) : void(x = std::nextafter(x, -HUGE_VAL));
+    return floats ? double(f) : x;
 }
 
 }  // namespace
+
+std::string realGrowth(const std::string& shape, Coordinates type) {
+    static const std::pair<const char*, const char*> eight[] = {
+        {"square", "uniform in [-1, 1)^2, continuous; h grows like log n"},
+        {"disc", "uniform in a disc of radius 1, continuous; h grows like n^(1/3)"},
+        {"normal", "two-dimensional normal, sigma 1, continuous; h grows like sqrt(log n)"},
+        {"circle", "on a circle of radius 1, each point rounded to doubles: only some are corners"},
+        {"convex", "every point a corner, exactly: the whole-number polygon times 2^-30; h = n"},
+        {"lattice", "a 64 x 64 grid of steps 0.1, which as doubles are not evenly spaced: h a few dozen"},
+        {"line", "points of y = 0.1 + 0.3 x, each rounded to doubles: off the line by their rounding"},
+        {"sliver", "the whole-number sliver times 2^-30, exactly: corners only an exact turn test finds"},
+    };
+    for (const auto& [name, growth] : eight) {
+        if (shape == name) return growth;
+    }
+    static const std::pair<const char*, const char*> inFloats[] = {
+        {"huge", "uniform in a disc of radius 1e38: a cross product in floats overflows"},
+        {"tiny", "uniform in a disc of radius 1e-38, a few float subnormals on one line: products in floats underflow"},
+        {"ulp", "the classroom grid in floats: floats a few units in their last place about (0.5, 0.5) and two far "
+                "points of the diagonal through it, repeated to n points"},
+    };
+    for (const auto& [name, growth] : inFloats) {
+        if (type == Coordinates::F32 && shape == name) return growth;
+    }
+    for (const Shape& s : realShapes()) {
+        if (s.name == shape) return s.growth;
+    }
+    throw std::invalid_argument("unknown shape \"" + shape + "\"");
+}
 
 const std::vector<Shape>& realShapes() {
     static const std::vector<Shape> list = {
@@ -273,7 +305,8 @@ const std::vector<Shape>& realShapes() {
     return list;
 }
 
-std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, std::uint64_t seed) {
+std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, std::uint64_t seed, Coordinates type) {
+    const bool floats = type == Coordinates::F32;  // huge, tiny and ulp at the floats' own scale
     SplitMix64 g = generator(shape + "/f64", n, seed);
     auto inDisc = [&](double cx, double cy, double radius) {
         return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
@@ -284,7 +317,7 @@ std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, s
     if (shape == "square") return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) { p.push_back({g.signedUnit(), g.signedUnit()}); });
     if (shape == "disc") return inDisc(0, 0, 1);
     if (shape == "offset") return inDisc(813580.3, 4521234.7, 2.5);
-    if (shape == "huge") return inDisc(0, 0, 1e300);
+    if (shape == "huge") return inDisc(0, 0, floats ? 1e38 : 1e300);
     if (shape == "normal") {  // Marsaglia's polar method, continuous
         return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
             const double u = g.signedUnit(), v = g.signedUnit(), s = u * u + v * v;
@@ -311,9 +344,10 @@ std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, s
         });
     }
     if (shape == "tiny") {
-        std::vector<RealPoint> points = inDisc(0, 0, 1e-300);
+        std::vector<RealPoint> points = inDisc(0, 0, floats ? 1e-38 : 1e-300);
+        const double least = floats ? double(std::numeric_limits<float>::denorm_min()) : 5e-324;
         for (std::int64_t k = 1; k <= std::min<std::int64_t>(10, n); ++k) {
-            points[std::size_t(k - 1)] = {double(k) * 5e-324, -double(k) * 5e-324};  // subnormals
+            points[std::size_t(k - 1)] = {double(k) * least, -double(k) * least};  // subnormals
         }
         return points;
     }
@@ -321,7 +355,7 @@ std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, s
         return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
             const std::int64_t k = std::int64_t(p.size()) % 258;
             if (k < 2) p.push_back(k == 0 ? RealPoint{24, 24} : RealPoint{12, 12});
-            else p.push_back({ulpsFrom(0.5, int(g.below(16)) - 8), ulpsFrom(0.5, int(g.below(16)) - 8)});
+            else p.push_back({ulpsFrom(0.5, int(g.below(16)) - 8, floats), ulpsFrom(0.5, int(g.below(16)) - 8, floats)});
         });
     }
     if (shape == "convex" || shape == "sliver") return scaledDown(makeShape(shape, n, seed));

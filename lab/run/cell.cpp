@@ -223,7 +223,7 @@ std::vector<Point> cellPoints(const CellPlan& plan, int set, const std::vector<P
 
 std::vector<RealPoint> cellRealPoints(const CellPlan& plan, int set, const std::vector<RealPoint>& file) {
     if (plan.input.empty()) {
-        std::vector<RealPoint> points = makeRealShape(plan.shape, plan.n, setSeed(plan.seed, set));
+        std::vector<RealPoint> points = makeRealShape(plan.shape, plan.n, setSeed(plan.seed, set), plan.coordinates);
         if (plan.coordinates == Coordinates::F32) {  // float-exact: each coordinate its nearest float
             for (RealPoint& p : points) p = {nearestFloat(p.x), nearestFloat(p.y)};
         }
