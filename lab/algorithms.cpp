@@ -103,6 +103,7 @@ std::unique_ptr<Runner> prepareWholeAsReal(const std::vector<Point>& points) {
 }
 
 std::vector<Point> chanFromGroupsOf256(std::vector<Point> points) { return chan(std::move(points)); }
+std::vector<RealPoint> chanOnDoubles(std::vector<RealPoint> points, RealTurns) { return chan(std::move(points)); }
 // The fastest hull on the caller's points in place: its pass writes only the points it keeps.
 std::unique_ptr<Runner> prepareFastest(const std::vector<Point>& points) {
     return cornersRunner([](const Point* p, std::size_t n) { return fastHull(p, n); }, points);
@@ -283,6 +284,7 @@ std::vector<Algorithm> buildList() {
                                                       prepareArray<sortChain<FastHullPaths::On>>,
                                                       "the lab's own: Highway's vqsort of every point, monotone chain"});
     }
+    named("chan")->prepareReal = prepareRealArray<chanOnDoubles, RealTurns::Exact>;  // exact on every double
     named("copy")->prepareReal = [](const std::vector<RealPoint>& points) { return std::make_unique<RealCopyRunner>(points); };
     named(kFastestName)->formerly = "filter-radix-chain";  // its name until its keys were sorted by vqsort
     addRealForms(list);

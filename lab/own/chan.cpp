@@ -15,8 +15,10 @@
 // 3: square (h = 35) 0.133, 0.100, 0.073; normal (h = 18) 0.146, 0.099, 0.083; disc (h = 331)
 // 0.172, 0.158, 0.132; lattice (h = 4) -, 0.062, 0.092; convex (h = n) 0.61, 0.54, 0.54.
 //
-// Integer arithmetic throughout: exact while every coordinate lies strictly between -2^30 and
-// 2^30 (differences below 2^31, products below 2^62).
+// On whole numbers, integer arithmetic throughout: exact while every coordinate lies strictly
+// between -2^30 and 2^30 (differences below 2^31, products below 2^62). On doubles, every turn is
+// exact (a filter, then an exact fallback) and distances along a line are compared by coordinates,
+// so every finite double is decided exactly.
 
 #include <algorithm>
 
@@ -28,16 +30,27 @@ namespace lab {
 namespace {
 
 // Sign of (a - o) x (b - o): 1 when b lies left of o->a (y pointing up), -1 right, 0 collinear.
+// On doubles, exact (coords/): a filter, then an exact fallback.
 int turn(const Point& o, const Point& a, const Point& b) {
     std::int64_t v = (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
     return (v > 0) - (v < 0);
 }
 
-bool less(const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); }
-bool same(const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }
+template <class P>
+bool less(const P& a, const P& b) {
+    return a.x < b.x || (a.x == b.x && a.y < b.y);
+}
+template <class P>
+bool same(const P& a, const P& b) {
+    return a.x == b.x && a.y == b.y;
+}
 
-std::int64_t distance2(const Point& a, const Point& b) {
-    return (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
+// Whether a lies farther from p than b, all three on one line, a and b on the same side of p (or
+// one of them p): compared by coordinates, exact in any number type.
+template <class P>
+bool farther(const P& p, const P& a, const P& b) {
+    if (a.x != b.x) return (a.x > p.x || b.x > p.x) ? a.x > b.x : a.x < b.x;
+    return (a.y > p.y || b.y > p.y) ? a.y > b.y : a.y < b.y;
 }
 
 // A group's hull: hulls[begin, begin + size), its corners counter-clockwise from its least point,
@@ -48,16 +61,17 @@ struct Group {
 
 // Appends the corners of the points [first, last) to `hulls`, counter-clockwise from the least,
 // and returns the group. Sorts the range and drops its copies. O(k log k).
-Group hullOfGroup(Point* first, Point* last, std::vector<Point>& hulls) {
-    std::sort(first, last, less);
-    last = std::unique(first, last, same);
+template <class P>
+Group hullOfGroup(P* first, P* last, std::vector<P>& hulls) {
+    std::sort(first, last, less<P>);
+    last = std::unique(first, last, same<P>);
     Group g{hulls.size(), 0};
-    for (Point* p = first; p != last; ++p) {  // lower chain
+    for (P* p = first; p != last; ++p) {  // lower chain
         while (hulls.size() >= g.begin + 2 && turn(hulls[hulls.size() - 2], hulls.back(), *p) <= 0) hulls.pop_back();
         hulls.push_back(*p);
     }
     const std::size_t lower = hulls.size();
-    for (Point* p = last - 1; p-- != first;) {  // upper chain, from the greatest point back
+    for (P* p = last - 1; p-- != first;) {  // upper chain, from the greatest point back
         while (hulls.size() >= lower + 1 && turn(hulls[hulls.size() - 2], hulls.back(), *p) <= 0) hulls.pop_back();
         hulls.push_back(*p);
     }
@@ -71,12 +85,13 @@ Group hullOfGroup(Point* first, Point* last, std::vector<Point>& hulls) {
 // p lies strictly outside the group's hull or is one of its corners (its own group, or a copy of p
 // in another one); then q is the next corner counter-clockwise. May return p itself when the group
 // holds nothing else. O(log k).
-Point tangent(const Point* v, const Group& g, const Point& p) {
+template <class P>
+P tangent(const P* v, const Group& g, const P& p) {
     const std::size_t k = g.size;
     if (k == 1) return v[0];
     if (k == 2) {
         int side = turn(p, v[0], v[1]);  // p on the segment's line: the farther end
-        return side > 0 ? v[0] : side < 0 ? v[1] : distance2(p, v[0]) > distance2(p, v[1]) ? v[0] : v[1];
+        return side > 0 ? v[0] : side < 0 ? v[1] : farther(p, v[0], v[1]) ? v[0] : v[1];
     }
     // k >= 3, strictly convex. Going round counter-clockwise from the tangent corner T, the edges
     // first turn away from p (the far chain: turn(p, v[i], v[i+1]) > 0), then back towards it
@@ -111,17 +126,18 @@ Point tangent(const Point* v, const Group& g, const Point& p) {
 
 // The wrap over the groups from the least point, at most m corners. Returns false when it has not
 // closed after m corners (then h > m). O(min(h, m) (groups) log m).
-bool wrap(const std::vector<Point>& hulls, const std::vector<Group>& groups, std::size_t m, std::vector<Point>& out) {
+template <class P>
+bool wrap(const std::vector<P>& hulls, const std::vector<Group>& groups, std::size_t m, std::vector<P>& out) {
     out.clear();
-    Point start = hulls[groups[0].begin];
+    P start = hulls[groups[0].begin];
     for (const Group& g : groups) start = less(hulls[g.begin], start) ? hulls[g.begin] : start;
-    Point p = start;
+    P p = start;
     for (std::size_t count = 0; count < m; ++count) {
         out.push_back(p);
         bool found = false;
-        Point best{0, 0};
+        P best{0, 0};
         for (const Group& g : groups) {
-            const Point q = tangent(hulls.data() + g.begin, g, p);
+            const P q = tangent(hulls.data() + g.begin, g, p);
             if (same(q, p)) continue;
             if (!found) {
                 best = q;
@@ -129,7 +145,7 @@ bool wrap(const std::vector<Point>& hulls, const std::vector<Group>& groups, std
                 continue;
             }
             int side = turn(p, best, q);
-            if (side < 0 || (side == 0 && distance2(p, q) > distance2(p, best))) best = q;
+            if (side < 0 || (side == 0 && farther(p, q, best))) best = q;
         }
         if (!found || same(best, start)) return true;
         p = best;
@@ -137,12 +153,11 @@ bool wrap(const std::vector<Point>& hulls, const std::vector<Group>& groups, std
     return false;
 }
 
-}  // namespace
-
-std::vector<Point> chan(std::vector<Point> points, unsigned firstRound) {
+template <class P>
+std::vector<P> chanOf(std::vector<P> points, unsigned firstRound) {
     const std::size_t n = points.size();
     if (n == 0) return {};
-    std::vector<Point> hulls, next, scratch, result;
+    std::vector<P> hulls, next, scratch, result;
     std::vector<Group> groups, nextGroups;
     std::size_t m = 0;
     for (unsigned t = std::max(1u, firstRound);; ++t) {  // m = 256, 65536, then n
@@ -156,7 +171,7 @@ std::vector<Point> chan(std::vector<Point> points, unsigned firstRound) {
             for (std::size_t begin = 0; begin < n; begin += m) {
                 nextGroups.push_back(hullOfGroup(points.data() + begin, points.data() + std::min(n, begin + m), next));
             }
-            std::vector<Point>().swap(points);
+            std::vector<P>().swap(points);
         } else {
             // Later rounds: a group of m points is m / previous groups of the last round (all of
             // them once m = n); its hull is the hull of theirs.
@@ -173,9 +188,15 @@ std::vector<Point> chan(std::vector<Point> points, unsigned firstRound) {
         hulls.swap(next);
         groups.swap(nextGroups);
         // One group is the whole set: its hull is the answer.
-        if (groups.size() == 1) return std::vector<Point>(hulls.begin(), hulls.begin() + std::ptrdiff_t(groups[0].size));
+        if (groups.size() == 1) return std::vector<P>(hulls.begin(), hulls.begin() + std::ptrdiff_t(groups[0].size));
         if (wrap(hulls, groups, m, result)) return result;
     }
 }
+
+}  // namespace
+
+std::vector<Point> chan(std::vector<Point> points, unsigned firstRound) { return chanOf(std::move(points), firstRound); }
+
+std::vector<RealPoint> chan(std::vector<RealPoint> points, unsigned firstRound) { return chanOf(std::move(points), firstRound); }
 
 }  // namespace lab

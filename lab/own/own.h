@@ -34,6 +34,8 @@ std::vector<RealPoint> qhullArray(std::vector<RealPoint> points, RealTurns turns
 // corners; O(n) memory beyond the copy. Exact for |coordinate| < 2^30. The first round's group
 // size is 2^(2^firstRound): 256 by default; 1 gives Chan's own schedule, from groups of 4.
 std::vector<Point> chan(std::vector<Point> points, unsigned firstRound = 3);
+// The same on doubles, every turn exact: right on every finite double.
+std::vector<RealPoint> chan(std::vector<RealPoint> points, unsigned firstRound = 3);
 
 // The points' corners as the fastest hull gives them, in memory of its own.
 struct Corners {
