@@ -78,8 +78,8 @@ def guess(name):
     elif name in ("par-sort-chain-2t", "chain-builtin"):
         method, origin = "monotone chain", "lab's own"
     else:
-        method = next((m.replace("-", " ") for m in ("monotone-chain", "gift-wrapping", "quickhull") if name.endswith(m)),
-                      "monotone chain" if name.endswith("-graham") else "other")  # Graham's scan sorts too
+        method = next((m.replace("-", " ") for m in ("monotone-chain", "gift-wrapping", "quickhull") if base.endswith(m)),
+                      "monotone chain" if base.endswith("-graham") else "other")  # Graham's scan sorts too
         origin = "library" if library != "-" else "yours"
     return {"entry": name, "method": method, "library": library, "origin": origin,
             "threads": "2" if name.endswith("-2t") else "1", "formerly": "-",
