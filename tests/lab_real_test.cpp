@@ -152,6 +152,7 @@ TEST(GeometryFiles, WktAndGeoJsonGiveTheirCoordinatesAsALineFileOfTheSameWordsWo
         {"text between geometries", "MULTIPOINT (1 2), (3 4))", "", "',' starts none", 1},
         {"a word that is no geometry", "POINT (1 2)\nPOINTS (3 4)", "", "POINTS is not one", 2},
         {"GEOS refuses a type it does not know", "{\"type\": \"Pointy\", \"coordinates\": [1, 1]}", "", "GEOS cannot read", 1},
+        {"a NUL byte in GeoJSON (once a hang)", std::string("{,\t\0 `\0\0\ra2.340.5\3770.", 21), "", "GEOS cannot read", 1},
     };
     for (const lab::Coordinates type : {lab::Coordinates::F64, lab::Coordinates::F32}) {
         for (const Case& c : cases) {

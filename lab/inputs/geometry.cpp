@@ -158,8 +158,11 @@ void scanGeoJson(std::string_view text, std::vector<CoordinateWords>& out) {
             ++at;
             continue;
         }
-        std::size_t end = at;
-        while (end < text.size() && !isSpace(text[end]) && std::strchr(",]}:", text[end]) == nullptr) ++end;
+        std::size_t end = at + 1;  // a word of one byte at least (a NUL byte too: strchr finds the terminator)
+        while (end < text.size() && !isSpace(text[end]) && text[end] != ',' && text[end] != ']' && text[end] != '}' &&
+               text[end] != ':') {
+            ++end;
+        }
         if (inCoordinates > 0) {
             if (run.empty()) runLine = line;
             run.push_back(text.substr(at, end - at));
