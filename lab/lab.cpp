@@ -83,6 +83,16 @@ std::string shellWord(const std::string& word) {
     return text + "'";
 }
 
+const char* changeWord(Change change) {
+    switch (change) {
+        case Change::None: return "-";
+        case Change::Same: return "same";
+        case Change::Slower: return "slower";
+        case Change::Faster: return "faster";
+    }
+    return "?";
+}
+
 bool statusNamed(const std::string& word, Status& status) {
     for (Status s : {Status::Ok, Status::Wrong, Status::Refused, Status::Skipped, Status::Stopped, Status::Crashed, Status::OutOfMemory}) {
         if (word == statusWord(s)) {

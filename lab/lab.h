@@ -150,6 +150,12 @@ enum class Status { Ok, Wrong, Refused, Skipped, Stopped, Crashed, OutOfMemory }
 // words.
 const char* statusWord(Status status);
 
+// The verdict on a change between two builds: none (no ratio to judge), the same, slower, faster.
+enum class Change { None, Same, Slower, Faster };
+
+// "-", "same", "slower", "faster": the tables', the TSV's and the history's words for a change.
+const char* changeWord(Change change);
+
 // A word as the shell reads it back: as it is where it holds nothing the shell would take, else in
 // single quotes (a quote inside as '\''). Every command line the lab builds or prints quotes so. O(word).
 std::string shellWord(const std::string& word);

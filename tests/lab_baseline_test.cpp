@@ -33,7 +33,7 @@ TEST(LabVerdicts, SlowerOrFasterOnlyWhereTheIntervalExcludesOneAndTheChangeIsLar
         {1.50, 0.00, 0.00, "same"},   // one pair: no interval
     };
     for (const Case& c : cases) {
-        EXPECT_STREQ(lab::verdictOf(c.ratio, c.lo, c.hi, 0.05), c.verdict) << c.ratio << " in [" << c.lo << ", " << c.hi << "]";
+        EXPECT_STREQ(lab::changeWord(lab::verdictOf(c.ratio, c.lo, c.hi, 0.05)), c.verdict) << c.ratio << " in [" << c.lo << ", " << c.hi << "]";
     }
 }
 
@@ -132,7 +132,7 @@ TEST(LabVerdicts, VerdictsRarelyCallEqualBuildsDifferentAndFindATenPercentChange
         }
         double ratio = 0, lo = 0, hi = 0;
         lab::pairedRatio(now, old, ratio, lo, hi, level);
-        return std::string(lab::verdictOf(ratio, lo, hi, 0.05));
+        return std::string(lab::changeWord(lab::verdictOf(ratio, lo, hi, 0.05)));
     };
     int runsWithAFalseCall = 0;
     const int runs = 100;

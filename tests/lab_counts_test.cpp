@@ -74,7 +74,7 @@ TEST(CountVerdicts, AChangeIsCalledOnlyAtTheLeastChangeAndBeyondTheNoise) {
         {1.05, 0.01, 0.03, "slower"}, {1 / 1.05, 0.01, 0.03, "faster"}, {0, 0.01, 0, "same"},
     };
     for (const Case& c : cases) {
-        EXPECT_STREQ(lab::countVerdict(c.ratio, c.minChange, c.noise), c.verdict)
+        EXPECT_STREQ(lab::changeWord(lab::countVerdict(c.ratio, c.minChange, c.noise)), c.verdict)
             << "ratio " << c.ratio << ", least change " << c.minChange << ", noise " << c.noise;
     }
     lab::Counts a, b;

@@ -14,7 +14,7 @@
 #include "lab_run.h"
 #include "inputs/inputs.h"
 #include "run/cell.h"
-#include "out/report.h"
+#include "results/analysis.h"
 #include "test_files.h"
 
 namespace {

@@ -1,8 +1,10 @@
-// A run's results as a model: the analysis on hand-made models (ties, overlaps, skipped and failed
-// cells, a baseline), and each export read back by the tool that reads it (Google Benchmark's
-// compare.py, a strict JSON parser), with no process of the lab started.
+// A run's results as a model: the model made by the recorder from hand-made cells (ties, overlaps,
+// skipped and failed cells, a baseline), the tables printed from it, and each export read back by
+// the tool that reads it (Google Benchmark's compare.py, a strict JSON parser), with no process of
+// the lab started.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +20,8 @@
 #include "../lab/lab.h"
 #include "../lab/out/exports.h"
 #include "../lab/results/analysis.h"
+#include "../lab/results/recorder.h"
+#include "../lab/out/report.h"
 
 namespace {
 
@@ -46,26 +51,52 @@ Outcome failed(const std::string& shape, std::int64_t n, const std::string& entr
     return o;
 }
 
-RunModel modelOf(std::vector<Outcome> outcomes) {
-    RunModel model;
-    for (Outcome& o : outcomes) {
-        CellRecord cell;
-        cell.now = std::move(o);
-        model.cells.push_back(std::move(cell));
+// A printer that prints nothing: the model is what is tested.
+struct Silent : RunPrinter {
+    void beginShape(const RunModel&, const Shape&) override {}
+    void progress(const CellPlan&, std::size_t, std::size_t, int, int) override {}
+    void failure(const std::string&) override {}
+    void row(const RunModel&, const RowRecord&) override {}
+    void endShape(const RunModel&, const std::string&) override {}
+};
+
+// A model made as the engine makes it: `settings` (its entries, where it names none, those of the
+// cells in their order), then the cells told to a recorder, with the baseline's `old` beside them
+// where given, a row ending at each change of size and a table at each change of shape; then closed.
+RunModel made(const std::vector<Outcome>& now, const std::vector<Outcome>& old = {}, RunModel settings = {}) {
+    RunModel model = std::move(settings);
+    model.compared = model.compared || !old.empty();
+    if (model.entries.empty()) {
+        for (const Outcome& o : now) {
+            if (std::find(model.entries.begin(), model.entries.end(), o.algorithm) == model.entries.end()) model.entries.push_back(o.algorithm);
+        }
     }
+    Silent silent;
+    Recorder recorder(model, silent);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        const bool newShape = i == 0 || now[i].shape != now[i - 1].shape;
+        if (i > 0 && (newShape || now[i].n != now[i - 1].n)) recorder.endRow();
+        if (i > 0 && newShape) recorder.endShape();
+        if (newShape) recorder.beginShape(Shape{now[i].shape, "", true});
+        if (!old.empty()) recorder.baselineCell(old[i]);
+        recorder.cell(now[i]);
+    }
+    if (!now.empty()) recorder.endRow(), recorder.endShape();
+    closeRun(model);
     return model;
 }
 
 // A model of two builds: `now` against `old` cell by cell.
-RunModel comparedModel(const std::vector<Outcome>& now, const std::vector<Outcome>& old) {
-    RunModel model = modelOf(now);
-    model.compared = true;
-    model.verdictLevel = 0.95;
-    for (std::size_t i = 0; i < now.size(); ++i) {
-        model.cells[i].compared = true;
-        model.cells[i].old = old[i];
-    }
-    return model;
+RunModel comparedModel(const std::vector<Outcome>& now, const std::vector<Outcome>& old, RunModel settings = {}) {
+    settings.verdictLevel = 0.95;
+    return made(now, old, std::move(settings));
+}
+
+// The model's row `r` by its entries' names, in the row's order.
+std::vector<std::string> namesOf(const RunModel& model, const RowRecord& row) {
+    std::vector<std::string> names;
+    for (std::size_t k = row.first; k < row.first + row.count; ++k) names.push_back(model.cells[k].now.algorithm);
+    return names;
 }
 
 TEST(LabResults, ARowsLeaderIsItsFastestTimedEntryAndSaysWhyItIsNotSure) {
@@ -99,15 +130,15 @@ TEST(LabResults, ARowsLeaderIsItsFastestTimedEntryAndSaysWhyItIsNotSure) {
         {"nothing timed right: no leader", {failed("disc", 1000, "qhull", Status::Crashed, "signal 11")}, "", true, ""},
     };
     for (const Case& c : cases) {
-        const RunModel model = modelOf(c.row);
-        const std::vector<ResultRow> rows = rowsOf(model);
-        ASSERT_EQ(rows.size(), 1u) << c.name;
-        const Leader leader = leaderOf(rows[0], racing);
-        EXPECT_EQ(leader.cell != nullptr ? leader.cell->now.algorithm : "", c.leader) << c.name;
+        const RunModel model = made(c.row);
+        ASSERT_EQ(model.rows.size(), 1u) << c.name;
+        const Leader& leader = model.rows[0].fastest;
+        auto name = [&](std::ptrdiff_t cell) { return cell >= 0 ? model.cells[std::size_t(cell)].now.algorithm : ""; };
+        EXPECT_EQ(name(leader.cell), c.leader) << c.name;
         EXPECT_EQ(leader.sure, c.sure) << c.name;
-        EXPECT_EQ(leader.rival != nullptr ? leader.rival->now.algorithm : "", c.rival) << c.name;
+        EXPECT_EQ(name(leader.rival), c.rival) << c.name;
         if (!c.rival.empty()) {
-            EXPECT_NE(doubtOf(leader).find(c.rival), std::string::npos) << c.name << ": " << doubtOf(leader);
+            EXPECT_NE(doubtOf(model, leader).find(c.rival), std::string::npos) << c.name << ": " << doubtOf(model, leader);
         }
     }
 }
@@ -117,12 +148,13 @@ TEST(LabResults, RowsFollowTheCellsOrderAndTakeTheirHFromAnyCell) {
     first.h = -1;
     Outcome second = timed("square", 1000, "chan", {1e-3});
     second.h = 17;
-    const RunModel model = modelOf({first, second, timed("square", 10000, "chan", {1e-2}), timed("disc", 1000, "chan", {1e-3})});
-    const std::vector<ResultRow> rows = rowsOf(model);
+    const RunModel model = made({first, second, timed("square", 10000, "chan", {1e-2}), timed("disc", 1000, "chan", {1e-3})});
+    const std::vector<RowRecord>& rows = model.rows;
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].h, 17);
-    EXPECT_EQ(rows[0].cells.size(), 2u);
+    EXPECT_EQ(namesOf(model, rows[0]), (std::vector<std::string>{"qhull", "chan"}));
     EXPECT_EQ(rows[1].n, 10000);
+    EXPECT_EQ(namesOf(model, rows[1]), (std::vector<std::string>{"chan"}));
     EXPECT_EQ(rows[2].shape, "disc");
 }
 
@@ -145,9 +177,9 @@ TEST(LabResults, AComparedCellsVerdictFollowsItsRoundsRatios) {
         Outcome old = timed("disc", 1000, "chan", c.old);
         old.status = c.oldStatus;
         const RunModel model = comparedModel({timed("disc", 1000, "chan", c.now)}, {old});
-        const TimeChange change = timeChange(model.cells[0], model.verdictLevel, 0.05);
+        const TimeChange& change = model.cells[0].time;  // as the model keeps it: at the run's level and least change
         EXPECT_EQ(change.have, c.have) << c.name;
-        EXPECT_EQ(std::string(change.verdict), c.verdict) << c.name;
+        EXPECT_STREQ(changeWord(change.verdict), c.verdict.c_str()) << c.name;
     }
 }
 
@@ -162,11 +194,14 @@ TEST(LabResults, MeansSlowestAndVerdictCountsOfAComparison) {
     ASSERT_TRUE(chan.have);
     EXPECT_EQ(chan.cells, 2u);
     EXPECT_NEAR(chan.ratio, std::sqrt(6.0), 1e-9);  // the geometric mean of 2 and 3
-    EXPECT_EQ(std::string(chan.verdict), "slower");
-    EXPECT_EQ(meanChange(model, "").cells, 3u);  // the wrong cell has no ratio
+    EXPECT_EQ(chan.verdict, Change::Slower);
+    ASSERT_EQ(model.means.size(), 3u) << "chan, copy, then every cell";
+    EXPECT_EQ(model.means[0].entry, "chan");
+    EXPECT_DOUBLE_EQ(model.means[0].ratio, chan.ratio);
+    EXPECT_EQ(model.means[2].cells, 3u);  // the wrong cell has no ratio
     EXPECT_FALSE(meanChange(model, "qhull").have);
-    EXPECT_DOUBLE_EQ(slowestRatio(model), 3.0);
-    const VerdictCounts counts = timeVerdicts(model);
+    EXPECT_DOUBLE_EQ(model.slowest, 3.0);
+    const VerdictCounts counts = model.timeVerdicts;
     EXPECT_EQ(counts.slower, 2);
     EXPECT_EQ(counts.same, 1);
     EXPECT_EQ(counts.faster, 0);
@@ -190,10 +225,11 @@ TEST(LabResults, ACountsVerdictNeedsTheLeastChangeAndMoreThanTheNoise) {
         now.counts.have = old.counts.have = true;
         now.counts.estCycles = c.now;
         old.counts.estCycles = c.old;
-        RunModel model = comparedModel({now}, {old});
-        model.counts = true;
-        model.cells[0].countNoise = c.noise;
-        EXPECT_EQ(std::string(countChange(model.cells[0], 0.01).verdict), c.verdict) << c.name;
+        RunModel settings;
+        settings.counts = true;
+        settings.countNoise = c.noise;  // the noise known when the cell is judged
+        const RunModel model = comparedModel({now}, {old}, settings);
+        EXPECT_STREQ(changeWord(model.cells[0].count.verdict), c.verdict.c_str()) << c.name;
     }
 }
 
@@ -260,11 +296,12 @@ MachineFacts someMachine() {
 
 // A plain run of two entries on one row, a wrong cell and a skipped one.
 RunModel plainRun(double slowFactor) {
-    RunModel model = modelOf({timed("disc", 1000, "chan", {1.0e-4, 1.02e-4, 0.99e-4}, 0.95e-4, 1.05e-4),
+    Outcome skipped = failed("disc", 1000, "gift_wrapping", Status::Skipped, "");
+    skipped.predicted = 12.5;  // a skipped cell's prediction
+    RunModel model = made({timed("disc", 1000, "chan", {1.0e-4, 1.02e-4, 0.99e-4}, 0.95e-4, 1.05e-4),
                               timed("disc", 1000, "yours", {2.0e-4 * slowFactor, 2.02e-4 * slowFactor, 1.98e-4 * slowFactor}),
                               failed("disc", 1000, "boost", Status::Wrong, "a corner \"missing\"\tat set 3"),
-                              failed("disc", 1000, "gift_wrapping", Status::Skipped, "")});
-    model.cells[3].now.predicted = 12.5;  // a skipped cell's prediction
+                              skipped});
     model.context = {{"version", "abc123"}, {"cpu", "Test CPU"}};
     model.warnings = {"the load average is 1.5"};
     return model;
@@ -343,10 +380,12 @@ TEST(LabExports, BencherMetricsHoldLatencyWithinItsIntervalAndCountsWhereCounted
 }
 
 TEST(LabExports, BencherMetricsOfABaselineRunHoldTheBaselinesFiguresAndTheRatioInItsInterval) {
-    RunModel model = comparedModel({timed("disc", 1000, "chan", {2e-3, 2.1e-3, 1.9e-3, 2e-3})},
-                                   {timed("disc", 1000, "chan", {1e-3, 1e-3, 1.1e-3, 0.9e-3})});
-    model.cells[0].now.counts = {true, 0, 0, 0, 0, 110, ""};
-    model.cells[0].old.counts = {true, 0, 0, 0, 0, 100, ""};
+    Outcome now = timed("disc", 1000, "chan", {2e-3, 2.1e-3, 1.9e-3, 2e-3}), old = timed("disc", 1000, "chan", {1e-3, 1e-3, 1.1e-3, 0.9e-3});
+    now.counts = {true, 0, 0, 0, 0, 110, ""};
+    old.counts = {true, 0, 0, 0, 0, 100, ""};
+    RunModel counts;
+    counts.counts = true;
+    const RunModel model = comparedModel({now}, {old}, counts);
     const std::string path = scratch("bmf-baseline.json");
     writeFile(path, bencherJson(model));
     int status = 0;
@@ -368,15 +407,17 @@ TEST(LabExports, MarkdownTablesHaveAsManyCellsAsTheirHeaderAndNameTheFindings) {
         std::vector<std::string> says;
     };
     const std::vector<double> one = {1e-3, 1e-3, 1e-3, 1e-3};
-    RunModel compared = comparedModel({timed("disc", 1000, "chan", {2e-3, 2e-3, 2e-3, 2e-3}), timed("disc", 1000, "copy", one)},
-                                      {timed("disc", 1000, "chan", one), timed("disc", 1000, "copy", one)});
-    compared.entries = {"chan", "copy"};
-    compared.control = "copy";
-    RunModel counted = comparedModel({timed("disc", 1000, "chan", {})}, {timed("disc", 1000, "chan", {})});
-    counted.times = false;
-    counted.counts = true;
-    counted.cells[0].now.counts = {true, 0, 0, 0, 0, 110, ""};
-    counted.cells[0].old.counts = {true, 0, 0, 0, 0, 100, ""};
+    RunModel control;
+    control.control = "copy";
+    const RunModel compared = comparedModel({timed("disc", 1000, "chan", {2e-3, 2e-3, 2e-3, 2e-3}), timed("disc", 1000, "copy", one)},
+                                            {timed("disc", 1000, "chan", one), timed("disc", 1000, "copy", one)}, control);
+    Outcome now = timed("disc", 1000, "chan", {}), old = now;
+    now.counts = {true, 0, 0, 0, 0, 110, ""};
+    old.counts = {true, 0, 0, 0, 0, 100, ""};
+    RunModel countsAlone;
+    countsAlone.times = false;
+    countsAlone.counts = true;
+    const RunModel counted = comparedModel({now}, {old}, countsAlone);
     const std::vector<Case> cases = {
         {"a plain run", plainRun(1), {"### disc", "`chan` 100 us +-", "**WRONG** disc, 1000 points, `boost`"}},
         {"a baseline run of counts alone", counted, {"by counts (est_cycles) 1 slower, 0 faster, 0 the same.", "1.1000 slower"}},
@@ -400,6 +441,138 @@ TEST(LabExports, MarkdownTablesHaveAsManyCellsAsTheirHeaderAndNameTheFindings) {
             EXPECT_EQ(bars, columns) << c.name << ": " << line;
         }
     }
+}
+
+// ---- The tables, printed from hand-made models ------------------------------------------------
+
+// What a Report prints of `model` as the engine would tell it (every row, then the table, then the
+// end), and the TSV it writes, in `tsv`.
+std::string printed(const RunModel& model, const Options& options, std::string& tsv) {
+    const std::string path = scratch("tables.tsv");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    Report report(options, fd, "each call on the next of the cell's point sets");
+    testing::internal::CaptureStdout();
+    report.begin(model);
+    std::string shape;
+    for (const RowRecord& row : model.rows) {
+        if (row.shape != shape) {
+            if (!shape.empty()) report.endShape(model, shape);
+            shape = row.shape;
+            report.beginShape(model, Shape{shape, "h grows like n^(1/3)", true});
+        }
+        report.row(model, row);
+    }
+    if (!shape.empty()) report.endShape(model, shape);
+    report.finish(model, false);
+    const std::string out = testing::internal::GetCapturedStdout();
+    ::close(fd);
+    std::ifstream in(path);
+    tsv.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return out;
+}
+
+// Whether `text` has a line holding every one of `words` in turn.
+bool hasLine(const std::string& text, const std::vector<std::string>& words) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t at = 0;
+        bool all = true;
+        for (const std::string& w : words) {
+            at = line.find(w, at);
+            if (at == std::string::npos) {
+                all = false;
+                break;
+            }
+            at += w.size();
+        }
+        if (all) return true;
+    }
+    return false;
+}
+
+TEST(LabTables, EachKindOfRunPrintsItsCellsFiguresVerdictsAndNotesFromTheModel) {
+    Outcome skipped = failed("disc", 10000, "gift_wrapping", Status::Skipped, "");
+    skipped.predicted = 12.5;
+    Outcome notRun = failed("disc", 1000, "boost-monotone-chain", Status::Skipped, "it does not take this input");
+    const RunModel plain = made({timed("disc", 1000, "chan", {1.0e-4, 1.02e-4, 0.99e-4}, 0.95e-4, 1.05e-4),
+                                 timed("disc", 1000, "gift_wrapping", {4e-4, 4e-4, 4e-4}, 3.9e-4, 4.1e-4),
+                                 failed("disc", 1000, "incremental", Status::Wrong, "a corner missing"), notRun,
+                                 timed("disc", 10000, "chan", {1.0e-3, 1.0e-3, 1.0e-3}, 0.95e-3, 1.05e-3), skipped,
+                                 failed("disc", 10000, "incremental", Status::OutOfMemory, "out of memory at 2 GB"),
+                                 timed("disc", 10000, "boost-monotone-chain", {2e-3, 2e-3, 2e-3}, 1.9e-3, 2.1e-3)});
+    const std::vector<double> one = {1e-3, 1e-3, 1e-3, 1e-3};
+    RunModel control;
+    control.control = "copy";
+    const RunModel compared = comparedModel(
+        {timed("disc", 1000, "chan", {2e-3, 2.02e-3, 1.98e-3, 2e-3}), timed("disc", 1000, "copy", one),
+         failed("disc", 1000, "incremental", Status::Crashed, "signal 11")},
+        {timed("disc", 1000, "chan", one), timed("disc", 1000, "copy", one), timed("disc", 1000, "incremental", one)}, control);
+    Outcome counted = timed("disc", 1000, "chan", {1e-3, 1e-3, 1e-3}, 0.9e-3, 1.1e-3);
+    counted.counts = {true, 5000, 10, 2, 3, 8000, ""};
+    Outcome notCounted = timed("disc", 1000, "copy", {1e-6, 1e-6, 1e-6}, 0.9e-6, 1.1e-6);
+    notCounted.counts.why = "over the budget";
+    RunModel counts;
+    counts.counts = true;
+    const RunModel timesAndCounts = made({counted, notCounted}, {}, counts);
+    struct Case {
+        const char* name;
+        const RunModel& model;
+        std::vector<std::vector<std::string>> lines;  // each a line's words in turn
+        std::vector<std::string> tsvHas;
+    };
+    const std::vector<Case> cases = {
+        {"a plain run",
+         plain,
+         {{"1000", "1.00e-04 +-6%*", "4.00e-04 +-3%", "WRONG", "not run"},
+          {"10000", "1.00e-03 +-6%*", "skip 1e+01", "no memory", "2.00e-03 +-6%"},
+          {"(skip P: not run; predicted P seconds per call"},
+          {"fastest at 10000: chan 1 ms +-6%; fastest library: boost-monotone-chain 2 ms +-6%"},
+          {"growth, fitted over n = 1000 to 10000", "chan ~ n^1.00"},
+          {"incremental at 1000: a corner missing"},
+          {"boost-monotone-chain at 1000: not run, it does not take this input"},
+          {"incremental at 10000: out of memory at 2 GB"}},
+         {"# growth: disc\tchan\t1.000000\t1000\t10000\n", "\tWRONG\ta corner missing\t", "\tentry\tyes\n"}},
+        {"a run against a baseline",
+         compared,
+         {{"1000", "2.000", "slower", "1.000", "crashed"},
+          {"chan", "2.000", "slower (1 cell)"},
+          {"all cells together: 1.414", "no single verdict (2 cells: 1 slower, 0 faster, 1 the same)"},
+          {"the control copy, whose code the two builds share, moved by +0.0%: within 5%"},
+          {"incremental at 1000: signal 11"}},
+         {"\tslower\t", "# mean: chan\t2.000000\t", "# mean: all cells\t"}},
+        {"a run of times and counts",
+         timesAndCounts,
+         {{"estimated cycles per point"}, {"1000", "8", "-"}, {"instructions per point"}, {"1000", "5", "-"},
+          {"copy at 1000: not counted, over the budget"}},
+         {"\t5000.0\t10.0\t2.0\t3.0\t8000.0\t", "not counted: over the budget"}},
+    };
+    for (const Case& c : cases) {
+        std::string tsv;
+        const std::string out = printed(c.model, Options{}, tsv);
+        for (const auto& words : c.lines) {
+            std::string all;
+            for (const std::string& w : words) all += "[" + w + "] ";
+            EXPECT_TRUE(hasLine(out, words)) << c.name << ": no line with " << all << "in\n" << out;
+        }
+        for (const std::string& part : c.tsvHas) EXPECT_NE(tsv.find(part), std::string::npos) << c.name << ": " << part << "\n" << tsv;
+        EXPECT_EQ(std::count(tsv.begin(), tsv.end(), '\n') - std::count(tsv.begin(), tsv.end(), '#'),
+                  std::ptrdiff_t(c.model.cells.size()) + 1)
+            << c.name << ": a line per cell and the header, beside the # lines\n" << tsv;
+    }
+}
+
+TEST(LabTables, AGrowthLineNamesTheSizesOfAnEntryFittedOverOthers) {
+    const RunModel model = made({timed("disc", 1000, "chan", {1e-4}), timed("disc", 1000, "gift_wrapping", {1e-3}),
+                                 timed("disc", 10000, "chan", {1e-3}), timed("disc", 10000, "gift_wrapping", {1e-1}),
+                                 timed("disc", 100000, "chan", {1e-2}), failed("disc", 100000, "gift_wrapping", Status::Skipped, "")});
+    ASSERT_EQ(model.growth.size(), 2u);
+    EXPECT_NEAR(model.growth[0].exponent, 1.0, 1e-9);
+    EXPECT_NEAR(model.growth[1].exponent, 2.0, 1e-9);
+    std::string tsv;
+    const std::string out = printed(model, Options{}, tsv);
+    // A tie between the two ranges goes to the first; the other entry's range is named.
+    EXPECT_TRUE(hasLine(out, {"growth, fitted over n = 1000 to 10000 "})) << out;
+    EXPECT_TRUE(hasLine(out, {"chan ~ n^1.00 (1000 to 100000), gift_wrapping ~ n^2.00"})) << out;
 }
 
 }  // namespace

@@ -35,6 +35,7 @@
 #include "run/counts.h"
 #include "run/runner.h"
 #include "out/report.h"
+#include "results/recorder.h"
 #include "results/analysis.h"
 #include "out/exports.h"
 #include "user/user.h"
@@ -272,6 +273,20 @@ std::vector<std::pair<std::string, std::string>> contextLines(const Run& run) {
     return context;
 }
 
+// The run's model before its first cell: the context and what the run measures, by how many rounds.
+RunModel modelOf(const Run& run) {
+    const Options& options = run.options;
+    RunModel model;
+    model.context = contextLines(run);
+    model.entries = options.algorithms;
+    model.times = options.measureTimes;
+    model.counts = options.measureCounts;
+    model.runs = options.runs;
+    model.minChange = options.minChange;
+    model.countMinChange = options.countMinChange;
+    return model;
+}
+
 // The judge, before any cell: every entry of the user's on the hard inputs. Fills the verdicts'
 // lines and the entries that hung (their cells are not timed). Returns 1 when an entry failed one.
 int judgeEntries(const Run& run, std::vector<std::string>& verdicts, std::map<std::string, std::string>& notTimed) {
@@ -372,26 +387,30 @@ int runHunts(const Run& run) {
     return status;
 }
 
-// With a baseline: the report compares, and the context names the baseline's build beside this
+// With a baseline: the model compares, and the context names the baseline's build beside this
 // one's; a difference in what builds the code becomes a warning.
-void addBaseline(const Run& run, Report& report, std::vector<std::pair<std::string, std::string>>& context,
-                 std::vector<std::string>& warnings) {
+void addBaseline(const Run& run, RunModel& model) {
     const Options& options = run.options;
-    report.setBaseline(options.minChange, findAlgorithm("copy") != nullptr ? "copy" : "", runVerdictLevel(options, run.groups));
+    model.compared = true;
+    model.control = findAlgorithm("copy") != nullptr ? "copy" : "";
+    model.verdictLevel = runVerdictLevel(options, run.groups);
+    std::vector<std::pair<std::string, std::string>>& context = model.context;
     std::map<std::string, std::string> mine(context.begin(), context.end());
     context.emplace_back("baseline", options.baseline);
     for (const auto& [name, value] : baselineContext(options.baseline)) {
         if (name != "version" && name != "compiler" && name != "flags" && name != "build type" && name != "libraries") continue;
         context.emplace_back("baseline " + name, value);
         if (name != "version" && mine[name] != value) {
-            warnings.push_back("the baseline differs in its " + name + " (" + value + " against " + mine[name] +
+            model.warnings.push_back("the baseline differs in its " + name + " (" + value + " against " + mine[name] +
                                "): its figures measure that too");
         }
     }
 }
 
-// Every pass over the cells (one, or R for --repeat-report). Returns 1 where a cell failed.
-int runPasses(const Run& run, Report& report, const std::map<std::string, std::string>& notTimed, PassResults& results) {
+// Every pass over the cells (one, or R for --repeat-report), their cells kept in the recorder's
+// model. Returns 1 where a cell failed.
+int runPasses(const Run& run, Recorder& recorder, const RunModel& model, const std::map<std::string, std::string>& notTimed,
+              PassResults& results) {
     const int passes = std::max(1, run.options.repeat);
     for (const Group& group : run.groups) {
         results.total += std::size_t(passes) * group.sizes.size() * run.options.algorithms.size();
@@ -399,95 +418,13 @@ int runPasses(const Run& run, Report& report, const std::map<std::string, std::s
     int status = 0;
     std::map<std::string, Outcome> first;
     for (int pass = 0; pass < passes && !interrupted; ++pass) {
-        status |= runPass(run.options, run.groups, report, pass == 0 ? nullptr : &first, notTimed, run.filesDir,
+        status |= runPass(run.options, run.groups, recorder, pass == 0 ? nullptr : &first, notTimed, run.filesDir,
                           &interrupted, results);
         if (pass == 0) {
-            for (const auto& [key, list] : results.outcomes) first[key] = list.front();
+            for (const CellRecord& cell : model.cells) first.emplace(cellKey(cell.now.shape, cell.now.n, cell.now.algorithm), cell.now);
         }
     }
     return status;
-}
-
-// The repeat report: per shape a table of each cell's spread, the largest of its medians over the
-// smallest, then the largest spreads.
-void printSpreads(const Options& options, const std::vector<Group>& groups,
-                  const std::map<std::string, std::vector<Outcome>>& outcomes) {
-    auto spreadOf = [&](const std::string& key, double& spread) {
-        double least = 0, most = 0;
-        auto it = outcomes.find(key);
-        if (it == outcomes.end() || int(it->second.size()) < options.repeat) return false;
-        for (const Outcome& o : it->second) {
-            if (!timedStatus(o.status)) return false;
-            least = least == 0 ? o.median : std::min(least, o.median);
-            most = std::max(most, o.median);
-        }
-        spread = least > 0 ? most / least : 0;
-        return least > 0;
-    };
-    auto width = [](const std::string& name) { return int(std::max<std::size_t>(name.size(), 6) + 2); };
-    std::cout << "Spread of each cell's median over " << options.repeat
-              << " runs, each in a fresh process: largest / smallest (- : not timed in every run)\n\n";
-    std::pair<double, std::string> worstList{0, ""}, worst{0, ""};
-    for (const Group& group : groups) {
-        const std::string& shape = group.shape.name;
-        const std::vector<std::int64_t>& sizes = group.sizes;
-        std::cout << shape << ":\n" << std::setw(9) << "n";
-        for (const std::string& name : options.algorithms) std::cout << std::setw(width(name)) << name;
-        std::cout << '\n';
-        for (std::int64_t n : sizes) {
-            std::cout << std::setw(9) << n;
-            for (const std::string& name : options.algorithms) {
-                const std::string key = cellKey(shape, n, name);
-                double spread = 0;
-                char text[32] = "-";
-                if (spreadOf(key, spread)) {
-                    std::snprintf(text, sizeof text, "%.2f", spread);
-                    worst = std::max(worst, {spread, key});
-                    if (n >= 100000 && findAlgorithm(name)->origin == Origin::Program) worstList = std::max(worstList, {spread, key});
-                }
-                std::cout << std::setw(width(name)) << text;
-            }
-            std::cout << '\n';
-        }
-        std::cout << '\n';
-    }
-    char line[160];
-    if (!worstList.second.empty()) {
-        std::snprintf(line, sizeof line, "largest spread, the program's list cells from 100,000 points: %.2f (%s)\n",
-                      worstList.first, worstList.second.c_str());
-        std::cout << line;
-    }
-    if (!worst.second.empty()) {
-        std::snprintf(line, sizeof line, "largest spread, every cell: %.2f (%s)\n", worst.first, worst.second.c_str());
-        std::cout << line;
-    }
-}
-
-// The cells that --precision's rounds did not bring within it, or that a baseline's extra rounds
-// did not decide, three to a line.
-void printUnsettled(const Options& options, const std::vector<std::string>& imprecise) {
-    if (imprecise.empty()) return;
-    if (options.precision > 0) {
-        std::cout << imprecise.size() << (imprecise.size() == 1 ? " cell" : " cells") << " did not get within +-"
-                  << 100 * options.precision << "% in " << options.maxRuns << " runs or the budget:";
-    } else {
-        std::cout << imprecise.size() << (imprecise.size() == 1 ? " cell was" : " cells were") << " not decided in "
-                  << options.maxRuns << " runs or the budget (new / old off 1 by " << 50 * options.minChange
-                  << "% or more, called the same: the noise may hide a change):";
-    }
-    for (std::size_t i = 0; i < imprecise.size(); ++i) std::cout << (i % 3 == 0 ? "\n  " : "; ") << imprecise[i];
-    std::cout << std::endl;
-}
-
-// The cells of entries on more threads than one that were timed while other work held a core: their
-// threads waited for it, and their figures are the machine's, not the entry's.
-void printWaited(const std::vector<std::string>& waited) {
-    if (waited.empty()) return;
-    std::cout << waited.size() << (waited.size() == 1 ? " cell" : " cells") << " on two threads timed while other work kept a "
-              << "quarter of a core or more busy: their threads waited for it, and the figure is the machine's, not the entry's "
-                 "(run again on a quiet machine):";
-    for (std::size_t i = 0; i < waited.size(); ++i) std::cout << (i % 3 == 0 ? "\n  " : "; ") << waited[i];
-    std::cout << std::endl;
 }
 
 // Writes the exports the options name (--json, --bmf, --markdown) from the run's results. Returns 1
@@ -511,13 +448,13 @@ int writeExports(const Options& options, const RunModel& model, const char* exec
 
 // Closes the TSV and applies --fail-slower: whether the TSV was lost, and whether a cell was slower
 // than --fail-slower allows, into `end`.
-void closeRun(const Run& run, const Report& report, RunEnd& end) {
+void endRun(const Run& run, const RunModel& model, RunEnd& end) {
     const Options& options = run.options;
     if (run.tsvFd >= 0 && close(run.tsvFd) != 0) {
         std::cerr << "hull-lab: cannot write " << options.tsv << ": " << std::strerror(errno) << '\n';
         end.outputLost = true;
     }
-    const double slowest = slowestRatio(report.model());
+    const double slowest = model.slowest;
     if (options.failSlower > 0 && slowest > 1 + options.failSlower) {
         char line[160];
         std::snprintf(line, sizeof line, "hull-lab: a cell is %.1f%% slower than the baseline, more than --fail-slower %g%%\n",
@@ -550,31 +487,30 @@ int main(int argc, char** argv) {
         if (interrupted) std::signal(interrupted, SIG_DFL), std::raise(interrupted);
         return status;
     }
-    Report report(options.algorithms, options.runs, options.budget, run.tsvFd, setsWords(options), options.repeat == 0,
-                  options.relative);
-    report.setMeasure(options.measureTimes, options.measureCounts, options.countMinChange);
-    std::vector<std::pair<std::string, std::string>> context = contextLines(run);
-    std::vector<std::string> verdicts;
+    RunModel model = modelOf(run);
     std::map<std::string, std::string> notTimed;
     RunEnd end;
-    end.hullFailed = !options.noJudge && judgeEntries(run, verdicts, notTimed) != 0;
-    std::vector<std::string> warnings = contextWarnings(options.measureTimes);
-    if (!options.baseline.empty()) addBaseline(run, report, context, warnings);
-    report.begin(context, warnings, verdicts);
+    end.hullFailed = !options.noJudge && judgeEntries(run, model.judged, notTimed) != 0;
+    model.warnings = contextWarnings(options.measureTimes);
+    if (!options.baseline.empty()) addBaseline(run, model);
+    Report report(options, run.tsvFd, setsWords(options));
+    report.begin(model);
+    Recorder recorder(model, report);
     PassResults results;
-    end.hullFailed |= runPasses(run, report, notTimed, results) != 0;
-    report.finish();
-    if (options.repeat > 0 && !interrupted) printSpreads(options, run.groups, results.outcomes);
-    if (!interrupted) printUnsettled(options, results.imprecise);
-    if (!interrupted) printWaited(results.waited);
-    if (results.findings > 0 && !interrupted) {
-        std::cerr << "hull-lab: " << results.findings << (results.findings == 1 ? " failure" : " failures")
+    end.hullFailed |= runPasses(run, recorder, model, notTimed, results) != 0;
+    model.unsettled = results.imprecise;
+    model.waited = results.waited;
+    model.findings = results.findings;
+    closeRun(model);
+    report.finish(model, interrupted != 0);
+    if (model.findings > 0 && !interrupted) {
+        std::cerr << "hull-lab: " << model.findings << (model.findings == 1 ? " failure" : " failures")
                   << " of entries not yours (named above) are findings: the exit status judges your entries"
                   << (end.hullFailed ? "" : ", which were right on every input") << " (--strict counts every failure)\n";
     }
-    end.outputLost = writeExports(options, report.model(), argv[0]) != 0;
-    end.notKept = options.record && !interrupted && recordRun(storedRun(report.model()), options.history, options.tsv) != 0;
-    closeRun(run, report, end);
+    end.outputLost = writeExports(options, model, argv[0]) != 0;
+    end.notKept = options.record && !interrupted && recordRun(storedRun(model), options.history, options.tsv) != 0;
+    endRun(run, model, end);
     if (interrupted) {
         std::signal(interrupted, SIG_DFL);
         std::raise(interrupted);

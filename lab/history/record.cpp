@@ -142,8 +142,8 @@ StoredRun storedRun(const RunModel& model) {
         cell.instructions = k.instructions, cell.l1Misses = k.l1Misses, cell.llMisses = k.llMisses;
         cell.branchMisses = k.branchMisses, cell.estCycles = k.estCycles;
         if (model.compared) {
-            cell.verdict = timeChange(record, model.verdictLevel, model.minChange).verdict;
-            if (model.counts) cell.countVerdict = countChange(record, model.countMinChange).verdict;
+            cell.verdict = changeWord(record.time.verdict);
+            if (model.counts) cell.countVerdict = changeWord(record.count.verdict);
         }
         run.cells.push_back(cell);
     }

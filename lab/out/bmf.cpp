@@ -31,10 +31,10 @@ std::string bencherJson(const RunModel& model) {
         // With a baseline: its figures, and new / old (times: the rounds' ratio and its interval).
         const Outcome& b = cell.old;
         if (cell.compared && b.status == Status::Ok) {
-            const TimeChange t = timeChange(cell, model.verdictLevel, model.minChange);
+            const TimeChange& t = cell.time;
             if (!b.runs.empty() && b.median > 0) measures.push_back(measure("baseline-latency", b.median * 1e9, b.lo * 1e9, b.hi * 1e9));
             if (t.have) measures.push_back(measure("latency-ratio", t.ratio, t.lo, t.hi));
-            const CountChange c = countChange(cell, model.countMinChange);
+            const CountChange& c = cell.count;
             if (b.counts.have) measures.push_back(measure("baseline-estimated-cycles", b.counts.estCycles, 0, 0));
             if (c.have) measures.push_back(measure("estimated-cycles-ratio", c.ratio, 0, 0));
         }

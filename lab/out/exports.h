@@ -56,12 +56,17 @@ std::string tsvHeader(bool compared);
 // A row's lines of the TSV, a cell each, newlines included: the figures of this build, its place in
 // the row (the row's fastest entry, or its fastest library, and whether that is sure), then with a
 // baseline the baseline's figures, the ratio, its interval and the verdicts. O(row x runs).
-std::string tsvRow(const RunModel& model, const ResultRow& row);
+std::string tsvRow(const RunModel& model, const RowRecord& row);
 
 // With a baseline, the TSV's last lines: "# mean: ENTRY\tRATIO\tLO\tHI\tVERDICT\tCELLS" for each
 // entry with a compared cell, then "all cells" (its verdict "-": no single verdict), each the
-// geometric mean of new / old with the interval of the rounds' means (meanChange). O(cells x rounds).
+// geometric mean of new / old with the interval of the rounds' means, as the model holds them. O(entries).
 std::string tsvMeans(const RunModel& model);
+
+// The growth of the tables since the model's growth[from]: "# growth: SHAPE\tENTRY\tEXPONENT\tFROM\tTO"
+// for each entry timed right at two sizes or more of a table (the exponent b of t = a n^b fitted by
+// least squares of log t on log n over the sizes FROM to TO), written as the table ends. O(entries).
+std::string tsvGrowth(const RunModel& model, std::size_t from);
 
 // `text` as a JSON string, quotes included: ", \ and control characters escaped. O(length).
 std::string jsonString(const std::string& text);

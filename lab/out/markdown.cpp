@@ -11,10 +11,10 @@ namespace lab {
 namespace {
 
 // "`entry` 0.742 ms +-9%" and why it is not sure, or "-" for no leader.
-std::string leaderText(const Leader& leader) {
-    if (leader.cell == nullptr) return "-";
-    const Outcome& o = leader.cell->now;
-    return "`" + o.algorithm + "` " + withInterval(humanSeconds(o.median), o.median, o.lo, o.hi) + doubtOf(leader);
+std::string leaderText(const RunModel& model, const Leader& leader) {
+    if (leader.cell < 0) return "-";
+    const Outcome& o = model.cells[std::size_t(leader.cell)].now;
+    return "`" + o.algorithm + "` " + withInterval(humanSeconds(o.median), o.median, o.lo, o.hi) + doubtOf(model, leader);
 }
 
 // The context lines a reader of the comment needs to weigh the figures.
@@ -33,14 +33,13 @@ std::string header(const RunModel& model) {
 // Per shape: each row's fastest entry, floors aside, and its fastest library.
 std::string fastestTables(const RunModel& model) {
     std::string text, shape;
-    for (const ResultRow& row : rowsOf(model)) {
+    for (const RowRecord& row : model.rows) {
         if (row.shape != shape) {
             shape = row.shape;
             text += (text.empty() ? "" : "\n") + ("### " + shape + "\n\n| n | h | fastest | fastest library |\n|---:|---:|---|---|\n");
         }
-        const Leader any = leaderOf(row, racing), library = leaderOf(row, libraryEntry);
-        text += "| " + std::to_string(row.n) + " | " + (row.h >= 0 ? std::to_string(row.h) : "?") + " | " + leaderText(any) +
-                " | " + leaderText(library) + " |\n";
+        text += "| " + std::to_string(row.n) + " | " + (row.h >= 0 ? std::to_string(row.h) : "?") + " | " +
+                leaderText(model, row.fastest) + " | " + leaderText(model, row.library) + " |\n";
     }
     return text.empty() ? "" : text + "\n";
 }
@@ -49,14 +48,14 @@ std::string fastestTables(const RunModel& model) {
 std::string verdictTables(const RunModel& model) {
     std::string text;
     if (model.times) text += "### New / old, geometric mean per entry\n\n| entry | new / old | verdict | cells |\n|---|---:|---|---:|\n";
-    for (const std::string& entry : model.times ? model.entries : std::vector<std::string>{}) {
-        const MeanChange mean = meanChange(model, entry);
+    for (std::size_t i = 0; i + 1 < model.means.size(); ++i) {  // the last is every cell's
+        const MeanChange& mean = model.means[i];
         if (!mean.have) continue;
-        text += "| `" + entry + "`" + (entry == model.control ? " (the control)" : "") + " | " +
-                withInterval(formatted("%.3f", mean.ratio), mean.ratio, mean.lo, mean.hi) + " | " + mean.verdict + " | " +
+        text += "| `" + mean.entry + "`" + (mean.entry == model.control ? " (the control)" : "") + " | " +
+                withInterval(formatted("%.3f", mean.ratio), mean.ratio, mean.lo, mean.hi) + " | " + changeWord(mean.verdict) + " | " +
                 std::to_string(mean.cells) + " |\n";
     }
-    const VerdictCounts times = timeVerdicts(model), counts = countVerdicts(model);
+    const VerdictCounts &times = model.timeVerdicts, &counts = model.countVerdicts;
     std::vector<std::string> tallies;
     if (model.times) {
         tallies.push_back("by time " + std::to_string(times.slower) + " cells slower, " + std::to_string(times.faster) +
@@ -70,9 +69,9 @@ std::string verdictTables(const RunModel& model) {
             (tallies.size() > 1 ? "; " + tallies.back() : "") + ".\n\n";
     std::string cells;
     for (const CellRecord& cell : model.cells) {
-        const TimeChange time = timeChange(cell, model.verdictLevel, model.minChange);
-        const CountChange count = model.counts ? countChange(cell, model.countMinChange) : CountChange{};
-        const std::string timeWord = time.verdict, countWord = count.verdict;
+        const TimeChange& time = cell.time;
+        const CountChange& count = cell.count;
+        const std::string timeWord = changeWord(time.verdict), countWord = changeWord(count.verdict);
         if (timeWord != "slower" && timeWord != "faster" && countWord != "slower" && countWord != "faster") continue;
         const Outcome& o = cell.now;
         cells += "| " + o.shape + " | " + std::to_string(o.n) + " | `" + o.algorithm + "` | " +

@@ -29,10 +29,10 @@ namespace {
 
 // The TSV's words for whether a row's leader is sure: "yes", or "no: RIVAL" (the nearest entry whose
 // interval overlaps), "no: one run", "no".
-std::string sureWords(const Leader& leader) {
+std::string sureWords(const RunModel& model, const Leader& leader) {
     if (leader.sure) return "yes";
-    if (!(leader.cell->now.lo > 0)) return "no: one run";
-    return leader.rival != nullptr ? "no: " + leader.rival->now.algorithm : "no";
+    if (!(model.cells[std::size_t(leader.cell)].now.lo > 0)) return "no: one run";
+    return leader.rival >= 0 ? "no: " + model.cells[std::size_t(leader.rival)].now.algorithm : "no";
 }
 
 // A cell's line, with its place in the row (`fastest`, `sure`).
@@ -57,41 +57,46 @@ std::string tsvLine(const RunModel& model, const CellRecord& cell, const std::st
     if (!model.compared) return line + '\n';
     const Outcome& old = cell.old;
     const bool oldTimed = cell.compared && old.status == Status::Ok && model.times;
-    const TimeChange time = timeChange(cell, model.verdictLevel, model.minChange);
-    const CountChange count = model.counts ? countChange(cell, model.countMinChange) : CountChange{};
+    const TimeChange& time = cell.time;
+    const CountChange& count = cell.count;
     return line + '\t' + (oldTimed ? formatted("%.6e", old.median) : "-") + '\t' + (oldTimed ? list(old.runs) : "-") + '\t' +
            (time.have ? formatted("%.6f", time.ratio) : "-") + '\t' + (time.have && time.lo > 0 ? formatted("%.6f", time.lo) : "-") +
-           '\t' + (time.have && time.lo > 0 ? formatted("%.6f", time.hi) : "-") + '\t' + time.verdict + '\t' +
+           '\t' + (time.have && time.lo > 0 ? formatted("%.6f", time.hi) : "-") + '\t' + changeWord(time.verdict) + '\t' +
            (cell.compared && old.counts.have ? formatted("%.1f", old.counts.estCycles) : "-") + '\t' +
-           (count.have ? formatted("%.6f", count.ratio) : "-") + '\t' + count.verdict + '\n';
+           (count.have ? formatted("%.6f", count.ratio) : "-") + '\t' + changeWord(count.verdict) + '\n';
 }
 
 }  // namespace
 
 std::string tsvMeans(const RunModel& model) {
     std::string lines;
-    auto line = [&](const std::string& name, const MeanChange& mean, const char* verdict) {
-        if (!mean.have) return;
-        lines += "# mean: " + name + '\t' + formatted("%.6f", mean.ratio) + '\t' + (mean.lo > 0 ? formatted("%.6f", mean.lo) : "-") +
-                 '\t' + (mean.lo > 0 ? formatted("%.6f", mean.hi) : "-") + '\t' + verdict + '\t' +
+    for (const MeanChange& mean : model.means) {
+        if (!mean.have) continue;
+        const bool all = &mean == &model.means.back();  // every cell's: no single verdict
+        lines += "# mean: " + mean.entry + '\t' + formatted("%.6f", mean.ratio) + '\t' + (mean.lo > 0 ? formatted("%.6f", mean.lo) : "-") +
+                 '\t' + (mean.lo > 0 ? formatted("%.6f", mean.hi) : "-") + '\t' + (all ? "-" : changeWord(mean.verdict)) + '\t' +
                  std::to_string(mean.cells) + '\n';
-    };
-    for (const std::string& entry : model.entries) {
-        const MeanChange mean = meanChange(model, entry);
-        line(entry, mean, mean.verdict);
     }
-    line("all cells", meanChange(model, ""), "-");
     return lines;
 }
 
-std::string tsvRow(const RunModel& model, const ResultRow& row) {
-    const Leader any = model.times ? leaderOf(row, racing) : Leader{};
-    const Leader library = model.times ? leaderOf(row, libraryEntry) : Leader{};
+std::string tsvGrowth(const RunModel& model, std::size_t from) {
     std::string lines;
-    for (const CellRecord* cell : row.cells) {
-        const bool first = any.cell == cell, firstLibrary = library.cell == cell && !first;
-        lines += tsvLine(model, *cell, first ? "entry" : firstLibrary ? "library" : "-",
-                         first ? sureWords(any) : firstLibrary ? sureWords(library) : "-");
+    for (std::size_t i = from; i < model.growth.size(); ++i) {
+        const Growth& g = model.growth[i];
+        lines += "# growth: " + g.shape + '\t' + g.entry + '\t' + formatted("%.6f", g.exponent) + '\t' + std::to_string(g.from) +
+                 '\t' + std::to_string(g.to) + '\n';
+    }
+    return lines;
+}
+
+std::string tsvRow(const RunModel& model, const RowRecord& row) {
+    std::string lines;
+    for (std::size_t k = row.first; k < row.first + row.count; ++k) {
+        const std::ptrdiff_t at = std::ptrdiff_t(k);
+        const bool first = row.fastest.cell == at, firstLibrary = row.library.cell == at && !first;
+        lines += tsvLine(model, model.cells[k], first ? "entry" : firstLibrary ? "library" : "-",
+                         first ? sureWords(model, row.fastest) : firstLibrary ? sureWords(model, row.library) : "-");
     }
     return lines;
 }

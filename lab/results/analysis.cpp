@@ -1,4 +1,4 @@
-// The figures drawn from a run's results: rows, leaders, changes, means, the exit status's findings.
+// The figures drawn from a run's results: leaders, changes, means, growth, counts against times.
 
 #include "results/analysis.h"
 
@@ -12,43 +12,31 @@
 
 namespace lab {
 
-std::vector<ResultRow> rowsOf(const RunModel& model) {
-    std::vector<ResultRow> rows;
-    for (const CellRecord& cell : model.cells) {
-        const Outcome& o = cell.now;
-        if (rows.empty() || rows.back().shape != o.shape || rows.back().n != o.n) rows.push_back({o.shape, o.n, -1, {}});
-        ResultRow& row = rows.back();
-        row.cells.push_back(&cell);
-        if (o.h >= 0) row.h = o.h;
-    }
-    return rows;
-}
-
 bool racing(const Algorithm& entry) { return entry.origin != Origin::Floor; }
 
 bool libraryEntry(const Algorithm& entry) { return entry.origin == Origin::Peer; }
 
-Leader leaderOf(const ResultRow& row, const std::function<bool(const Algorithm&)>& eligible) {
+Leader leaderOf(const RunModel& model, const RowRecord& row, const std::function<bool(const Algorithm&)>& eligible) {
     std::vector<Outcome> outcomes;
-    for (const CellRecord* cell : row.cells) outcomes.push_back(cell->now);
+    for (std::size_t k = 0; k < row.count; ++k) outcomes.push_back(model.cells[row.first + k].now);
     const Fastest f = fastestOf(outcomes, [&](const Outcome& o) {
         const Algorithm* entry = findAlgorithm(o.algorithm);
         return entry != nullptr && eligible(*entry);
     });
     Leader leader;
     if (f.index < 0) return leader;
-    leader.cell = row.cells[std::size_t(f.index)];
+    leader.cell = std::ptrdiff_t(row.first) + f.index;
     leader.sure = f.sure;
-    if (!f.sure && leader.cell->now.lo > 0 && f.rival >= 0) leader.rival = row.cells[std::size_t(f.rival)];
+    if (!f.sure && model.cells[std::size_t(leader.cell)].now.lo > 0 && f.rival >= 0) leader.rival = std::ptrdiff_t(row.first) + f.rival;
     return leader;
 }
 
-std::string doubtOf(const Leader& leader) {
+std::string doubtOf(const RunModel& model, const Leader& leader) {
     if (leader.sure) return "";
-    if (!(leader.cell->now.lo > 0)) return " (one run: no interval to be sure by)";
-    if (leader.rival != nullptr) {
-        return " (not sure: " + leader.rival->now.algorithm + " " + humanSeconds(leader.rival->now.median) +
-               ", their intervals overlap)";
+    if (!(model.cells[std::size_t(leader.cell)].now.lo > 0)) return " (one run: no interval to be sure by)";
+    if (leader.rival >= 0) {
+        const Outcome& rival = model.cells[std::size_t(leader.rival)].now;
+        return " (not sure: " + rival.algorithm + " " + humanSeconds(rival.median) + ", their intervals overlap)";
     }
     return " (not sure: another entry's interval overlaps)";
 }
@@ -78,16 +66,16 @@ CountChange countChange(const CellRecord& cell, double minChange) {
 
 MeanChange meanChange(const RunModel& model, const std::string& entry) {
     MeanChange mean;
-    std::vector<TimeChange> changes;
+    mean.entry = entry.empty() ? "all cells" : entry;
+    std::vector<const TimeChange*> changes;
     std::size_t rounds = SIZE_MAX;
     double logs = 0;
     for (const CellRecord& cell : model.cells) {
         if (!entry.empty() && cell.now.algorithm != entry) continue;
-        TimeChange change = timeChange(cell, model.verdictLevel, model.minChange);
-        if (!change.have) continue;
-        logs += std::log(change.ratio);
-        rounds = std::min(rounds, change.rounds.size());
-        changes.push_back(std::move(change));
+        if (!cell.time.have) continue;
+        logs += std::log(cell.time.ratio);
+        rounds = std::min(rounds, cell.time.rounds.size());
+        changes.push_back(&cell.time);
     }
     if (changes.empty()) return mean;
     mean.have = true;
@@ -96,7 +84,7 @@ MeanChange meanChange(const RunModel& model, const std::string& entry) {
     std::vector<double> byRound;  // the geometric mean of the round's ratios, for the rounds every cell has
     for (std::size_t r = 0; r < rounds; ++r) {
         double sum = 0;
-        for (const TimeChange& c : changes) sum += std::log(c.rounds[r]);
+        for (const TimeChange* c : changes) sum += std::log(c->rounds[r]);
         byRound.push_back(std::exp(sum / double(changes.size())));
     }
     if (!logInterval(byRound, mean.lo, mean.hi)) mean.lo = mean.hi = 0;
@@ -106,37 +94,72 @@ MeanChange meanChange(const RunModel& model, const std::string& entry) {
 
 namespace {
 
-void tally(VerdictCounts& counts, const char* verdict) {
-    const std::string word = verdict;
-    if (word == "slower") ++counts.slower;
-    if (word == "faster") ++counts.faster;
-    if (word == "same") ++counts.same;
+void tally(VerdictCounts& counts, Change verdict) {
+    if (verdict == Change::Slower) ++counts.slower;
+    if (verdict == Change::Faster) ++counts.faster;
+    if (verdict == Change::Same) ++counts.same;
 }
 
 }  // namespace
 
 VerdictCounts timeVerdicts(const RunModel& model) {
     VerdictCounts counts;
-    for (const CellRecord& cell : model.cells) tally(counts, timeChange(cell, model.verdictLevel, model.minChange).verdict);
+    for (const CellRecord& cell : model.cells) tally(counts, cell.time.verdict);
     return counts;
 }
 
 VerdictCounts countVerdicts(const RunModel& model) {
     VerdictCounts counts;
     if (!model.counts) return counts;
-    for (const CellRecord& cell : model.cells) tally(counts, countChange(cell, model.countMinChange).verdict);
+    for (const CellRecord& cell : model.cells) tally(counts, cell.count.verdict);
     return counts;
 }
 
 double slowestRatio(const RunModel& model) {
     double slowest = 0;
     for (const CellRecord& cell : model.cells) {
-        const TimeChange time = timeChange(cell, model.verdictLevel, model.minChange);
-        if (model.times && std::string(time.verdict) == "slower") slowest = std::max(slowest, time.ratio);
-        const CountChange count = countChange(cell, model.countMinChange);
-        if (model.counts && std::string(count.verdict) == "slower") slowest = std::max(slowest, count.ratio);
+        if (model.times && cell.time.verdict == Change::Slower) slowest = std::max(slowest, cell.time.ratio);
+        if (model.counts && cell.count.verdict == Change::Slower) slowest = std::max(slowest, cell.count.ratio);
     }
     return slowest;
+}
+
+bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent) {
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int count = 0;
+    for (const auto& [n, seconds] : figures) {
+        if (n <= 0 || !(seconds > 0)) continue;
+        const double x = std::log(double(n)), y = std::log(seconds);
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+        ++count;
+    }
+    const double spread = count * sxx - sx * sx;  // 0 when every n is the same
+    if (count < 2 || spread <= 1e-12 * count * sxx) return false;
+    exponent = (count * sxy - sx * sy) / spread;
+    return true;
+}
+
+CountsAgainstTimes countsAgainstTimes(const RunModel& model) {
+    CountsAgainstTimes result;
+    for (const CellRecord& cell : model.cells) {
+        const Outcome& o = cell.now;
+        if (o.status != Status::Ok || !o.counts.have || o.n <= 0) continue;
+        result.cells.push_back({o.shape + " " + std::to_string(o.n) + " " + o.algorithm, o.counts.estCycles / double(o.n),
+                                o.median * 1e9 / double(o.n)});
+    }
+    if (result.cells.size() < 3) return result;
+    std::vector<double> cycles, ns, perCycle;
+    for (const auto& c : result.cells) cycles.push_back(c.cyclesPerPoint), ns.push_back(c.nsPerPoint);
+    result.correlation = rankCorrelation(cycles, ns);
+    std::sort(result.cells.begin(), result.cells.end(), [](const auto& a, const auto& b) {
+        return a.nsPerPoint / a.cyclesPerPoint > b.nsPerPoint / b.cyclesPerPoint;
+    });
+    for (const auto& c : result.cells) perCycle.push_back(c.nsPerPoint / c.cyclesPerPoint);
+    result.medianNsPerCycle = medianOf(perCycle);
+    return result;
 }
 
 int exitStatus(const RunEnd& end) {

@@ -1,7 +1,7 @@
 // The figures drawn from a run's results (results/analysis.cpp): each row's fastest and how sure
 // that is, each compared cell's change and verdict, the geometric means of a comparison, the
-// largest slowdown. Plain functions over the model, computed once here for the tables, the TSV and
-// the exports alike.
+// largest slowdown, the growth. Plain functions over the model, called once each where the model is
+// made (results/recorder.cpp), which keeps what they find in it for every writer.
 #pragma once
 
 #include <cstdint>
@@ -13,77 +13,43 @@
 
 namespace lab {
 
-// A row of a table: the cells of one shape at one size, in the tables' order.
-struct ResultRow {
-    std::string shape;
-    std::int64_t n = 0;
-    long long h = -1;  // corners of the first set's hull, -1 where no cell got that far
-    std::vector<const CellRecord*> cells;
-};
-
-// The model's rows, in the order they were measured. O(cells).
-std::vector<ResultRow> rowsOf(const RunModel& model);
-
-// A row's fastest among the cells `eligible` accepts that were timed right: the cell (nullptr for
-// none), whether every other eligible cell's interval lies wholly above its own, and the nearest
-// of those that do not (nullptr where the doubt is that the fastest has no interval, or there is
-// no rival). O(row).
-struct Leader {
-    const CellRecord* cell = nullptr;
-    bool sure = true;
-    const CellRecord* rival = nullptr;
-};
-Leader leaderOf(const ResultRow& row, const std::function<bool(const Algorithm&)>& eligible);
+// A row's fastest among the cells `eligible` accepts that were timed right (see Leader). O(row).
+Leader leaderOf(const RunModel& model, const RowRecord& row, const std::function<bool(const Algorithm&)>& eligible);
 
 // Why a row's leader is not sure, as the tables say it after its time: " (not sure: E 0.75 ms, their
 // intervals overlap)", " (one run: no interval to be sure by)"; "" when it is sure. O(1).
-std::string doubtOf(const Leader& leader);
+std::string doubtOf(const RunModel& model, const Leader& leader);
 
 // Whether an entry races for a row's fastest (every entry but the floors), and whether it is a
 // library's.
 bool racing(const Algorithm& entry);
 bool libraryEntry(const Algorithm& entry);
 
-// A compared cell's time: new / old as the median of the round-by-round ratios, with its 95%
-// interval (0, 0 from one round) and the verdict called at the run's level. `have` is false where
-// either build did not time the cell right. O(rounds log rounds).
-struct TimeChange {
-    bool have = false;
-    double ratio = 0, lo = 0, hi = 0;
-    const char* verdict = "-";  // "slower", "faster", "same", or "-" without a ratio
-    std::vector<double> rounds;  // new / old, round by round
-};
+// A compared cell's time change (see TimeChange), its verdict called at `level`. O(rounds log rounds).
 TimeChange timeChange(const CellRecord& cell, double level, double minChange);
 
-// A compared cell's counts: est_cycles new / old and its verdict against the least change and the
-// counts' noise known when it was judged; `have` is false where either build has no counts. O(1).
-struct CountChange {
-    bool have = false;
-    double ratio = 0;
-    const char* verdict = "-";
-};
+// A compared cell's count change (see CountChange), against the noise the cell carries. O(1).
 CountChange countChange(const CellRecord& cell, double minChange);
 
-// The geometric mean of new / old over the compared cells of `entry` ("" for every entry), with
-// the 95% interval of the rounds' geometric means and its verdict. O(cells x rounds).
-struct MeanChange {
-    bool have = false;
-    double ratio = 0, lo = 0, hi = 0;
-    std::size_t cells = 0;
-    const char* verdict = "-";
-};
+// The geometric mean of the cells' time changes of `entry` ("" for every entry) and its verdict
+// (see MeanChange), from the changes the cells carry. O(cells x rounds).
 MeanChange meanChange(const RunModel& model, const std::string& entry);
 
-// How many compared cells got each verdict, by time or by counts: slower, faster, the same.
-struct VerdictCounts {
-    int slower = 0, faster = 0, same = 0;
-};
+// How many compared cells got each verdict, by time or by counts, from the changes they carry.
 VerdictCounts timeVerdicts(const RunModel& model);
 VerdictCounts countVerdicts(const RunModel& model);
 
 // The largest new / old of a cell called slower, by time or by counts; 0 when none was. This is
 // what --fail-slower tests. O(cells).
 double slowestRatio(const RunModel& model);
+
+// The exponent b of the power law t = a n^b that fits the figures (n, seconds per call) best: least
+// squares of log t on log n. False when fewer than two distinct sizes have a figure above 0.
+bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent);
+
+// How well the counts track the times over the cells both timed right and counted (see
+// CountsAgainstTimes). O(cells log cells).
+CountsAgainstTimes countsAgainstTimes(const RunModel& model);
 
 // What ended a run, each part found where it happens; exitStatus alone makes the program's status
 // of them.

@@ -163,12 +163,12 @@ double countDifference(const Counts& a, const Counts& b) {
     return largest;
 }
 
-const char* countVerdict(double ratio, double minChange, double noise) {
+Change countVerdict(double ratio, double minChange, double noise) {
     const double change = std::max(minChange, noise);
-    if (!(ratio > 0)) return "same";
-    if (ratio >= 1 + change && ratio - 1 > noise) return "slower";
-    if (1 / ratio >= 1 + change && 1 / ratio - 1 > noise) return "faster";
-    return "same";
+    if (!(ratio > 0)) return Change::Same;
+    if (ratio >= 1 + change && ratio - 1 > noise) return Change::Slower;
+    if (1 / ratio >= 1 + change && 1 / ratio - 1 > noise) return Change::Faster;
+    return Change::Same;
 }
 
 namespace {

@@ -60,9 +60,9 @@ extern const char* const kEstCyclesFormula;
 // (0 where they are equal). O(1).
 double countDifference(const Counts& a, const Counts& b);
 
-// The verdict on a count's ratio new / old: "slower" or "faster" where it moved by at least
-// `minChange` and by more than `noise` (the counts' own measured spread), else "same".
-const char* countVerdict(double ratio, double minChange, double noise);
+// The verdict on a count's ratio new / old: slower or faster where it moved by at least `minChange`
+// and by more than `noise` (the counts' own measured spread), else the same.
+Change countVerdict(double ratio, double minChange, double noise);
 
 // Spearman's rank correlation of two equally long lists (ties ranked by their mean rank); 0 for
 // fewer than two values. O(n log n).

@@ -95,10 +95,10 @@ bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, dou
     return true;
 }
 
-const char* verdictOf(double ratio, double lo, double hi, double minChange) {
-    if (lo > 1 && ratio >= 1 + minChange) return "slower";
-    if (hi > 0 && hi < 1 && ratio <= 1 - minChange) return "faster";
-    return "same";
+Change verdictOf(double ratio, double lo, double hi, double minChange) {
+    if (lo > 1 && ratio >= 1 + minChange) return Change::Slower;
+    if (hi > 0 && hi < 1 && ratio <= 1 - minChange) return Change::Faster;
+    return Change::Same;
 }
 
 double verdictLevel(std::size_t cells, int looks) {
@@ -123,7 +123,7 @@ double pairedPValue(const std::vector<double>& a, const std::vector<double>& b) 
 bool undecided(const std::vector<double>& now, const std::vector<double>& old, double level, double minChange) {
     double ratio = 0, lo = 0, hi = 0;
     if (!pairedRatio(now, old, ratio, lo, hi, level)) return false;
-    if (std::string(verdictOf(ratio, lo, hi, minChange)) != "same") return false;
+    if (verdictOf(ratio, lo, hi, minChange) != Change::Same) return false;
     return std::fabs(std::log(ratio)) >= std::log1p(minChange / 2) && pairedPValue(now, old) < 0.3;
 }
 

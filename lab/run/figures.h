@@ -51,9 +51,9 @@ bool pairedRatio(const std::vector<double>& a, const std::vector<double>& b, dou
 // of the same round of `old`. False where there is no interval. O(runs log runs).
 bool precise(const Outcome& outcome, const Outcome* old, double precision, double floorSpread = 0);
 
-// The verdict on a ratio new/old with its interval: "slower" or "faster" where the interval
-// excludes 1 and the change is at least `minChange` (0.05: 5%), else "same". O(1).
-const char* verdictOf(double ratio, double lo, double hi, double minChange);
+// The verdict on a ratio new/old with its interval: slower or faster where the interval excludes 1
+// and the change is at least `minChange` (0.05: 5%), else the same. O(1).
+Change verdictOf(double ratio, double lo, double hi, double minChange);
 
 // The wider side of [lo, hi] around `centre`, as a fraction of it (0.03: +-3%). O(1).
 double halfWidth(double centre, double lo, double hi);

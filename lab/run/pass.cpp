@@ -663,7 +663,6 @@ int Pass::finishRow(Row& row, SmallerSizes& smaller) {
             report_.baselineCell(old);
         }
         report_.cell(outcome);
-        results_.outcomes[cellKey(row.group->shape.name, row.n, name)].push_back(outcome);
         ++results_.done;
     }
     return status;

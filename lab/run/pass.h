@@ -52,12 +52,11 @@ class PassListener {
 // 5% over the run's cells and the looks at each (verdictLevel). O(groups).
 double runVerdictLevel(const Options& options, const std::vector<Group>& groups);
 
-// "shape n algorithm": a cell's key in PassResults::outcomes.
+// "shape n algorithm": a cell's key, the same in every pass of a run.
 std::string cellKey(const std::string& shape, std::int64_t n, const std::string& algorithm);
 
-// What the passes of a run gather.
+// What the passes of a run gather beside the cells they tell their listener.
 struct PassResults {
-    std::map<std::string, std::vector<Outcome>> outcomes;  // by cellKey, a pass each
     std::map<std::string, long long> hOfRow;               // "shape n": the row's h, kept across passes
     std::vector<std::string> imprecise;  // cells that the rounds of --precision or a baseline did not settle
     std::vector<std::string> waited;     // cells of entries on more threads than one timed while other work held a core

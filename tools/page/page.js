@@ -473,11 +473,20 @@
     return typeof a === "number" && typeof b === "number" ? a - b : String(a).localeCompare(String(b));
   }
 
-  // Least squares of log seconds on log n per entry, over its timed sizes (two at least).
+  // Each shown entry's growth: the lab's own fit where the TSV has it ("# growth:" lines, the
+  // exponent fitted over its timed sizes); a TSV written before them: least squares of log seconds
+  // on log n here, over its timed sizes (two at least).
   function drawGrowth(p, cells) {
+    const lab = new Map((data.growth || []).filter((g) => g[0] === p.shape).map(([, entry, exponent, from, to]) =>
+      [entry, {exponent: Number(exponent), from: Number(from), to: Number(to)}]));
     const lines = [];
     for (const e of data.entries) {
       const mine = cells.filter((c) => c.algorithm === e.name && c.status === "ok" && c.median_s > 0);
+      if (lab.size) {
+        const g = lab.get(e.name);
+        if (g && mine.length) lines.push(`${e.name} ~ n^${g.exponent.toFixed(2)} (${thousands(g.from)} to ${thousands(g.to)})`);
+        continue;
+      }
       if (new Set(mine.map((c) => c.n)).size < 2) continue;
       const xs = mine.map((c) => Math.log(c.n)), ys = mine.map((c) => Math.log(c.median_s));
       const mx = xs.reduce((a, b) => a + b, 0) / xs.length, my = ys.reduce((a, b) => a + b, 0) / ys.length;
