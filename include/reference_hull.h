@@ -95,43 +95,104 @@ struct InputOf {
 };
 using Input = InputOf<Pt>;
 
+// What a check finds wrong with a hull, as a value: one kind for each way a hull can be wrong.
+enum class Fault {
+    None,            // the hull is right
+    NotEmpty,        // points there are none, but the hull has some
+    NotInput,        // a point of the hull is not a point of the input
+    Empty,           // no hull, but the input has points
+    WrongStart,      // it does not start at the lowest of the leftmost points
+    OnePoint,        // a one-point set given wrongly
+    Twice,           // a point stands twice
+    WrongDirection,  // it runs the other way round
+    NotConvex,       // it turns the wrong way somewhere
+    OnEdge,          // a point in the middle of an edge, where only corners belong
+    TurnsBack,       // a point where the hull turns straight back
+    Outside,         // a corner of the input lies outside it
+    Order,           // every corner once, but not in hull order
+    NotAHull,        // not a polygon at all (what the entry gave could not be read as one)
+};
+
+// Each fault's word, as a report between processes carries it ("outside"), and as people read it
+// ("a point outside"), in Fault's order.
+struct FaultWords {
+    const char* word;
+    const char* reading;
+};
+inline const FaultWords& faultWords(Fault fault) {
+    static const FaultWords table[] = {
+        {"none", "right"},
+        {"not-empty", "a hull of no points"},
+        {"not-input", "a point not in the input"},
+        {"empty", "an empty hull"},
+        {"start", "the wrong start"},
+        {"one-point", "one point given wrongly"},
+        {"twice", "a point twice"},
+        {"direction", "the order is wrong"},
+        {"not-convex", "not convex"},
+        {"on-edge", "a point in the middle of an edge"},
+        {"turns-back", "a point turning straight back"},
+        {"outside", "a point outside"},
+        {"order", "the order is wrong"},
+        {"not-a-hull", "not a hull"},
+    };
+    return table[static_cast<int>(fault)];
+}
+
+// The fault of `word` (faultWords(f).word); false for a word of none. O(kinds).
+inline bool faultNamed(const std::string& word, Fault& fault) {
+    for (int f = 0; f <= static_cast<int>(Fault::NotAHull); ++f) {
+        if (word == faultWords(static_cast<Fault>(f)).word) {
+            fault = static_cast<Fault>(f);
+            return true;
+        }
+    }
+    return false;
+}
+
+// A check's verdict: the fault, and its words naming the point and where it stands ("" when right).
+struct Finding {
+    Fault fault = Fault::None;
+    std::string words;
+};
+
 // Checks `hull` (named `name`, each point numbered from 1 in messages as "name:N: ") against the
 // input: only input points, the least point first, no point twice, the promised turn at every
 // vertex (straight only for a point on a hull edge, where allowed), every corner of the input on
-// it, once round. Returns "" when it passes, else the first failure. Fills `found` with the
+// it, once round. Returns no fault when it passes, else the first failure. Fills `found` with the
 // polygon's corners once its turns have passed. O(h log h) beyond the input's lookups. P as for
 // corners().
 template <class P>
-std::string checkHull(const Promise& e, const std::string& name, const std::vector<P>& h, const InputOf<P>& input,
-                      std::vector<P>& found) {
+Finding checkFinding(const Promise& e, const std::string& name, const std::vector<P>& h, const InputOf<P>& input,
+                     std::vector<P>& found) {
     const std::vector<P>& reference = input.corners;
     auto at = [&](std::size_t i) { return name + ":" + std::to_string(i + 1) + ": "; };
-    if (reference.empty()) return h.empty() ? "" : at(0) + "the points are empty but the hull is not";
+    if (reference.empty()) return h.empty() ? Finding{} : Finding{Fault::NotEmpty, at(0) + "the points are empty but the hull is not"};
     for (std::size_t i = 0; i < h.size(); ++i) {
-        if (!input.contains(h[i])) return at(i) + show(h[i]) + " is not a point of " + input.name;
+        if (!input.contains(h[i])) return {Fault::NotInput, at(i) + show(h[i]) + " is not a point of " + input.name};
     }
-    if (h.empty()) return name + ": empty, but " + input.name + " is not";
+    if (h.empty()) return {Fault::Empty, name + ": empty, but " + input.name + " is not"};
     const P start = reference.front();
     if (h[0] != start) {
-        return at(0) + "starts at " + show(h[0]) + ", not at the lowest of the leftmost points " + show(start);
+        return {Fault::WrongStart, at(0) + "starts at " + show(h[0]) + ", not at the lowest of the leftmost points " + show(start)};
     }
     if (reference.size() == 1) {
         found = {start};
         bool twice = h.size() == 2 && h[1] == start && e.onePointTwice;
-        if (h.size() == 1 || twice) return "";
-        return at(1) + "a one-point set gives that point " + (e.onePointTwice ? "once or twice" : "once");
+        if (h.size() == 1 || twice) return {};
+        return {Fault::OnePoint, at(1) + "a one-point set gives that point " + (e.onePointTwice ? "once or twice" : "once")};
     }
     std::map<P, std::size_t> seen;
     for (std::size_t i = 0; i < h.size(); ++i) {
         auto [it, fresh] = seen.emplace(h[i], i);
-        if (!fresh) return at(i) + show(h[i]) + " stands twice (first at line " + std::to_string(it->second + 1) + ")";
+        if (!fresh) return {Fault::Twice, at(i) + show(h[i]) + " stands twice (first at line " + std::to_string(it->second + 1) + ")"};
     }
     // Turns: the sign that the promised direction asks for, at every vertex.
     const int want = e.clockwise ? -1 : 1;
     const std::size_t n = h.size();
     std::vector<P> strictCorners;
     std::optional<std::size_t> firstWrong;
-    std::string straight;
+    Finding straight;
     for (std::size_t i = 0; n >= 3 && i < n; ++i) {
         P a = h[(i + n - 1) % n], b = h[i], c = h[(i + 1) % n];
         int sign = turn(a, b, c);
@@ -139,35 +200,43 @@ std::string checkHull(const Promise& e, const std::string& name, const std::vect
             strictCorners.push_back(b);
         } else if (sign == -want) {
             if (!firstWrong) firstWrong = i;
-        } else if (straight.empty()) {
+        } else if (straight.fault == Fault::None) {
             bool onEdge = dotSign(b, a, c) < 0;  // b strictly between a and c
             if (e.strict || !onEdge) {
-                straight = at(i) + show(b) +
-                           (onEdge ? " lies on the hull edge " + show(a) + " - " + show(c) + "; only corners belong here"
-                                   : " turns straight back");
+                straight = {onEdge ? Fault::OnEdge : Fault::TurnsBack,
+                            at(i) + show(b) +
+                                (onEdge ? " lies on the hull edge " + show(a) + " - " + show(c) + "; only corners belong here"
+                                        : " turns straight back")};
             }
         }
     }
     const char* other = e.clockwise ? "counter-clockwise" : "clockwise";
     if (firstWrong && strictCorners.empty()) {
-        return name + ": runs " + other + "; it must run " + (e.clockwise ? "clockwise" : "counter-clockwise") +
-               " (y pointing up)";
+        return {Fault::WrongDirection, name + ": runs " + other + "; it must run " +
+                                           (e.clockwise ? "clockwise" : "counter-clockwise") + " (y pointing up)"};
     }
     if (firstWrong) {
-        return at(*firstWrong) + "turns " + other + " at " + show(h[*firstWrong]) + ": the polygon is not convex";
+        return {Fault::NotConvex, at(*firstWrong) + "turns " + other + " at " + show(h[*firstWrong]) + ": the polygon is not convex"};
     }
-    if (!straight.empty()) return straight;
+    if (straight.fault != Fault::None) return straight;
     found = n == 2 ? h : strictCorners;
     // Containment: the polygon's points are input points and its turns are right, so it lies
     // inside the hull; it covers every point exactly when every reference corner is on it.
     for (const P& corner : reference) {
-        if (!seen.count(corner)) return input.lineOf(corner) + ": " + show(corner) + " lies outside the hull in " + name;
+        if (!seen.count(corner)) return {Fault::Outside, input.lineOf(corner) + ": " + show(corner) + " lies outside the hull in " + name};
     }
     // Each corner once and each turn right, yet the corners could still wind round twice.
     std::vector<P> expected = reference;
     if (!e.clockwise) std::reverse(expected.begin() + 1, expected.end());
-    if (found != expected) return name + ": the corners are not in hull order (the polygon winds round more than once)";
-    return "";
+    if (found != expected) return {Fault::Order, name + ": the corners are not in hull order (the polygon winds round more than once)"};
+    return {};
+}
+
+// The words of checkFinding's verdict: "" when the hull is right.
+template <class P>
+std::string checkHull(const Promise& e, const std::string& name, const std::vector<P>& h, const InputOf<P>& input,
+                      std::vector<P>& found) {
+    return checkFinding(e, name, h, input, found).words;
 }
 
 // ---- Quick acceptance, for large inputs ---------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <fstream>
 
@@ -91,6 +92,29 @@ const char* changeWord(Change change) {
         case Change::Faster: return "faster";
     }
     return "?";
+}
+
+std::string failureKind(Status status, const Failure& failure) {
+    switch (status) {
+        case Status::Ok: return "right";
+        case Status::Refused: return "refused";
+        case Status::Stopped: return "stopped (no answer before the deadline)";
+        case Status::OutOfMemory: return "out of memory";
+        case Status::Skipped: return "skipped";
+        case Status::Crashed:
+            if (failure.signal > 0) {
+                const char* name = sigabbrev_np(failure.signal);
+                return "crashed, SIG" + (name != nullptr ? std::string(name) : std::to_string(failure.signal));
+            }
+            if (failure.overrun != Overrun::None) {
+                return failure.overrun == Overrun::Wrote ? "crashed, wrote past a buffer" : "crashed, read past a buffer";
+            }
+            if (failure.exitCode != 0) return "crashed, exited with status " + std::to_string(failure.exitCode);
+            return "crashed";
+        case Status::Wrong: break;
+    }
+    const reference::Fault fault = failure.fault == reference::Fault::None ? reference::Fault::NotAHull : failure.fault;
+    return std::string("WRONG, ") + reference::faultWords(fault).reading;
 }
 
 bool statusNamed(const std::string& word, Status& status) {

@@ -4,7 +4,8 @@
 // declares what it offers in a header of its own: coords/coords.h (below this one: the number
 // types and the exact predicates on doubles), inputs/inputs.h, own/own.h, peers/peers.h,
 // user/user.h, run/cell.h, run/runner.h, run/figures.h, run/pass.h, hunt/hunt.h,
-// results/analysis.h, out/report.h and out/exports.h, history/history.h, app/hull_lab.h.
+// results/model.h, results/recorder.h, results/analysis.h and results/fields.h, out/tables.h and
+// out/exports.h, history/history.h, app/hull_lab.h.
 #pragma once
 
 #include <cstdint>
@@ -177,7 +178,26 @@ struct Counts {
     double branchMisses = 0;  // mispredicted conditional and indirect branches
     double estCycles = 0;     // L1 hits + 5 x LL hits + 35 x RAM accesses (countsOf)
     std::string why;          // why a cell asked to be counted has no counts
+    bool stopped = false;     // its counting process ran to its deadline (larger sizes would too)
 };
+
+// Which way an entry ran past the buffer it was given: a write past it, or a read.
+enum class Overrun { None, Wrote, Read };
+
+// How a cell failed, as values (its note says it in words for people): what the check found wrong
+// with the hull, or how the process ended: the signal that killed it (or the user's program), the
+// status it exited with, which way a plugin ran past its buffer. Zero where not known.
+struct Failure {
+    reference::Fault fault = reference::Fault::None;
+    int signal = 0;
+    int exitCode = 0;
+    Overrun overrun = Overrun::None;
+};
+
+// The kind of a failure: "WRONG, a point outside", "WRONG, a point in the middle of an edge",
+// "refused", "crashed, SIGSEGV", "crashed, wrote past a buffer", "stopped (no answer before the
+// deadline)", ... Two failures of one kind are the same fault as far as the lab can tell. O(1).
+std::string failureKind(Status status, const Failure& failure);
 
 struct Outcome {
     std::string shape;
@@ -199,6 +219,7 @@ struct Outcome {
     double startBytes = 0;  // a check process's: resident before the cell began (the program, its libraries)
     Counts counts;          // with --measure counts: what one call executes, per call
     int busyRuns = 0;       // timed runs during which other work kept a core busy (ProcessEnd::otherCores)
+    Failure failure;        // a failed cell's: how, as values
 };
 
 // Exit statuses of the lab's processes besides 0: out of memory, failed, a plugin ran past its
@@ -208,7 +229,8 @@ constexpr int kOutOfMemory = 3, kFailed = 4, kOverran = 5, kEntryCrashed = 6;
 // What a process reports when a user's entry crashed in a way the lab survives (a program killed
 // by a signal or exiting with a status): its message, `crashed ...` on standard output.
 struct EntryCrashed : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit EntryCrashed(const std::string& what, Failure how = {}) : std::runtime_error(what), failure(how) {}
+    Failure failure;  // how, as values: the program's signal or exit status, a plugin's overrun
 };
 
 // The exact range of integer points: |coordinate| < 2^30, where every cross product of differences

@@ -13,6 +13,7 @@
 
 #include "history/history.h"
 #include "history/series.h"
+#include "results/fields.h"
 #include "lab_run.h"
 #include "run/counts.h"
 
@@ -211,6 +212,49 @@ TEST(TsvRun, TakesTheContextTheEntriesOriginAndEveryCell) {
     EXPECT_EQ(r.cells[1].note, "predicted 20 s");
     EXPECT_THROW(lab::storedRunFromTsv("x\ty\n1\t2\n", "bad.tsv"), lab::StoreError);
     EXPECT_THROW(lab::storedRunFromTsv("", "empty.tsv"), lab::StoreError);
+}
+
+// The context as the app writes it, with the fields' own writers, reads back by name into the run a
+// store keeps: each kind of entry (a path with a comma in it, doubles, a program with quotes), the
+// counts' Valgrind, or none.
+TEST(HistoryRecord, TheContextsFieldsWrittenByTheAppReadBackIntoTheStoredRun) {
+    namespace runcontext = lab::runcontext;
+    lab::UserEntry plain, doubles, program;
+    plain.name = "hull", plain.path = "/r/a, b/libhull.so", plain.symbol = "hull_lab_hull";
+    doubles.name = "hull-f64", doubles.path = "/r/libhull.so", doubles.symbol = "hull_lab_hull_f64", doubles.f64 = true;
+    program.kind = lab::UserEntry::Program, program.name = "py", program.command = "python3 'my hull.py'";
+    struct Case {
+        const char* name;
+        lab::UserEntry entry;
+        std::string counts, countsModel;
+    } cases[] = {
+        {"a plugin on int64 whose path holds a comma", plain, runcontext::countsValue("valgrind-3.19.0"), "valgrind-3.19.0; fixed"},
+        {"a plugin on doubles", doubles, runcontext::countsNone(), ""},
+        {"a program whose command holds quotes", program, "", ""},
+    };
+    for (const Case& c : cases) {
+        lab::RunModel model;
+        model.context = {{runcontext::kDate, "2026-12-10"}, {runcontext::kCpu, "AMD EPYC"}, {runcontext::kCores, "2"},
+                         {runcontext::kCaches, "not known"}, {runcontext::kMemory, "23.5 GiB, 23.1 GiB available"},
+                         {runcontext::kVersion, "abc"}, {runcontext::entryName(c.entry.name), runcontext::entryValue(c.entry)},
+                         {runcontext::originName(c.entry.name), "fnv1a64 0123; commit c0ffee; branch topic; repository /r"},
+                         {runcontext::kLabel, "nightly"}};
+        if (!c.counts.empty()) model.context.push_back({runcontext::kCounts, c.counts}), model.context.push_back({runcontext::kSimulatedCaches, "fixed"});
+        const lab::StoredRun r = lab::storedRun(model);
+        EXPECT_EQ(r.machine, "AMD EPYC, 2 cores, caches not known, 23.5 GiB") << c.name;
+        EXPECT_EQ(r.label, "nightly") << c.name;
+        EXPECT_EQ(r.commit, "c0ffee") << c.name;
+        EXPECT_EQ(r.countsModel, c.countsModel) << c.name;
+        ASSERT_EQ(r.entries.size(), 1u) << c.name;
+        EXPECT_EQ(r.entries[0].name, c.entry.name) << c.name;
+        const bool plugin = c.entry.kind == lab::UserEntry::Plugin;
+        EXPECT_EQ(r.entries[0].kind, plugin ? "plugin" : "program") << c.name;
+        EXPECT_EQ(r.entries[0].path, plugin ? c.entry.path : "'" + c.entry.command + "'") << c.name;
+        const lab::UserEntry back = runcontext::entryOfValue(c.entry.name, runcontext::entryValue(c.entry));
+        EXPECT_EQ(back.symbol, c.entry.symbol) << c.name;
+        EXPECT_EQ(back.f64, c.entry.f64) << c.name;
+        EXPECT_EQ(back.command, c.entry.command) << c.name;
+    }
 }
 
 TEST(TsvRun, APluginsOriginNamesItsFileAndTheCommitHoldingIt) {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "hunt/hunt.h"
+#include "history/series.h"
 #include "inputs/inputs.h"
 #include "lab_run.h"
 #include "run/judge.h"
@@ -147,14 +148,17 @@ TEST(HuntKinds, EachWayTheReferenceCheckFailsIsAKindOfItsOwn) {
     };
     for (const Case& c : cases) {
         std::vector<reference::Pt> found;
-        const std::string note = reference::checkHull(clockwise, "result", c.hull, input, found);
-        ASSERT_FALSE(note.empty()) << c.name << ": the check passed it";
-        EXPECT_EQ(failureKind(Status::Wrong, note), c.kind) << c.name << ": " << note;
+        const reference::Finding finding = reference::checkFinding(clockwise, "result", c.hull, input, found);
+        ASSERT_NE(finding.fault, reference::Fault::None) << c.name << ": the check passed it";
+        EXPECT_EQ(failureKind(Status::Wrong, Failure{finding.fault}), c.kind) << c.name << ": " << finding.words;
+        // A stored run keeps only the words: the history reads the same fault back from them.
+        EXPECT_EQ(failureOfNote(Status::Wrong, "set 2: " + finding.words).fault, finding.fault) << c.name << ": " << finding.words;
     }
 }
 
-// Each kind from what the runner makes of a process's end (endStatus's status and note), as the
-// hunt reads it: a signal, a plugin's overrun, a program's crash told by its process, an exit status.
+// Each kind from what the runner makes of a process's end (endStatus's status and failure), as the
+// hunt reads it: a signal, a plugin's overrun, a program's crash told by its process (endReport, as
+// the process writes it), an exit status; and the history's reading of the note it leaves agrees.
 TEST(HuntKinds, CrashesAreToldApartBySignalAndStatusAsTheRunnerEndsThem) {
     struct Case {
         const char* what;
@@ -163,21 +167,29 @@ TEST(HuntKinds, CrashesAreToldApartBySignalAndStatusAsTheRunnerEndsThem) {
     } cases[] = {
         {"SIGSEGV", {"h 10\n", SIGSEGV}, "crashed, SIGSEGV"},
         {"SIGKILL", {"", SIGKILL}, "crashed, SIGKILL"},
-        {"a plugin's overrun", {reportLine(ReportKey::Overran, "wrote past the out room of 2 * n values"), kOverran << 8},
+        {"a plugin's copy written past",
+         {endReport(EntryCrashed("wrote past the xy copy of 2 * n values it was given", {reference::Fault::None, 0, 0, Overrun::Wrote})),
+          kEntryCrashed << 8},
          "crashed, wrote past a buffer"},
-        {"a program killed", {reportLine(ReportKey::Crashed, "the program killed by ABRT: assertion failed"), kEntryCrashed << 8},
+        {"a program killed",
+         {endReport(EntryCrashed("the program killed by ABRT: assertion failed", {reference::Fault::None, SIGABRT, 0, Overrun::None})),
+          kEntryCrashed << 8},
          "crashed, SIGABRT"},
-        {"a program's exit", {reportLine(ReportKey::Crashed, "the program exited with status 3: no"), kEntryCrashed << 8},
+        {"a program's exit",
+         {endReport(EntryCrashed("the program exited with status 3: no", {reference::Fault::None, 0, 3, Overrun::None})),
+          kEntryCrashed << 8},
          "crashed, exited with status 3"},
         {"an exit of its own", {"", 7 << 8}, "crashed, exited with status 7"},
         {"stopped", {"", SIGKILL, true, 10}, "stopped (no answer before the deadline)"},
     };
     for (const Case& c : cases) {
         std::string note;
-        const Status status = endStatus(c.end, note);
-        EXPECT_EQ(failureKind(status, note), c.kind) << c.what << ": " << statusWord(status) << ", " << note;
+        Failure failure;
+        const Status status = endStatus(c.end, note, &failure);
+        EXPECT_EQ(failureKind(status, failure), c.kind) << c.what << ": " << statusWord(status) << ", " << note;
+        EXPECT_EQ(failureKind(status, failureOfNote(status, note)), c.kind) << c.what << ": the history's reading of " << note;
     }
-    EXPECT_NE(failureKind(Status::Stopped, "stopped after 10 s"), failureKind(Status::Refused, "QH6154"));
+    EXPECT_NE(failureKind(Status::Stopped, {}), failureKind(Status::Refused, {}));
 }
 
 // ---- The families --------------------------------------------------------------------------------

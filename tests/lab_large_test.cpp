@@ -196,19 +196,19 @@ TEST(QuickCheck, ALargeWrongHullStillGetsTheReferencesMessage) {
     const Hull right = reference::corners(lab::referencePoints(points));  // clockwise from the least point
     const lab::Algorithm& incremental = *lab::findAlgorithm("incremental");
     std::size_t h = 0;
-    EXPECT_EQ(lab::checkResult(incremental, points, right, h), "") << "disc, seed 5";
+    EXPECT_EQ(lab::checkResult(incremental, points, right, h).words, "") << "disc, seed 5";
     EXPECT_EQ(h, right.size());
     Hull missing = right;
     missing.erase(missing.begin() + 3);
-    EXPECT_NE(lab::checkResult(incremental, points, missing, h).find("lies outside the hull"), std::string::npos);
+    EXPECT_NE(lab::checkResult(incremental, points, missing, h).words.find("lies outside the hull"), std::string::npos);
     Hull rotated = right;
     std::rotate(rotated.begin(), rotated.begin() + 5, rotated.end());
-    EXPECT_NE(lab::checkResult(incremental, points, rotated, h).find("starts at"), std::string::npos);
+    EXPECT_NE(lab::checkResult(incremental, points, rotated, h).words.find("starts at"), std::string::npos);
     lab::Algorithm loose = incremental;
     loose.anyStart = true;
     loose.anyDirection = true;
     std::reverse(rotated.begin(), rotated.end());
-    EXPECT_EQ(lab::checkResult(loose, points, rotated, h), "") << "no promised start or direction: rotated, reversed";
+    EXPECT_EQ(lab::checkResult(loose, points, rotated, h).words, "") << "no promised start or direction: rotated, reversed";
     EXPECT_EQ(h, right.size());
 }
 

@@ -56,7 +56,7 @@ TEST(LabPeers, EachGivesTheHullOfDegenerateInputOrRefusesItAsDocumented) {
                 std::vector<reference::Pt> hull = runner->hull();
                 std::size_t h = 0;
                 EXPECT_GE(corners, peer->refusesBelow) << peer->name << ", " << c.name << ": expected a refusal";
-                EXPECT_EQ(lab::checkResult(*peer, c.points, hull, h), "") << peer->name << ", " << c.name;
+                EXPECT_EQ(lab::checkResult(*peer, c.points, hull, h).words, "") << peer->name << ", " << c.name;
             } catch (const lab::Refused& refused) {
                 EXPECT_LT(corners, peer->refusesBelow) << peer->name << ", " << c.name << ": " << refused.what();
                 EXPECT_NE(std::string(refused.what()), "") << peer->name << ", " << c.name;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -141,6 +143,43 @@ TEST(CellProtocol, AReportsLinesReadBackAndOtherOutputIsPassedOver) {
             ADD_FAILURE() << bad << ": read without complaint";
         } catch (const ProtocolError& e) {
             EXPECT_NE(std::string(e.what()).find(bad.substr(0, bad.size() - 1)), std::string::npos) << e.what();
+        }
+    }
+}
+
+// A failure's values cross from a process to the lab as a "failure" line: each kind of value, alone
+// and together, reads back as itself; an unknown word or value is refused by name.
+TEST(CellProtocol, AFailuresValuesReadBackFromItsReportLine) {
+    struct Case {
+        const char* name;
+        Failure failure;
+    } cases[] = {
+        {"each fault of the check", {}},
+        {"a signal", {reference::Fault::None, SIGSEGV, 0, Overrun::None}},
+        {"an exit status", {reference::Fault::None, 0, 3, Overrun::None}},
+        {"a read past a buffer", {reference::Fault::None, 0, 0, Overrun::Read}},
+        {"all at once", {reference::Fault::OnEdge, SIGABRT, 7, Overrun::Wrote}},
+    };
+    auto same = [](const Failure& a, const Failure& b) {
+        return a.fault == b.fault && a.signal == b.signal && a.exitCode == b.exitCode && a.overrun == b.overrun;
+    };
+    for (const Case& c : cases) {
+        std::vector<Failure> failures = {c.failure};
+        if (std::string(c.name) == "each fault of the check") {
+            failures.clear();
+            for (int f = 1; f <= int(reference::Fault::NotAHull); ++f) failures.push_back({reference::Fault(f), 0, 0, Overrun::None});
+        }
+        for (const Failure& f : failures) {
+            const ProcessReport r = parseReport(reportLine(ReportKey::Wrong, "w") + reportLine(ReportKey::Failure, failureWords(f)));
+            EXPECT_TRUE(same(r.failure, f)) << c.name << ": " << failureWords(f) << " read back as " << failureWords(r.failure);
+        }
+    }
+    for (const char* bad : {"failure fault=sideways\n", "failure signal=SEGV\n", "failure overrun=maybe\n", "failure colour=red\n"}) {
+        try {
+            parseReport(bad);
+            ADD_FAILURE() << bad << ": read without complaint";
+        } catch (const ProtocolError& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string(bad).substr(8, 5)), std::string::npos) << e.what();
         }
     }
 }

@@ -70,7 +70,7 @@ TEST(RealEntries, EveryEntryOnDoublesReturnsInputPointsAndTheRightHull) {
         std::size_t h = 0;
         std::string wrong;
         try {
-            wrong = lab::checkRealResult(entry, input, entry.prepareReal(input)->realHull(), h);
+            wrong = lab::checkRealResult(entry, input, entry.prepareReal(input)->realHull(), h).words;
         } catch (const std::exception& e) {
             wrong = std::string("threw: ") + e.what();
         }
@@ -103,11 +103,11 @@ TEST(RealEntries, ExactFormsAreRightWherePlainDoublesAreNot) {
                                                                : lab::inputOrder(ulpGrid(), seed);
             std::size_t h = 0;
             const lab::Algorithm& exact = *lab::findAlgorithm(form.exact);
-            EXPECT_EQ(lab::checkRealResult(exact, points, exact.prepareReal(points)->realHull(), h), "")
+            EXPECT_EQ(lab::checkRealResult(exact, points, exact.prepareReal(points)->realHull(), h).words, "")
                 << form.exact << ", set " << seed;
             if (form.plain == nullptr) continue;  // exact only
             const lab::Algorithm& plain = *lab::findAlgorithm(form.plain);
-            plainWrong += lab::checkRealResult(plain, points, plain.prepareReal(points)->realHull(), h) != "";
+            plainWrong += lab::checkRealResult(plain, points, plain.prepareReal(points)->realHull(), h).words != "";
         }
         if (form.plain != nullptr) {
             EXPECT_GT(plainWrong, 0) << form.plain << " should fail on some of these sets";

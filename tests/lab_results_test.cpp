@@ -21,7 +21,7 @@
 #include "../lab/out/exports.h"
 #include "../lab/results/analysis.h"
 #include "../lab/results/recorder.h"
-#include "../lab/out/report.h"
+#include "../lab/out/tables.h"
 
 namespace {
 
@@ -445,25 +445,25 @@ TEST(LabExports, MarkdownTablesHaveAsManyCellsAsTheirHeaderAndNameTheFindings) {
 
 // ---- The tables, printed from hand-made models ------------------------------------------------
 
-// What a Report prints of `model` as the engine would tell it (every row, then the table, then the
+// What the tables print of `model` as the engine would tell it (every row, then the table, then the
 // end), and the TSV it writes, in `tsv`.
 std::string printed(const RunModel& model, const Options& options, std::string& tsv) {
     const std::string path = scratch("tables.tsv");
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    Report report(options, fd, "each call on the next of the cell's point sets");
+    Tables tables(options, fd, "each call on the next of the cell's point sets");
     testing::internal::CaptureStdout();
-    report.begin(model);
+    tables.begin(model);
     std::string shape;
     for (const RowRecord& row : model.rows) {
         if (row.shape != shape) {
-            if (!shape.empty()) report.endShape(model, shape);
+            if (!shape.empty()) tables.endShape(model, shape);
             shape = row.shape;
-            report.beginShape(model, Shape{shape, "h grows like n^(1/3)", true});
+            tables.beginShape(model, Shape{shape, "h grows like n^(1/3)", true});
         }
-        report.row(model, row);
+        tables.row(model, row);
     }
-    if (!shape.empty()) report.endShape(model, shape);
-    report.finish(model, false);
+    if (!shape.empty()) tables.endShape(model, shape);
+    tables.finish(model, false);
     const std::string out = testing::internal::GetCapturedStdout();
     ::close(fd);
     std::ifstream in(path);

@@ -160,7 +160,7 @@ TEST_P(LabAlgorithm, GivesTheBruteForceCornersOnEveryShape) {
                 continue;
             }
             std::size_t h = 0;
-            EXPECT_EQ(lab::checkResult(algorithm, points, hull, h), "") << algorithm.name << ", " << shape << ", " << n;
+            EXPECT_EQ(lab::checkResult(algorithm, points, hull, h).words, "") << algorithm.name << ", " << shape << ", " << n;
             std::vector<Point> brute = hullcheck::bruteCorners(PointList(points.begin(), points.end()));
             EXPECT_EQ(h, brute.size()) << algorithm.name << ", " << shape << ", " << n;
             std::set<Point> got;
@@ -222,17 +222,17 @@ TEST(LabAlgorithms, TheVerdictRejectsWrongHulls) {
     };
     const lab::Algorithm& incremental = *lab::findAlgorithm("incremental");
     std::size_t h = 0;
-    EXPECT_EQ(lab::checkResult(incremental, square, clockwise, h), "");
+    EXPECT_EQ(lab::checkResult(incremental, square, clockwise, h).words, "");
     EXPECT_EQ(h, 4u);
     for (const Case& c : cases) {
-        std::string verdict = lab::checkResult(incremental, square, c.hull, h);
+        std::string verdict = lab::checkResult(incremental, square, c.hull, h).words;
         EXPECT_NE(verdict.find(c.expected), std::string::npos) << c.why << ": " << verdict;
     }
     Hull rotated = {{4, 4}, {4, 0}, {0, 0}, {0, 4}};
-    EXPECT_NE(lab::checkResult(incremental, square, rotated, h).find("starts at"), std::string::npos);
+    EXPECT_NE(lab::checkResult(incremental, square, rotated, h).words.find("starts at"), std::string::npos);
     lab::Algorithm anyStart = incremental;
     anyStart.anyStart = true;
-    EXPECT_EQ(lab::checkResult(anyStart, square, rotated, h), "") << "a hull with no promised start, rotated";
+    EXPECT_EQ(lab::checkResult(anyStart, square, rotated, h).words, "") << "a hull with no promised start, rotated";
 }
 
 // ---- Point sets per cell --------------------------------------------------------------------------

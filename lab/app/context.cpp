@@ -13,6 +13,7 @@
 
 #include "app/hull_lab.h"
 #include "peers/peers.h"
+#include "results/fields.h"
 #include "run/runner.h"
 #include "lab_build.h"
 #include "lab_version.h"
@@ -92,18 +93,18 @@ std::vector<std::pair<std::string, std::string>> runContext() {
     char date[64];
     const std::time_t now = std::time(nullptr);
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S%z", std::localtime(&now));
-    context.emplace_back("date", date);
-    context.emplace_back("version", HULL_LAB_COMMIT);
-    context.emplace_back("compiler", HULL_LAB_COMPILER);
-    context.emplace_back("flags", HULL_LAB_FLAGS);
-    context.emplace_back("build type", HULL_LAB_BUILD_TYPE);
+    context.emplace_back(runcontext::kDate, date);
+    context.emplace_back(runcontext::kVersion, HULL_LAB_COMMIT);
+    context.emplace_back(runcontext::kCompiler, HULL_LAB_COMPILER);
+    context.emplace_back(runcontext::kFlags, HULL_LAB_FLAGS);
+    context.emplace_back(runcontext::kBuildType, HULL_LAB_BUILD_TYPE);
     utsname system{};
     if (uname(&system) == 0) context.emplace_back("system", std::string(system.sysname) + " " + system.release);
     const std::string model = procValue("/proc/cpuinfo", "model name");
-    context.emplace_back("cpu", model.empty() ? "not known" : model);
-    context.emplace_back("cores", std::to_string(sysconf(_SC_NPROCESSORS_ONLN)));
-    context.emplace_back("caches", caches());
-    context.emplace_back("memory", gibibytes(procValue("/proc/meminfo", "MemTotal")) + ", " +
+    context.emplace_back(runcontext::kCpu, model.empty() ? "not known" : model);
+    context.emplace_back(runcontext::kCores, std::to_string(sysconf(_SC_NPROCESSORS_ONLN)));
+    context.emplace_back(runcontext::kCaches, caches());
+    context.emplace_back(runcontext::kMemory, gibibytes(procValue("/proc/meminfo", "MemTotal")) + ", " +
                                        gibibytes(procValue("/proc/meminfo", "MemAvailable")) + " available");
     double load[3] = {0, 0, 0};
     context.emplace_back("load average", loadAverage(load));
@@ -111,7 +112,7 @@ std::vector<std::pair<std::string, std::string>> runContext() {
     if (!governor.empty()) context.emplace_back("cpu frequency governor", governor);
     std::string libraryList;
     for (const auto& [name, version] : libraries()) libraryList += (libraryList.empty() ? "" : ", ") + name + " " + version;
-    context.emplace_back("libraries", libraryList.empty() ? "none (no peer library in this build)" : libraryList);
+    context.emplace_back(runcontext::kLibraries, libraryList.empty() ? "none (no peer library in this build)" : libraryList);
     return context;
 }
 

@@ -34,7 +34,8 @@
 #include "run/cell.h"
 #include "run/counts.h"
 #include "run/runner.h"
-#include "out/report.h"
+#include "out/tables.h"
+#include "results/fields.h"
 #include "results/recorder.h"
 #include "results/analysis.h"
 #include "out/exports.h"
@@ -220,15 +221,12 @@ void addCountContext(std::vector<std::pair<std::string, std::string>>& context, 
     if (valgrind.empty()) {
         std::cerr << "hull-lab: Valgrind is not installed (no valgrind on PATH): no cell is counted; the times are "
                      "unaffected (apt-get install valgrind)\n";
-        context.emplace_back("counts", "none: Valgrind is not installed");
+        context.emplace_back(runcontext::kCounts, runcontext::countsNone());
         return;
     }
-    context.emplace_back("counts", "Callgrind (" + valgrindVersion(valgrind) +
-                                       ") around each call (copy, call, release), one call on each of the cell's sets "
-                                       "after an uncounted one, in a process of its own with fixed addresses; a "
-                                       "program's processes counted whole, start-up included");
+    context.emplace_back(runcontext::kCounts, runcontext::countsValue(valgrindVersion(valgrind)));
     const CacheModel caches = countingCaches(hostCaches);
-    context.emplace_back("simulated caches", caches.said.empty() ? "Valgrind's own choice (Linux does not say this machine's)" : caches.said);
+    context.emplace_back(runcontext::kSimulatedCaches, caches.said.empty() ? "Valgrind's own choice (Linux does not say this machine's)" : caches.said);
     context.emplace_back("est_cycles", kEstCyclesFormula);
     context.emplace_back("processor under Valgrind",
                          "Valgrind 3.19 shows the code a processor with AVX2 and without AVX-512: what chooses its path "
@@ -264,12 +262,10 @@ std::vector<std::pair<std::string, std::string>> contextLines(const Run& run) {
                                             ", whose calls are timed by the wall clock; every other entry's by the processor's");
     }
     for (const UserEntry& e : options.entries) {
-        context.emplace_back("entry " + e.name, e.kind == UserEntry::Plugin
-                                                    ? "plugin " + e.path + ", " + e.symbol + (e.f64 ? " (doubles)" : " (int64)")
-                                                    : "program '" + e.command + "'");
-        if (e.kind == UserEntry::Plugin) context.emplace_back("origin of " + e.name, entryOrigin(e));
+        context.emplace_back(runcontext::entryName(e.name), runcontext::entryValue(e));
+        if (e.kind == UserEntry::Plugin) context.emplace_back(runcontext::originName(e.name), entryOrigin(e));
     }
-    if (!options.label.empty()) context.emplace_back("label", options.label);
+    if (!options.label.empty()) context.emplace_back(runcontext::kLabel, options.label);
     return context;
 }
 
@@ -396,11 +392,12 @@ void addBaseline(const Run& run, RunModel& model) {
     model.verdictLevel = runVerdictLevel(options, run.groups);
     std::vector<std::pair<std::string, std::string>>& context = model.context;
     std::map<std::string, std::string> mine(context.begin(), context.end());
-    context.emplace_back("baseline", options.baseline);
+    context.emplace_back(runcontext::kBaseline, options.baseline);
     for (const auto& [name, value] : baselineContext(options.baseline)) {
-        if (name != "version" && name != "compiler" && name != "flags" && name != "build type" && name != "libraries") continue;
-        context.emplace_back("baseline " + name, value);
-        if (name != "version" && mine[name] != value) {
+        using namespace runcontext;
+        if (name != kVersion && name != kCompiler && name != kFlags && name != kBuildType && name != kLibraries) continue;
+        context.emplace_back(baselineName(name), value);
+        if (name != kVersion && mine[name] != value) {
             model.warnings.push_back("the baseline differs in its " + name + " (" + value + " against " + mine[name] +
                                "): its figures measure that too");
         }
@@ -493,16 +490,16 @@ int main(int argc, char** argv) {
     end.hullFailed = !options.noJudge && judgeEntries(run, model.judged, notTimed) != 0;
     model.warnings = contextWarnings(options.measureTimes);
     if (!options.baseline.empty()) addBaseline(run, model);
-    Report report(options, run.tsvFd, setsWords(options));
-    report.begin(model);
-    Recorder recorder(model, report);
+    Tables tables(options, run.tsvFd, setsWords(options));
+    tables.begin(model);
+    Recorder recorder(model, tables);
     PassResults results;
     end.hullFailed |= runPasses(run, recorder, model, notTimed, results) != 0;
     model.unsettled = results.imprecise;
     model.waited = results.waited;
     model.findings = results.findings;
     closeRun(model);
-    report.finish(model, interrupted != 0);
+    tables.finish(model, interrupted != 0);
     if (model.findings > 0 && !interrupted) {
         std::cerr << "hull-lab: " << model.findings << (model.findings == 1 ? " failure" : " failures")
                   << " of entries not yours (named above) are findings: the exit status judges your entries"

@@ -12,6 +12,7 @@
 
 #include "history/history.h"
 #include "results/analysis.h"
+#include "results/fields.h"
 
 namespace lab {
 
@@ -54,26 +55,23 @@ std::map<std::string, std::string> originFields(const std::string& line) {
 // its commit and branch from the first entry with a repository, else the lab's version.
 void readContext(StoredRun& run) {
     const auto& c = run.context;
-    run.date = contextValue(c, "date");
-    const std::string memory = contextValue(c, "memory");
-    run.machine = contextValue(c, "cpu") + ", " + contextValue(c, "cores") + " cores, caches " + contextValue(c, "caches") +
-                  ", " + memory.substr(0, memory.find(','));
-    run.labVersion = contextValue(c, "version");
-    run.label = contextValue(c, "label");
-    const std::string counts = contextValue(c, "counts");
-    if (!counts.empty() && counts.rfind("none", 0) != 0) {
-        const std::size_t open = counts.find('('), close = counts.find(')');
-        const std::string valgrind = open != std::string::npos && close > open ? counts.substr(open + 1, close - open - 1) : counts;
-        run.countsModel = valgrind + "; " + contextValue(c, "simulated caches");
-    }
+    run.date = contextValue(c, runcontext::kDate);
+    const std::string memory = contextValue(c, runcontext::kMemory);
+    run.machine = contextValue(c, runcontext::kCpu) + ", " + contextValue(c, runcontext::kCores) + " cores, caches " +
+                  contextValue(c, runcontext::kCaches) + ", " + memory.substr(0, memory.find(','));
+    run.labVersion = contextValue(c, runcontext::kVersion);
+    run.label = contextValue(c, runcontext::kLabel);
+    const std::string valgrind = runcontext::valgrindOfCounts(contextValue(c, runcontext::kCounts));
+    if (!valgrind.empty()) run.countsModel = valgrind + "; " + contextValue(c, runcontext::kSimulatedCaches);
     for (const auto& [name, value] : c) {
-        if (name.rfind("entry ", 0) != 0) continue;
+        const std::string entryName = runcontext::entryOfName(name);
+        if (entryName.empty()) continue;
+        const UserEntry entry = runcontext::entryOfValue(entryName, value);
         StoredEntry e;
-        e.name = name.substr(6);
-        e.kind = value.rfind("plugin ", 0) == 0 ? "plugin" : "program";
-        e.path = value.substr(value.find(' ') + 1);
-        if (e.kind == "plugin") e.path = e.path.substr(0, e.path.rfind(", "));
-        std::map<std::string, std::string> origin = originFields(contextValue(c, "origin of " + e.name));
+        e.name = entryName;
+        e.kind = entry.kind == UserEntry::Plugin ? "plugin" : "program";
+        e.path = entry.kind == UserEntry::Plugin ? entry.path : "'" + entry.command + "'";  // as stores have kept it
+        std::map<std::string, std::string> origin = originFields(contextValue(c, runcontext::originName(e.name)));
         e.fileHash = origin.count("fnv1a64") ? "fnv1a64:" + origin["fnv1a64"] : "";
         e.commit = origin["commit"], e.branch = origin["branch"], e.repository = origin["repository"];
         if (e.branch == "HEAD") e.branch.clear();  // a detached checkout is on no branch: its --label names one

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "history/series.h"
-#include "hunt/hunt.h"
 #include "out/exports.h"
+#include "results/fields.h"
 
 namespace lab {
 
@@ -113,6 +115,46 @@ void timeStepsOf(const std::vector<const StoredRun*>& runs, const std::set<CellK
 
 }  // namespace
 
+Failure failureOfNote(Status status, const std::string& note) {
+    Failure failure;
+    auto has = [&note](const char* words) { return note.find(words) != std::string::npos; };
+    if (status == Status::Crashed) {
+        const std::size_t by = note.find("killed by ");
+        if (by != std::string::npos) {
+            const std::size_t from = by + 10, to = note.find_first_of(" :(", from);
+            const std::string name = note.substr(from, to == std::string::npos ? to : to - from);
+            for (int signal = 1; signal < 65 && failure.signal == 0; ++signal) {
+                const char* abbrev = sigabbrev_np(signal);
+                if (abbrev != nullptr && name == abbrev) failure.signal = signal;
+            }
+        } else if (has("wrote past") || has("read past")) {
+            failure.overrun = has("wrote past") ? Overrun::Wrote : Overrun::Read;
+        } else if (const std::size_t exited = note.find("exited with status "); exited != std::string::npos) {
+            failure.exitCode = std::atoi(note.c_str() + exited + 19);
+        }
+        return failure;
+    }
+    // The reference check's words for each way a hull can be wrong.
+    static const std::pair<const char*, reference::Fault> kinds[] = {
+        {" lies outside the hull", reference::Fault::Outside},
+        {" lies on the hull edge", reference::Fault::OnEdge},
+        {" turns straight back", reference::Fault::TurnsBack},
+        {" is not a point of ", reference::Fault::NotInput},
+        {" stands twice", reference::Fault::Twice},
+        {"not in hull order", reference::Fault::Order},
+        {": runs ", reference::Fault::WrongDirection},
+        {"the polygon is not convex", reference::Fault::NotConvex},
+        {"not at the lowest of the leftmost", reference::Fault::WrongStart},
+        {"the points are empty but the hull is not", reference::Fault::NotEmpty},
+        {": empty, but ", reference::Fault::Empty},
+        {"a one-point set gives", reference::Fault::OnePoint},
+    };
+    for (const auto& [words, fault] : kinds) {
+        if (has(words)) return failure.fault = fault, failure;
+    }
+    return failure;
+}
+
 std::string shortCommit(const std::string& commit) { return commit.substr(0, 12); }
 
 bool failedStatus(const std::string& status) { return status != "ok" && status != "skipped" && !status.empty(); }
@@ -130,7 +172,7 @@ std::string commitStatus(const std::vector<const StoredCell*>& cells, std::strin
     why.clear();
     if (first == nullptr) return judged > 0 ? "ok" : "";
     Status status = Status::Wrong;
-    const std::string kind = statusNamed(first->status, status) ? failureKind(status, first->note) : first->status;
+    const std::string kind = statusNamed(first->status, status) ? failureKind(status, failureOfNote(status, first->note)) : first->status;
     // The kind without its status word: "a point in the middle of an edge", "SIGSEGV".
     const std::size_t comma = kind.rfind(first->status + ", ", 0) == 0 ? first->status.size() + 2 : std::string::npos;
     why = comma != std::string::npos ? kind.substr(comma) : status == Status::Refused ? first->note.substr(0, 120) : "";
@@ -309,8 +351,8 @@ std::string seriesJson(const std::vector<const StoredRun*>& runs, const std::set
                     field("status", c->status) + "," +
                     number("median", c->median) + "," + number("lo", c->lo) + "," + number("hi", c->hi) + "," +
                     number("copy", copy != nullptr ? copy->median : 0) + "," + number("instructions", c->counted ? c->instructions : 0) +
-                    "," + number("est_cycles", c->counted ? c->estCycles : 0) + "," + field("compiler", contextValue(r->context, "compiler")) +
-                    "," + field("libraries", contextValue(r->context, "libraries")) + "}";
+                    "," + number("est_cycles", c->counted ? c->estCycles : 0) + "," + field("compiler", contextValue(r->context, runcontext::kCompiler)) +
+                    "," + field("libraries", contextValue(r->context, runcontext::kLibraries)) + "}";
         }
         text += "],\"steps\":[";
         std::size_t s = 0;

@@ -36,6 +36,10 @@ struct Found {
     std::size_t order = 0;  // the place of `after`'s first run in the series' order (stepsIn sets it)
 };
 
+// What a stored cell's note says of how it failed (a stored run keeps the check's and the runner's
+// words, not the values they were made from): its fault, signal, exit status or overrun. O(note).
+Failure failureOfNote(Status status, const std::string& note);
+
 // Whether a cell's status is a failure: "WRONG", "refused", "crashed", "stopped" or "out-of-memory"
 // (not "ok", nor "skipped", which judged nothing).
 bool failedStatus(const std::string& status);

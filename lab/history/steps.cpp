@@ -9,6 +9,7 @@
 #include <boost/math/distributions/normal.hpp>
 
 #include "history/history.h"
+#include "run/figures.h"
 
 namespace lab {
 
@@ -21,13 +22,6 @@ std::vector<std::size_t> commitStarts(const std::vector<SeriesPoint>& series) {
         if (i == 0 || series[i].commit != series[i - 1].commit) starts.push_back(i);
     }
     return starts;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t m = values.size() / 2;
-    return values.size() % 2 ? values[m] : (values[m - 1] + values[m]) / 2;
 }
 
 // Inverse-variance weighted mean of values [from, to) and the sum of weights.
@@ -96,8 +90,8 @@ std::vector<Step> timeCandidates(const std::vector<SeriesPoint>& series) {
     std::vector<double> changes, own;
     for (std::size_t i = 1; i < n; ++i) changes.push_back(std::fabs(series[i].value - series[i - 1].value));
     for (const SeriesPoint& p : series) own.push_back(p.se * p.se);
-    const double spread = 1.4826 * median(changes) / std::sqrt(2.0);
-    const double between = std::max(0.0, spread * spread - median(own));
+    const double spread = 1.4826 * medianOf(changes) / std::sqrt(2.0);
+    const double between = std::max(0.0, spread * spread - medianOf(own));
     std::vector<double> var;
     for (const SeriesPoint& p : series) var.push_back(std::max(p.se * p.se + between, 1e-8));  // at least 0.01%
     const std::vector<std::size_t> starts = commitStarts(series);

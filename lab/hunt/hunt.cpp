@@ -30,6 +30,7 @@ struct Tried {
     long long last = -1;  // the last input said with "try", -1 for none
     Status status = Status::Ok;
     std::string note;
+    Failure failure;  // how, as values
     bool answered = false;
     std::vector<reference::Pt> answer;
     std::string answerText;  // the answer as written: a real hull's shortest decimals
@@ -51,9 +52,9 @@ Tried triedOf(const ProcessEnd& end, double deadline) {
         t.status = Status::Stopped;
         t.note = "no answer after " + formatted("%.0f", deadline) + " s";
     } else {
-        t.status = endStatus(end, t.note);
+        t.status = endStatus(end, t.note, &t.failure);
     }
-    if (!report.wrong.empty()) t.status = Status::Wrong, t.note = report.wrong;
+    if (!report.wrong.empty()) t.status = Status::Wrong, t.note = report.wrong, t.failure = report.failure;
     if (!report.refused.empty()) t.status = Status::Refused, t.note = report.refused;
     t.answered = report.answered;
     t.answer = report.answer;
@@ -134,7 +135,7 @@ void shrinkFinding(const std::string& word, const HuntSettings& s, const std::ve
             if (!writePointSets(path, batch)) return -1;
             const Tried t = runWorker(word, s, {setsWord<P>(), path, f.kind}, double(batch.size()) * s.deadline + 5, interrupted);
             if (!t.error.empty() || t.last < 0) return -1;
-            if (t.status != Status::Ok && failureKind(t.status, t.note) == f.kind) {
+            if (t.status != Status::Ok && failureKind(t.status, t.failure) == f.kind) {
                 current = t;
                 return long(from) + long(t.last);
             }
@@ -285,7 +286,7 @@ std::string inset(const std::vector<Point>& points, const std::vector<reference:
 template <class P>
 void keepFailure(HuntResult& result, const Tried& t, std::vector<P> points, const std::string& family, double after,
                  std::vector<std::vector<P>>& found, std::vector<Tried>& firsts) {
-    const std::string kind = failureKind(t.status, t.note);
+    const std::string kind = failureKind(t.status, t.failure);
     auto same = std::find_if(result.findings.begin(), result.findings.end(), [&](const HuntFinding& f) { return f.kind == kind; });
     if (same != result.findings.end()) {
         ++same->inputs;

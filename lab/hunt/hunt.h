@@ -38,11 +38,6 @@ HuntInput huntInput(std::uint64_t seed, std::uint64_t k);
 
 // ---- Kinds of failure and shrinking (hunt/shrink.cpp) --------------------------------------------
 
-// The kind of a failure, from its status and note: "WRONG, a point outside", "WRONG, a point in the
-// middle of an edge", "WRONG, the order is wrong", "refused", "crashed, SIGSEGV", "stopped", ...
-// Two failures of one kind are the same fault as far as the lab can tell. O(note).
-std::string failureKind(Status status, const std::string& note);
-
 // The first of `candidates` that still fails the same way (its index), or -1 when none does.
 template <class P>
 using FirstFailingOf = std::function<long(const std::vector<std::vector<P>>& candidates)>;

@@ -1,4 +1,4 @@
-// A failure's kind, and the shrinking of a failing input to a smallest one that fails the same way:
+// The shrinking of a failing input to a smallest one that fails the same way:
 // delta debugging over its points (Zeller and Hildebrandt's ddmin), then its coordinates moved
 // step by step towards each other and towards 0. The candidates of a step go to the caller a batch
 // at a time, which tries them in one process until the first that fails.
@@ -11,49 +11,6 @@
 #include "hunt/hunt.h"
 
 namespace lab {
-
-std::string failureKind(Status status, const std::string& note) {
-    auto has = [&note](const char* words) { return note.find(words) != std::string::npos; };
-    switch (status) {
-        case Status::Ok: return "right";
-        case Status::Refused: return "refused";
-        case Status::Stopped: return "stopped (no answer before the deadline)";
-        case Status::OutOfMemory: return "out of memory";
-        case Status::Skipped: return "skipped";
-        case Status::Crashed: {
-            const std::size_t by = note.find("killed by ");
-            if (by != std::string::npos) {
-                const std::size_t from = by + 10, to = note.find_first_of(" :(", from);
-                return "crashed, SIG" + note.substr(from, to == std::string::npos ? to : to - from);
-            }
-            if (has("wrote past")) return "crashed, wrote past a buffer";
-            if (has("read past")) return "crashed, read past a buffer";
-            const std::size_t exited = note.find("exited with status ");
-            if (exited != std::string::npos) return "crashed, " + note.substr(exited, note.find_first_of(":;", exited) - exited);
-            return "crashed";
-        }
-        case Status::Wrong: break;
-    }
-    // The reference check's words for each way a hull can be wrong.
-    static const std::pair<const char*, const char*> kinds[] = {
-        {" lies outside the hull", "a point outside"},
-        {" lies on the hull edge", "a point in the middle of an edge"},
-        {" turns straight back", "a point turning straight back"},
-        {" is not a point of ", "a point not in the input"},
-        {" stands twice", "a point twice"},
-        {"not in hull order", "the order is wrong"},
-        {": runs ", "the order is wrong"},
-        {"the polygon is not convex", "not convex"},
-        {"not at the lowest of the leftmost", "the wrong start"},
-        {"the points are empty but the hull is not", "a hull of no points"},
-        {": empty, but ", "an empty hull"},
-        {"a one-point set gives", "one point given wrongly"},
-    };
-    for (const auto& [words, kind] : kinds) {
-        if (has(words)) return std::string("WRONG, ") + kind;
-    }
-    return "WRONG, not a hull";
-}
 
 namespace {
 

@@ -67,7 +67,7 @@ bool tryInput(const Algorithm& algorithm, long long k, const std::vector<P>& poi
         if (corners < algorithm.refusesBelow) return true;
     }
     const Status status = verdict.refused.empty() ? Status::Wrong : Status::Refused;
-    if (!kind.empty() && failureKind(status, verdict.refused.empty() ? verdict.wrong : verdict.refused) != kind) return true;
+    if (!kind.empty() && failureKind(status, verdict.failure) != kind) return true;
     std::fputs(report.c_str(), stdout);
     return false;
 }

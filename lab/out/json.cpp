@@ -99,24 +99,9 @@ void addCounters(Fields& f, const Outcome& o) {
     }
 }
 
-struct Aggregates {
-    double mean = 0, median = 0, stddev = 0, cv = 0;
-};
-
-Aggregates aggregatesOf(const std::vector<double>& values) {
-    Aggregates a;
-    const double k = double(values.size());
-    a.mean = std::accumulate(values.begin(), values.end(), 0.0) / k;
-    a.median = medianOf(values);
-    double squares = 0;
-    for (double v : values) squares += (v - a.mean) * (v - a.mean);
-    a.stddev = values.size() > 1 ? std::sqrt(squares / (k - 1)) : 0;
-    a.cv = a.mean > 0 ? a.stddev / a.mean : 0;
-    return a;
-}
-
 // One cell's entries: a repetition per run and the four aggregates, or one entry with its error.
-std::vector<std::string> cellBenchmarks(const Outcome& o, int family, int instance, unsigned threads) {
+std::vector<std::string> cellBenchmarks(const CellRecord& cell, int family, int instance, unsigned threads) {
+    const Outcome& o = cell.now;
     const std::string name = o.shape + "/" + std::to_string(o.n) + "/" + o.algorithm;
     auto common = [&](Fields& f, const std::string& entryName, const char* runType, std::size_t repetitions) {
         f.add("name", jsonString(entryName));
@@ -159,7 +144,7 @@ std::vector<std::string> cellBenchmarks(const Outcome& o, int family, int instan
         addCounters(f, o);
         out.push_back(f.object());
     }
-    const Aggregates a = aggregatesOf(o.runs);
+    const RunAggregates& a = cell.aggregates;
     const std::pair<const char*, double> aggregates[] = {{"mean", a.mean}, {"median", a.median}, {"stddev", a.stddev}, {"cv", a.cv}};
     for (const auto& [aggregate, value] : aggregates) {
         Fields f{"      ", {}};
@@ -189,7 +174,7 @@ std::string benchmarkJson(const RunModel& model, const MachineFacts& machine) {
         const auto [it, added] = families.emplace(std::make_pair(o.shape, o.algorithm), int(families.size()));
         (void)added;
         const Algorithm* entry = findAlgorithm(o.algorithm);
-        for (std::string& b : cellBenchmarks(o, it->second, instances[it->second]++, entry != nullptr ? entry->threads : 1)) {
+        for (std::string& b : cellBenchmarks(cell, it->second, instances[it->second]++, entry != nullptr ? entry->threads : 1)) {
             benchmarks.push_back(std::move(b));
         }
     }

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "out/exports.h"
+#include "results/fields.h"
 #include "results/analysis.h"
 
 namespace lab {
@@ -21,8 +22,8 @@ std::string leaderText(const RunModel& model, const Leader& leader) {
 std::string header(const RunModel& model) {
     std::string text = "## hull-lab\n\n";
     for (const auto& [name, value] : model.context) {
-        if (name == "version" || name == "cpu" || name == "cores" || name == "date" || name == "baseline" ||
-            name == "baseline version") {
+        using namespace runcontext;
+        if (name == kVersion || name == kCpu || name == kCores || name == kDate || name == kBaseline || name == baselineName(kVersion)) {
             text += "- " + name + ": " + value + "\n";
         }
     }

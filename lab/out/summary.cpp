@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "lab.h"
-#include "out/report.h"
+#include "out/tables.h"
 #include "results/analysis.h"
 #include "run/pass.h"
 

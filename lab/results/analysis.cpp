@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <numeric>
 
 #include "run/counts.h"
 #include "run/figures.h"
@@ -140,6 +141,19 @@ bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, doub
     if (count < 2 || spread <= 1e-12 * count * sxx) return false;
     exponent = (count * sxy - sx * sy) / spread;
     return true;
+}
+
+RunAggregates aggregatesOf(const std::vector<double>& runs) {
+    RunAggregates a;
+    if (runs.empty()) return a;
+    const double k = double(runs.size());
+    a.mean = std::accumulate(runs.begin(), runs.end(), 0.0) / k;
+    a.median = medianOf(runs);
+    double squares = 0;
+    for (double v : runs) squares += (v - a.mean) * (v - a.mean);
+    a.stddev = runs.size() > 1 ? std::sqrt(squares / (k - 1)) : 0;
+    a.cv = a.mean > 0 ? a.stddev / a.mean : 0;
+    return a;
 }
 
 CountsAgainstTimes countsAgainstTimes(const RunModel& model) {

@@ -47,6 +47,9 @@ double slowestRatio(const RunModel& model);
 // squares of log t on log n. False when fewer than two distinct sizes have a figure above 0.
 bool fitGrowth(const std::vector<std::pair<std::int64_t, double>>& figures, double& exponent);
 
+// The aggregates of `runs` (see RunAggregates); zeros for none. O(runs log runs).
+RunAggregates aggregatesOf(const std::vector<double>& runs);
+
 // How well the counts track the times over the cells both timed right and counted (see
 // CountsAgainstTimes). O(cells log cells).
 CountsAgainstTimes countsAgainstTimes(const RunModel& model);

@@ -32,6 +32,12 @@ struct CountChange {
     Change verdict = Change::None;
 };
 
+// The aggregates of a cell's runs, as Google Benchmark gives them: their mean, median and standard
+// deviation (seconds per call) and the coefficient of variation (stddev / mean).
+struct RunAggregates {
+    double mean = 0, median = 0, stddev = 0, cv = 0;
+};
+
 // One cell of a run: this build's outcome and, in a run with a baseline, the baseline build's in
 // the same rounds, and what the two make.
 struct CellRecord {
@@ -41,6 +47,7 @@ struct CellRecord {
     double countNoise = 0;  // with a baseline and counts: the counts' noise known when the cell was judged
     TimeChange time;        // with a baseline and times
     CountChange count;      // with a baseline and counts
+    RunAggregates aggregates;  // of this build's runs, where it was timed right
 };
 
 // A row's fastest among some of its entries timed right: its cell (an index into the model's

@@ -36,6 +36,7 @@ void Recorder::cell(const Outcome& outcome) {
         if (model_.counts) record.count = countChange(record, model_.countMinChange);
     }
     haveOld_ = false;
+    if (record.now.status == Status::Ok) record.aggregates = aggregatesOf(record.now.runs);
     model_.cells.push_back(std::move(record));
 }
 

@@ -1,6 +1,6 @@
 // The run's model made as the pass goes (results/recorder.cpp): each cell kept with its baseline's
 // outcome and its changes, each row with its leaders, each table with its growth, the run's means
-// and tallies as it ends. What prints the run (out/report.h) is told the model after each row and
+// and tallies as it ends. What prints the run (out/tables.h) is told the model after each row and
 // table and computes nothing of its own.
 #pragma once
 

@@ -92,7 +92,8 @@ namespace {
 // points: the start a hull without one of its own is turned to, the direction one without it runs,
 // and the edge of the result beyond which a missing corner lies. O(n log n).
 template <class P>
-std::string checkSorted(const Algorithm& algorithm, const std::vector<P>& input, std::vector<P> hull, std::size_t& corners) {
+reference::Finding checkSorted(const Algorithm& algorithm, const std::vector<P>& input, std::vector<P> hull,
+                              std::size_t& corners) {
     std::vector<P> sorted(input);
     std::sort(sorted.begin(), sorted.end());
     const reference::InputOf<P> reference{
@@ -109,8 +110,8 @@ std::string checkSorted(const Algorithm& algorithm, const std::vector<P>& input,
             std::rotate(hull.begin(), least, hull.end());
         } else if (std::all_of(hull.begin(), hull.end(), reference.contains)) {
             // Without a start of its own, a hull that misses the least point misses a corner.
-            return reference.lineOf(start) + ": " + show(start) +
-                   " lies outside the hull in result, which leaves out the lowest of the leftmost points";
+            return {reference::Fault::Outside, reference.lineOf(start) + ": " + show(start) +
+                                                   " lies outside the hull in result, which leaves out the lowest of the leftmost points"};
         }
     }
     reference::Promise promise = algorithm.promise;
@@ -119,8 +120,8 @@ std::string checkSorted(const Algorithm& algorithm, const std::vector<P>& input,
         promise.clockwise = turn(hull.back(), hull[0], hull[1]) < 0;
     }
     std::vector<P> found;
-    std::string wrong = reference::checkHull(promise, "result", hull, reference, found);
-    if (wrong.find(" lies outside the hull") != std::string::npos && found.size() >= 2) {
+    reference::Finding wrong = reference::checkFinding(promise, "result", hull, reference, found);
+    if (wrong.fault == reference::Fault::Outside && found.size() >= 2) {
         // Name the edge of the result that the missing corner lies beyond.
         const int outward = promise.clockwise ? 1 : -1;  // the turn towards the outside of an edge
         for (const P& corner : reference.corners) {
@@ -128,7 +129,7 @@ std::string checkSorted(const Algorithm& algorithm, const std::vector<P>& input,
             for (std::size_t i = 0; i < found.size(); ++i) {
                 const P a = found[i], b = found[(i + 1) % found.size()];
                 if (found.size() == 2 || turn(a, b, corner) == outward) {
-                    wrong += " (beyond its edge " + show(a) + " - " + show(b) + ")";
+                    wrong.words += " (beyond its edge " + show(a) + " - " + show(b) + ")";
                     break;
                 }
             }
@@ -140,8 +141,8 @@ std::string checkSorted(const Algorithm& algorithm, const std::vector<P>& input,
 
 }  // namespace
 
-std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
-                        std::vector<reference::Pt> hull, std::size_t& corners) {
+reference::Finding checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
+                               std::vector<reference::Pt> hull, std::size_t& corners) {
     if (std::int64_t(points.size()) >= kQuickCheckFrom && hull.size() >= 2) {
         // The quick proof first; only a hull it cannot accept is sorted out against the reference.
         std::vector<reference::Pt> quick = hull;
@@ -153,13 +154,13 @@ std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& po
         if (algorithm.anyStart && start != quick.end()) std::rotate(quick.begin(), start, quick.end());
         if (algorithm.anyDirection && quick.size() >= 3) promise.clockwise = reference::turn(quick.back(), quick[0], quick[1]) < 0;
         corners = reference::quickCorners(promise, quick, points);
-        if (corners > 0) return "";
+        if (corners > 0) return {};
     }
     return checkSorted(algorithm, referencePoints(points), std::move(hull), corners);
 }
 
-std::string checkRealResult(const Algorithm& algorithm, const std::vector<RealPoint>& points, std::vector<RealPoint> hull,
-                            std::size_t& corners) {
+reference::Finding checkRealResult(const Algorithm& algorithm, const std::vector<RealPoint>& points,
+                                   std::vector<RealPoint> hull, std::size_t& corners) {
     return checkSorted(algorithm, points, std::move(hull), corners);
 }
 
@@ -282,7 +283,7 @@ void checkSet(const CellPlan& plan, const Algorithm& algorithm, int set, const s
         else return cornerCount(points);
     };
     std::size_t h = 0;
-    std::string wrong;
+    reference::Finding wrong;
     try {
         if (algorithm.origin == Origin::Floor) {
             h = count();  // a floor makes no hull to check
@@ -292,12 +293,12 @@ void checkSet(const CellPlan& plan, const Algorithm& algorithm, int set, const s
                 std::vector<RealPoint> hull = runner.realHull();
                 callSeconds += processorSeconds() - before;
                 wrong = checkRealResult(algorithm, points, plan.answerFile.empty() ? std::move(hull) : hull, h);
-                if (!wrong.empty() && result.wrong.empty()) writeAnswer(plan, hull);
+                if (wrong.fault != reference::Fault::None && result.wrong.empty()) writeAnswer(plan, hull);
             } else {
                 std::vector<reference::Pt> hull = runner.hull();
                 callSeconds += processorSeconds() - before;
                 wrong = checkResult(algorithm, points, plan.answerFile.empty() ? std::move(hull) : hull, h);
-                if (!wrong.empty() && result.wrong.empty()) writeAnswer(plan, hull);
+                if (wrong.fault != reference::Fault::None && result.wrong.empty()) writeAnswer(plan, hull);
             }
         }
     } catch (const Refused& refused) {
@@ -305,12 +306,13 @@ void checkSet(const CellPlan& plan, const Algorithm& algorithm, int set, const s
         if (result.refused.empty()) result.refused = which + refused.what();
         h = count();
     } catch (const WrongResult& notAHull) {
-        wrong = notAHull.what();
+        wrong = {reference::Fault::NotAHull, notAHull.what()};
         h = count();
     }
     if (set == 0) result.h = h;
-    if (result.wrong.empty() && result.refused.empty() && !wrong.empty()) result.failedSet = set;
-    if (result.wrong.empty() && !wrong.empty()) result.wrong = which + wrong;
+    if (wrong.fault == reference::Fault::None) return;
+    if (result.wrong.empty() && result.refused.empty()) result.failedSet = set;
+    if (result.wrong.empty()) result.wrong = which + wrong.words, result.fault = wrong.fault;
 }
 
 // Makes each set's runner and, where the plan says so, checks its first hull: whole-number points

@@ -17,6 +17,7 @@ namespace lab {
 struct CellResult {
     std::size_t h = 0;                 // corners of the reference hull of the first point set
     std::string wrong;                 // why the algorithm's hull is wrong (on which set), or ""
+    reference::Fault fault = reference::Fault::None;  // and what was wrong, as a value
     std::string refused;               // the library's message where it refused a set, or ""
     std::vector<double> secondsPerCall;  // one figure per run
     int failedSet = -1;                // the first set found wrong or refused
@@ -47,14 +48,14 @@ constexpr std::int64_t kQuickCheckFrom = 100000;
 // kQuickCheckFrom points, else (or where that fails) the reference hull's. O(n log h) or O(n log n).
 std::size_t cornerCount(const std::vector<Point>& points);
 
-// The verdict on one result: "" when `hull` is a correct hull of `points` under the algorithm's
-// promises, else the first failure. Sets `corners` to the hull's corner count.
-std::string checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
+// The verdict on one result: no fault when `hull` is a correct hull of `points` under the
+// algorithm's promises, else the first failure. Sets `corners` to the hull's corner count.
+reference::Finding checkResult(const Algorithm& algorithm, const std::vector<Point>& points,
                         std::vector<reference::Pt> hull, std::size_t& corners);
 
 // The same on real points, every turn decided exactly (coords/): the sorted reference check,
 // O(n log n).
-std::string checkRealResult(const Algorithm& algorithm, const std::vector<RealPoint>& points,
+reference::Finding checkRealResult(const Algorithm& algorithm, const std::vector<RealPoint>& points,
                             std::vector<RealPoint> hull, std::size_t& corners);
 
 // What one process of a cell runs.

@@ -79,7 +79,8 @@ const std::vector<HardInput>& hardInputs() {
 template <class P>
 std::string verdictReport(const Algorithm& algorithm, const std::vector<P>& points, bool withAnswer) {
     constexpr bool real = std::is_same_v<P, RealPoint>;
-    std::string wrong, report;
+    reference::Finding wrong;
+    std::string report;
     std::vector<std::conditional_t<real, RealPoint, reference::Pt>> answer;
     try {
         std::size_t corners = 0;
@@ -97,10 +98,11 @@ std::string verdictReport(const Algorithm& algorithm, const std::vector<P>& poin
     } catch (const Refused& refused) {
         return report + reportLine(ReportKey::Refused, refused.what());
     } catch (const WrongResult& notAHull) {
-        return report + reportLine(ReportKey::Wrong, notAHull.what());
+        wrong = {reference::Fault::NotAHull, notAHull.what()};
     }
-    if (wrong.empty()) return report + reportLine(ReportKey::Ok);
-    if (withAnswer && answer.size() <= kAnswerMost) {
+    if (wrong.fault == reference::Fault::None) return report + reportLine(ReportKey::Ok);
+    report += reportLine(ReportKey::Failure, failureWords(Failure{wrong.fault}));
+    if (withAnswer && wrong.fault != reference::Fault::NotAHull && answer.size() <= kAnswerMost) {
         std::string text;
         for (const auto& p : answer) {
             if constexpr (real) text += (text.empty() ? "" : " ") + show(p);
@@ -108,7 +110,7 @@ std::string verdictReport(const Algorithm& algorithm, const std::vector<P>& poin
         }
         report += reportLine(ReportKey::Answer, text);
     }
-    return report + reportLine(ReportKey::Wrong, wrong);
+    return report + reportLine(ReportKey::Wrong, wrong.words);
 }
 
 template std::string verdictReport(const Algorithm&, const std::vector<Point>&, bool);

@@ -189,10 +189,10 @@ void sideBySide(std::size_t count, unsigned workers, const volatile int* interru
 
 class Pass {
   public:
-    Pass(const Options& options, PassListener& report, const std::map<std::string, Outcome>* first,
+    Pass(const Options& options, PassListener& listener, const std::map<std::string, Outcome>* first,
          const std::map<std::string, std::string>& notTimed, const std::string& filesDir, const volatile int* interrupted,
          PassResults& results, double verdictLevel)
-        : options_(options), report_(report), first_(first), notTimed_(notTimed), filesDir_(filesDir),
+        : options_(options), listener_(listener), first_(first), notTimed_(notTimed), filesDir_(filesDir),
           interrupted_(interrupted), results_(results), verdictLevel_(verdictLevel) {
         if (options.measureCounts) countSetup_ = countSetup(filesDir, options.baseline, countingCaches(options.hostCaches));
     }
@@ -200,7 +200,7 @@ class Pass {
     // A table: its rows, smaller sizes first. Returns 1 where a cell failed (as runPass).
     int table(const Group& group) {
         int status = 0;
-        report_.beginShape(group.shape);
+        listener_.beginShape(group.shape);
         SmallerSizes smaller;
         for (std::int64_t n : group.sizes) {
             Row row;
@@ -214,9 +214,9 @@ class Pass {
             if (!row.setsFile.empty()) std::remove(row.setsFile.c_str());
             if (*interrupted_) return status;
             status |= finishRow(row, smaller);
-            report_.endRow();
+            listener_.endRow();
         }
-        report_.endShape();
+        listener_.endShape();
         return status;
     }
 
@@ -238,7 +238,7 @@ class Pass {
     void noteUnsettled(const Row& row, const Outcome& outcome, const Outcome& old, double floor);
 
     const Options& options_;
-    PassListener& report_;
+    PassListener& listener_;
     const std::map<std::string, Outcome>* first_;
     const std::map<std::string, std::string>& notTimed_;
     const std::string& filesDir_;
@@ -260,7 +260,7 @@ int Pass::prepareSets(Row& row) {
     const std::string& shapeName = group.shape.name;
     int status = 0;
     if (!options_.hullsDir.empty() && !writeCellSet(options_, group, row.n, 0, hullPath(options_, shapeName, row.n), true)) {
-        report_.failure("hull-lab: cannot write " + hullPath(options_, shapeName, row.n));
+        listener_.failure("hull-lab: cannot write " + hullPath(options_, shapeName, row.n));
         status = 1;
     }
     if (!group.input.empty()) {
@@ -268,7 +268,7 @@ int Pass::prepareSets(Row& row) {
         // A point file's first set, in the order its cells' first set takes it.
         const std::string path = options_.pointsDir + "/" + fileNamePart(shapeName) + "-" + std::to_string(row.n) + ".txt";
         if (!options_.pointsDir.empty() && !writeCellSet(options_, group, row.n, 0, path)) {
-            report_.failure("hull-lab: cannot write " + path);
+            listener_.failure("hull-lab: cannot write " + path);
             status = 1;
         }
     }
@@ -279,7 +279,7 @@ int Pass::prepareSets(Row& row) {
         results_.hOfRow[row.key] = (long long)reference::corners(cellRealPoints(plan, 0, none.reals)).size();
         const std::string path = options_.pointsDir + "/" + fileNamePart(shapeName) + "-" + std::to_string(row.n) + ".txt";
         if (!options_.pointsDir.empty() && !writeCellSet(options_, group, row.n, 0, path)) {
-            report_.failure("hull-lab: cannot write " + path);
+            listener_.failure("hull-lab: cannot write " + path);
             status = 1;
         }
         return status;
@@ -290,7 +290,7 @@ int Pass::prepareSets(Row& row) {
         results_.hOfRow[row.key] = (long long)cornerCount(points);
         std::string path = options_.pointsDir + "/" + shapeName + "-" + std::to_string(row.n) + ".txt";
         if (!options_.pointsDir.empty() && !writePointFile(path, points)) {
-            report_.failure("hull-lab: cannot write " + path);
+            listener_.failure("hull-lab: cannot write " + path);
             status = 1;
         }
     }
@@ -431,7 +431,7 @@ void Pass::runProcess(Row& row, std::size_t i, int round, bool old, std::size_t 
     }
     {
         std::lock_guard<std::mutex> hold(progressLock_);
-        report_.progress(plan, results_.done + k, results_.total, round, std::max(round + 1, options_.runs));
+        listener_.progress(plan, results_.done + k, results_.total, round, std::max(round + 1, options_.runs));
     }
     Outcome next = runChild(plan, interrupted_);
     if (*interrupted_) return;
@@ -551,7 +551,7 @@ void Pass::countProcess(Row& row, std::size_t i, int side, std::size_t k) {
     setJob(plan, Job::Count);
     {
         std::lock_guard<std::mutex> hold(progressLock_);
-        report_.progress(plan, results_.done + k, results_.total, 0, 0);
+        listener_.progress(plan, results_.done + k, results_.total, 0, 0);
     }
     double seconds = 0;
     const std::string tag = std::to_string(i) + "-" + std::to_string(side);
@@ -593,10 +593,10 @@ void Pass::countCells(Row& row, SmallerSizes& smaller) {
             smaller.counted[options_.algorithms[i]] = {row.n, row.countSeconds[i], row.cells[i].checkCall, row.plans[i].sets + 1};
             startUp_ = std::min(startUp_, row.countSeconds[i]);
         }
-        if (!counts.have && counts.why.rfind("its counting process stopped", 0) == 0) {
+        if (!counts.have && counts.stopped) {
             smaller.countStoppedAt.emplace(options_.algorithms[i], row.n);
         }
-        if (counts.have && row.recounts[i].have) report_.countNoise(countDifference(counts, row.recounts[i]));
+        if (counts.have && row.recounts[i].have) listener_.countNoise(countDifference(counts, row.recounts[i]));
     }
 }
 
@@ -660,9 +660,9 @@ int Pass::finishRow(Row& row, SmallerSizes& smaller) {
         if (outcome.h < 0) outcome.h = results_.hOfRow[row.key];
         if (compared) {
             old.h = outcome.h;
-            report_.baselineCell(old);
+            listener_.baselineCell(old);
         }
-        report_.cell(outcome);
+        listener_.cell(outcome);
         ++results_.done;
     }
     return status;
@@ -689,7 +689,7 @@ int Pass::tellFailure(const Row& row, Outcome& outcome) {
                        : outcome.status == Status::Refused ? "refused"
                        : outcome.status == Status::Stopped ? "stopped"
                                                            : "crashed";
-    report_.failure("hull-lab: " + std::string(what) + ": " + row.group->shape.name + ", " + std::to_string(row.n) +
+    listener_.failure("hull-lab: " + std::string(what) + ": " + row.group->shape.name + ", " + std::to_string(row.n) +
                     " points, " + outcome.algorithm + " (seed " + std::to_string(options_.seed) + "): " + outcome.note);
     // A run with entries of the user's judges those: the others' failures are findings.
     if (user || options_.strict || options_.entries.empty()) return 1;
@@ -729,10 +729,10 @@ double runVerdictLevel(const Options& options, const std::vector<Group>& groups)
     return verdictLevel(cells, options.moreRounds ? options.maxRuns - options.runs + 1 : 1);
 }
 
-int runPass(const Options& options, const std::vector<Group>& groups, PassListener& report,
+int runPass(const Options& options, const std::vector<Group>& groups, PassListener& listener,
             const std::map<std::string, Outcome>* first, const std::map<std::string, std::string>& notTimed,
             const std::string& filesDir, const volatile int* interrupted, PassResults& results) {
-    Pass pass(options, report, first, notTimed, filesDir, interrupted, results, runVerdictLevel(options, groups));
+    Pass pass(options, listener, first, notTimed, filesDir, interrupted, results, runVerdictLevel(options, groups));
     int status = 0;
     for (const Group& group : groups) {
         status |= pass.table(group);

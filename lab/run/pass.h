@@ -28,8 +28,8 @@ struct Group {
 // The shape a table's cells make: its name, or a real shape's `make`. O(1).
 inline const std::string& shapeToMake(const Group& group) { return group.make.empty() ? group.shape.name : group.make; }
 
-// What a pass tells as it goes, for whoever shows it (out/report.h: the tables, the TSV, the
-// progress line). The pass itself prints nothing but a failure's line on standard error.
+// What a pass tells as it goes, for whoever keeps it (results/recorder.h: the run's model, which
+// tells the tables, the TSV and the progress line). The pass itself prints nothing.
 class PassListener {
   public:
     virtual ~PassListener() = default;
@@ -84,7 +84,7 @@ bool predictedOverBudget(const std::vector<std::pair<std::int64_t, double>>& see
 // skipped). Stops early when `*interrupted` is set. Returns 1 when a hull was WRONG, a library
 // refused a point set or a cell crashed (with entries of the user's and without --strict: when one
 // of theirs failed), else 0.
-int runPass(const Options& options, const std::vector<Group>& groups, PassListener& report,
+int runPass(const Options& options, const std::vector<Group>& groups, PassListener& listener,
             const std::map<std::string, Outcome>* first, const std::map<std::string, std::string>& notTimed,
             const std::string& filesDir, const volatile int* interrupted, PassResults& results);
 

@@ -99,7 +99,7 @@ const std::vector<Field>& fields() {
 const char* const kReportWords[] = {"set",  "h",        "sets-checked", "call-seconds", "failed-set",
                                     "wrong", "refused", "start-bytes",  "counted-calls", "time",
                                     "crashed", "overran", "error",      "ok",           "timing",
-                                    "try",     "answer"};
+                                    "try",     "answer",    "failure"};
 
 }  // namespace
 
@@ -173,6 +173,7 @@ ProcessReport parseReport(const std::string& text) {
             case ReportKey::Ok: r.ok = true; break;
             case ReportKey::Timing: r.timing = value; break;
             case ReportKey::Try: r.lastTry = whole(value, what); break;
+            case ReportKey::Failure: r.failure = failureOfWords(value); break;
             case ReportKey::Answer: {
                 r.answered = true;
                 r.answer.clear();
@@ -196,11 +197,43 @@ ProcessReport parseReport(const std::string& text) {
     return r;
 }
 
+std::string failureWords(const Failure& failure) {
+    std::string words;
+    auto add = [&](const std::string& word) { words += (words.empty() ? "" : " ") + word; };
+    if (failure.fault != reference::Fault::None) add(std::string("fault=") + reference::faultWords(failure.fault).word);
+    if (failure.signal != 0) add("signal=" + std::to_string(failure.signal));
+    if (failure.exitCode != 0) add("exit=" + std::to_string(failure.exitCode));
+    if (failure.overrun != Overrun::None) add(failure.overrun == Overrun::Wrote ? "overrun=wrote" : "overrun=read");
+    return words;
+}
+
+Failure failureOfWords(const std::string& words) {
+    Failure failure;
+    std::istringstream list(words);
+    for (std::string word; list >> word;) {
+        const std::size_t equals = word.find('=');
+        const std::string key = word.substr(0, equals), value = equals == std::string::npos ? "" : word.substr(equals + 1);
+        const std::string what = "the failure's word \"" + word + "\"";
+        if (key == "fault" && reference::faultNamed(value, failure.fault)) continue;
+        if (key == "signal") failure.signal = int(whole(value, what));
+        else if (key == "exit") failure.exitCode = int(whole(value, what));
+        else if (key == "overrun" && (value == "wrote" || value == "read")) failure.overrun = value == "wrote" ? Overrun::Wrote : Overrun::Read;
+        else throw ProtocolError("no such failure: " + what);
+    }
+    return failure;
+}
+
+std::string endReport(const std::exception& e) {
+    const EntryCrashed* crashed = dynamic_cast<const EntryCrashed*>(&e);
+    if (crashed == nullptr) return reportLine(ReportKey::Error, e.what());
+    const std::string how = failureWords(crashed->failure);
+    return reportLine(ReportKey::Crashed, e.what()) + (how.empty() ? "" : reportLine(ReportKey::Failure, how));
+}
+
 int reportEnd(const std::exception& e) {
-    const bool crashed = dynamic_cast<const EntryCrashed*>(&e) != nullptr;
-    std::fputs(reportLine(crashed ? ReportKey::Crashed : ReportKey::Error, e.what()).c_str(), stdout);
+    std::fputs(endReport(e).c_str(), stdout);
     std::fflush(stdout);
-    return crashed ? kEntryCrashed : kFailed;
+    return dynamic_cast<const EntryCrashed*>(&e) != nullptr ? kEntryCrashed : kFailed;
 }
 
 }  // namespace lab

@@ -44,10 +44,17 @@ enum class ReportKey {
     Timing,        // the judge: how a program's figures are timed
     Try,           // the hunt: input K is being tried (the inputs before it passed)
     Answer,        // the hunt: the entry's hull of a failing input, "x;y" points space-separated
+    Failure,       // how the hull or the entry failed, as values (failureWords)
 };
 
 // A report's line for `key`, its newline included; newlines in `value` become spaces. O(length).
 std::string reportLine(ReportKey key, const std::string& value = "");
+
+// A failure's values as a report's "failure" line carries them: "fault=outside", "signal=6",
+// "exit=3", "overrun=wrote", space-separated, those that are not zero; and back. failureOfWords
+// throws ProtocolError naming a word it does not know. O(words).
+std::string failureWords(const Failure& failure);
+Failure failureOfWords(const std::string& words);
 
 // Everything a process reported. Lines of no known key are passed over (a library or a program of
 // the user's may print on the process's output); a known key with a value that cannot be read
@@ -68,12 +75,15 @@ struct ProcessReport {
     bool answered = false;     // an "answer" line came, with the entry's hull in `answer`
     std::vector<reference::Pt> answer;  // empty where a point of it is not whole: read `answerText`
     std::string answerText;    // the answer's points as written, "x;y" space-separated
+    Failure failure;           // how the hull or the entry failed, as values
 };
 ProcessReport parseReport(const std::string& text);
 
 // How a process of the lab reports the exception that ends it: a user's entry that crashed in a
-// way the process survives (EntryCrashed: a "crashed" line, kEntryCrashed) or a fault of the lab's
-// own (an "error" line, kFailed). Returns the exit status.
+// way the process survives (EntryCrashed: a "crashed" line and its "failure" line, kEntryCrashed) or
+// a fault of the lab's own (an "error" line, kFailed). endReport gives the lines; reportEnd prints
+// them and returns the exit status.
+std::string endReport(const std::exception& e);
 int reportEnd(const std::exception& e);
 
 }  // namespace lab

@@ -51,6 +51,7 @@ void reportCheck(const CellPlan& plan, const CellResult& checked) {
     }
     if (checked.failedSet >= 0) report += reportLine(ReportKey::FailedSet, std::to_string(checked.failedSet));
     if (!checked.wrong.empty()) report += reportLine(ReportKey::Wrong, checked.wrong);
+    if (checked.fault != reference::Fault::None) report += reportLine(ReportKey::Failure, failureWords(Failure{checked.fault}));
     if (!checked.refused.empty()) report += reportLine(ReportKey::Refused, checked.refused);
     std::fputs(report.c_str(), stdout);
     std::fflush(stdout);
@@ -229,13 +230,10 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
     return end;
 }
 
-Status endStatus(const ProcessEnd& end, std::string& note) {
-    ProcessReport report;
-    try {
-        report = parseReport(end.report);
-    } catch (const ProtocolError& bad) {
-        report.error = bad.what();
-    }
+namespace {
+
+// endStatus on a report already read; `how` gains the signal or the exit status.
+Status endStatusOf(const ProcessEnd& end, const ProcessReport& report, std::string& note, Failure& how) {
     const std::string &overran = report.overran, &crashed = report.crashed;
     if (!report.error.empty()) note = report.error;
     const int status = end.status;
@@ -248,6 +246,7 @@ Status endStatus(const ProcessEnd& end, std::string& note) {
     if (WIFSIGNALED(status)) {
         note = std::string("killed by ") + sigabbrev_np(WTERMSIG(status)) +
                (WTERMSIG(status) == SIGKILL ? " (out of memory?)" : "");
+        how.signal = WTERMSIG(status);
         return Status::Crashed;
     }
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -262,8 +261,24 @@ Status endStatus(const ProcessEnd& end, std::string& note) {
         note = crashed;
     } else if (note.empty()) {
         note = "exited with status " + std::to_string(code);
+        how.exitCode = code;
     }
     return Status::Crashed;
+}
+
+}  // namespace
+
+Status endStatus(const ProcessEnd& end, std::string& note, Failure* failure) {
+    ProcessReport report;
+    try {
+        report = parseReport(end.report);
+    } catch (const ProtocolError& bad) {
+        report.error = bad.what();
+    }
+    Failure how = report.failure;
+    const Status status = endStatusOf(end, report, note, how);
+    if (failure != nullptr) *failure = how;
+    return status;
 }
 
 namespace {
@@ -310,7 +325,7 @@ Outcome runChild(const CellPlan& plan, const volatile int* interrupted) {
     // A crash while the sets were checked came on the last set named; later, on any of them.
     if (outcome.failedSet < 0 && report.h < 0) outcome.failedSet = report.lastSet;
     std::string note;
-    const Status ended = endStatus(end, note);
+    const Status ended = endStatus(end, note, &outcome.failure);
     if (ended != Status::Ok) {
         outcome.status = ended;
         if (!note.empty() || outcome.note.empty()) outcome.note = note;
@@ -434,6 +449,7 @@ Counts runCounted(CellPlan plan, const CountSetup& setup, const std::string& tag
     const bool read = sumCallgrindFiles(setup.dir, prefix, totals);
     if (ended && read && calls > 0) return countsOf(totals, calls);
     counts.why = why;
+    counts.stopped = end.stopped;
     return counts;
 }
 

@@ -44,8 +44,10 @@ ProcessEnd runLabProcess(std::vector<std::string> words, double deadline, const 
                          bool fixedAddresses = false);
 
 // The status and note of a process that did not end well (a signal, a deadline, an exit status
-// of the lab's own), or Ok when it exited with 0 and said nothing of that kind.
-Status endStatus(const ProcessEnd& end, std::string& note);
+// of the lab's own), or Ok when it exited with 0 and said nothing of that kind; in `failure`, where
+// given, how as values: the report's "failure" line (the check's fault, how the user's entry crashed)
+// with the signal or the exit status that ended the process.
+Status endStatus(const ProcessEnd& end, std::string& note, Failure* failure = nullptr);
 
 // Runs one cell as a fresh process of this program (`hull-lab --cell ...`) and waits for it, at
 // most until the plan's deadline, or until `*interrupted` is set by a signal (then the child is

@@ -59,6 +59,7 @@ extern "C" void onFault(int signal, siginfo_t* info, void* context) {
         writeText(wrote ? "wrote past the " : "read past the ");
         writeText(guards[i].what);
         writeText(" room of 2 * n values it was given (a guard page caught it)\n");
+        writeText(wrote ? "failure overrun=wrote\n" : "failure overrun=read\n");  // as failureWords writes it
         _exit(kOverran);
     }
     ::signal(signal, SIG_DFL);  // the fault happens again, and ends the process as it would have
@@ -223,7 +224,8 @@ class PluginRunner : public Runner {
         for (std::size_t i = 0; i < kCanaries; ++i) {
             if (copy[2 * n_ + i] != canary(i)) {
                 throw EntryCrashed("wrote past the xy copy of 2 * n values it was given (value " + std::to_string(2 * n_ + i) +
-                                   " changed)");
+                                       " changed)",
+                                   Failure{reference::Fault::None, 0, 0, Overrun::Wrote});
             }
         }
     }

@@ -154,7 +154,10 @@ void requireSuccess(const Execution& e) {
     std::string what = WIFSIGNALED(e.status) ? std::string("killed by ") + sigabbrev_np(WTERMSIG(e.status))
                                              : "exited with status " + std::to_string(WEXITSTATUS(e.status));
     const std::string said = lastLine(e.err);
-    throw EntryCrashed("the program " + what + (said.empty() ? "" : ": " + said));
+    Failure how;
+    if (WIFSIGNALED(e.status)) how.signal = WTERMSIG(e.status);
+    else how.exitCode = WEXITSTATUS(e.status);
+    throw EntryCrashed("the program " + what + (said.empty() ? "" : ": " + said), how);
 }
 
 // The rounds' seconds, from the "time: SECONDS" lines of its standard error.

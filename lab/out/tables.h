@@ -1,4 +1,4 @@
-// What the user sees of a run (out/report.cpp, out/summary.cpp): the tables row by row, the TSV's
+// What the user sees of a run (out/tables.cpp, out/summary.cpp): the tables row by row, the TSV's
 // lines, the progress line, and the text after the tables, each printed from the run's model.
 #pragma once
 
@@ -17,13 +17,13 @@ namespace lab {
 // The tables (a table per shape on standard output, row by row), a TSV line per cell, and progress
 // on standard error when it is a terminal; a printer of the model, which it is given as each row and
 // table ends. It computes no figure: each comes from the model.
-class Report : public RunPrinter {
+class Tables : public RunPrinter {
   public:
     // `sets` says how the calls take the point sets. From the options: the tables' budget, their
     // relative entry (--relative: each figure as a multiple of that entry's in the same row, with the
     // interval of the ratios of the runs of one round), and with --repeat-report no tables (the
     // repeat report is printed at the end); `tsvFd` < 0 for no TSV.
-    Report(const Options& options, int tsvFd, std::string sets);
+    Tables(const Options& options, int tsvFd, std::string sets);
     // The run's context, its warnings and the judge's verdicts on the user's entries, on standard
     // output and as the TSV's "#" lines; then each entry's catalogue line and the TSV's header.
     void begin(const RunModel& model);

@@ -18,7 +18,7 @@
 #include "run/cell.h"
 #include "run/counts.h"
 #include "run/figures.h"
-#include "out/report.h"
+#include "out/tables.h"
 #include "results/analysis.h"
 #include "out/exports.h"
 
@@ -79,11 +79,11 @@ void writeWhole(int fd, const std::string& line) {
 }  // namespace
 
 
-Report::Report(const Options& options, int tsvFd, std::string sets)
+Tables::Tables(const Options& options, int tsvFd, std::string sets)
     : options_(options), sets_(std::move(sets)), tables_(options.repeat == 0), tsvFd_(tsvFd),
       terminal_(isatty(STDERR_FILENO) != 0), started_(wallSeconds()) {}
 
-void Report::begin(const RunModel& model) {
+void Tables::begin(const RunModel& model) {
     std::string tsv;
     for (const auto& [name, value] : model.context) {
         std::cout << std::left << std::setw(24) << name + ": " << std::right << value << '\n';
@@ -107,12 +107,12 @@ void Report::begin(const RunModel& model) {
     if (tsvFd_ >= 0) writeWhole(tsvFd_, tsv + tsvHeader(model.compared) + '\n');
 }
 
-void Report::clearProgress() {
+void Tables::clearProgress() {
     if (progressShown_) std::cerr << "\r\033[K" << std::flush;
     progressShown_ = false;
 }
 
-void Report::beginShape(const RunModel& model, const Shape& shape) {
+void Tables::beginShape(const RunModel& model, const Shape& shape) {
     clearProgress();
     tableRows_.clear();
     if (!tables_) return;
@@ -156,7 +156,7 @@ void Report::beginShape(const RunModel& model, const Shape& shape) {
     std::cout << std::endl;
 }
 
-void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) {
+void Tables::progress(const CellPlan& plan, std::size_t done, std::size_t total, int round, int rounds) {
     if (!terminal_) return;
     const Job job = jobOf(plan);
     const std::string stage = job == Job::Count   ? "counting under Valgrind"
@@ -168,7 +168,7 @@ void Report::progress(const CellPlan& plan, std::size_t done, std::size_t total,
     progressShown_ = true;
 }
 
-void Report::failure(const std::string& line) {
+void Tables::failure(const std::string& line) {
     clearProgress();
     std::cerr << line << '\n';
 }
@@ -176,7 +176,7 @@ void Report::failure(const std::string& line) {
 // A shape's counts under its times (or alone): est_cycles and instructions per point, a table each.
 // Estimated cycles track the time best of the counts; instructions are what a change to the code
 // changes, whatever the caches do. The misses are in the TSV and on the page.
-void Report::printCountTables(const RunModel& model) {
+void Tables::printCountTables(const RunModel& model) {
     if (!model.counts || tableRows_.empty()) return;
     const std::pair<const char*, double Counts::*> tables[] = {
         {"estimated cycles per point (Callgrind's counts of a call / n; est_cycles: L1 hits + 5 x LL hits + 35 x RAM accesses)",
@@ -215,7 +215,7 @@ void Report::printCountTables(const RunModel& model) {
 
 // "| C 1.0213 slower": a compared cell's counts, est_cycles new / old with its verdict ("| C -" where
 // either build has no counts); "" without counts.
-std::string Report::countText(const CellRecord& cell, bool counts) {
+std::string Tables::countText(const CellRecord& cell, bool counts) {
     if (!counts) return "";
     const Outcome& now = cell.now;
     const CountChange& change = cell.count;
@@ -227,7 +227,7 @@ std::string Report::countText(const CellRecord& cell, bool counts) {
     return "| C " + formatted("%.4f", change.ratio) + (change.verdict == Change::Same ? "" : " " + std::string(changeWord(change.verdict)));
 }
 
-void Report::row(const RunModel& model, const RowRecord& row) {
+void Tables::row(const RunModel& model, const RowRecord& row) {
     clearProgress();
     tableRows_.push_back(std::size_t(&row - model.rows.data()));
     if (tsvFd_ >= 0) writeWhole(tsvFd_, tsvRow(model, row));  // the row's lines whole, as it ends
@@ -235,7 +235,7 @@ void Report::row(const RunModel& model, const RowRecord& row) {
     else if (tables_ && model.times) plainRow(model, row);
 }
 
-void Report::plainRow(const RunModel& model, const RowRecord& row) {
+void Tables::plainRow(const RunModel& model, const RowRecord& row) {
     const Outcome* base = nullptr;  // the entry --relative divides by, where it was timed in this row
     for (std::size_t k = row.first; k < row.first + row.count; ++k) {
         const Outcome& o = model.cells[k].now;
@@ -273,7 +273,7 @@ void Report::plainRow(const RunModel& model, const RowRecord& row) {
     std::cout << std::endl;
 }
 
-void Report::comparedRow(const RunModel& model, const RowRecord& row) {
+void Tables::comparedRow(const RunModel& model, const RowRecord& row) {
     if (tables_) std::cout << pad(std::to_string(row.n), 9) << pad(row.h >= 0 ? std::to_string(row.h) : "?", 9);
     for (const std::string& name : model.entries) {
         const CellRecord* cell = nullptr;
@@ -296,7 +296,7 @@ void Report::comparedRow(const RunModel& model, const RowRecord& row) {
     if (tables_) std::cout << std::endl;
 }
 
-void Report::endShape(const RunModel& model, const std::string&) {
+void Tables::endShape(const RunModel& model, const std::string&) {
     clearProgress();
     if (tsvFd_ >= 0) writeWhole(tsvFd_, tsvGrowth(model, growthSeen_));
     if (!tables_) {
@@ -322,7 +322,7 @@ void Report::endShape(const RunModel& model, const std::string&) {
 
 // Under a table: each entry's fitted growth exponent, over the sizes most were timed at (an entry
 // timed at others says which).
-void Report::printGrowth(const RunModel& model) {
+void Tables::printGrowth(const RunModel& model) {
     const std::vector<Growth> table(model.growth.begin() + std::ptrdiff_t(growthSeen_), model.growth.end());
     growthSeen_ = model.growth.size();
     std::map<std::pair<std::int64_t, std::int64_t>, int> ranges;
@@ -352,7 +352,7 @@ void Report::printGrowth(const RunModel& model) {
     std::cout << line << '\n';
 }
 
-void Report::finish(const RunModel& model, bool interrupted) {
+void Tables::finish(const RunModel& model, bool interrupted) {
     clearProgress();
     if (model.compared && model.times && tsvFd_ >= 0) writeWhole(tsvFd_, tsvMeans(model));
     if (model.compared && tables_) printMeans(model);
