@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace reference {
@@ -150,10 +151,14 @@ inline bool faultNamed(const std::string& word, Fault& fault) {
     return false;
 }
 
-// A check's verdict: the fault, and its words naming the point and where it stands ("" when right).
+// A check's verdict: the fault, the point it names ("x;y", "" where it names none), and its words
+// naming the point and where it stands ("" when right).
 struct Finding {
     Fault fault = Fault::None;
     std::string words;
+    std::string point;
+    Finding() = default;
+    Finding(Fault f, std::string w, std::string p = "") : fault(f), words(std::move(w)), point(std::move(p)) {}
 };
 
 // Checks `hull` (named `name`, each point numbered from 1 in messages as "name:N: ") against the
@@ -169,12 +174,13 @@ Finding checkFinding(const Promise& e, const std::string& name, const std::vecto
     auto at = [&](std::size_t i) { return name + ":" + std::to_string(i + 1) + ": "; };
     if (reference.empty()) return h.empty() ? Finding{} : Finding{Fault::NotEmpty, at(0) + "the points are empty but the hull is not"};
     for (std::size_t i = 0; i < h.size(); ++i) {
-        if (!input.contains(h[i])) return {Fault::NotInput, at(i) + show(h[i]) + " is not a point of " + input.name};
+        if (!input.contains(h[i])) return {Fault::NotInput, at(i) + show(h[i]) + " is not a point of " + input.name, show(h[i])};
     }
     if (h.empty()) return {Fault::Empty, name + ": empty, but " + input.name + " is not"};
     const P start = reference.front();
     if (h[0] != start) {
-        return {Fault::WrongStart, at(0) + "starts at " + show(h[0]) + ", not at the lowest of the leftmost points " + show(start)};
+        return {Fault::WrongStart, at(0) + "starts at " + show(h[0]) + ", not at the lowest of the leftmost points " + show(start),
+                show(h[0])};
     }
     if (reference.size() == 1) {
         found = {start};
@@ -185,7 +191,7 @@ Finding checkFinding(const Promise& e, const std::string& name, const std::vecto
     std::map<P, std::size_t> seen;
     for (std::size_t i = 0; i < h.size(); ++i) {
         auto [it, fresh] = seen.emplace(h[i], i);
-        if (!fresh) return {Fault::Twice, at(i) + show(h[i]) + " stands twice (first at line " + std::to_string(it->second + 1) + ")"};
+        if (!fresh) return {Fault::Twice, at(i) + show(h[i]) + " stands twice (first at line " + std::to_string(it->second + 1) + ")", show(h[i])};
     }
     // Turns: the sign that the promised direction asks for, at every vertex.
     const int want = e.clockwise ? -1 : 1;
@@ -206,7 +212,8 @@ Finding checkFinding(const Promise& e, const std::string& name, const std::vecto
                 straight = {onEdge ? Fault::OnEdge : Fault::TurnsBack,
                             at(i) + show(b) +
                                 (onEdge ? " lies on the hull edge " + show(a) + " - " + show(c) + "; only corners belong here"
-                                        : " turns straight back")};
+                                        : " turns straight back"),
+                            show(b)};
             }
         }
     }
@@ -216,14 +223,15 @@ Finding checkFinding(const Promise& e, const std::string& name, const std::vecto
                                            (e.clockwise ? "clockwise" : "counter-clockwise") + " (y pointing up)"};
     }
     if (firstWrong) {
-        return {Fault::NotConvex, at(*firstWrong) + "turns " + other + " at " + show(h[*firstWrong]) + ": the polygon is not convex"};
+        return {Fault::NotConvex, at(*firstWrong) + "turns " + other + " at " + show(h[*firstWrong]) + ": the polygon is not convex",
+                show(h[*firstWrong])};
     }
     if (straight.fault != Fault::None) return straight;
     found = n == 2 ? h : strictCorners;
     // Containment: the polygon's points are input points and its turns are right, so it lies
     // inside the hull; it covers every point exactly when every reference corner is on it.
     for (const P& corner : reference) {
-        if (!seen.count(corner)) return {Fault::Outside, input.lineOf(corner) + ": " + show(corner) + " lies outside the hull in " + name};
+        if (!seen.count(corner)) return {Fault::Outside, input.lineOf(corner) + ": " + show(corner) + " lies outside the hull in " + name, show(corner)};
     }
     // Each corner once and each turn right, yet the corners could still wind round twice.
     std::vector<P> expected = reference;

@@ -185,13 +185,15 @@ struct Counts {
 enum class Overrun { None, Wrote, Read };
 
 // How a cell failed, as values (its note says it in words for people): what the check found wrong
-// with the hull, or how the process ended: the signal that killed it (or the user's program), the
-// status it exited with, which way a plugin ran past its buffer. Zero where not known.
+// with the hull and the point it names ("x;y"), or how the process ended: the signal that killed it
+// (or the user's program), the status it exited with, which way a plugin ran past its buffer. Zero
+// or empty where not known.
 struct Failure {
     reference::Fault fault = reference::Fault::None;
     int signal = 0;
     int exitCode = 0;
     Overrun overrun = Overrun::None;
+    std::string point;
 };
 
 // The kind of a failure: "WRONG, a point outside", "WRONG, a point in the middle of an edge",

@@ -150,7 +150,13 @@ TEST(HuntKinds, EachWayTheReferenceCheckFailsIsAKindOfItsOwn) {
         std::vector<reference::Pt> found;
         const reference::Finding finding = reference::checkFinding(clockwise, "result", c.hull, input, found);
         ASSERT_NE(finding.fault, reference::Fault::None) << c.name << ": the check passed it";
-        EXPECT_EQ(failureKind(Status::Wrong, Failure{finding.fault}), c.kind) << c.name << ": " << finding.words;
+        EXPECT_EQ(failureKind(Status::Wrong, Failure{finding.fault, 0, 0, Overrun::None, ""}), c.kind) << c.name << ": " << finding.words;
+        // The point it names, where it names one, is the one its words name: the hunt's picture circles it.
+        const bool names = finding.fault != reference::Fault::WrongDirection && finding.fault != reference::Fault::Empty;
+        EXPECT_EQ(finding.point.empty(), !names) << c.name << ": " << finding.words;
+        if (names) {
+            EXPECT_NE(finding.words.find(" " + finding.point), std::string::npos) << c.name << ": " << finding.point;
+        }
         // A stored run keeps only the words: the history reads the same fault back from them.
         EXPECT_EQ(failureOfNote(Status::Wrong, "set 2: " + finding.words).fault, finding.fault) << c.name << ": " << finding.words;
     }
@@ -168,15 +174,15 @@ TEST(HuntKinds, CrashesAreToldApartBySignalAndStatusAsTheRunnerEndsThem) {
         {"SIGSEGV", {"h 10\n", SIGSEGV}, "crashed, SIGSEGV"},
         {"SIGKILL", {"", SIGKILL}, "crashed, SIGKILL"},
         {"a plugin's copy written past",
-         {endReport(EntryCrashed("wrote past the xy copy of 2 * n values it was given", {reference::Fault::None, 0, 0, Overrun::Wrote})),
+         {endReport(EntryCrashed("wrote past the xy copy of 2 * n values it was given", {reference::Fault::None, 0, 0, Overrun::Wrote, ""})),
           kEntryCrashed << 8},
          "crashed, wrote past a buffer"},
         {"a program killed",
-         {endReport(EntryCrashed("the program killed by ABRT: assertion failed", {reference::Fault::None, SIGABRT, 0, Overrun::None})),
+         {endReport(EntryCrashed("the program killed by ABRT: assertion failed", {reference::Fault::None, SIGABRT, 0, Overrun::None, ""})),
           kEntryCrashed << 8},
          "crashed, SIGABRT"},
         {"a program's exit",
-         {endReport(EntryCrashed("the program exited with status 3: no", {reference::Fault::None, 0, 3, Overrun::None})),
+         {endReport(EntryCrashed("the program exited with status 3: no", {reference::Fault::None, 0, 3, Overrun::None, ""})),
           kEntryCrashed << 8},
          "crashed, exited with status 3"},
         {"an exit of its own", {"", 7 << 8}, "crashed, exited with status 7"},

@@ -155,19 +155,20 @@ TEST(CellProtocol, AFailuresValuesReadBackFromItsReportLine) {
         Failure failure;
     } cases[] = {
         {"each fault of the check", {}},
-        {"a signal", {reference::Fault::None, SIGSEGV, 0, Overrun::None}},
-        {"an exit status", {reference::Fault::None, 0, 3, Overrun::None}},
-        {"a read past a buffer", {reference::Fault::None, 0, 0, Overrun::Read}},
-        {"all at once", {reference::Fault::OnEdge, SIGABRT, 7, Overrun::Wrote}},
+        {"a signal", {reference::Fault::None, SIGSEGV, 0, Overrun::None, ""}},
+        {"an exit status", {reference::Fault::None, 0, 3, Overrun::None, ""}},
+        {"a read past a buffer", {reference::Fault::None, 0, 0, Overrun::Read, ""}},
+        {"all at once", {reference::Fault::OnEdge, SIGABRT, 7, Overrun::Wrote, "3;-4"}},
+        {"a point of doubles", {reference::Fault::Outside, 0, 0, Overrun::None, "0.1;-1e-300"}},
     };
     auto same = [](const Failure& a, const Failure& b) {
-        return a.fault == b.fault && a.signal == b.signal && a.exitCode == b.exitCode && a.overrun == b.overrun;
+        return a.fault == b.fault && a.signal == b.signal && a.exitCode == b.exitCode && a.overrun == b.overrun && a.point == b.point;
     };
     for (const Case& c : cases) {
         std::vector<Failure> failures = {c.failure};
         if (std::string(c.name) == "each fault of the check") {
             failures.clear();
-            for (int f = 1; f <= int(reference::Fault::NotAHull); ++f) failures.push_back({reference::Fault(f), 0, 0, Overrun::None});
+            for (int f = 1; f <= int(reference::Fault::NotAHull); ++f) failures.push_back({reference::Fault(f), 0, 0, Overrun::None, ""});
         }
         for (const Failure& f : failures) {
             const ProcessReport r = parseReport(reportLine(ReportKey::Wrong, "w") + reportLine(ReportKey::Failure, failureWords(f)));

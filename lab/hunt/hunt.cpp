@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <sstream>
 #include <type_traits>
 
@@ -146,6 +145,7 @@ void shrinkFinding(const std::string& word, const HuntSettings& s, const std::ve
     ShrunkOf<P> shrunk = shrink(found, test, s.shrinkSeconds);
     f.shrinkSeconds = wallSeconds() - start;
     f.smallestNote = current.note;
+    f.smallestPoint = current.failure.point;
     f.answered = current.answered;
     if constexpr (std::is_same_v<P, RealPoint>) {
         f.real = true;
@@ -202,7 +202,7 @@ void writeFinding(const std::string& entry, const HuntSettings& s, HuntFinding& 
     }
     std::ofstream picture(stem + ".svg");
     if (f.real) picture << realPicture(f.realShrunk.points, f.realExact, f.answered ? f.realAnswer : std::vector<RealPoint>{});
-    else picture << huntPicture(f.shrunk.points, f.exact, f.answered ? f.answer : std::vector<reference::Pt>{}, f.smallestNote);
+    else picture << huntPicture(f.shrunk.points, f.exact, f.answered ? f.answer : std::vector<reference::Pt>{}, f.smallestPoint);
     if (picture.flush()) f.picture = stem + ".svg";
 }
 
@@ -430,7 +430,7 @@ std::string huntLines(const HuntResult& r, const std::string& again) {
 }
 
 std::string huntPicture(const std::vector<Point>& points, const std::vector<reference::Pt>& exact,
-                        const std::vector<reference::Pt>& answer, const std::string& note) {
+                        const std::vector<reference::Pt>& answer, const std::string& point) {
     std::int64_t x0 = 0, y0 = 0, x1 = 1, y1 = 1;
     if (!points.empty()) x0 = x1 = points[0].x, y0 = y1 = points[0].y;
     for (const Point& p : points) x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
@@ -452,9 +452,8 @@ std::string huntPicture(const std::vector<Point>& points, const std::vector<refe
         const std::size_t comma = xy.find(',');
         svg += "<circle cx=\"" + xy.substr(0, comma) + "\" cy=\"" + xy.substr(comma + 1) + "\" r=\"3\" fill=\"#222\"/>\n";
     }
-    std::smatch named;  // the first point the note names, "x;y"
-    if (std::regex_search(note, named, std::regex("(-?[0-9]+);(-?[0-9]+)"))) {
-        const reference::Pt c{std::stoll(named[1]), std::stoll(named[2])};
+    if (const std::size_t semicolon = point.find(';'); semicolon != std::string::npos) {
+        const reference::Pt c{std::stoll(point.substr(0, semicolon)), std::stoll(point.substr(semicolon + 1))};
         const std::string xy = at(c.x, c.y);
         const std::size_t comma = xy.find(',');
         svg += "<circle cx=\"" + xy.substr(0, comma) + "\" cy=\"" + xy.substr(comma + 1) +

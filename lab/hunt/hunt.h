@@ -104,6 +104,7 @@ struct HuntFinding {
     std::size_t foundSize = 0;  // its points
     Shrunk shrunk;              // the smallest input failing this way
     std::string smallestNote;   // the note on the smallest
+    std::string smallestPoint;  // the point the smallest's fault names ("x;y"), "" for none
     std::vector<reference::Pt> exact, answer;  // the smallest's hull and the entry's answer (where it gave one)
     bool answered = false;
     bool real = false;  // of a file of doubles or floats: the smallest, its hull and the answer are these
@@ -140,8 +141,8 @@ HuntResult hunt(const Algorithm& entry, const HuntSettings& settings, const vola
 std::string huntLines(const HuntResult& result, const std::string& again);
 
 // The picture of a failing input (SVG): the points, the exact hull, the entry's hull and the point
-// its note names (the offending point) circled. O(points).
+// its fault names ("x;y", the offending point; "" for none) circled. O(points).
 std::string huntPicture(const std::vector<Point>& points, const std::vector<reference::Pt>& exact,
-                        const std::vector<reference::Pt>& answer, const std::string& note);
+                        const std::vector<reference::Pt>& answer, const std::string& point);
 
 }  // namespace lab

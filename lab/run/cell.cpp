@@ -110,8 +110,10 @@ reference::Finding checkSorted(const Algorithm& algorithm, const std::vector<P>&
             std::rotate(hull.begin(), least, hull.end());
         } else if (std::all_of(hull.begin(), hull.end(), reference.contains)) {
             // Without a start of its own, a hull that misses the least point misses a corner.
-            return {reference::Fault::Outside, reference.lineOf(start) + ": " + show(start) +
-                                                   " lies outside the hull in result, which leaves out the lowest of the leftmost points"};
+            return {reference::Fault::Outside,
+                    reference.lineOf(start) + ": " + show(start) +
+                        " lies outside the hull in result, which leaves out the lowest of the leftmost points",
+                    show(start)};
         }
     }
     reference::Promise promise = algorithm.promise;
@@ -312,7 +314,11 @@ void checkSet(const CellPlan& plan, const Algorithm& algorithm, int set, const s
     if (set == 0) result.h = h;
     if (wrong.fault == reference::Fault::None) return;
     if (result.wrong.empty() && result.refused.empty()) result.failedSet = set;
-    if (result.wrong.empty()) result.wrong = which + wrong.words, result.fault = wrong.fault;
+    if (result.wrong.empty()) {
+        result.wrong = which + wrong.words;
+        result.failure.fault = wrong.fault;
+        result.failure.point = wrong.point;
+    }
 }
 
 // Makes each set's runner and, where the plan says so, checks its first hull: whole-number points

@@ -17,7 +17,7 @@ namespace lab {
 struct CellResult {
     std::size_t h = 0;                 // corners of the reference hull of the first point set
     std::string wrong;                 // why the algorithm's hull is wrong (on which set), or ""
-    reference::Fault fault = reference::Fault::None;  // and what was wrong, as a value
+    Failure failure;                   // and what was wrong, as values: the fault and the point it names
     std::string refused;               // the library's message where it refused a set, or ""
     std::vector<double> secondsPerCall;  // one figure per run
     int failedSet = -1;                // the first set found wrong or refused

@@ -101,7 +101,10 @@ std::string verdictReport(const Algorithm& algorithm, const std::vector<P>& poin
         wrong = {reference::Fault::NotAHull, notAHull.what()};
     }
     if (wrong.fault == reference::Fault::None) return report + reportLine(ReportKey::Ok);
-    report += reportLine(ReportKey::Failure, failureWords(Failure{wrong.fault}));
+    Failure failure;
+    failure.fault = wrong.fault;
+    failure.point = wrong.point;
+    report += reportLine(ReportKey::Failure, failureWords(failure));
     if (withAnswer && wrong.fault != reference::Fault::NotAHull && answer.size() <= kAnswerMost) {
         std::string text;
         for (const auto& p : answer) {

@@ -204,6 +204,7 @@ std::string failureWords(const Failure& failure) {
     if (failure.signal != 0) add("signal=" + std::to_string(failure.signal));
     if (failure.exitCode != 0) add("exit=" + std::to_string(failure.exitCode));
     if (failure.overrun != Overrun::None) add(failure.overrun == Overrun::Wrote ? "overrun=wrote" : "overrun=read");
+    if (!failure.point.empty()) add("point=" + failure.point);
     return words;
 }
 
@@ -218,6 +219,7 @@ Failure failureOfWords(const std::string& words) {
         if (key == "signal") failure.signal = int(whole(value, what));
         else if (key == "exit") failure.exitCode = int(whole(value, what));
         else if (key == "overrun" && (value == "wrote" || value == "read")) failure.overrun = value == "wrote" ? Overrun::Wrote : Overrun::Read;
+        else if (key == "point" && value.find(';') != std::string::npos) failure.point = value;
         else throw ProtocolError("no such failure: " + what);
     }
     return failure;

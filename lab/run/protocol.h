@@ -51,7 +51,7 @@ enum class ReportKey {
 std::string reportLine(ReportKey key, const std::string& value = "");
 
 // A failure's values as a report's "failure" line carries them: "fault=outside", "signal=6",
-// "exit=3", "overrun=wrote", space-separated, those that are not zero; and back. failureOfWords
+// "exit=3", "overrun=wrote", "point=X;Y", space-separated, those that are not zero; and back. failureOfWords
 // throws ProtocolError naming a word it does not know. O(words).
 std::string failureWords(const Failure& failure);
 Failure failureOfWords(const std::string& words);

@@ -51,7 +51,7 @@ void reportCheck(const CellPlan& plan, const CellResult& checked) {
     }
     if (checked.failedSet >= 0) report += reportLine(ReportKey::FailedSet, std::to_string(checked.failedSet));
     if (!checked.wrong.empty()) report += reportLine(ReportKey::Wrong, checked.wrong);
-    if (checked.fault != reference::Fault::None) report += reportLine(ReportKey::Failure, failureWords(Failure{checked.fault}));
+    if (checked.failure.fault != reference::Fault::None) report += reportLine(ReportKey::Failure, failureWords(checked.failure));
     if (!checked.refused.empty()) report += reportLine(ReportKey::Refused, checked.refused);
     std::fputs(report.c_str(), stdout);
     std::fflush(stdout);

@@ -225,7 +225,7 @@ class PluginRunner : public Runner {
             if (copy[2 * n_ + i] != canary(i)) {
                 throw EntryCrashed("wrote past the xy copy of 2 * n values it was given (value " + std::to_string(2 * n_ + i) +
                                        " changed)",
-                                   Failure{reference::Fault::None, 0, 0, Overrun::Wrote});
+                                   Failure{reference::Fault::None, 0, 0, Overrun::Wrote, ""});
             }
         }
     }
