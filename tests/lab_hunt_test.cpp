@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "hunt/hunt.h"
 #include "history/series.h"
 #include "inputs/inputs.h"
+#include "coords/coords.h"
 #include "lab_run.h"
 #include "run/judge.h"
 #include "run/protocol.h"
@@ -300,6 +302,131 @@ TEST(HuntFamilies, EachMakesWhatItSays) {
     for (std::size_t i = 0; i < hardInputs().size(); ++i) EXPECT_EQ(by.at("hard")[i].size(), hardInputs()[i].points.size());
 }
 
+// ---- The real families ----------------------------------------------------------------------------
+
+// A decimal's value as an integer times a power of ten ("0.35" is 35, -2; "1e3" is 1, 3), from the
+// shortest decimal of a double, which gives back the decimal the double was read from.
+__extension__ typedef __int128 Wide;
+struct Decimal {
+    Wide digits = 0;
+    int exponent = 0;
+};
+Decimal decimalOf(double value) {
+    const std::string text = realText(value);
+    Decimal d;
+    bool negative = false, point = false;
+    std::size_t at = 0;
+    if (text[at] == '-') negative = true, ++at;
+    for (; at < text.size() && text[at] != 'e'; ++at) {
+        if (text[at] == '.') {
+            point = true;
+            continue;
+        }
+        d.digits = d.digits * 10 + (text[at] - '0');
+        d.exponent -= point;
+    }
+    if (at < text.size()) d.exponent += std::atoi(text.c_str() + at + 1);
+    if (negative) d.digits = -d.digits;
+    return d;
+}
+Wide at(const Decimal& d, int exponent) {  // d as a multiple of 10^exponent (exponent <= d's)
+    Wide v = d.digits;
+    for (int e = d.exponent; e > exponent; --e) v *= 10;
+    return v;
+}
+
+// The steps of the type's units in the last place from a to b (at most `most`, -1 beyond).
+int ulpsApart(double a, double b, Coordinates type, int most) {
+    for (int k = 0; k <= most; ++k) {
+        if (a == b) return k;
+        a = type == Coordinates::F32 ? double(std::nextafter(float(a), float(b))) : std::nextafter(a, b);
+    }
+    return -1;
+}
+
+// Each real family makes what it says, on doubles and on floats: inputs that repeat from their seed,
+// finite coordinates (each a float on f32); the ulp grid a few units in the last place about a point
+// exactly on the line of its two far points, some of it off the line; the decimals collinear as
+// decimals (or on a grid of their step), some not collinear as doubles; near-copies one unit apart;
+// magnitudes past a plain product's range; the whole numbers the integer families' points.
+TEST(HuntRealFamilies, EachMakesWhatItSaysOnDoublesAndFloats) {
+    for (Coordinates type : {Coordinates::F64, Coordinates::F32}) {
+        const std::string word = coordinatesWord(type);
+        std::map<std::string, int> seen, kept;
+        for (std::uint64_t k = 0; k < 7 * 60; ++k) {
+            const RealHuntInput input = realHuntInput(3, k, type);
+            const std::string family = realFamilies()[input.family].name;
+            const std::vector<RealPoint>& p = input.points;
+            ++seen[family];
+            const RealHuntInput again = realHuntInput(3, k, type);
+            ASSERT_TRUE(p == again.points) << word << " input " << k << " differs from itself";
+            for (const RealPoint& q : p) {
+                ASSERT_TRUE(std::isfinite(q.x) && std::isfinite(q.y)) << word << " " << family << " input " << k;
+                if (type == Coordinates::F32) {
+                    ASSERT_TRUE(nearestFloat(q.x) == q.x && nearestFloat(q.y) == q.y) << family << " " << k;
+                }
+            }
+            if (family == "ulp-grid") {
+                // The two far points: the largest |x|; the point exactly on their line; the rest near it.
+                std::vector<RealPoint> byFar = p;
+                std::sort(byFar.begin(), byFar.end(), [](RealPoint a, RealPoint b) { return std::fabs(a.x) > std::fabs(b.x); });
+                const RealPoint q = byFar[0], r = byFar[1];
+                bool centre = false, off = false, near = true;
+                for (std::size_t i = 2; i < byFar.size(); ++i) centre = centre || turn(q, r, byFar[i]) == 0;
+                for (std::size_t i = 2; i < byFar.size(); ++i) off = off || turn(q, r, byFar[i]) != 0;
+                for (std::size_t i = 3; i < byFar.size(); ++i) {
+                    near = near && ulpsApart(byFar[i].x, byFar[2].x, type, 32) >= 0 && ulpsApart(byFar[i].y, byFar[2].y, type, 32) >= 0;
+                }
+                EXPECT_TRUE(centre && near) << word << " ulp-grid input " << k;
+                kept[family] += off;
+            } else if (family == "decimals" && type == Coordinates::F64) {  // a float's decimal is another
+                // All on x + y = c, or all on y = x / 10, or all multiples of 0.1 or 0.01: as decimals.
+                bool sum = true, tenth = true, grid = true;
+                const Decimal x0 = decimalOf(p[0].x), y0 = decimalOf(p[0].y);
+                const int e = std::min(x0.exponent, y0.exponent) - 3;
+                for (const RealPoint& q : p) {
+                    const Decimal x = decimalOf(q.x), y = decimalOf(q.y);
+                    const int f = std::min({e, x.exponent, y.exponent});
+                    sum = sum && at(x, f) + at(y, f) == at(x0, f) + at(y0, f);
+                    tenth = tenth && at(x, f) == 10 * at(y, f);
+                    grid = grid && x.exponent >= -2 && y.exponent >= -2;
+                }
+                EXPECT_TRUE(sum || tenth || grid) << "decimals input " << k;
+                bool notCollinear = false;
+                for (std::size_t i = 2; i < p.size() && (sum || tenth); ++i) notCollinear = notCollinear || turn(p[0], p[1], p[i]) != 0;
+                kept[family] += notCollinear;
+            } else if (family == "near-copies") {
+                bool apart = false;
+                for (std::size_t i = 0; i < p.size(); ++i)
+                    for (std::size_t j = 0; j < p.size(); ++j) {
+                        apart = apart || (p[i].y == p[j].y && ulpsApart(p[i].x, p[j].x, type, 1) == 1) ||
+                                (p[i].x == p[j].x && ulpsApart(p[i].y, p[j].y, type, 1) == 1) ||
+                                (p[i] != RealPoint{0, 0} && std::fabs(p[i].x) <= 2e-8 && std::fabs(p[i].y) <= 2e-8);
+                    }
+                EXPECT_TRUE(apart) << word << " near-copies input " << k;
+            } else if (family == "magnitudes") {
+                const double big = type == Coordinates::F32 ? 1e18 : 1e153, small = type == Coordinates::F32 ? 1e-19 : 1e-159;
+                bool past = false;
+                for (const RealPoint& q : p) {
+                    for (double c : {q.x, q.y}) past = past || std::fabs(c) >= big || (c != 0 && std::fabs(c) <= small) || c == 0;
+                }
+                EXPECT_TRUE(past) << word << " magnitudes input " << k;
+            } else if (family == "whole-numbers") {
+                const HuntInput whole = huntInput(3, k / realFamilies().size());
+                ASSERT_EQ(whole.points.size(), p.size()) << word << " whole-numbers input " << k;
+                for (std::size_t i = 0; i < p.size() && type == Coordinates::F64; ++i) {
+                    EXPECT_TRUE(p[i].x == double(whole.points[i].x) && p[i].y == double(whole.points[i].y)) << k;
+                }
+            }
+        }
+        for (const Family& f : realFamilies()) EXPECT_GT(seen[f.name], 0) << word << ": no input of " << f.name;
+        EXPECT_GT(kept["ulp-grid"], seen["ulp-grid"] / 2) << word << ": the ulp grids are mostly on their line";
+        if (type == Coordinates::F64) {
+            EXPECT_GT(kept["decimals"], 0) << "no decimals that their doubles leave off their line";
+        }
+    }
+}
+
 TEST(HuntFamilies, TheShapesSweepSizesAcrossPowersOfTwoAndTenUpToAMillion) {
     const std::vector<std::int64_t>& sizes = sweptSizes();
     for (std::int64_t n : {1, 2, 3, 4, 5, 127, 128, 129, 1023, 1024, 1025, 999, 1000, 1001, 65535, 65536, 65537, 524289, 999999, 1000000}) {
@@ -455,6 +582,28 @@ TEST(HuntRuns, AHuntOnAFileShrinksItsFailuresToFewOfItsOwnPoints) {
         }
         EXPECT_EQ(runAgain(dir.path, run.out), 1) << c.name << ": the again command fails again";
     }
+}
+
+// With --coordinates f64 the hunt makes the real families: the doubles example (plain products)
+// is found wrong and shrunk to a few points that its again command fails on again; the exact
+// entry on doubles has no failure there; an entry on whole numbers only is not hunted on doubles.
+TEST(HuntRuns, OnDoublesTheRealFamiliesFindAndShrinkAPluginsPlainTurns) {
+    if (kSanitized) GTEST_SKIP() << "whole hunts: the plain build checks them";
+    const testfiles::TempDir dir("hunt-real");
+    const LabRun run = runLab(dir.path, "--plugin " + std::string(EXAMPLES_DIR) +
+                                            "/libfloat-chain.so --algorithms incremental-array,incremental --hunt 6 --coordinates f64");
+    EXPECT_EQ(run.status, 1) << "your entry failed: " << run.out << run.err;
+    EXPECT_NE(run.out.find("Families of input on f64"), std::string::npos) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("float-chain-f64 on f64: hunted .*\n  WRONG, "))) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("incremental-array on f64: hunted [^\n]*no failure; families: ulp-grid"))) << run.out;
+    EXPECT_NE(run.out.find("incremental: not hunted, "), std::string::npos) << run.out;
+    std::smatch file;
+    ASSERT_TRUE(std::regex_search(run.out, file, std::regex("file: +(hull-lab-failures/float-chain-f64-hunt-[^ ]+\\.txt)"))) << run.out;
+    const PointFile smallest = readPointFile((dir.path / std::string(file[1])).string(), 0);
+    EXPECT_EQ(smallest.coordinates, Coordinates::F64);
+    EXPECT_GE(smallest.reals.size(), 3u);
+    EXPECT_LE(smallest.reals.size(), 12u) << "shrunk to a few points";
+    EXPECT_EQ(runAgain(dir.path, run.out), 1) << "the again command fails again";
 }
 
 }  // namespace

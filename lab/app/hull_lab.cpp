@@ -355,25 +355,34 @@ int runHunts(const Run& run) {
                   << "), in its own order, then in shuffled orders; a failure shrunk by removing points"
                   << (file.coordinates == Coordinates::Int ? " and moving coordinates" : "") << ".\n";
     } else {
-        std::cout << "Families of input, in turn:\n";
-        for (const Family& f : families()) std::cout << "  " << f.name << ": " << f.what << '\n';
+        for (Coordinates type : options.shapeCoordinates) {
+            std::cout << (type == Coordinates::Int ? "Families of input, in turn:\n"
+                                                   : std::string("Families of input on ") + coordinatesWord(type) + ", in turn:\n");
+            for (const Family& f : type == Coordinates::Int ? families() : realFamilies()) std::cout << "  " << f.name << ": " << f.what << '\n';
+        }
     }
     std::cout << std::endl;
     int status = 0;
     std::size_t findings = 0;
-    for (const std::string& name : options.algorithms) {
-        const Algorithm& entry = *findAlgorithm(name);
-        std::string why;
-        if (settings.file != nullptr && !takesCoordinates(entry, file.coordinates, &why)) {
-            std::cout << entry.name << ": not hunted, " << why << "\n";
-            continue;
+    // A file's own type, else each type --coordinates names (the real families on doubles and floats).
+    const std::vector<Coordinates> types = settings.file != nullptr ? std::vector<Coordinates>{file.coordinates} : options.shapeCoordinates;
+    for (std::size_t t = 0; t < types.size() && !interrupted; ++t) {
+        settings.coordinates = settings.file != nullptr ? Coordinates::Int : types[t];
+        for (const std::string& name : options.algorithms) {
+            const Algorithm& entry = *findAlgorithm(name);
+            std::string why;
+            if (!takesCoordinates(entry, types[t], &why)) {
+                std::cout << entry.name << ": not hunted" << (types.size() > 1 ? std::string(" on ") + coordinatesWord(types[t]) : "")
+                          << ", " << why << "\n";
+                continue;
+            }
+            const HuntResult result = hunt(entry, settings, &interrupted);
+            if (interrupted) break;
+            std::cout << huntLines(result, againCommand(options, entry)) << std::flush;
+            if (result.findings.empty() && result.error.empty()) continue;
+            if (entry.origin == Origin::User || options.strict) status = 1;
+            else findings += result.findings.size();
         }
-        const HuntResult result = hunt(entry, settings, &interrupted);
-        if (interrupted) break;
-        std::cout << huntLines(result, againCommand(options, entry)) << std::flush;
-        if (result.findings.empty() && result.error.empty()) continue;
-        if (entry.origin == Origin::User || options.strict) status = 1;
-        else findings += result.findings.size();
     }
     if (findings > 0) {
         std::cerr << "hull-lab: " << findings << (findings == 1 ? " kind" : " kinds")

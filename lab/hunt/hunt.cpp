@@ -206,16 +206,32 @@ void writeFinding(const std::string& entry, const HuntSettings& s, HuntFinding& 
     if (picture.flush()) f.picture = stem + ".svg";
 }
 
-// The inputs from number `first` to `last` that a worker left out for having more than `most`
-// points: only the shapes family's come so large, and its sizes follow from the input's number.
-std::uint64_t leftOut(long long first, long long last, std::size_t most) {
+// The size of the integer families' input number k where it is one of the shapes family's (their
+// sizes follow from the input's number), else 0: only those come large.
+std::size_t shapesSize(std::uint64_t k) {
     const std::size_t count = families().size();
     std::size_t shapes = 0;
     while (std::string(families()[shapes].name) != "shapes") ++shapes;
+    return k % count == shapes ? std::size_t(sweptSizes()[(k / count) % sweptSizes().size()]) : 0;
+}
+
+// The inputs from number `first` to `last` that a worker left out for having more than `most`
+// points: only the shapes families' come so large (the integer families' shapes, and on doubles the
+// whole numbers' shapes and the real shapes), and their sizes follow from the input's number.
+std::uint64_t leftOut(long long first, long long last, std::size_t most, const HuntSettings& s) {
     std::uint64_t n = 0;
+    const std::size_t count = realFamilies().size();
+    std::vector<std::int64_t> realSizes = sweptSizes();
+    realSizes.erase(std::remove_if(realSizes.begin(), realSizes.end(), [](std::int64_t size) { return size > 100000; }), realSizes.end());
     for (long long k = first; k <= last; ++k) {
+        if (s.coordinates == Coordinates::Int) {
+            n += shapesSize(std::uint64_t(k)) > most;
+            continue;
+        }
+        const std::string family = realFamilies()[std::uint64_t(k) % count].name;
         const std::uint64_t i = std::uint64_t(k) / count;
-        n += std::uint64_t(k) % count == shapes && std::size_t(sweptSizes()[i % sweptSizes().size()]) > most;
+        if (family == "whole-numbers") n += shapesSize(i) > most;
+        if (family == "real-shapes") n += std::size_t(realSizes[i % realSizes.size()]) > most;
     }
     return n;
 }
@@ -345,22 +361,25 @@ HuntResult huntFile(const Algorithm& entry, const std::vector<P>& points, const 
     return result;
 }
 
-}  // namespace
-
-HuntResult hunt(const Algorithm& entry, const HuntSettings& s, const volatile int* interrupted) {
-    if (s.file != nullptr && s.file->coordinates == Coordinates::Int) return huntFile(entry, s.file->points, s, interrupted);
-    if (s.file != nullptr) return huntFile(entry, s.file->reals, s, interrupted);
+// The hunt on made inputs, a second's batch to each worker until the time is up; each kind of
+// failure then shrunk. P is Point (the families, worker source `made`) or RealPoint (the real
+// families on the settings' number type, `real-made`).
+template <class P>
+HuntResult huntMade(const Algorithm& entry, const HuntSettings& s, const volatile int* interrupted) {
+    constexpr bool real = std::is_same_v<P, RealPoint>;
     HuntResult result;
     result.entry = entry.name;
+    result.coordinates = real ? s.coordinates : Coordinates::Int;
     const std::string word = entry.entry.empty() ? entry.name : entry.entry;
-    std::vector<std::vector<Point>> found;  // each finding's first input
+    std::vector<std::vector<P>> found;  // each finding's first input
     std::vector<Tried> firsts;
     const double start = wallSeconds(), end = start + s.seconds;
     for (long long k = 0; !*interrupted && wallSeconds() < end;) {
         const double batch = std::min(1.0, end - wallSeconds());
         const std::size_t most = result.slowAt > 0 ? result.slowAt - 1 : std::size_t(-1) / 2;
-        const std::vector<std::string> source = {"made", std::to_string(s.seed), std::to_string(k), formatted("%.3f", batch),
-                                                 std::to_string(most)};
+        std::vector<std::string> source = {real ? "real-made" : "made", std::to_string(s.seed), std::to_string(k),
+                                           formatted("%.3f", batch), std::to_string(most)};
+        if (real) source.push_back(coordinatesWord(s.coordinates));
         const Tried t = runWorker(word, s, source, batch + s.deadline + 5, interrupted);
         if (*interrupted) break;
         if (!t.error.empty()) {
@@ -368,16 +387,24 @@ HuntResult hunt(const Algorithm& entry, const HuntSettings& s, const volatile in
             break;
         }
         if (t.last < 0) continue;  // the batch's time was up before its first input
-        result.inputs += std::uint64_t(t.last - k + 1) - leftOut(k, t.last, most);
+        result.inputs += std::uint64_t(t.last - k + 1) - leftOut(k, t.last, most, s);
         k = t.last + 1;
         showProgress(s, result, wallSeconds() - start);
         if (t.status == Status::Ok) continue;
-        HuntInput input = huntInput(s.seed, std::uint64_t(t.last));
-        if (t.status == Status::Stopped && input.points.size() >= kSlowFrom) {
-            result.slowAt = result.slowAt == 0 ? input.points.size() : std::min(result.slowAt, input.points.size());
+        std::vector<P> points;
+        std::string family;
+        if constexpr (real) {
+            RealHuntInput input = realHuntInput(s.seed, std::uint64_t(t.last), s.coordinates);
+            points = std::move(input.points), family = realFamilies()[input.family].name;
+        } else {
+            HuntInput input = huntInput(s.seed, std::uint64_t(t.last));
+            points = std::move(input.points), family = families()[input.family].name;
+        }
+        if (t.status == Status::Stopped && points.size() >= kSlowFrom) {
+            result.slowAt = result.slowAt == 0 ? points.size() : std::min(result.slowAt, points.size());
             continue;
         }
-        keepFailure(result, t, std::move(input.points), families()[input.family].name, wallSeconds() - start, found, firsts);
+        keepFailure(result, t, std::move(points), family, wallSeconds() - start, found, firsts);
     }
     result.seconds = wallSeconds() - start;
     if (s.progress) std::cerr << "\r\033[K" << std::flush;
@@ -388,13 +415,24 @@ HuntResult hunt(const Algorithm& entry, const HuntSettings& s, const volatile in
     return result;
 }
 
+}  // namespace
+
+HuntResult hunt(const Algorithm& entry, const HuntSettings& s, const volatile int* interrupted) {
+    if (s.file != nullptr && s.file->coordinates == Coordinates::Int) return huntFile(entry, s.file->points, s, interrupted);
+    if (s.file != nullptr) return huntFile(entry, s.file->reals, s, interrupted);
+    if (s.coordinates != Coordinates::Int) return huntMade<RealPoint>(entry, s, interrupted);
+    return huntMade<Point>(entry, s, interrupted);
+}
+
 std::string huntLines(const HuntResult& r, const std::string& again) {
-    std::string text = r.entry + ": hunted " + formatted("%.0f", r.seconds) + " s, " + count(r.inputs) + " inputs (" +
+    const bool realFamily = r.file.empty() && r.coordinates != Coordinates::Int;
+    std::string text = r.entry + (realFamily ? std::string(" on ") + coordinatesWord(r.coordinates) : "") + ": hunted " +
+                       formatted("%.0f", r.seconds) + " s, " + count(r.inputs) + " inputs (" +
                        count(std::uint64_t(double(r.inputs) / std::max(r.seconds, 1e-3))) + " a second)";
     if (r.findings.empty() && !r.file.empty()) text += ", no failure in the orders of " + r.file;
     if (r.findings.empty() && r.file.empty()) {
         text += ", no failure; families:";
-        for (const Family& f : families()) text += std::string(" ") + f.name;
+        for (const Family& f : realFamily ? realFamilies() : families()) text += std::string(" ") + f.name;
     }
     text += "\n";
     if (!r.error.empty()) text += "  the hunt stopped: " + r.error + "\n";

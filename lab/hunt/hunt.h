@@ -36,6 +36,20 @@ struct HuntInput {
 };
 HuntInput huntInput(std::uint64_t seed, std::uint64_t k);
 
+// ---- Families of real input (hunt/real_families.cpp) ---------------------------------------------
+
+// The families of a hunt on doubles or floats, each aimed at a known way for a hull on them to fail.
+const std::vector<Family>& realFamilies();
+
+// Input number k of a hunt on `type` (F64, or F32: every coordinate a float, widened) from `seed`:
+// of real family k mod realFamilies(), as huntInput. A function of (seed, k, type) alone.
+// O(its points), up to 10^5.
+struct RealHuntInput {
+    std::size_t family = 0;
+    std::vector<RealPoint> points;
+};
+RealHuntInput realHuntInput(std::uint64_t seed, std::uint64_t k, Coordinates type);
+
 // ---- Kinds of failure and shrinking (hunt/shrink.cpp) --------------------------------------------
 
 // The first of `candidates` that still fails the same way (its index), or -1 when none does.
@@ -72,7 +86,8 @@ bool writePointSets(const std::string& path, const std::vector<std::vector<P>>& 
 // saying "try K" before each, and ends at the first that fails (its verdict's lines, an "answer"
 // line with the entry's hull), at the first that takes over DEADLINE seconds (killed by SIGALRM),
 // or when done. SOURCE is `made SEED FIRST SECONDS MOST` (huntInput from FIRST for SECONDS, those of
-// more than MOST points left out) or `sets PATH [KIND]` (writePointSets' file, K counting from 0;
+// more than MOST points left out), `real-made SEED FIRST SECONDS MOST TYPE` (realHuntInput on TYPE,
+// "f64" or "f32"), or `sets PATH [KIND]` (writePointSets' file, K counting from 0;
 // with KIND, a failure of another kind that the process survives is passed over), or `real-sets
 // PATH [KIND]`, the same of real points.
 // Returns the exit status.
@@ -90,6 +105,7 @@ struct HuntSettings {
     bool progress = false;      // a progress line on standard error
     const PointFile* file = nullptr;  // with --input: the hunt's inputs are this file's orders, not the families
     std::string fileName;             // that file's name, as the user gave it
+    Coordinates coordinates = Coordinates::Int;  // without a file: the families' number type (F64, F32: the real families)
 };
 
 // One kind of failure an entry showed.

@@ -91,11 +91,11 @@ void trySets(const Algorithm& algorithm, const std::vector<std::string>& source,
 }  // namespace
 
 int huntWorkerMain(int argc, char** argv) {
-    // hull-lab --hunt-worker ENTRY FILES DEADLINE made SEED FIRST SECONDS MOST | [real-]sets PATH [KIND]
+    // hull-lab --hunt-worker ENTRY FILES DEADLINE [real-]made SEED FIRST SECONDS MOST [TYPE] | [real-]sets PATH [KIND]
     const std::vector<std::string> words(argv + 1, argv + argc);
     try {
         if (words.size() < 5) {
-            throw std::invalid_argument("--hunt-worker ENTRY FILES DEADLINE made SEED FIRST SECONDS MOST | [real-]sets PATH [KIND]");
+            throw std::invalid_argument("--hunt-worker ENTRY FILES DEADLINE [real-]made SEED FIRST SECONDS MOST [TYPE] | [real-]sets PATH [KIND]");
         }
         const Algorithm algorithm = workerEntry(words[1], words[2]);
         const unsigned deadline = unsigned(std::max(1, std::atoi(words[3].c_str())));
@@ -106,6 +106,16 @@ int huntWorkerMain(int argc, char** argv) {
             const std::size_t most = std::strtoull(source[4].c_str(), nullptr, 10);
             for (long long k = std::atoll(source[2].c_str()); wallSeconds() < end; ++k) {
                 const HuntInput input = huntInput(seed, std::uint64_t(k));
+                if (input.points.size() <= most && !tryInput(algorithm, k, input.points, deadline)) break;
+            }
+        } else if (source[0] == "real-made" && source.size() == 6) {
+            const std::uint64_t seed = std::strtoull(source[1].c_str(), nullptr, 10);
+            const double end = wallSeconds() + std::atof(source[3].c_str());
+            const std::size_t most = std::strtoull(source[4].c_str(), nullptr, 10);
+            Coordinates type = Coordinates::F64;
+            if (!coordinatesNamed(source[5], type) || type == Coordinates::Int) throw std::invalid_argument("not a real type: " + source[5]);
+            for (long long k = std::atoll(source[2].c_str()); wallSeconds() < end; ++k) {
+                const RealHuntInput input = realHuntInput(seed, std::uint64_t(k), type);
                 if (input.points.size() <= most && !tryInput(algorithm, k, input.points, deadline)) break;
             }
         } else if (source[0] == "sets" && (source.size() == 2 || source.size() == 3)) {
