@@ -353,7 +353,8 @@ int runHunts(const Run& run) {
         const std::size_t n = file.coordinates == Coordinates::Int ? file.points.size() : file.reals.size();
         std::cout << "Inputs: " << settings.fileName << " (" << n << " points, " << coordinatesWord(file.coordinates)
                   << "), in its own order, then in shuffled orders; a failure shrunk by removing points"
-                  << (file.coordinates == Coordinates::Int ? " and moving coordinates" : "") << ".\n";
+                  << (file.coordinates == Coordinates::Int ? " and moving coordinates" : " and making coordinates simpler decimals")
+                  << ".\n";
     } else {
         for (Coordinates type : options.shapeCoordinates) {
             std::cout << (type == Coordinates::Int ? "Families of input, in turn:\n"

@@ -142,7 +142,8 @@ void shrinkFinding(const std::string& word, const HuntSettings& s, const std::ve
         }
         return -1;
     };
-    ShrunkOf<P> shrunk = shrink(found, test, s.shrinkSeconds);
+    const Coordinates type = s.file != nullptr ? s.file->coordinates : s.coordinates;
+    ShrunkOf<P> shrunk = shrink(found, test, s.shrinkSeconds, type == Coordinates::Int ? Coordinates::F64 : type);
     f.shrinkSeconds = wallSeconds() - start;
     f.smallestNote = current.note;
     f.smallestPoint = current.failure.point;

@@ -66,14 +66,17 @@ struct ShrunkOf {
 using Shrunk = ShrunkOf<Point>;
 
 // Shrinks a failing input: points removed while it fails (delta debugging, down to an input that
-// passes without any one of its points), then (whole numbers) coordinates moved while it fails,
-// towards the least point and towards 0, the whole set and point by point, and both again while
-// the moves make points that can go. Each accepted step makes the input smaller: fewer points, else
-// a smaller spread about its least point, else smaller coordinates. Ends when no step is accepted or
-// after `seconds`. Candidates go to `firstFailing` a batch at a time. For Point and RealPoint (whose
-// points are removed, not moved: the hunt on doubles' own moves are still to come).
+// passes without any one of its points), then coordinates changed while it fails, and both again
+// while the changes make points that can go. Whole numbers are moved towards the least point and
+// towards 0, the whole set and point by point: each step makes the input smaller (fewer points,
+// else a smaller spread about its least point, else smaller coordinates). Doubles (RealPoint, of
+// `type`) are made simpler in their shortest decimals: to fewer significant digits, the whole set
+// and each coordinate, to 0, to a whole number, to another point's coordinate; each step lowers the
+// points, else the significant digits, else the characters, and never leaves the finite range.
+// Ends when no step is accepted or after `seconds`. Candidates go to `firstFailing` a batch at a time.
 template <class P>
-ShrunkOf<P> shrink(std::vector<P> failing, const FirstFailingOf<P>& firstFailing, double seconds);
+ShrunkOf<P> shrink(std::vector<P> failing, const FirstFailingOf<P>& firstFailing, double seconds,
+                   Coordinates type = Coordinates::F64);
 
 // ---- The worker, in a process of its own (hunt/worker.cpp) ---------------------------------------
 

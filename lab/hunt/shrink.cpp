@@ -4,6 +4,8 @@
 // at a time, which tries them in one process until the first that fails.
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <type_traits>
 #include <utility>
@@ -87,10 +89,87 @@ std::vector<std::vector<Point>> moves(const std::vector<Point>& points) {
     return list;
 }
 
+// ---- Doubles: coordinates made simpler ----
+
+// The significant digits of a coordinate's shortest decimal in the type ("0.25": 2, "1e-17": 1,
+// "0": 0), and that decimal's characters.
+std::pair<int, std::size_t> digitsOf(double value, Coordinates type) {
+    const std::string text = type == Coordinates::F32 ? realText(float(value)) : realText(value);
+    int digits = 0;
+    bool leading = true;
+    for (char c : text) {
+        if (c == 'e') break;
+        if (c < '0' || c > '9') continue;
+        leading = leading && c == '0';
+        digits += !leading;
+    }
+    return {digits, text.size()};
+}
+
+// How far an input of doubles is from the simplest: its points, then the significant digits of its
+// coordinates' shortest decimals, then their characters. Every step the shrinker accepts lowers it.
+struct RealSize {
+    std::size_t points, digits, characters;
+    bool operator<(const RealSize& o) const {
+        return points != o.points ? points < o.points : digits != o.digits ? digits < o.digits : characters < o.characters;
+    }
+};
+
+RealSize sizeOf(const std::vector<RealPoint>& points, Coordinates type) {
+    RealSize size{points.size(), 0, 0};
+    for (const RealPoint& p : points) {
+        for (double c : {p.x, p.y}) {
+            const auto [digits, characters] = digitsOf(c, type);
+            size.digits += std::size_t(digits), size.characters += characters;
+        }
+    }
+    return size;
+}
+
+// `value` to `digits` significant digits, as the type holds it (infinite where that overflows).
+double rounded(double value, int digits, Coordinates type) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*e", std::max(digits - 1, 0), value);
+    const double back = std::strtod(text, nullptr);
+    return type == Coordinates::F32 ? nearestFloat(back) : back;
+}
+
+// The simplifications of the coordinates' step, largest first: every coordinate to 1, 2, ...
+// significant digits at once; then, for inputs of at most kPointMovesUpTo points, each coordinate
+// to 0, to its nearest whole number, to fewer significant digits, and to the same coordinate of
+// another point. Only finite candidates simpler than `points` (RealSize).
+std::vector<std::vector<RealPoint>> simplifications(const std::vector<RealPoint>& points, Coordinates type) {
+    std::vector<std::vector<RealPoint>> list;
+    for (int digits = 1; digits <= 16; ++digits) {
+        std::vector<RealPoint> moved = points;
+        for (RealPoint& p : moved) p = {rounded(p.x, digits, type), rounded(p.y, digits, type)};
+        list.push_back(std::move(moved));
+    }
+    for (std::size_t i = 0; i < points.size() && points.size() <= kPointMovesUpTo; ++i) {
+        for (int axis = 0; axis < 2; ++axis) {
+            const double c = axis == 0 ? points[i].x : points[i].y;
+            std::vector<double> to = {0.0, std::nearbyint(c)};
+            for (int digits = 1; digits < digitsOf(c, type).first; ++digits) to.push_back(rounded(c, digits, type));
+            for (const RealPoint& q : points) to.push_back(axis == 0 ? q.x : q.y);
+            for (double v : to) {
+                list.push_back(points);
+                (axis == 0 ? list.back()[i].x : list.back()[i].y) = v;
+            }
+        }
+    }
+    const RealSize now = sizeOf(points, type);
+    auto finite = [](const RealPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+    list.erase(std::remove_if(list.begin(), list.end(), [&](const std::vector<RealPoint>& c) {
+                   return !std::all_of(c.begin(), c.end(), finite) || !(sizeOf(c, type) < now);
+               }),
+               list.end());
+    return list;
+}
+
 }  // namespace
 
 template <class P>
-ShrunkOf<P> shrink(std::vector<P> failing, const FirstFailingOf<P>& firstFailing, double seconds) {
+ShrunkOf<P> shrink(std::vector<P> failing, const FirstFailingOf<P>& firstFailing, double seconds, Coordinates type) {
     const double end = wallSeconds() + seconds;
     ShrunkOf<P> result;
     auto tryBatch = [&](const std::vector<std::vector<P>>& candidates) {
@@ -103,9 +182,9 @@ ShrunkOf<P> shrink(std::vector<P> failing, const FirstFailingOf<P>& firstFailing
         return true;
     };
     // Points: the input cut into `parts` pieces; without one piece, while it fails; finer when no
-    // piece can go, until single points. Then coordinates: the largest move that still fails, again
-    // and again; points that moves made copies of others may then go, so both again until neither
-    // takes a step.
+    // piece can go, until single points. Then coordinates: the largest move (whole numbers) or
+    // simplification (doubles) that still fails, again and again; points that made copies of others
+    // may then go, so both again until neither takes a step.
     for (bool moved = true; moved && !result.timedOut;) {
         for (std::size_t parts = 2; failing.size() >= 1 && !result.timedOut;) {
             parts = std::min(parts, failing.size());
@@ -126,13 +205,15 @@ ShrunkOf<P> shrink(std::vector<P> failing, const FirstFailingOf<P>& firstFailing
         moved = false;
         if constexpr (std::is_same_v<P, Point>) {
             while (!failing.empty() && !result.timedOut && tryBatch(moves(failing))) moved = true;
+        } else {
+            while (!failing.empty() && !result.timedOut && tryBatch(simplifications(failing, type))) moved = true;
         }
     }
     result.points = std::move(failing);
     return result;
 }
 
-template ShrunkOf<Point> shrink(std::vector<Point>, const FirstFailingOf<Point>&, double);
-template ShrunkOf<RealPoint> shrink(std::vector<RealPoint>, const FirstFailingOf<RealPoint>&, double);
+template ShrunkOf<Point> shrink(std::vector<Point>, const FirstFailingOf<Point>&, double, Coordinates);
+template ShrunkOf<RealPoint> shrink(std::vector<RealPoint>, const FirstFailingOf<RealPoint>&, double, Coordinates);
 
 }  // namespace lab
