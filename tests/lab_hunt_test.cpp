@@ -3,12 +3,14 @@
 // above a size, crash only on three points, or hang on copies.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -667,6 +669,39 @@ TEST(HuntRuns, OnDoublesTheRealFamiliesFindAndShrinkAPluginsPlainTurns) {
     EXPECT_GE(smallest.reals.size(), 3u);
     EXPECT_LE(smallest.reals.size(), 12u) << "shrunk to a few points";
     EXPECT_EQ(runAgain(dir.path, run.out), 1) << "the again command fails again";
+}
+
+// A report for Boost's maintainers is shown only where its own program, built and run by the lab,
+// fails again: on points where Boost's double hull is known wrong (products that overflow) it is
+// written and reproduces, and run alone it exits 1; on a square Boost gets right no report is left.
+TEST(HuntReports, ABoostReportIsKeptOnlyWhereItsProgramFailsAgain) {
+#if !defined(HULL_LAB_BOOST)
+    GTEST_SKIP() << "this build has no Boost.Geometry";
+#endif
+    if (kSanitized) GTEST_SKIP() << "compiles programs: the plain build checks them";
+    const testfiles::TempDir dir("hunt-report");
+    struct Case {
+        const char* name;
+        std::vector<RealPoint> points;
+        bool reproduced;
+    };
+    const Case cases[] = {
+        {"overflowing products", {{0, 1.3e153}, {0, 6e306}, {5e199, 0}, {2e199, 1e153}}, true},
+        {"a square", {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0.5, 0.5}}, false},
+    };
+    for (const Case& c : cases) {
+        const std::string stem = (dir.path / c.name).string();
+        const LibraryReport report = writeReport("boost-double-monotone-chain", c.points, "WRONG, not convex", stem, dir.path.string());
+        EXPECT_EQ(report.reproduced, c.reproduced) << c.name << ": " << report.said;
+        EXPECT_EQ(std::filesystem::exists(stem + "-report.cpp"), c.reproduced) << c.name << ": a report is left only where it failed";
+        if (!c.reproduced) continue;
+        EXPECT_EQ(report.file, stem + "-report.cpp");
+        const std::string build = "cd " + shellWord(dir.path.string()) + " && g++ -O2 -std=c++17 -o alone " + shellWord(report.file) +
+                                  " >/dev/null 2>&1 && ./alone >/dev/null";
+        const int status = std::system(build.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.name << ": the report run alone does not fail";
+    }
+    EXPECT_FALSE(reportable("incremental-array")) << "the lab's own entries have no maintainers to report to";
 }
 
 }  // namespace

@@ -205,6 +205,12 @@ void writeFinding(const std::string& entry, const HuntSettings& s, HuntFinding& 
     if (f.real) picture << realPicture(f.realShrunk.points, f.realExact, f.answered ? f.realAnswer : std::vector<RealPoint>{});
     else picture << huntPicture(f.shrunk.points, f.exact, f.answered ? f.answer : std::vector<reference::Pt>{}, f.smallestPoint);
     if (picture.flush()) f.picture = stem + ".svg";
+    if (!reportable(entry) || f.status != Status::Wrong) return;
+    std::vector<RealPoint> points = f.realShrunk.points;
+    if (!f.real) {
+        for (const Point& p : f.shrunk.points) points.push_back({double(p.x), double(p.y)});
+    }
+    f.report = writeReport(entry, points, f.kind, stem, s.filesDir);
 }
 
 // The size of the integer families' input number k where it is one of the shapes family's (their
@@ -464,6 +470,8 @@ std::string huntLines(const HuntResult& r, const std::string& again) {
             text += "    again:      " + again + " --input " + f.file +
                     (r.coordinates != Coordinates::Int ? std::string(" --coordinates ") + coordinatesWord(r.coordinates) : "") + "\n";
         }
+        if (!f.report.file.empty()) text += "    report:     " + f.report.file + " (" + f.report.said + "): " + f.report.command + "\n";
+        else if (!f.report.said.empty()) text += "    report:     " + f.report.said + "\n";
     }
     return text;
 }

@@ -96,6 +96,27 @@ bool writePointSets(const std::string& path, const std::vector<std::vector<P>>& 
 // Returns the exit status.
 int huntWorkerMain(int argc, char** argv);
 
+// ---- Reports for a library's maintainers (hunt/reports.cpp) -------------------------------------
+
+// A failure of a library's entry written as a report: a program in the library's own terms with the
+// smallest input and the exact hull in it, which exits 1 where the library's hull is not the exact
+// hull. `file` and `command` are set only where the lab built and ran it and it failed
+// (`reproduced`); `said` says what came of it.
+struct LibraryReport {
+    std::string file, command;
+    bool reproduced = false;
+    std::string said;
+};
+
+// Whether the lab writes reports for `entry`: Boost.Geometry's convex_hull on int64, double and
+// long double coordinates, so far.
+bool reportable(const std::string& entry);
+
+// Writes `entry`'s report on `points` (failing as `kind`) to STEM-report.cpp, builds it with g++ in
+// `workDir` and runs it. O(points), plus a compiler's run (some seconds).
+LibraryReport writeReport(const std::string& entry, const std::vector<RealPoint>& points, const std::string& kind,
+                          const std::string& stem, const std::string& workDir);
+
 // ---- The hunt (hunt/hunt.cpp) --------------------------------------------------------------------
 
 struct HuntSettings {
@@ -131,6 +152,7 @@ struct HuntFinding {
     std::vector<RealPoint> realExact, realAnswer;
     double shrinkSeconds = 0;
     std::string file, picture;  // where the smallest and its picture were written ("" where they could not be)
+    LibraryReport report;       // a library's entry's: its report, where the lab writes one
 };
 
 struct HuntResult {
