@@ -109,11 +109,12 @@ struct LibraryReport {
 };
 
 // Whether the lab writes reports for `entry`: Boost.Geometry's convex_hull on int64, double and
-// long double coordinates, so far.
+// long double coordinates (a C++ program), GEOS's GEOSConvexHull_r (a C program, the input as WKT).
 bool reportable(const std::string& entry);
 
-// Writes `entry`'s report on `points` (failing as `kind`) to STEM-report.cpp, builds it with g++ in
-// `workDir` and runs it. O(points), plus a compiler's run (some seconds).
+// Writes `entry`'s report on `points` (failing as `kind`) to STEM-report.cpp (or .c), builds it in
+// `workDir` and runs it; a report that does not build or does not fail is removed. O(points), plus
+// a compiler's run (some seconds).
 LibraryReport writeReport(const std::string& entry, const std::vector<RealPoint>& points, const std::string& kind,
                           const std::string& stem, const std::string& workDir);
 
