@@ -195,9 +195,9 @@ std::string realPicture(const std::vector<RealPoint>& points, const std::vector<
 }
 
 // Writes the smallest input and its picture into the failures folder.
-void writeFinding(const std::string& entry, const HuntSettings& s, HuntFinding& f) {
+void writeFinding(const Algorithm& entry, const HuntSettings& s, HuntFinding& f) {
     if (mkdir(s.failuresDir.c_str(), 0755) != 0 && errno != EEXIST) return;
-    const std::string stem = s.failuresDir + "/" + fileNamePart(entry) + "-hunt-" + slug(f.kind);
+    const std::string stem = s.failuresDir + "/" + fileNamePart(entry.name) + "-hunt-" + slug(f.kind);
     if (f.real ? writePointFile(stem + ".txt", f.realShrunk.points) : writePointFile(stem + ".txt", f.shrunk.points)) {
         f.file = stem + ".txt";
     }
@@ -205,12 +205,12 @@ void writeFinding(const std::string& entry, const HuntSettings& s, HuntFinding& 
     if (f.real) picture << realPicture(f.realShrunk.points, f.realExact, f.answered ? f.realAnswer : std::vector<RealPoint>{});
     else picture << huntPicture(f.shrunk.points, f.exact, f.answered ? f.answer : std::vector<reference::Pt>{}, f.smallestPoint);
     if (picture.flush()) f.picture = stem + ".svg";
-    if (!reportable(entry) || f.status != Status::Wrong) return;
+    if (!reportable(entry) || (f.status != Status::Wrong && f.status != Status::Crashed)) return;
     std::vector<RealPoint> points = f.realShrunk.points;
     if (!f.real) {
         for (const Point& p : f.shrunk.points) points.push_back({double(p.x), double(p.y)});
     }
-    f.report = writeReport(entry, points, f.kind, stem, s.filesDir);
+    f.report = writeReport(entry, points, f.status, f.kind, stem, s.filesDir);
 }
 
 // The size of the integer families' input number k where it is one of the shapes family's (their
@@ -363,7 +363,7 @@ HuntResult huntFile(const Algorithm& entry, const std::vector<P>& points, const 
     if (s.progress) std::cerr << "\r\033[K" << std::flush;
     for (std::size_t i = 0; i < result.findings.size() && !*interrupted; ++i) {
         shrinkFinding(word, s, found[i], firsts[i], result.findings[i], interrupted);
-        writeFinding(entry.name, s, result.findings[i]);
+        writeFinding(entry, s, result.findings[i]);
     }
     return result;
 }
@@ -417,7 +417,7 @@ HuntResult huntMade(const Algorithm& entry, const HuntSettings& s, const volatil
     if (s.progress) std::cerr << "\r\033[K" << std::flush;
     for (std::size_t i = 0; i < result.findings.size() && !*interrupted; ++i) {
         shrinkFinding(word, s, found[i], firsts[i], result.findings[i], interrupted);
-        writeFinding(entry.name, s, result.findings[i]);
+        writeFinding(entry, s, result.findings[i]);
     }
     return result;
 }

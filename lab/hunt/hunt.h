@@ -109,14 +109,17 @@ struct LibraryReport {
 };
 
 // Whether the lab writes reports for `entry`: Boost.Geometry's convex_hull on int64, double and
-// long double coordinates (a C++ program), GEOS's GEOSConvexHull_r (a C program, the input as WKT).
-bool reportable(const std::string& entry);
+// long double coordinates and CGAL on Simple_cartesian<double> (C++ programs), GEOS's
+// GEOSConvexHull_r (a C program, the input as WKT), Qhull as scipy.spatial.ConvexHull and the
+// example programs over scipy and shapely (Python), the example over d3 (a node module).
+bool reportable(const Algorithm& entry);
 
-// Writes `entry`'s report on `points` (failing as `kind`) to STEM-report.cpp (or .c), builds it in
-// `workDir` and runs it; a report that does not build or does not fail is removed. O(points), plus
-// a compiler's run (some seconds).
-LibraryReport writeReport(const std::string& entry, const std::vector<RealPoint>& points, const std::string& kind,
-                          const std::string& stem, const std::string& workDir);
+// Writes `entry`'s report on `points` (failing as `kind`: WRONG or crashed, `status`) to
+// STEM-report.cpp (.c, .py, .mjs), builds it in `workDir` and runs it; a report that does not
+// build or does not fail the same way (exit 1 for a wrong hull, a signal for a crash) is removed.
+// O(points), plus a compiler's or an interpreter's run (some seconds).
+LibraryReport writeReport(const Algorithm& entry, const std::vector<RealPoint>& points, Status status,
+                          const std::string& kind, const std::string& stem, const std::string& workDir);
 
 // ---- The hunt (hunt/hunt.cpp) --------------------------------------------------------------------
 
