@@ -179,6 +179,23 @@ class RealCopyRunner : public Runner {
     volatile std::uint64_t sink_ = 0;
 };
 
+// The sort floor on doubles: the copy, sorted into the point order as the fastest hull on doubles
+// sorts its survivors (128-bit keys by vqsort), no hull.
+class RealSortKeysRunner : public Runner {
+  public:
+    explicit RealSortKeysRunner(const std::vector<RealPoint>& points) : points_(points) {}
+    void call() override { sink_ = sorted(points_); }
+    std::vector<reference::Pt> hull() override { return {}; }
+
+  private:
+    static double sorted(std::vector<RealPoint> copy) {
+        sortRealPoints(copy.data(), copy.size());
+        return copy.empty() ? 0 : copy.front().x + copy.back().y;
+    }
+    std::vector<RealPoint> points_;
+    volatile double sink_ = 0;
+};
+
 class CopyListRunner : public Runner {
   public:
     explicit CopyListRunner(const std::vector<Point>& points) : points_(points.begin(), points.end()) {}
@@ -287,6 +304,16 @@ std::vector<Algorithm> buildList() {
     named("chan")->prepareReal = prepareRealArray<chanOnDoubles, RealTurns::Exact>;  // exact on every double
     named("copy")->prepareReal = [](const std::vector<RealPoint>& points) { return std::make_unique<RealCopyRunner>(points); };
     named(kFastestName)->formerly = "filter-radix-chain";  // its name until its keys were sorted by vqsort
+    named("sort-keys")->prepareReal = [](const std::vector<RealPoint>& points) { return std::make_unique<RealSortKeysRunner>(points); };
+    // On doubles, the fastest hull's own form for them; beside it (named only) the same steps in
+    // plain doubles, which tells what exactness costs.
+    named(kFastestName)->prepareReal = prepareRealArray<fastHullOnDoubles, RealTurns::Exact>;
+    Algorithm plainFastest{std::string(kFastestName) + "-plain", "fastest", Origin::Lab, {false, true, false}, false,
+                           prepareWholeAsReal<fastHullOnDoubles, RealTurns::Plain>,
+                           "the lab's own on doubles with plain turn tests, not exact: what exactness costs"};
+    plainFastest.exact = false;
+    plainFastest.prepareReal = prepareRealArray<fastHullOnDoubles, RealTurns::Plain>;
+    list.insert(std::next(named(kFastestName)), plainFastest);
     addRealForms(list);
     addThreadedEntries(list);
     // The floors that only copy: whatever a change does to a hull, they stay, so a comparison

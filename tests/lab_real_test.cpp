@@ -115,6 +115,75 @@ TEST(RealEntries, ExactFormsAreRightWherePlainDoublesAreNot) {
     }
 }
 
+// ---- The fastest hull on doubles -----------------------------------------------------------------
+
+// The sort's keys order doubles as they compare: across signs, zeros, subnormals, the largest
+// values and neighbours one unit in the last place apart; -0 and 0 one key; back bit for bit.
+TEST(FastHullOnDoubles, KeysOrderEveryDoubleAsItComparesAndComeBackExactly) {
+    const double big = std::numeric_limits<double>::max(), least = std::numeric_limits<double>::denorm_min(),
+                 normal = std::numeric_limits<double>::min();
+    const std::vector<double> values = {-big, std::nextafter(-big, 0.0), -1e300, -1.0, std::nextafter(-1.0, 0.0), -normal,
+                                        -least, -0.0, 0.0, least, 2 * least, normal, std::nextafter(normal, 0.0),
+                                        std::nextafter(1.0, 0.0), 1.0, std::nextafter(1.0, 2.0), 1e300, big};
+    for (double a : values) {
+        const double back = lab::realOfOrderKey(lab::realOrderKey(a));
+        EXPECT_TRUE(back == a && (std::signbit(back) == std::signbit(a) || a == 0)) << a << " came back as " << back;
+        EXPECT_FALSE(std::signbit(lab::realOfOrderKey(lab::realOrderKey(-0.0)))) << "-0 is 0's key";
+        for (double b : values) {
+            EXPECT_EQ(lab::realOrderKey(a) < lab::realOrderKey(b), a < b) << a << " against " << b;
+            EXPECT_EQ(lab::realOrderKey(a) == lab::realOrderKey(b), a == b) << a << " against " << b;
+        }
+    }
+}
+
+// The hard sets made large enough for the throw-away pass (from 4,096 points): a unit square's
+// corners filled with random points, and on each edge points exactly on it, one unit in the last
+// place inside and outside it (the outside ones are corners, subnormal ones too), so that the
+// pass's polygon and boxes meet points its filter cannot decide.
+std::vector<RealPoint> edgeTrap(unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::vector<RealPoint> points = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (int i = 0; i < 6000; ++i) points.push_back({unit(random), unit(random)});
+    for (int i = 0; i < 40; ++i) {
+        const double t = unit(random), in = std::nextafter(0.0, 1.0), out = -in;
+        points.insert(points.end(), {{t, 0}, {t, in}, {1, t}, {std::nextafter(1.0, 0.0), t}, {t, 1}, {0, t}});
+        if (i % 8 == 0) points.insert(points.end(), {{t, out}, {std::nextafter(1.0, 2.0), t}, {t, std::nextafter(1.0, 2.0)}, {out, t}});
+    }
+    return lab::inputOrder(points, seed);
+}
+
+// Right, and in the corners' own order, on every shape of doubles and floats below and above the
+// pass's size and on the edge traps; the same steps in plain doubles are wrong on some.
+TEST(FastHullOnDoubles, RightOnEveryRealShapeAndOnEdgeTrapsWherePlainDoublesAreNot) {
+    std::vector<std::pair<std::string, std::vector<RealPoint>>> sets;
+    for (unsigned seed = 1; seed <= 3; ++seed) sets.push_back({"edge trap " + std::to_string(seed), edgeTrap(seed)});
+    std::vector<std::string> shapes = {"square", "disc", "normal", "circle", "convex", "lattice", "line", "sliver"};
+    for (const lab::Shape& shape : lab::realShapes()) shapes.push_back(shape.name);
+    for (const std::string& shape : shapes) {
+        for (std::int64_t n : {100, 5000, 70000}) {
+            for (lab::Coordinates type : {lab::Coordinates::F64, lab::Coordinates::F32}) {
+                std::vector<RealPoint> points = lab::makeRealShape(shape, n, 7, type);
+                if (type == lab::Coordinates::F32) {
+                    for (RealPoint& p : points) p = {lab::nearestFloat(p.x), lab::nearestFloat(p.y)};
+                }
+                sets.push_back({shape + " " + std::to_string(n) + " " + lab::coordinatesWord(type), points});
+            }
+        }
+    }
+    int plainWrong = 0;
+    for (const auto& [name, points] : sets) {
+        const std::vector<RealPoint> want = reference::corners(points);
+        std::vector<RealPoint> got = lab::fastHullOnDoubles(points, lab::RealTurns::Exact);
+        ASSERT_EQ(got.size(), want.size()) << name;
+        // Counter-clockwise from the lowest of the leftmost, as the reference gives them clockwise.
+        if (want.size() > 1) std::reverse(got.begin() + 1, got.end());
+        EXPECT_TRUE(got == want) << name;
+        plainWrong += lab::fastHullOnDoubles(points, lab::RealTurns::Plain) != lab::fastHullOnDoubles(points, lab::RealTurns::Exact);
+    }
+    EXPECT_GT(plainWrong, 0) << "plain doubles should fail on some of these sets";
+}
+
 // ---- Files of geometry: WKT and GeoJSON -----------------------------------------------------------
 
 #ifdef HULL_LAB_GEOS

@@ -163,34 +163,45 @@ std::uint64_t* radixSort(const Point* in, std::size_t m, std::uint64_t* keys, st
     return from;
 }
 
-#ifdef HULL_LAB_VQSORT
-using VqsortFunction = void (*)(std::uint64_t*, std::size_t);
+}  // namespace
 
-// vqsort from libhull-lab-vqsort.so (own/vqsort_library.cpp), loaded at the first call: beside
-// this program (a build, or an install's bin/ with the library in ../lib), else where this build
-// made it. Throws when none loads.
-VqsortFunction vqsortFunction() {
-    static const VqsortFunction function = [] {
-        char self[4096] = {};
-        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-        std::string dir = length > 0 ? std::string(self, std::size_t(length)) : "";
-        dir = dir.substr(0, dir.rfind('/') + 1);
-        std::string tried;
-        for (const std::string& path : {dir + "libhull-lab-vqsort.so", dir + "../lib/libhull-lab-vqsort.so",
-                                        std::string(HULL_LAB_VQSORT_LIBRARY)}) {
-            if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-                if (void* symbol = dlsym(library, "hullLabVqsort")) return reinterpret_cast<VqsortFunction>(symbol);
-            }
-            tried += (tried.empty() ? "" : ", ") + path;
+#ifdef HULL_LAB_VQSORT
+namespace {
+
+// A sort of libhull-lab-vqsort.so (own/vqsort_library.cpp) by its symbol, the library loaded at
+// the first call: beside this program (a build, or an install's bin/ with the library in ../lib),
+// else where this build made it. Throws when none loads.
+VqsortFunction vqsortSymbol(const char* name) {
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = length > 0 ? std::string(self, std::size_t(length)) : "";
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    std::string tried;
+    for (const std::string& path : {dir + "libhull-lab-vqsort.so", dir + "../lib/libhull-lab-vqsort.so",
+                                    std::string(HULL_LAB_VQSORT_LIBRARY)}) {
+        if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+            if (void* symbol = dlsym(library, name)) return reinterpret_cast<VqsortFunction>(symbol);
         }
-        throw std::runtime_error("vqsort's library libhull-lab-vqsort.so was not found (tried " + tried + ")");
-    }();
+        tried += (tried.empty() ? "" : ", ") + path;
+    }
+    throw std::runtime_error("vqsort's library libhull-lab-vqsort.so was not found (tried " + tried + ")");
+}
+
+}  // namespace
+
+VqsortFunction vqsortFunction() {
+    static const VqsortFunction function = vqsortSymbol("hullLabVqsort");
+    return function;
+}
+
+VqsortFunction vqsort128Function() {
+    static const VqsortFunction function = vqsortSymbol("hullLabVqsort128");
     return function;
 }
 
 // The keys, sorted in place by vqsort: Highway's quicksort in the widest vectors this processor
-// has (AVX-512, AVX2, SSE4), chosen when first called, its pivots from a fixed seed. The keys of in[0, m) are made into keys[0, m) first (`in` null: made already; where in
-// is the keys' own memory as points, key i goes over point i / 2, read already). O(m log m).
+// has (AVX-512, AVX2, SSE4), chosen when first called, its pivots from a fixed seed. Where in is
+// the keys' own memory as points, key i goes over point i / 2, read already.
 std::uint64_t* vectorSort(const Point* in, std::size_t m, std::uint64_t* keys) {
     if (in) {
         for (std::size_t i = 0; i < m; ++i) keys[i] = keyOf(in[i]);
@@ -199,6 +210,8 @@ std::uint64_t* vectorSort(const Point* in, std::size_t m, std::uint64_t* keys) {
     return keys;
 }
 #endif
+
+namespace {
 
 // ---- The throw-away pass ----------------------------------------------------------------------
 

@@ -15,6 +15,16 @@
 
 namespace lab::fast {
 
+#ifdef HULL_LAB_VQSORT
+using VqsortFunction = void (*)(std::uint64_t*, std::size_t);
+// Highway's vqsort from libhull-lab-vqsort.so (loaded at the first call; throws where it cannot
+// be): of n 64-bit keys, and of n 128-bit keys in 2 n lanes, each key's low lane first. O(n log n).
+VqsortFunction vqsortFunction();
+VqsortFunction vqsort128Function();
+// The keys of in[0, m) made into keys[0, m) (in null: made already) and sorted by vqsort. O(m log m).
+std::uint64_t* vectorSort(const Point* in, std::size_t m, std::uint64_t* keys);
+#endif
+
 constexpr std::int64_t kBias = kExactBound;  // |coordinate| < 2^30: x + 2^30 in [0, 2^31)
 constexpr std::uint64_t kLow31 = (std::uint64_t(1) << 31) - 1;
 

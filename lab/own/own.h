@@ -72,6 +72,24 @@ bool fastHullHasAvx2();         // whether this processor runs the pass's AVX2 c
 bool fastHullHasAvx512();       // whether this processor runs the pass's AVX-512 code
 bool fastHullHasVectorSort();   // whether this build has vqsort (Highway)
 
+// The fastest exact hull on doubles (own/fast_hull_real.cpp): the corners counter-clockwise from
+// the lowest of the leftmost points, none on an edge, each once, right on every finite double. From
+// 4,096 points a throw-away pass (two boxes inside a polygon of the sample hull's corners, compared
+// eight points at a time in AVX-512, then the polygon's filtered turns) keeps the points that can
+// be corners in the copy's own memory; they are sorted as 128-bit keys by vqsort (std::sort
+// without Highway) and a monotone chain with exact turns finds the corners. O(n) but for the
+// survivors' sort. RealTurns::Plain: the same steps in plain doubles, not exact (what exactness costs).
+std::vector<RealPoint> fastHullOnDoubles(std::vector<RealPoint> points, RealTurns turns);
+
+// A double as a 64-bit key whose unsigned order is the doubles' order, -0 and 0 one key; and back
+// (0 for -0). O(1).
+std::uint64_t realOrderKey(double value);
+double realOfOrderKey(std::uint64_t key);
+
+// The floor of the sort on doubles: points[0, m) sorted into the point order as the fastest hull
+// on doubles sorts them (128-bit keys by vqsort, or std::sort). O(m log m).
+void sortRealPoints(RealPoint* points, std::size_t m);
+
 // The fastest hull's sort (own/fast_hull.cpp): points[0, m) as 62-bit keys whose unsigned order is
 // the point order (x + 2^30 in bits 31 to 61, y + 2^30 below), written over the points' own memory
 // and sorted; returns where the sorted keys are, the memory's first m words or the next m (the

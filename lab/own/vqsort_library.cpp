@@ -21,6 +21,7 @@
 #include <hwy/highway.h>
 // (after highway.h, as Highway's per-target headers want)
 #include <hwy/contrib/sort/traits-inl.h>
+#include <hwy/contrib/sort/traits128-inl.h>
 #include <hwy/contrib/sort/vqsort-inl.h>
 
 HWY_BEFORE_NAMESPACE();
@@ -45,6 +46,26 @@ void SortAscending(std::uint64_t* HWY_RESTRICT keys, std::size_t n) {
 #endif
 }
 
+// The same for 128-bit keys, each two 64-bit lanes, the second the more significant (Highway's
+// uint128_t): keys[0, 2 n). O(n log n).
+void SortAscending128(std::uint64_t* HWY_RESTRICT keys, std::size_t n) {
+#if VQSORT_ENABLED
+    const hn::SortTag<std::uint64_t> d;
+    const hn::detail::SharedTraits<hn::detail::Traits128<hn::detail::OrderAscending128>> st;
+    HWY_ALIGN std::uint64_t buf[hwy::SortConstants::BufNum<std::uint64_t>(HWY_LANES(std::uint64_t))] = {};
+    if (n < 2 || hn::detail::HandleSpecialCases(d, st, keys, 2 * n)) return;
+    hn::detail::Generator rng(std::uint64_t{0x9E3779B97F4A7C15});
+    const std::size_t levels = 2 * hwy::CeilLog2(n) + 4;
+    hn::detail::Recurse(d, st, keys, keys + 2 * n, 2 * n, buf, rng, levels);
+#else
+    struct Key {
+        std::uint64_t low, high;
+    };
+    Key* k = reinterpret_cast<Key*>(keys);
+    std::sort(k, k + n, [](const Key& a, const Key& b) { return a.high != b.high ? a.high < b.high : a.low < b.low; });
+#endif
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace hull_lab_vqsort
 HWY_AFTER_NAMESPACE();
@@ -53,32 +74,49 @@ HWY_AFTER_NAMESPACE();
 // The widest of the targets compiled above that this processor runs, chosen once by the processor's
 // own word (cpuid), not by Highway's library: loading that runs a timer's calibration, with RDTSCP.
 using SortFunction = void (*)(std::uint64_t*, std::size_t);
-static SortFunction chosenSort() {
+struct Sorts {
+    SortFunction keys64, keys128;
+};
+#define HULL_LAB_SORTS(target) Sorts{hull_lab_vqsort::target::SortAscending, hull_lab_vqsort::target::SortAscending128}
+static Sorts chosenSorts() {
     __builtin_cpu_init();
 #if HWY_TARGETS & HWY_AVX3
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
         __builtin_cpu_supports("avx512bw"))
-        return hull_lab_vqsort::N_AVX3::SortAscending;
+        return HULL_LAB_SORTS(N_AVX3);
 #endif
 #if HWY_TARGETS & HWY_AVX2
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
         __builtin_cpu_supports("fma"))
-        return hull_lab_vqsort::N_AVX2::SortAscending;
+        return HULL_LAB_SORTS(N_AVX2);
 #endif
 #if HWY_TARGETS & HWY_SSE4
-    if (__builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("popcnt")) return hull_lab_vqsort::N_SSE4::SortAscending;
+    if (__builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("popcnt")) return HULL_LAB_SORTS(N_SSE4);
 #endif
 #if HWY_TARGETS & HWY_SSSE3
-    if (__builtin_cpu_supports("ssse3")) return hull_lab_vqsort::N_SSSE3::SortAscending;
+    if (__builtin_cpu_supports("ssse3")) return HULL_LAB_SORTS(N_SSSE3);
 #endif
-    return [](std::uint64_t* keys, std::size_t n) { std::sort(keys, keys + n); };
+    return Sorts{[](std::uint64_t* keys, std::size_t n) { std::sort(keys, keys + n); },
+                 [](std::uint64_t* keys, std::size_t n) {
+                     struct Key {
+                         std::uint64_t low, high;
+                     };
+                     Key* k = reinterpret_cast<Key*>(keys);
+                     std::sort(k, k + n, [](const Key& a, const Key& b) { return a.high != b.high ? a.high < b.high : a.low < b.low; });
+                 }};
 }
 
 // Sorts keys[0, n) ascending in place: vqsort in the widest vectors this processor has (AVX-512,
 // AVX2, SSE4), its pivots from a fixed seed. No allocation, and no thread_local (LeakSanitizer's
 // check at exit crashed on one in a library loaded at run time). O(n log n).
 extern "C" __attribute__((visibility("default"))) void hullLabVqsort(std::uint64_t* keys, std::size_t n) {
-    static const SortFunction sort = chosenSort();
+    static const SortFunction sort = chosenSorts().keys64;
+    sort(keys, n);
+}
+
+// The same for n 128-bit keys in keys[0, 2 n), each its low lane first. O(n log n).
+extern "C" __attribute__((visibility("default"))) void hullLabVqsort128(std::uint64_t* keys, std::size_t n) {
+    static const SortFunction sort = chosenSorts().keys128;
     sort(keys, n);
 }
 #endif
