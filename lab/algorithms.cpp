@@ -266,6 +266,22 @@ void addRealForms(std::vector<Algorithm>& list) {
     addRealForm<qhullArray>(list, "qhull-array", "the quickhull array form on doubles with plain products, not exact");
 }
 
+// On doubles, the fastest hull's own form for them, beside it (named only) the same steps in plain
+// doubles, which tells what exactness costs, and the sort floor on doubles.
+void addRealFastest(std::vector<Algorithm>& list) {
+    auto named = [&](const std::string& name) {
+        return std::find_if(list.begin(), list.end(), [&](const Algorithm& a) { return a.name == name; });
+    };
+    named("sort-keys")->prepareReal = [](const std::vector<RealPoint>& points) { return std::make_unique<RealSortKeysRunner>(points); };
+    named(kFastestName)->prepareReal = prepareRealArray<fastHullOnDoubles, RealTurns::Exact>;
+    Algorithm plain{std::string(kFastestName) + "-plain", "fastest", Origin::Lab, {false, true, false}, false,
+                    prepareWholeAsReal<fastHullOnDoubles, RealTurns::Plain>,
+                    "the lab's own on doubles with plain turn tests, not exact: what exactness costs"};
+    plain.exact = false;
+    plain.prepareReal = prepareRealArray<fastHullOnDoubles, RealTurns::Plain>;
+    list.insert(std::next(named(kFastestName)), plain);
+}
+
 std::vector<Algorithm> buildList() {
     // What each of ours promises: its direction, whether it may list points on hull edges, and
     // whether a one-point set comes back as that point twice. An array form promises what its
@@ -304,16 +320,7 @@ std::vector<Algorithm> buildList() {
     named("chan")->prepareReal = prepareRealArray<chanOnDoubles, RealTurns::Exact>;  // exact on every double
     named("copy")->prepareReal = [](const std::vector<RealPoint>& points) { return std::make_unique<RealCopyRunner>(points); };
     named(kFastestName)->formerly = "filter-radix-chain";  // its name until its keys were sorted by vqsort
-    named("sort-keys")->prepareReal = [](const std::vector<RealPoint>& points) { return std::make_unique<RealSortKeysRunner>(points); };
-    // On doubles, the fastest hull's own form for them; beside it (named only) the same steps in
-    // plain doubles, which tells what exactness costs.
-    named(kFastestName)->prepareReal = prepareRealArray<fastHullOnDoubles, RealTurns::Exact>;
-    Algorithm plainFastest{std::string(kFastestName) + "-plain", "fastest", Origin::Lab, {false, true, false}, false,
-                           prepareWholeAsReal<fastHullOnDoubles, RealTurns::Plain>,
-                           "the lab's own on doubles with plain turn tests, not exact: what exactness costs"};
-    plainFastest.exact = false;
-    plainFastest.prepareReal = prepareRealArray<fastHullOnDoubles, RealTurns::Plain>;
-    list.insert(std::next(named(kFastestName)), plainFastest);
+    addRealFastest(list);
     addRealForms(list);
     addThreadedEntries(list);
     // The floors that only copy: whatever a change does to a hull, they stay, so a comparison
