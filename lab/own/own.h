@@ -80,6 +80,8 @@ bool fastHullHasVectorSort();   // whether this build has vqsort (Highway)
 // without Highway) and a monotone chain with exact turns finds the corners. O(n) but for the
 // survivors' sort. RealTurns::Plain: the same steps in plain doubles, not exact (what exactness costs).
 std::vector<RealPoint> fastHullOnDoubles(std::vector<RealPoint> points, RealTurns turns);
+// The entry's form: the caller's points read in place, only what is kept written to memory of its own.
+std::vector<RealPoint> fastHullOnDoubles(const RealPoint* points, std::size_t n, RealTurns turns);
 
 // A double as a 64-bit key whose unsigned order is the doubles' order, -0 and 0 one key; and back
 // (0 for -0). O(1).
@@ -87,8 +89,9 @@ std::uint64_t realOrderKey(double value);
 double realOfOrderKey(std::uint64_t key);
 
 // The floor of the sort on doubles: points[0, m) sorted into the point order as the fastest hull
-// on doubles sorts them (128-bit keys by vqsort, or std::sort). O(m log m).
-void sortRealPoints(RealPoint* points, std::size_t m);
+// on doubles sorts them (128-bit keys by vqsort, or std::sort); with `from`, from[0, m) sorted into
+// points[0, m). O(m log m).
+void sortRealPoints(RealPoint* points, std::size_t m, const RealPoint* from = nullptr);
 
 // The fastest hull's sort (own/fast_hull.cpp): points[0, m) as 62-bit keys whose unsigned order is
 // the point order (x + 2^30 in bits 31 to 61, y + 2^30 below), written over the points' own memory
