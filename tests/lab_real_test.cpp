@@ -302,6 +302,18 @@ TEST(RealShapes, EachKeepsItsPromiseAndIsTheSameOnEveryRun) {
              }
              return std::string();
          }},
+        // Kuzmin's: P(r < R) = 1 - 1 / sqrt(1 + R^2), so half of the points within sqrt(3) of the
+        // centre and a tenth beyond sqrt(99); none past 2^53.
+        {"kuzmin", [](const std::vector<RealPoint>& p) {
+             int within = 0, beyond = 0;
+             for (const RealPoint& q : p) {
+                 const double r = std::hypot(q.x, q.y);
+                 if (!(r < 0x1p53)) return "too far: " + lab::show(q);
+                 within += r < std::sqrt(3.0), beyond += r > std::sqrt(99.0);
+             }
+             const bool fits = within > 450 && within < 550 && beyond > 70 && beyond < 130;
+             return fits ? std::string() : std::to_string(within) + " within sqrt 3, " + std::to_string(beyond) + " beyond sqrt 99";
+         }},
     };
     for (const Case& c : cases) {
         const std::vector<RealPoint> points = lab::makeRealShape(c.shape, 1000, 1);

@@ -54,7 +54,7 @@ struct ShapeError : std::invalid_argument {
 std::vector<Point> makeShape(const std::string& shape, std::int64_t n, std::uint64_t seed);
 
 // The shapes made only of doubles (--coordinates f64 or f32), after the eight: `offset`, `huge`,
-// `tiny`, `ulp`.
+// `tiny`, `ulp`, `kuzmin`.
 const std::vector<Shape>& realShapes();
 
 // How the named shape is made as doubles (or, with F32, for floats) and how its hull grows there,

@@ -301,6 +301,8 @@ const std::vector<Shape>& realShapes() {
         {"tiny", "uniform in a disc of radius 1e-300, a few subnormals on one line: products underflow", false},
         {"ulp", "the classroom grid: doubles a few units in the last place about (0.5, 0.5) and two far "
                 "points of the diagonal through it, repeated to n points", false},
+        {"kuzmin", "Kuzmin's distribution, as the PBBS benchmarks draw it: a uniform direction, radius "
+                   "sqrt(1 / (1 - s)^2 - 1) for s uniform in [0, 1): most points near the centre, a long tail", false},
     };
     return list;
 }
@@ -356,6 +358,15 @@ std::vector<RealPoint> makeRealShape(const std::string& shape, std::int64_t n, s
             const std::int64_t k = std::int64_t(p.size()) % 258;
             if (k < 2) p.push_back(k == 0 ? RealPoint{24, 24} : RealPoint{12, 12});
             else p.push_back({ulpsFrom(0.5, int(g.below(16)) - 8, floats), ulpsFrom(0.5, int(g.below(16)) - 8, floats)});
+        });
+    }
+    if (shape == "kuzmin") {  // s < 1 by at least 2^-53: the radius stays below 2^53
+        return draw<RealPoint>(n, [&](std::vector<RealPoint>& p) {
+            const double u = g.signedUnit(), v = g.signedUnit(), d = u * u + v * v;
+            if (d >= 1 || d < 1e-6) return;
+            const double s = double(g.below(std::int64_t(1) << 53)) * 0x1p-53, r = std::sqrt(1 / ((1 - s) * (1 - s)) - 1);
+            const double length = std::sqrt(d);
+            p.push_back({r * u / length, r * v / length});
         });
     }
     if (shape == "convex" || shape == "sliver") return scaledDown(makeShape(shape, n, seed));

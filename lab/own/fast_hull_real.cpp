@@ -1,26 +1,31 @@
 // The lab's fastest exact hull on doubles (and on floats, widened exactly): a throw-away pass, then
 // a monotone chain over what survives, sorted as 128-bit keys by vqsort.
 //
-// 1. Throw-away (after Akl and Toussaint), from 4,096 points: the exact hull of a sample of 1,024
-//    points lies inside the hull of all, and so does the polygon of at most 16 of its corners. A
-//    point strictly inside that polygon is no corner. Most points are thrown away by comparisons
-//    alone, which are exact on doubles: two boxes (one, where the polygon is square) whose corners
-//    the exact turn test puts strictly inside the polygon, so that a point strictly inside either
-//    box is strictly inside it; eight points at a time with AVX-512. A point outside both gets the
-//    polygon's own test, each edge's turn in plain doubles with the rounding error's bound: a point
-//    goes only where every turn is certainly to the left; where a turn is too close to call, or its
-//    products overflow or underflow, the point stays (keeping a point is always safe). The survivors
-//    are written over the front of the points' own memory.
+// 1. Throw-away (after Akl and Toussaint), from 4,096 points, reading the caller's points in place:
+//    the exact hull of a sample of 1,024 points lies inside the hull of all, and so does the
+//    polygon of at most 16 of its corners. A point strictly inside that polygon is no corner. Most
+//    points go by a core test without a turn: an octagon, a box (compared exactly: comparisons of
+//    doubles are exact) cut by a diamond (|dx| ky + |dy| kx, computed in doubles, against a limit
+//    lowered past every rounding it can make), whose corners, moved outward past their own
+//    rounding, the exact turn test puts strictly inside the polygon; eight points at a time with
+//    AVX-512. The points outside it are gathered and get the polygon's own test, eight at a time:
+//    each edge's turn in plain doubles with the rounding error's bound; a point goes only where
+//    every turn is certainly to the left, and stays where a turn is too close to call or its
+//    products overflow or underflow (keeping a point is always safe). The survivors, written to
+//    memory of the hull's own, are tested again against 32 corners of their own sample's hull,
+//    which lies closer to the hull of all, while that halves them. Where the first sample says
+//    fewer than half of the points would go (a circle, points in convex position), no pass.
 // 2. Sort: each survivor becomes a 128-bit key whose unsigned order is the point order (x, then y):
 //    each coordinate's bits mapped so that unsigned order is the doubles' order, -0 made 0 first
 //    (one coordinate), x the key's high half; written over the point itself, sorted in place by
 //    Highway's vqsort (own/vqsort_library.cpp), and mapped back. Without Highway, std::sort.
-// 3. Andrew's monotone chain, copies skipped, each turn exact (the filter of coords.h, then GMP's
-//    rationals where it cannot decide): the corners counter-clockwise from the lowest of the
-//    leftmost points, none on an edge, each once.
+// 3. Andrew's monotone chain, each point in one chain only (below or above the line from the least
+//    point to the greatest), each turn exact (the filter of coords.h, then its exact stages where it
+//    cannot decide): the corners counter-clockwise from the lowest of the leftmost points, none on
+//    an edge, each once.
 //
-// O(n) for the pass, O(m log m) for m survivors; no memory beyond the points' (the caller's copy)
-// but the corners'. With RealTurns::Plain the same steps decide every turn in plain doubles (the
+// O(n) for the pass, O(m log m) for m survivors; memory: room for a copy, of which only the
+// survivors' pages are touched (all of it with no pass), and the corners'. With RealTurns::Plain the same steps decide every turn in plain doubles (the
 // pass: det > 0), to measure what exactness costs; that form is not exact.
 
 #include <algorithm>
