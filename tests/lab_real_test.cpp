@@ -184,6 +184,25 @@ TEST(FastHullOnDoubles, RightOnEveryRealShapeAndOnEdgeTrapsWherePlainDoublesAreN
     EXPECT_GT(plainWrong, 0) << "plain doubles should fail on some of these sets";
 }
 
+// On two threads, each half's hull joined: the same corners as the reference on shapes large
+// enough to split, one thread's answer on the rest; and two hulls joined are the hull of both.
+TEST(FastHullOnDoubles, TwoThreadsAndJoinedHullsGiveTheSameCorners) {
+    const lab::Algorithm& twoThreads = *lab::findAlgorithm(std::string(lab::kFastestName) + "-2t");
+    ASSERT_TRUE(twoThreads.prepareReal) << "the two-thread entry takes doubles";
+    for (const char* shape : {"disc", "circle", "convex", "kuzmin", "ulp", "huge", "line"}) {
+        for (std::int64_t n : {3000, 70000}) {
+            const std::vector<RealPoint> points = lab::makeRealShape(shape, n, 3);
+            std::vector<RealPoint> want = reference::corners(points);
+            if (want.size() > 1) std::reverse(want.begin() + 1, want.end());  // counter-clockwise
+            EXPECT_TRUE(twoThreads.prepareReal(points)->realHull() == want) << shape << " " << n;
+            const std::vector<RealPoint> left(points.begin(), points.begin() + n / 3), right(points.begin() + n / 3, points.end());
+            EXPECT_TRUE(lab::joinedHulls(lab::fastHullOnDoubles(left, lab::RealTurns::Exact),
+                                         lab::fastHullOnDoubles(right, lab::RealTurns::Exact)) == want)
+                << shape << " " << n << " joined";
+        }
+    }
+}
+
 // ---- Files of geometry: WKT and GeoJSON -----------------------------------------------------------
 
 #ifdef HULL_LAB_GEOS

@@ -461,6 +461,22 @@ std::vector<RealPoint> fastHullOnDoubles(const RealPoint* points, std::size_t n,
     return turns == RealTurns::Exact ? chainOfSorted<RealTurns::Exact>(p, m) : chainOfSorted<RealTurns::Plain>(p, m);
 }
 
+std::vector<RealPoint> joinedHulls(const std::vector<RealPoint>& a, const std::vector<RealPoint>& b) {
+    std::vector<RealPoint> sorted;
+    sorted.reserve(a.size() + b.size());
+    for (const std::vector<RealPoint>* hull : {&a, &b}) {
+        // Counter-clockwise from the least: up to the greatest in the point order, then back down.
+        const std::size_t greatest = std::size_t(std::max_element(hull->begin(), hull->end()) - hull->begin());
+        const std::size_t from = sorted.size();
+        sorted.insert(sorted.end(), hull->begin(), hull->begin() + std::ptrdiff_t(std::min(greatest + 1, hull->size())));
+        sorted.insert(sorted.end(), hull->rbegin(), hull->rend() - std::ptrdiff_t(std::min(greatest + 1, hull->size())));
+        std::inplace_merge(sorted.begin() + std::ptrdiff_t(from), sorted.begin() + std::ptrdiff_t(from + std::min(greatest + 1, hull->size())),
+                           sorted.end());
+        std::inplace_merge(sorted.begin(), sorted.begin() + std::ptrdiff_t(from), sorted.end());
+    }
+    return chainOfSorted<RealTurns::Exact>(sorted.data(), sorted.size());
+}
+
 std::vector<RealPoint> fastHullOnDoubles(std::vector<RealPoint> points, RealTurns turns) {
     return fastHullOnDoubles(points.data(), points.size(), turns);
 }

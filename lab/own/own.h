@@ -83,6 +83,11 @@ std::vector<RealPoint> fastHullOnDoubles(std::vector<RealPoint> points, RealTurn
 // The entry's form: the caller's points read in place, only what is kept written to memory of its own.
 std::vector<RealPoint> fastHullOnDoubles(const RealPoint* points, std::size_t n, RealTurns turns);
 
+// The hull of the corners of two hulls as fastHullOnDoubles gives them: their corners merged into
+// the point order (each hull's lower and upper chains are already in it) and one monotone chain,
+// every turn exact. O(h).
+std::vector<RealPoint> joinedHulls(const std::vector<RealPoint>& a, const std::vector<RealPoint>& b);
+
 // A double as a 64-bit key whose unsigned order is the doubles' order, -0 and 0 one key; and back
 // (0 for -0). O(1).
 std::uint64_t realOrderKey(double value);

@@ -73,6 +73,58 @@ Corners copyBoth(const Point* points, std::size_t n, Team& team) {
 
 Corners fastestOnTeam(const Point* points, std::size_t n, Team& team) { return fastHull2t(points, n, team); }
 
+// The two-thread floor on doubles, as copyBoth. O(n).
+std::vector<RealPoint> copyBothReal(const RealPoint* points, std::size_t n, Team& team) {
+    std::unique_ptr<RealPoint[]> copy(new RealPoint[n > 0 ? n : 1]);
+    const unsigned parts = n >= kFastHull2tFrom ? team.size() : 1;
+    double sums[2] = {};
+    const auto part = [&](unsigned t) {
+        if (t >= parts) return;
+        const std::size_t from = n * t / parts, to = n * (t + 1) / parts;
+        std::copy(points + from, points + to, copy.get() + from);
+        double sum = 0;
+        for (std::size_t i = from; i < to; ++i) sum += copy[i].x + copy[i].y;
+        sums[t] = sum;
+    };
+    if (parts == 1) {
+        part(0);
+    } else {
+        team.run(part);
+    }
+    volatile double kept = sums[0] + sums[1];  // no hull: the sums only kept from being dropped
+    (void)kept;
+    return {};
+}
+
+// The fastest hull on doubles on the team: each thread the hull of its half of the points (its
+// pass, sort and chains), then the two hulls joined. Below kFastHull2tFrom points, one thread. O(n)
+// but for the sorts, and O(h) to join.
+std::vector<RealPoint> fastestOnTeamReal(const RealPoint* points, std::size_t n, Team& team) {
+    if (n < kFastHull2tFrom || team.size() < 2) return fastHullOnDoubles(points, n, RealTurns::Exact);
+    std::vector<RealPoint> halves[2];
+    team.run([&](unsigned t) {
+        if (t < 2) halves[t] = fastHullOnDoubles(points + n * t / 2, n * (t + 1) / 2 - n * t / 2, RealTurns::Exact);
+    });
+    return joinedHulls(halves[0], halves[1]);
+}
+
+// An entry on doubles whose calls run on the process's team, handed the points in place.
+template <std::vector<RealPoint> (*F)(const RealPoint*, std::size_t, Team&)>
+std::unique_ptr<Runner> prepareRealTeam(const std::vector<RealPoint>& points) {
+    class RealTeamRunner : public Runner {
+      public:
+        explicit RealTeamRunner(const std::vector<RealPoint>& points) : points_(points) {}
+        void call() override { sink_ = F(points_.data(), points_.size(), entryTeam()).size(); }
+        std::vector<reference::Pt> hull() override { return wholePoints(realHull()); }
+        std::vector<RealPoint> realHull() override { return F(points_.data(), points_.size(), entryTeam()); }
+
+      private:
+        std::vector<RealPoint> points_;
+        volatile std::size_t sink_ = 0;
+    };
+    return std::make_unique<RealTeamRunner>(points);
+}
+
 // An entry whose calls run on the process's team.
 template <Corners (*F)(const Point*, std::size_t, Team&)>
 std::unique_ptr<Runner> prepareTeam(const std::vector<Point>& points) {
@@ -155,6 +207,8 @@ void addThreadedEntries(std::vector<Algorithm>& list) {
          "no hull: a copy made by two threads, each half read by one, its release"},
     };
     for (Algorithm& a : threaded) a.threads = 2;
+    threaded.front().prepareReal = prepareRealTeam<fastestOnTeamReal>;
+    threaded.back().prepareReal = prepareRealTeam<copyBothReal>;
     const auto floors = std::find_if(list.begin(), list.end(), [](const Algorithm& a) { return a.origin == Origin::Floor; });
     const std::size_t at = std::size_t(floors - list.begin());
     list.insert(list.begin() + std::ptrdiff_t(at), threaded.begin(), threaded.end() - 1);
