@@ -333,24 +333,43 @@ std::size_t survivorsOf(const RealPoint* in, std::size_t n, RealPoint* p, const 
 
 }  // namespace
 
-void sortRealPoints(RealPoint* p, std::size_t m, const RealPoint* from) {
-    if (from == nullptr) from = p;
-#ifdef HULL_LAB_VQSORT
-    static_assert(sizeof(RealPoint) == 2 * sizeof(std::uint64_t), "a point is one 128-bit key");
+namespace {
+
+// The point q as its 128-bit key in `slot` (y's key the low half, x's the high). O(1).
+inline void writeKey(RealPoint* slot, const RealPoint& q) {
+    const std::uint64_t key[2] = {realOrderKey(q.y), realOrderKey(q.x)};
+    std::memcpy(slot, key, sizeof key);
+}
+
+// The point whose key is in `slot`. O(1).
+inline RealPoint pointOfKey(const RealPoint* slot) {
+    std::uint64_t key[2];
+    std::memcpy(key, slot, sizeof key);
+    return {realOfOrderKey(key[1]), realOfOrderKey(key[0])};
+}
+
+// The keys in p[0, m) sorted, by vqsort where the build has it. O(m log m).
+void sortKeys(RealPoint* p, std::size_t m) {
     std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(p);
-    for (std::size_t i = 0; i < m; ++i) {
-        const RealPoint q = from[i];
-        keys[2 * i] = realOrderKey(q.y), keys[2 * i + 1] = realOrderKey(q.x);
-    }
+#ifdef HULL_LAB_VQSORT
     fast::vqsort128Function()(keys, m);
-    for (std::size_t i = 0; i < m; ++i) {
-        const double x = realOfOrderKey(keys[2 * i + 1]), y = realOfOrderKey(keys[2 * i]);
-        p[i] = {x, y};
-    }
 #else
-    if (from != p) std::copy(from, from + m, p);
-    std::sort(p, p + m);
+    struct Key {
+        std::uint64_t low, high;
+    };
+    Key* k = reinterpret_cast<Key*>(keys);
+    std::sort(k, k + m, [](const Key& a, const Key& b) { return a.high != b.high ? a.high < b.high : a.low < b.low; });
 #endif
+}
+
+}  // namespace
+
+void sortRealPoints(RealPoint* p, std::size_t m, const RealPoint* from) {
+    static_assert(sizeof(RealPoint) == 2 * sizeof(std::uint64_t), "a point is one 128-bit key");
+    if (from == nullptr) from = p;
+    for (std::size_t i = 0; i < m; ++i) writeKey(p + i, from[i]);
+    sortKeys(p, m);
+    for (std::size_t i = 0; i < m; ++i) p[i] = pointOfKey(p + i);
 }
 
 namespace {
@@ -434,13 +453,70 @@ std::size_t refined(RealPoint* p, std::size_t m) {
     return m;
 }
 
-std::vector<RealPoint> fastHullOnDoubles(const RealPoint* points, std::size_t n, RealTurns turns) {
-    // Memory of its own for the points it keeps: only the pages that the survivors (or, with no
-    // pass, the keys) take are ever touched.
-    std::unique_ptr<RealPoint[]> own(new RealPoint[n > 0 ? n : 1]);
-    RealPoint* p = own.get();
+namespace {
+
+// The corners of from[0, m), in own[0, h) (room for m + 3 points; from is the caller's points, or
+// own + 1 where at most half of the room is taken): the least point a and the greatest b found,
+// each other point's side of a->b taken (without a branch) and its key written to the front of own
+// (below) or to its back (above), each side's keys sorted by themselves, and each chain run over
+// its own side in place, each key made a point as it is read, the lower stack over the front, the
+// upper over the back; the upper's inside is then
+// reversed onto the lower's end. No memory beyond own. Returns h. O(m) but for the sorts.
+template <RealTurns turns>
+std::size_t cornersInPlace(const RealPoint* from, std::size_t m, RealPoint* own, std::size_t room) {
+    RealPoint a = from[0], b = from[0];
+    for (std::size_t i = 1; i < m; ++i) {
+        if (from[i] < a) a = from[i];
+        if (b < from[i]) b = from[i];
+    }
+    own[0] = a;
+    if (a == b) return 1;
+    std::size_t below = 0, above = 0;
+    for (std::size_t i = 0; i < m; ++i) {
+        const RealPoint q = from[i];
+        const int side = sideOf<turns>(a, b, q);
+        // Written to both ends, each end's count moved by its side alone (no branch; one write to
+        // a slot chosen by the side measured 25% slower): the last slot is left for the upper b.
+        writeKey(own + 1 + below, q);
+        writeKey(own + room - 2 - above, q);
+        below += side < 0, above += side > 0;
+    }
+    sortKeys(own + 1, below);
+    sortKeys(own + room - 1 - above, above);
+    // The lower chain: a (at own[0]), the points below, b; its stack over own[1...].
+    std::size_t k = 1;
+    for (std::size_t i = 0; i <= below; ++i) {
+        const RealPoint q = i < below ? pointOfKey(own + 1 + i) : b;  // read before its slot is written
+        while (k >= 2 && turnOf<turns>(own[k - 2], own[k - 1], q) <= 0) --k;
+        own[k++] = q;
+    }
+    // The upper chain from a to b, turning right: its stack over the slot before the points above.
+    const std::size_t base = room - 2 - above, lower = k;
+    own[base] = a;
+    k = 1;
+    for (std::size_t i = 0; i <= above; ++i) {
+        const RealPoint q = i < above ? pointOfKey(own + base + 1 + i) : b;
+        while (k >= 2 && turnOf<turns>(own[base + k - 2], own[base + k - 1], q) >= 0) --k;
+        own[base + k++] = q;
+    }
+    // Counter-clockwise: the lower chain, then the upper's inside from b's side back to a's.
+    std::reverse(own + base + 1, own + base + k - 1);
+    std::memmove(static_cast<void*>(own + lower), own + base + 1, (k - 2) * sizeof(RealPoint));
+    return lower + k - 2;
+}
+
+}  // namespace
+
+RealCorners fastHullCorners(const RealPoint* points, std::size_t n, RealTurns turns) {
+    // Memory of its own (three more points than the input): only the pages that the survivors and
+    // their chains (or, with no pass, every point's key) take are ever touched.
+    const std::size_t room = n + 3;
+    RealCorners corners;
+    corners.points.reset(new RealPoint[room]);
+    RealPoint* own = corners.points.get();
+    if (n == 0) return corners;
+    const RealPoint* from = points;
     std::size_t m = n;
-    bool passed = false;
     if (n >= kPassFrom) {
         std::vector<RealPoint> sample;
         const std::vector<RealPoint> hull = sampleHull(points, n, sample);
@@ -451,14 +527,24 @@ std::vector<RealPoint> fastHullOnDoubles(const RealPoint* points, std::size_t n,
             std::size_t going = 0;
             for (const RealPoint& point : sample) going += q.core.holds(point.x, point.y) || insidePolygon<RealTurns::Exact>(q, point.x, point.y);
             if (2 * going >= kSample) {
-                m = turns == RealTurns::Exact ? refined<RealTurns::Exact>(p, survivorsOf<RealTurns::Exact>(points, n, p, q))
-                                              : refined<RealTurns::Plain>(p, survivorsOf<RealTurns::Plain>(points, n, p, q));
-                passed = true;
+                RealPoint* kept = own + 1;
+                m = turns == RealTurns::Exact ? refined<RealTurns::Exact>(kept, survivorsOf<RealTurns::Exact>(points, n, kept, q))
+                                              : refined<RealTurns::Plain>(kept, survivorsOf<RealTurns::Plain>(points, n, kept, q));
+                // The chains' keys go to both ends of the room: taken in place only where the
+                // survivors leave half of it free (else from the caller's points again).
+                if (2 * m <= n) from = kept;
+                else m = n;
             }
         }
     }
-    sortRealPoints(p, m, passed ? nullptr : points);
-    return turns == RealTurns::Exact ? chainOfSorted<RealTurns::Exact>(p, m) : chainOfSorted<RealTurns::Plain>(p, m);
+    corners.size = turns == RealTurns::Exact ? cornersInPlace<RealTurns::Exact>(from, m, own, room)
+                                             : cornersInPlace<RealTurns::Plain>(from, m, own, room);
+    return corners;
+}
+
+std::vector<RealPoint> fastHullOnDoubles(const RealPoint* points, std::size_t n, RealTurns turns) {
+    const RealCorners corners = fastHullCorners(points, n, turns);
+    return std::vector<RealPoint>(corners.points.get(), corners.points.get() + corners.size);
 }
 
 std::vector<RealPoint> joinedHulls(const std::vector<RealPoint>& a, const std::vector<RealPoint>& b) {
@@ -466,12 +552,11 @@ std::vector<RealPoint> joinedHulls(const std::vector<RealPoint>& a, const std::v
     sorted.reserve(a.size() + b.size());
     for (const std::vector<RealPoint>* hull : {&a, &b}) {
         // Counter-clockwise from the least: up to the greatest in the point order, then back down.
-        const std::size_t greatest = std::size_t(std::max_element(hull->begin(), hull->end()) - hull->begin());
+        const std::size_t upTo = hull->empty() ? 0 : std::size_t(std::max_element(hull->begin(), hull->end()) - hull->begin()) + 1;
         const std::size_t from = sorted.size();
-        sorted.insert(sorted.end(), hull->begin(), hull->begin() + std::ptrdiff_t(std::min(greatest + 1, hull->size())));
-        sorted.insert(sorted.end(), hull->rbegin(), hull->rend() - std::ptrdiff_t(std::min(greatest + 1, hull->size())));
-        std::inplace_merge(sorted.begin() + std::ptrdiff_t(from), sorted.begin() + std::ptrdiff_t(from + std::min(greatest + 1, hull->size())),
-                           sorted.end());
+        sorted.insert(sorted.end(), hull->begin(), hull->begin() + std::ptrdiff_t(upTo));
+        sorted.insert(sorted.end(), hull->rbegin(), hull->rend() - std::ptrdiff_t(upTo));
+        std::inplace_merge(sorted.begin() + std::ptrdiff_t(from), sorted.begin() + std::ptrdiff_t(from + upTo), sorted.end());
         std::inplace_merge(sorted.begin(), sorted.begin() + std::ptrdiff_t(from), sorted.end());
     }
     return chainOfSorted<RealTurns::Exact>(sorted.data(), sorted.size());

@@ -80,7 +80,13 @@ bool fastHullHasVectorSort();   // whether this build has vqsort (Highway)
 // without Highway) and a monotone chain with exact turns finds the corners. O(n) but for the
 // survivors' sort. RealTurns::Plain: the same steps in plain doubles, not exact (what exactness costs).
 std::vector<RealPoint> fastHullOnDoubles(std::vector<RealPoint> points, RealTurns turns);
-// The entry's form: the caller's points read in place, only what is kept written to memory of its own.
+// The entry's form: the caller's points read in place, only what is kept written to memory of its
+// own, where the corners are returned (as the hull on whole numbers does).
+struct RealCorners {
+    std::unique_ptr<RealPoint[]> points;
+    std::size_t size = 0;
+};
+RealCorners fastHullCorners(const RealPoint* points, std::size_t n, RealTurns turns);
 std::vector<RealPoint> fastHullOnDoubles(const RealPoint* points, std::size_t n, RealTurns turns);
 
 // The hull of the corners of two hulls as fastHullOnDoubles gives them: their corners merged into
