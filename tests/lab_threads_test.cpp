@@ -1,7 +1,7 @@
 // The lab's entries on two threads. The fastest hull on a team of two gives the reference corners
 // where a split in two is hard (halves sharing hull edges, copies across the split, a line across
 // it, 0 to 10 points) and at every switch of its paths; a team of one gives them too; and each -2t
-// entry's calls run as a cell's do. Built a second time with ThreadSanitizer (lab_threads_tsan).
+// entry's calls run as a cell's do, on doubles too. Built a second time with ThreadSanitizer (lab_threads_tsan).
 
 #include <gtest/gtest.h>
 
@@ -288,6 +288,16 @@ TEST(TwoThreads, TheEntriesCallsAsACellMakesThem) {
             for (std::size_t i = 0; i < hull.size(); ++i) {
                 ASSERT_TRUE(hull[i].x == expected[i].x && hull[i].y == expected[i].y) << entry.name << ", " << shape << ": corner " << i;
             }
+        }
+        // On doubles, where the entry takes them: each half's hull on its own thread, then joined.
+        if (!entry.prepareReal || entry.origin == lab::Origin::Floor) continue;
+        for (const char* shape : {"disc", "circle", "kuzmin", "huge"}) {
+            const std::vector<lab::RealPoint> input = lab::makeRealShape(shape, 150000, 9);
+            std::unique_ptr<lab::Runner> runner = entry.prepareReal(input);
+            for (int call = 0; call < 3; ++call) runner->call();
+            std::vector<lab::RealPoint> expected = reference::corners(input);
+            std::reverse(expected.begin() + 1, expected.end());
+            EXPECT_TRUE(runner->realHull() == expected) << entry.name << ", " << shape << " (f64), 150000 points, seed 9";
         }
     }
 }
