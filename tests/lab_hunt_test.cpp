@@ -675,7 +675,8 @@ TEST(HuntRuns, OnDoublesTheRealFamiliesFindAndShrinkAPluginsPlainTurns) {
 // A report for a library's maintainers is shown only where its own program, built and run by the
 // lab, fails again the same way: for each library, on points where its hull on doubles is known
 // wrong (Boost: products that overflow; GEOS and shapely: a triangle of 1e-300, returned as a line;
-// CGAL on plain doubles and d3: the classroom turns; Qhull as scipy calls it: a near-copy ignored)
+// CGAL on plain doubles and d3: the classroom turns; CGAL's ch_bykat on its exact kernel: a point
+// kept mid-edge; Qhull as scipy calls it: a near-copy ignored)
 // or its call crashes (CGAL on four decimals), it is written and reproduces, and run alone from its
 // own command it fails again; on a square each gets right, no report is left.
 TEST(HuntReports, AReportIsKeptOnlyWhereItsProgramFailsAgain) {
@@ -695,7 +696,7 @@ TEST(HuntReports, AReportIsKeptOnlyWhereItsProgramFailsAgain) {
         bool reproduced;
     };
     std::vector<Case> cases;
-    for (const char* name : {"boost-double-monotone-chain", "geos-graham", "cgal-monotone-chain-plain", "libqhull-quickhull"}) {
+    for (const char* name : {"boost-double-monotone-chain", "geos-graham", "cgal-monotone-chain-plain", "cgal-quickhull", "libqhull-quickhull"}) {
         const Algorithm* entry = findAlgorithm(name);
         if (entry == nullptr) continue;  // this build lacks the library: its reports are not tested here
         cases.push_back({"its failure", *entry, {}, Status::Wrong, true});
@@ -706,6 +707,7 @@ TEST(HuntReports, AReportIsKeptOnlyWhereItsProgramFailsAgain) {
         if (n == "geos-graham") c.points = tiny;
         if (n == "cgal-monotone-chain-plain") c.points = ulp;
         if (n == "libqhull-quickhull") c.points = {{-338508.98, 0.26873681}, {0, 0.3}, {0, 0}, {-338508.98, 0.2687368091}};
+        if (n == "cgal-quickhull") c.points = {{4e-300, -1e-160}, {4e-160, 0}, {0, -1e-160}, {0, 5e-324}, {-3e-160, 0}, {1e-323, -1e-160}};
     }
     const std::size_t libraries = cases.size();
     for (std::size_t i = 0; i < libraries; ++i) cases.push_back({"a square", cases[i].entry, square, Status::Wrong, false});

@@ -109,7 +109,7 @@ struct LibraryReport {
 };
 
 // Whether the lab writes reports for `entry`: Boost.Geometry's convex_hull on int64, double and
-// long double coordinates and CGAL on Simple_cartesian<double> (C++ programs), GEOS's
+// long double coordinates and CGAL's five hulls on either kernel (C++ programs), GEOS's
 // GEOSConvexHull_r (a C program, the input as WKT), Qhull as scipy.spatial.ConvexHull and the
 // example programs over scipy and shapely (Python), the example over d3 (a node module).
 bool reportable(const Algorithm& entry);

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hunt/hunt.h"
@@ -28,6 +29,7 @@ enum class Library { None, Boost, Geos, Cgal, Scipy, Shapely, D3 };
 struct Target {
     Library library = Library::None;
     std::string detail;  // Boost's coordinate type, CGAL's function; the d3 program's path
+    bool plain = false;  // CGAL on Simple_cartesian<double>, not its exact-predicates kernel
 };
 
 // The report's target of `entry`: the libraries' entries that can be wrong on doubles (Boost on
@@ -39,8 +41,13 @@ Target targetOf(const Algorithm& entry) {
     if (n == "boost-long-double-monotone-chain") return {Library::Boost, "long double"};
     if (n == "boost-monotone-chain") return {Library::Boost, "std::int64_t"};
     if (n == "geos-graham") return {Library::Geos, ""};
-    if (n == "cgal-monotone-chain-plain") return {Library::Cgal, "ch_graham_andrew"};
-    if (n == "cgal-akl-toussaint-plain") return {Library::Cgal, "convex_hull_2"};
+    static const std::pair<const char*, const char*> cgal[] = {
+        {"cgal-monotone-chain", "ch_graham_andrew"}, {"cgal-akl-toussaint", "convex_hull_2"}, {"cgal-quickhull", "ch_bykat"},
+        {"cgal-eddy-quickhull", "ch_eddy"}, {"cgal-gift-wrapping", "ch_jarvis"}};
+    for (const auto& [entryName, function] : cgal) {
+        if (n == entryName) return {Library::Cgal, function, false};
+        if (n == std::string(entryName) + "-plain") return {Library::Cgal, function, true};
+    }
     if (n == "libqhull-quickhull") return {Library::Scipy, ""};
     if (entry.entry.rfind("program\t", 0) != 0) return {};
     const std::string command = entry.entry.substr(entry.entry.rfind('\t') + 1);
@@ -126,17 +133,21 @@ std::string boostProgram(const std::string& entry, const std::string& type, cons
            "}\n";
 }
 
-// A C++ program over CGAL on Simple_cartesian<double> (the kernel many users write first): FUNCTION
-// (ch_graham_andrew, convex_hull_2) into a vector, counter-clockwise, compared with the exact
-// hull's corners in every rotation. O(points).
-std::string cgalProgram(const std::string& entry, const std::string& function, const std::vector<RealPoint>& points,
+// A C++ program over CGAL: FUNCTION (ch_graham_andrew, convex_hull_2, ch_bykat, ch_eddy, ch_jarvis)
+// into a vector, counter-clockwise, on the exact-predicates kernel or (plain) Simple_cartesian<double>,
+// the kernel many users write first; compared with the exact hull's corners in every rotation.
+// O(points).
+std::string cgalProgram(const std::string& entry, const Target& target, const std::vector<RealPoint>& points,
                         std::vector<RealPoint> exact, const std::string& kind) {
     std::reverse(exact.begin(), exact.end());  // CGAL's order
-    return heading("// ", "CGAL's " + function + " on Simple_cartesian<double>", points.size(), kind, entry,
+    const std::string& function = target.detail;
+    const std::string kernel = target.plain ? "Simple_cartesian<double>" : "Exact_predicates_inexact_constructions_kernel";
+    return heading("// ", "CGAL's " + function + " on " + kernel, points.size(), kind, entry,
                    "g++ -O2 -std=c++17 -o report report.cpp -DNDEBUG -lgmp && ./report") +
-           "#include <CGAL/Simple_cartesian.h>\n#include <CGAL/" + (function == "convex_hull_2" ? "convex_hull_2" : function) + ".h>\n"
+           "#include <CGAL/" + (target.plain ? "Simple_cartesian" : "Exact_predicates_inexact_constructions_kernel") +
+           ".h>\n#include <CGAL/" + function + ".h>\n"
            "#include <algorithm>\n#include <exception>\n#include <iostream>\n#include <iterator>\n#include <vector>\n\n"
-           "using Kernel = CGAL::Simple_cartesian<double>;\nusing Point = Kernel::Point_2;\n\n"
+           "using Kernel = CGAL::" + kernel + ";\nusing Point = Kernel::Point_2;\n\n"
            "int main() {\n"
            "    const std::vector<Point> points = {\n" + pointLines(points, "        ", "Point(", ")") + "    };\n"
            "    // The exact hull's corners, counter-clockwise (hull-lab's exact check).\n"
@@ -321,7 +332,7 @@ std::string reportSource(const Algorithm& entry, const Target& target, const std
             // Without CGAL's checks, as the lab's Release build calls it (with them, a check that
             // fails stops the program with CGAL's message and status 1).
             recipe = {".cpp", "CGAL's", cxx + " -DNDEBUG -lgmp", run, cxx + " -DNDEBUG -lgmp" + alone};
-            return cgalProgram(entry.name, target.detail, points, exact, kind);
+            return cgalProgram(entry.name, target, points, exact, kind);
         case Library::Geos:
             recipe = {".c", "GEOS's", "cc -O2 -o BINARY SOURCE -lgeos_c", run, "cc -O2 -o BINARY SOURCE -lgeos_c" + alone};
             return geosProgram(points, exact, kind);

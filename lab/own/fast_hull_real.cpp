@@ -505,7 +505,26 @@ std::size_t cornersInPlace(const RealPoint* from, std::size_t m, RealPoint* own,
     return lower + k - 2;
 }
 
+// The pass's polygon for points[0, n) where the pass pays: from kPassFrom points, where the sample's
+// hull has three corners or more and at least half of the sample would go (not on a circle, not
+// in convex position, where the pass costs more than the sort it saves). O(kSample log kSample).
+bool passPolygon(const RealPoint* points, std::size_t n, RealPolygon& q) {
+    if (n < kPassFrom) return false;
+    std::vector<RealPoint> sample;
+    const std::vector<RealPoint> hull = sampleHull(points, n, sample);
+    if (hull.size() < 3) return false;
+    q = polygonOf(hull);
+    std::size_t going = 0;
+    for (const RealPoint& point : sample) going += q.core.holds(point.x, point.y) || insidePolygon<RealTurns::Exact>(q, point.x, point.y);
+    return 2 * going >= kSample;
+}
+
 }  // namespace
+
+bool fastHullPassPays(const RealPoint* points, std::size_t n) {
+    RealPolygon q;
+    return passPolygon(points, n, q);
+}
 
 RealCorners fastHullCorners(const RealPoint* points, std::size_t n, RealTurns turns) {
     // Memory of its own (three more points than the input): only the pages that the survivors and
@@ -517,25 +536,15 @@ RealCorners fastHullCorners(const RealPoint* points, std::size_t n, RealTurns tu
     if (n == 0) return corners;
     const RealPoint* from = points;
     std::size_t m = n;
-    if (n >= kPassFrom) {
-        std::vector<RealPoint> sample;
-        const std::vector<RealPoint> hull = sampleHull(points, n, sample);
-        if (hull.size() >= 3) {
-            const RealPolygon q = polygonOf(hull);
-            // Where fewer than half of the sample would go (points on a circle, in convex position),
-            // the pass costs more than the sort it saves: every point is sorted.
-            std::size_t going = 0;
-            for (const RealPoint& point : sample) going += q.core.holds(point.x, point.y) || insidePolygon<RealTurns::Exact>(q, point.x, point.y);
-            if (2 * going >= kSample) {
-                RealPoint* kept = own + 1;
-                m = turns == RealTurns::Exact ? refined<RealTurns::Exact>(kept, survivorsOf<RealTurns::Exact>(points, n, kept, q))
-                                              : refined<RealTurns::Plain>(kept, survivorsOf<RealTurns::Plain>(points, n, kept, q));
-                // The chains' keys go to both ends of the room: taken in place only where the
-                // survivors leave half of it free (else from the caller's points again).
-                if (2 * m <= n) from = kept;
-                else m = n;
-            }
-        }
+    RealPolygon q;
+    if (passPolygon(points, n, q)) {
+        RealPoint* kept = own + 1;
+        m = turns == RealTurns::Exact ? refined<RealTurns::Exact>(kept, survivorsOf<RealTurns::Exact>(points, n, kept, q))
+                                      : refined<RealTurns::Plain>(kept, survivorsOf<RealTurns::Plain>(points, n, kept, q));
+        // The chains' keys go to both ends of the room: taken in place only where the survivors
+        // leave half of it free (else from the caller's points again).
+        if (2 * m <= n) from = kept;
+        else m = n;
     }
     corners.size = turns == RealTurns::Exact ? cornersInPlace<RealTurns::Exact>(from, m, own, room)
                                              : cornersInPlace<RealTurns::Plain>(from, m, own, room);

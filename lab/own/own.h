@@ -87,6 +87,9 @@ struct RealCorners {
     std::size_t size = 0;
 };
 RealCorners fastHullCorners(const RealPoint* points, std::size_t n, RealTurns turns);
+// Whether the fastest hull on doubles runs its throw-away pass on these points (from 4,096 points,
+// where its sample says that half of them or more would go). O(1,024 log 1,024).
+bool fastHullPassPays(const RealPoint* points, std::size_t n);
 std::vector<RealPoint> fastHullOnDoubles(const RealPoint* points, std::size_t n, RealTurns turns);
 
 // The hull of the corners of two hulls as fastHullOnDoubles gives them: their corners merged into

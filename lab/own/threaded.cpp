@@ -97,10 +97,12 @@ std::vector<RealPoint> copyBothReal(const RealPoint* points, std::size_t n, Team
 }
 
 // The fastest hull on doubles on the team: each thread the hull of its half of the points (its
-// pass, sort and chains), then the two hulls joined. Below kFastHull2tFrom points, one thread. O(n)
-// but for the sorts, and O(h) to join.
+// pass, sort and chains), then the two hulls joined. Below kFastHull2tFrom points, and where the
+// pass would not run (many corners: joining two hulls of half the points each cost more than
+// the second thread saved, 1.8 times one thread's time on circle), one thread. O(n) but for the
+// sorts, and O(h) to join.
 std::vector<RealPoint> fastestOnTeamReal(const RealPoint* points, std::size_t n, Team& team) {
-    if (n < kFastHull2tFrom || team.size() < 2) return fastHullOnDoubles(points, n, RealTurns::Exact);
+    if (n < kFastHull2tFrom || team.size() < 2 || !fastHullPassPays(points, n)) return fastHullOnDoubles(points, n, RealTurns::Exact);
     std::vector<RealPoint> halves[2];
     team.run([&](unsigned t) {
         if (t < 2) halves[t] = fastHullOnDoubles(points + n * t / 2, n * (t + 1) / 2 - n * t / 2, RealTurns::Exact);
