@@ -50,7 +50,7 @@ STYLE_TEST_PACKAGES := universal-ctags
 TEST_PACKAGES := $(RUN_PACKAGES) $(PLOT_PACKAGES) $(SANITIZE_PACKAGES) $(LAB_PACKAGES) $(COUNT_PACKAGES) $(STATS_PACKAGES) $(EXAMPLE_PACKAGES) $(INSTALL_TEST_PACKAGES) $(EXPORT_TEST_PACKAGES) $(BROWSER_PACKAGES) $(HISTORY_TEST_PACKAGES) $(STYLE_TEST_PACKAGES)
 PAGE_LIBRARIES := tools/page/node_modules/.installed
 
-.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-real lab-large lab-plugin-cost lab-hunt lab-hunt-real examples page-libraries build build-lab build-sanitize clean
+.PHONY: run test test-fast fuzz check plots docs-pictures lab lab-counts lab-exactness lab-real lab-large lab-fastest-real lab-plugin-cost lab-hunt lab-hunt-real examples page-libraries build build-lab build-sanitize clean
 
 run:
 	$(call need,$(RUN_PACKAGES))
@@ -143,6 +143,22 @@ LAB_1E8 := --shapes square,disc --sizes 1000000,10000000,100000000 --budget 60 \
 lab-large:
 	$(call lab-run,lab-large,$(LAB_LARGE))
 	$(call lab-run,lab-large-1e8,$(LAB_1E8))
+
+# The fastest exact hull on doubles against its floors, its plain form, the lab's exact array forms
+# and the libraries that take doubles (gift wrapping and ch_eddy aside, the slowest): six shapes of
+# doubles and huge at 10^3 and 10^6 points; then 10^6 and 10^7 for the fast entries and the floors,
+# one and two threads (convex at 5 x 10^6, the most it makes).
+REAL_SHAPES := square,normal,disc,kuzmin,circle,convex,huge
+LAB_FASTEST_REAL := --coordinates f64 --shapes $(REAL_SHAPES) --sizes 1000,1000000 --runs 3 --budget 2 \
+  --algorithms filter-vqsort-chain,filter-vqsort-chain-plain,filter-vqsort-chain-2t,copy,copy-2t,sort-keys,incremental-array,qhull-array,chan,cgal-monotone-chain,cgal-akl-toussaint,cgal-quickhull,boost-long-double-monotone-chain,geos-graham,libqhull-quickhull
+FASTEST_REAL_ENTRIES := filter-vqsort-chain,filter-vqsort-chain-plain,filter-vqsort-chain-2t,copy,copy-2t,sort-keys
+LAB_FASTEST_REAL_1E7 := --coordinates f64 --shapes square,normal,disc,kuzmin,circle,huge --sizes 1000000,10000000 --runs 5 \
+  --algorithms $(FASTEST_REAL_ENTRIES)
+LAB_FASTEST_REAL_5E6 := --coordinates f64 --shapes convex --sizes 5000000 --runs 5 --algorithms $(FASTEST_REAL_ENTRIES)
+lab-fastest-real:
+	$(call lab-run,lab-fastest-real,$(LAB_FASTEST_REAL))
+	$(call lab-run,lab-fastest-real-1e7,$(LAB_FASTEST_REAL_1E7))
+	$(call lab-run,lab-fastest-real-5e6,$(LAB_FASTEST_REAL_5E6))
 
 # The example plugins (graham, chain, float-chain) into build/examples/, with hull-lab to run them.
 examples:
