@@ -14,7 +14,8 @@
 //    products overflow or underflow (keeping a point is always safe). The survivors, written to
 //    memory of the hull's own, are tested again against 32 corners of their own sample's hull,
 //    which lies closer to the hull of all, while that halves them. Where the first sample says
-//    fewer than half of the points would go (a circle, points in convex position), no pass.
+//    fewer than half of the points would go (a circle, points in convex position), no pass. From
+//    64 to 4,095 points the polygon is the extremes in eight directions of 128 of the points, no core.
 // 2. Sort: each survivor becomes a 128-bit key whose unsigned order is the point order (x, then y):
 //    each coordinate's bits mapped so that unsigned order is the doubles' order, -0 made 0 first
 //    (one coordinate), x the key's high half; written over the point itself, sorted in place by
@@ -45,7 +46,8 @@ namespace lab {
 
 namespace {
 
-constexpr std::size_t kPassFrom = 4096;  // below, every point is sorted
+constexpr std::size_t kPassFrom = 4096;  // below, the points' own extremes make the pass's polygon
+constexpr std::size_t kSmallPassFrom = 64;  // below, every point is sorted
 constexpr std::size_t kSample = 1024;
 constexpr std::uint64_t kSign = std::uint64_t(1) << 63;
 
@@ -521,6 +523,39 @@ bool passPolygon(const RealPoint* points, std::size_t n, RealPolygon& q) {
 
 }  // namespace
 
+namespace {
+
+// The polygon of a small input's points extreme in eight directions among 128 spread through it
+// (by plain products: any of the points in any order make a polygon whose inside, left of every
+// edge, lies inside their hull), no core: below kPassFrom points the pass tests every point
+// against it, where half of those 128 would go (on a circle or in convex position none would).
+// O(1) before the pass.
+bool smallPolygon(const RealPoint* points, std::size_t n, RealPolygon& q) {
+    if (n < kSmallPassFrom) return false;
+    constexpr std::size_t kSpread = 128;
+    std::size_t best[8] = {};
+    static const double u[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+    for (std::size_t s = 1; s < kSpread; ++s) {
+        const RealPoint& p = points[s * n / kSpread];
+        for (int d = 0; d < 8; ++d) {
+            const RealPoint& b = points[best[d] * n / kSpread];
+            if (u[d][0] * p.x + u[d][1] * p.y > u[d][0] * b.x + u[d][1] * b.y) best[d] = s;
+        }
+    }
+    q = RealPolygon{};
+    for (int d = 0; d < 8; ++d) {
+        const RealPoint p = points[best[d] * n / kSpread];
+        if (q.corners == 0 || (p != q.corner[q.corners - 1] && p != q.corner[0])) q.corner[q.corners++] = p;
+    }
+    q.corner[q.corners] = q.corner[0];
+    if (q.corners < 3) return false;
+    std::size_t going = 0;
+    for (std::size_t s = 0; s < kSpread; ++s) going += insidePolygon<RealTurns::Exact>(q, points[s * n / kSpread].x, points[s * n / kSpread].y);
+    return 2 * going >= kSpread;
+}
+
+}  // namespace
+
 bool fastHullPassPays(const RealPoint* points, std::size_t n) {
     RealPolygon q;
     return passPolygon(points, n, q);
@@ -537,7 +572,7 @@ RealCorners fastHullCorners(const RealPoint* points, std::size_t n, RealTurns tu
     const RealPoint* from = points;
     std::size_t m = n;
     RealPolygon q;
-    if (passPolygon(points, n, q)) {
+    if (passPolygon(points, n, q) || smallPolygon(points, n, q)) {
         RealPoint* kept = own + 1;
         m = turns == RealTurns::Exact ? refined<RealTurns::Exact>(kept, survivorsOf<RealTurns::Exact>(points, n, kept, q))
                                       : refined<RealTurns::Plain>(kept, survivorsOf<RealTurns::Plain>(points, n, kept, q));

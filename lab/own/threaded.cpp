@@ -74,7 +74,7 @@ Corners copyBoth(const Point* points, std::size_t n, Team& team) {
 Corners fastestOnTeam(const Point* points, std::size_t n, Team& team) { return fastHull2t(points, n, team); }
 
 // The two-thread floor on doubles, as copyBoth. O(n).
-std::vector<RealPoint> copyBothReal(const RealPoint* points, std::size_t n, Team& team) {
+RealCorners copyBothReal(const RealPoint* points, std::size_t n, Team& team) {
     std::unique_ptr<RealPoint[]> copy(new RealPoint[n > 0 ? n : 1]);
     const unsigned parts = n >= kFastHull2tFrom ? team.size() : 1;
     double sums[2] = {};
@@ -93,7 +93,7 @@ std::vector<RealPoint> copyBothReal(const RealPoint* points, std::size_t n, Team
     }
     volatile double kept = sums[0] + sums[1];  // no hull: the sums only kept from being dropped
     (void)kept;
-    return {};
+    return RealCorners{};
 }
 
 // The fastest hull on doubles on the team: each thread the hull of its half of the points (its
@@ -101,24 +101,32 @@ std::vector<RealPoint> copyBothReal(const RealPoint* points, std::size_t n, Team
 // pass would not run (many corners: joining two hulls of half the points each cost more than
 // the second thread saved, 1.8 times one thread's time on circle), one thread. O(n) but for the
 // sorts, and O(h) to join.
-std::vector<RealPoint> fastestOnTeamReal(const RealPoint* points, std::size_t n, Team& team) {
-    if (n < kFastHull2tFrom || team.size() < 2 || !fastHullPassPays(points, n)) return fastHullOnDoubles(points, n, RealTurns::Exact);
+RealCorners fastestOnTeamReal(const RealPoint* points, std::size_t n, Team& team) {
+    if (n < kFastHull2tFrom || team.size() < 2 || !fastHullPassPays(points, n)) return fastHullCorners(points, n, RealTurns::Exact);
     std::vector<RealPoint> halves[2];
     team.run([&](unsigned t) {
         if (t < 2) halves[t] = fastHullOnDoubles(points + n * t / 2, n * (t + 1) / 2 - n * t / 2, RealTurns::Exact);
     });
-    return joinedHulls(halves[0], halves[1]);
+    const std::vector<RealPoint> joined = joinedHulls(halves[0], halves[1]);
+    RealCorners corners;
+    corners.points.reset(new RealPoint[joined.size() + 1]);
+    std::copy(joined.begin(), joined.end(), corners.points.get());
+    corners.size = joined.size();
+    return corners;
 }
 
 // An entry on doubles whose calls run on the process's team, handed the points in place.
-template <std::vector<RealPoint> (*F)(const RealPoint*, std::size_t, Team&)>
+template <RealCorners (*F)(const RealPoint*, std::size_t, Team&)>
 std::unique_ptr<Runner> prepareRealTeam(const std::vector<RealPoint>& points) {
     class RealTeamRunner : public Runner {
       public:
         explicit RealTeamRunner(const std::vector<RealPoint>& points) : points_(points) {}
-        void call() override { sink_ = F(points_.data(), points_.size(), entryTeam()).size(); }
+        void call() override { sink_ = F(points_.data(), points_.size(), entryTeam()).size; }
         std::vector<reference::Pt> hull() override { return wholePoints(realHull()); }
-        std::vector<RealPoint> realHull() override { return F(points_.data(), points_.size(), entryTeam()); }
+        std::vector<RealPoint> realHull() override {
+            const RealCorners corners = F(points_.data(), points_.size(), entryTeam());
+            return std::vector<RealPoint>(corners.points.get(), corners.points.get() + corners.size);
+        }
 
       private:
         std::vector<RealPoint> points_;
