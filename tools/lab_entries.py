@@ -57,7 +57,8 @@ def catalogue_of(context):
 # ---- A TSV written before the catalogue: its names, as the lab gave them then -------------------
 
 _OURS = {"incremental": "monotone chain", "gift_wrapping": "gift wrapping", "qhull": "quickhull"}
-_FASTEST = ("filter-vqsort-chain", "filter-radix-chain", "radix-chain", "vqsort-chain", "filter-vqsort-chain-2t")
+_FASTEST = ("filter-vqsort-chain", "filter-radix-chain", "radix-chain", "vqsort-chain", "filter-vqsort-chain-2t",
+            "filter-vqsort-chain-plain")
 _FLOORS = ("copy", "copy-list", "copy-2t", "sort-keys")
 _OLD_NAMES = {"filter-radix-chain": "filter-vqsort-chain"}
 _LIBRARY_PREFIXES = {"cgal-": "CGAL", "boost-": "Boost", "geos-": "GEOS", "opencv-": "OpenCV", "libqhull-": "Qhull"}
