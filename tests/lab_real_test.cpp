@@ -16,6 +16,7 @@
 
 #include "../lab/lab.h"
 #include "../lab/inputs/inputs.h"
+#include "../lab/hunt/hunt.h"
 #include "../lab/own/own.h"
 #include "../lab/run/cell.h"
 #include "lab_run.h"
@@ -182,6 +183,39 @@ TEST(FastHullOnDoubles, RightOnEveryRealShapeAndOnEdgeTrapsWherePlainDoublesAreN
         plainWrong += lab::fastHullOnDoubles(points, lab::RealTurns::Plain) != lab::fastHullOnDoubles(points, lab::RealTurns::Exact);
     }
     EXPECT_GT(plainWrong, 0) << "plain doubles should fail on some of these sets";
+}
+
+// The hunt's families of doubles and floats (the classroom grid, decimals collinear as decimals,
+// near-copies, far clouds, magnitudes past a plain product's range, subnormals and signed zeros,
+// the integer families and the shapes as doubles), every one of the first 350 inputs of two
+// seeds, and the shapes at the sizes where the hull changes its path (64, 4,096 and 65,536 points
+// and one less): the fastest hull on doubles, one thread and two, gives the reference's corners.
+TEST(FastHullOnDoubles, RightOnTheHuntsFamiliesAndAtEverySizeWhereItsPathChanges) {
+    std::vector<std::pair<std::string, std::vector<RealPoint>>> sets;
+    for (lab::Coordinates type : {lab::Coordinates::F64, lab::Coordinates::F32}) {
+        for (std::uint64_t seed : {1, 2}) {
+            for (std::uint64_t k = 0; k < 350; ++k) {
+                lab::RealHuntInput input = lab::realHuntInput(seed, k, type);
+                if (input.points.size() > 20000) continue;  // the shapes at their largest: below
+                sets.push_back({lab::realFamilies()[input.family].name + std::string(" input ") + std::to_string(k) + " seed " +
+                                    std::to_string(seed) + " " + lab::coordinatesWord(type),
+                                std::move(input.points)});
+            }
+        }
+    }
+    for (const char* shape : {"disc", "ulp", "sliver", "line", "tiny"}) {
+        for (std::int64_t n : {63, 64, 4095, 4096, 65535, 65536}) sets.push_back({shape + (" " + std::to_string(n)), lab::makeRealShape(shape, n, 5)});
+    }
+    const lab::Algorithm& twoThreads = *lab::findAlgorithm(std::string(lab::kFastestName) + "-2t");
+    for (const auto& [name, points] : sets) {
+        std::vector<RealPoint> want = reference::corners(points);
+        if (want.size() > 1) std::reverse(want.begin() + 1, want.end());  // counter-clockwise
+        ASSERT_TRUE(lab::fastHullOnDoubles(points, lab::RealTurns::Exact) == want) << name << ", " << points.size() << " points";
+        if (points.size() >= 65535) {
+            EXPECT_TRUE(twoThreads.prepareReal(points)->realHull() == want) << name << " on two threads";
+        }
+    }
+    EXPECT_GT(sets.size(), 1000u);
 }
 
 // On two threads, each half's hull joined: the same corners as the reference on shapes large
