@@ -137,6 +137,41 @@ TEST(FastHullOnDoubles, KeysOrderEveryDoubleAsItComparesAndComeBackExactly) {
     }
 }
 
+// The sort of the fastest hull (and of the sort-keys floor) puts points in the point order, x then
+// y, whatever their signs, zeros, subnormals and neighbours, from another array or in place.
+TEST(FastHullOnDoubles, TheSortPutsPointsInThePointOrder) {
+    const double least = std::numeric_limits<double>::denorm_min(), big = std::numeric_limits<double>::max();
+    std::vector<RealPoint> points = {{0.0, -0.0}, {-0.0, 1}, {least, -least}, {-least, 0}, {1, std::nextafter(1.0, 2.0)}, {1, 1},
+                                     {-big, big}, {big, -big}, {std::nextafter(1.0, 0.0), 5}, {0.0, -1}, {-1e-300, 3}, {1, -0.0}};
+    for (int copy = 0; copy < 200; ++copy) points.push_back(points[std::size_t(copy * 7) % 12]);  // copies, in another order
+    std::vector<RealPoint> want = points;
+    std::sort(want.begin(), want.end());  // -0 and 0 compare equal: any of them may come first
+    for (bool inPlace : {false, true}) {
+        std::vector<RealPoint> got = inPlace ? points : std::vector<RealPoint>(points.size());
+        lab::sortRealPoints(got.data(), got.size(), inPlace ? nullptr : points.data());
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_TRUE(got[i] == want[i]) << (inPlace ? "in place" : "from another array") << ", point " << i << ": "
+                                           << lab::show(got[i]) << " where " << lab::show(want[i]);
+        }
+    }
+}
+
+// Two hulls joined, where one or both are empty, one point, two points, or the same.
+TEST(FastHullOnDoubles, JoinedHullsOfFewCornersAreTheHullOfBoth) {
+    const std::vector<RealPoint> none, one = {{1, 1}}, two = {{0, 0}, {2, 2}}, triangle = {{0, 0}, {4, 0}, {0, 4}};
+    const std::vector<std::pair<std::vector<RealPoint>, std::vector<RealPoint>>> cases = {
+        {none, none}, {none, one}, {one, one}, {one, two}, {two, two}, {two, triangle}, {triangle, one}, {triangle, {{5, 5}}}};
+    for (const auto& [a, b] : cases) {
+        std::vector<RealPoint> both = a;
+        both.insert(both.end(), b.begin(), b.end());
+        std::vector<RealPoint> want = reference::corners(both);
+        if (want.size() > 1) std::reverse(want.begin() + 1, want.end());
+        EXPECT_TRUE(lab::joinedHulls(lab::fastHullOnDoubles(a, lab::RealTurns::Exact), lab::fastHullOnDoubles(b, lab::RealTurns::Exact)) == want)
+            << a.size() << " and " << b.size() << " points";
+    }
+}
+
 // The hard sets made large enough for the throw-away pass (from 4,096 points): a unit square's
 // corners filled with random points, and on each edge points exactly on it, one unit in the last
 // place inside and outside it (the outside ones are corners, subnormal ones too), so that the
