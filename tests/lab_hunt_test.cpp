@@ -721,6 +721,10 @@ TEST(HuntReports, AReportIsKeptOnlyWhereItsProgramFailsAgain) {
     cases.push_back({"a square", shapely, square, Status::Wrong, false});
     cases.push_back({"three decimals of y = x / 10", d3, {{0.6, 0.06}, {0.2, 0.02}, {0.1, 0.01}}, Status::Wrong, true});
     cases.push_back({"a square", d3, square, Status::Wrong, false});
+    // Hulls of fewer than three corners: d3 gives one point thrice as a triangle; two far points
+    // it gets right leave no report.
+    cases.push_back({"three copies of one point", d3, {{3, -2}, {3, -2}, {3, -2}}, Status::Wrong, true});
+    cases.push_back({"two points and a copy", shapely, {{0, 0}, {5, 1}, {5, 1}}, Status::Wrong, false});
     for (const Case& c : cases) {
         const std::string name = c.entry.name + " on " + c.name;
         ASSERT_TRUE(reportable(c.entry)) << name;
