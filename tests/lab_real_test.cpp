@@ -172,6 +172,25 @@ TEST(FastHullOnDoubles, JoinedHullsOfFewCornersAreTheHullOfBoth) {
     }
 }
 
+// On two threads, halves that share the hull's edges: a filled unit square, a quarter of its points
+// exactly on its edges, in both halves, and the corners only in the second half.
+TEST(FastHullOnDoubles, TwoThreadsJoinHalvesThatShareTheHullsEdges) {
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::vector<RealPoint> points;
+    for (int i = 0; i < 70000; ++i) {
+        const double t = unit(random);
+        const RealPoint onEdge[4] = {{t, 0}, {1, t}, {t, 1}, {0, t}};
+        points.push_back(i % 4 == 0 ? onEdge[(i / 4) % 4] : RealPoint{unit(random), unit(random)});
+    }
+    points.insert(points.end(), {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+    ASSERT_TRUE(lab::fastHullPassPays(points.data(), points.size())) << "the halves' hulls are joined only after a pass";
+    const std::vector<RealPoint> want = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    const lab::Algorithm& twoThreads = *lab::findAlgorithm(std::string(lab::kFastestName) + "-2t");
+    EXPECT_TRUE(twoThreads.prepareReal(points)->realHull() == want) << "two threads";
+    EXPECT_TRUE(lab::fastHullOnDoubles(points, lab::RealTurns::Exact) == want) << "one thread";
+}
+
 // The hard sets made large enough for the throw-away pass (from 4,096 points): a unit square's
 // corners filled with random points, and on each edge points exactly on it, one unit in the last
 // place inside and outside it (the outside ones are corners, subnormal ones too), so that the
